@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the game and runs it. The game reads data/, graphics/ and sounds/ from its
+# working directory, which is the build tree.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build build -j"$(nproc)"
+cd build
+if [ -x ./KOR_Dudurad ]; then
+  exec ./KOR_Dudurad "$@"
+fi
+# Until the front end is built the program is the level simulator.
+exec ./tools/kor-sim data/level-01.txt "$@"

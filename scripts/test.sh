@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a normal build, then the same suite under
+# AddressSanitizer + UndefinedBehaviorSanitizer, then the thread tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+jobs=$(nproc)
+configure() { cmake -S . -B "$1" "${@:2}" > /dev/null; }
+
+echo "== normal build"
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+(cd build && ctest --output-on-failure -j"$jobs")
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKOR_SANITIZE=ON -DKOR_BENCHMARKS=OFF
+cmake --build build-asan -j"$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Tests labelled nosan (long searches, whole-program runs) run in the normal build only.
+(cd build-asan && ctest --output-on-failure -j"$jobs" -LE nosan)
+
+echo "== ThreadSanitizer build (thread tests)"
+configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF
+if cmake --build build-tsan --target help | grep -q thread_tests; then
+  cmake --build build-tsan -j"$jobs" --target thread_tests
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+  (cd build-tsan && ctest --output-on-failure -L thread)
+fi
+echo "== all tests passed"

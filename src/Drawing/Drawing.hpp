@@ -1,0 +1,27 @@
+// Scene rendering: the pictures of a level, one frame with its head-up display, the
+// off-screen arrow, the aiming arrow and the end screen.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "Physics/Physics.hpp"
+
+namespace Drawing {
+
+void LoadWindow();
+void LoadGraph(Physics::ObjectTable& Objects, std::uint32_t N);
+void UnloadGraph(Physics::ObjectTable& Objects, std::uint32_t N);
+
+void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score,
+          float Angle, float Speed, float PreviousAngle, float PreviousSpeed);
+void RestartRecordingPath();
+void StopRecordingPath();
+void ClearPath();
+
+void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores);
+
+// Module initialiser: runs once.
+void Init();
+
+}  // namespace Drawing

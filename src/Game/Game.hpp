@@ -1,0 +1,41 @@
+// Level files, the object table, high scores and the game loop.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "Physics/Physics.hpp"
+
+namespace Game {
+
+// The object table of the level being played and the index of its last body.
+extern Physics::ObjectTable Objects;
+extern std::uint32_t N;
+
+// What a load found, for tools (the game itself only reads the console messages).
+struct LevelReport {
+    bool opened = false;        // the file existed and could be read
+    std::uint32_t sections = 0; // section heads seen, counting any beyond the table
+    bool tooManySections = false;
+    bool tooFewSections = false;
+    std::uint32_t badLines = 0; // lines reported as not understood
+};
+
+// Fills Objects and N from "data/level-NN.txt".
+void LoadLevel(std::uint32_t LevelNumber);
+bool LevelExists(std::uint32_t LevelNumber);
+// The same loader on any path (tools, tests).
+LevelReport LoadLevelFile(const char* path);
+
+// The five best scores, "data/highscores.dat".
+void LoadScores(std::span<std::int32_t> HighScores);
+void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore);
+void SaveScores(std::span<const std::int32_t> HighScores);
+
+// Plays one whole game from level 1 until the end screen is left.
+void PlayGame();
+
+// Module initialiser: runs once.
+void Init();
+
+}  // namespace Game

@@ -1,0 +1,68 @@
+// The window layer: one window at a time on its own user-interface thread, keyboard
+// and mouse, the back buffer with its drawing primitives, text, bitmaps and push buttons.
+// Every operation is called from the program's main thread (button procedures run on the
+// user-interface thread and may draw). Colours are 0x00BBGGRR (red in the low byte).
+#pragma once
+
+#include <cstdint>
+
+namespace Wimdows {
+
+// ---- Window lifecycle ----
+enum WinState : std::uint8_t { STATE_DEAD = 0, STATE_ACTIVE = 1, STATE_ERROR = 2 };
+
+// Closes any open window, then opens one whose client area is x by y pixels.
+// Returns once it is shown, or has failed (the state is then STATE_DEAD).
+void Window(const char* title, std::uint32_t x, std::uint32_t y);
+// Closes the open window and returns once it is torn down.
+void KillWindow();
+WinState State();
+// True when the window opened last was closed by the user with its close box.
+bool ClosedByUser();
+
+// ---- Keyboard (virtual-key codes 0..255) ----
+bool KeyDown(std::uint32_t k);
+// Oldest queued key press; waits for one. Returns 0 when no window is open or the
+// window closes during the wait.
+std::uint32_t GetKey();
+void FlushKeys();
+
+// ---- Back buffer and primitives ----
+void SetBuffering(bool state);
+void UpdateWindow();
+std::uint32_t RgbColor(std::uint32_t r, std::uint32_t g, std::uint32_t b);
+void ClearScreen();
+void Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color);
+void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color,
+               bool fill);
+
+struct PenStruct;
+using HPEN = PenStruct*;
+HPEN CreatePen(std::uint32_t PenStyle, std::int32_t Width, std::uint32_t Color);  // 0 solid, 1 dash, 2 dot
+void SelectPen(HPEN Pen);
+void MovePenTo(std::int32_t x, std::int32_t y);
+void LineTo(std::int32_t x, std::int32_t y);  // the end pixel is left out
+void DeletePen(HPEN Pen);
+
+// ---- Text ----
+void SetFont(std::uint32_t style, std::uint32_t color);
+void Text(const char* text, std::int32_t x, std::int32_t y);  // Latin-1
+void TextInt(std::int32_t number, std::int32_t x, std::int32_t y);
+void GetTextSize(const char* text, std::uint32_t style, std::uint32_t& width, std::uint32_t& height);
+
+// ---- Bitmaps (handle = slot + 1; 0 = none) ----
+std::uint32_t LoadBitmap(const char* file, std::uint32_t width, std::uint32_t height);
+void DestroyBitmap(std::uint32_t bitmap);
+void DrawBitmap(std::uint32_t bitmap, std::int32_t x, std::int32_t y);
+void DrawMaskBitmap(std::uint32_t bitmap, std::uint32_t maskbitmap, std::int32_t x, std::int32_t y);
+
+// ---- Push buttons (identifier = slot + 1; 0 = none) ----
+using ButtonProc = void (*)();
+std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std::uint32_t width,
+                           std::uint32_t height, ButtonProc proc);
+void DestroyControl(std::uint32_t control);
+
+// Module initialiser: runs once.
+void Init();
+
+}  // namespace Wimdows

@@ -1,0 +1,25 @@
+// Seams for tests and tools: read pixels and feed the window real input events.
+// Input goes through the window system's own event queue, so it takes the same road
+// as a key press or click of the player.
+#pragma once
+
+#include <cstdint>
+
+namespace Wimdows::Testing {
+
+// Pixel of the back buffer, as 0x00BBGGRR. False without a window or outside it.
+bool ReadBackBuffer(std::int32_t x, std::int32_t y, std::uint32_t& color);
+// Pixel of what the window shows now, as 0x00BBGGRR.
+bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color);
+
+// Key press or release of a virtual-key code; repeat marks an auto-repeat press.
+void PostKey(std::uint32_t vk, bool down, bool repeat = false);
+void PostMouseMove(std::int32_t x, std::int32_t y);
+// button 1 left, 3 right; clicks 2 for the second press of a double click.
+void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks = 1);
+// The user clicks the window's close box.
+void PostClose();
+// Returns once the user-interface thread has handled everything posted before the call.
+void Sync();
+
+}  // namespace Wimdows::Testing
