@@ -1,0 +1,20 @@
+// Inside of the Game module's file handling, open to the tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Game::detail {
+
+// "data/level-NN.txt": at least two digits.
+std::string LevelFileName(std::uint32_t LevelNumber);
+
+// A level file's number: [spaces/tabs] [+|-] digits [. digits] [E [+|-] digits], and
+// nothing after it. False (value untouched) when the text is not such a number.
+bool ReadLevelNumber(std::string_view text, float& value);
+
+// Longest line a level file may hold.
+constexpr std::size_t MaxLineLength = 256;
+
+}  // namespace Game::detail

@@ -1,0 +1,12 @@
+#include "Physics/Physics.hpp"
+
+namespace Physics {
+
+OBJECT NewObj()
+{
+    OBJECT o{};
+    o.Type = SHAPE::Ball;
+    return o;
+}
+
+}  // namespace Physics
