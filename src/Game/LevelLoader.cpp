@@ -223,8 +223,8 @@ LevelReport Load(const std::string& name)
     std::fclose(file);
 
     if (N < 2) {
-        std::printf("[ERROR] (LoadLevel) A level needs a black hole and a rocket, this file has %u bodies: %s\n",
-                    static_cast<unsigned>(N), name.c_str());
+        std::printf("[ERROR] (LoadLevel) A level needs at least two bodies, a black hole and a rocket: %s\n",
+                    name.c_str());
         s.report.tooFewSections = true;
         MakeSafeTable();
     } else {
