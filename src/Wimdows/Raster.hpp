@@ -125,7 +125,8 @@ void Copy(const Surface& dst, std::int32_t x, std::int32_t y, const Surface& src
 // A mask pixel is white when its brightness (77 R + 150 G + 29 B, out of 256 x 255) is at
 // least half: grey 0x808080 is white, 0x7F7F7F black. Returns 0xFFFFFFFF for white, 0 for black.
 std::uint32_t MaskValue(std::uint32_t pixel);
-// Turns every pixel of a mask into MaskValue of itself, once, so that MaskedCopy can use it.
+// Turns every pixel of a mask into MaskValue of itself, once, so that MaskedCopy can use a
+// mask that was not pure black and white.
 void ThresholdMask(const Surface& mask);
 // True when every pixel is pure black 0x000000 or pure white 0xFFFFFF (top byte ignored).
 bool IsBlackAndWhite(const Surface& s);
@@ -133,7 +134,9 @@ bool IsBlackAndWhite(const Surface& s);
 // Draws `image` with its top-left corner at (x, y): where the mask is white the image's
 // pixel is copied, where it is black the destination keeps its own. The mask is read from
 // its own (0, 0) over the image's size; beyond the mask's size it counts as black.
-// MaskedCopy needs a mask made by ThresholdMask (every pixel 0 or 0xFFFFFFFF).
+// MaskedCopy selects bit by bit, so it needs a mask whose colours are pure black and white:
+// one for which IsBlackAndWhite holds (as loaded and scaled with ScaleNearest), or one made
+// by ThresholdMask. (With a white of 0x00FFFFFF the top byte stays the destination's.)
 void MaskedCopy(const Surface& dst, std::int32_t x, std::int32_t y, const Surface& image,
                 const Surface& mask);
 // The same for a mask as loaded, read through MaskValue at every pixel.

@@ -352,6 +352,11 @@ TEST(RasterCopies, MaskedCopyKeepsBackgroundWhereBlack) {
   EXPECT_EQ(viaThreshold.with(kInk), expect);
   EXPECT_EQ(dst.with(kBack).size(), 64u - 4u);
 
+  Canvas pure(4, 3, 0), asLoaded(8, 8);  // pure black and white works without thresholding
+  for (auto [x, y] : {std::pair{0, 0}, {2, 0}, {1, 1}, {2, 1}}) pure.image.pixels[y * 4 + x] = 0xFFFFFF;
+  MaskedCopy(asLoaded.s, 2, 1, image.s, pure.s);
+  EXPECT_EQ(asLoaded.with(kInk), expect);
+
   Canvas clipped(8, 8);  // partly off the destination
   MaskedCopy(clipped.s, -1, 7, image.s, mask.s);
   EXPECT_EQ(clipped.with(kInk), (Pixels{{1, 7}}));
