@@ -76,8 +76,9 @@ struct Pen {
   std::uint32_t pixel = 0;
 };
 
-// Current position and how far into its on/off pattern the pen is. Keep one per polyline
-// (start it at {} when a pen is selected) so that the pattern runs on from segment to segment.
+// Current position and how far into its on/off pattern the pen is. Keep one for the picture
+// and carry it from segment to segment so that the pattern runs on along a polyline (set
+// phase to 0 when a pen is selected, so that each polyline starts its pattern afresh).
 struct PenPos {
   std::int32_t x = 0;
   std::int32_t y = 0;
@@ -89,6 +90,8 @@ void PenMoveTo(PenPos& pos, std::int32_t x, std::int32_t y);
 // Segment from the current position to (x, y) without its end pixel (a segment to the
 // current position itself draws nothing), then (x, y) becomes the current position. A
 // solid LineTo followed by SetPixel at the end point covers exactly what Line covers.
+// The pixel i steps from the start (along the longer axis) takes pattern position
+// phase + i; afterwards phase has moved on by the segment's number of steps.
 void PenLineTo(const Surface& s, const Pen& pen, PenPos& pos, std::int32_t x, std::int32_t y);
 
 // ---- Ellipses in the box from (x0, y0) to (x1, y1), right column x1 and bottom row y1
