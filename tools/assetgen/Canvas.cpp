@@ -196,7 +196,16 @@ float Fade(float t) { return t * t * (3 - 2 * t); }
 
 }  // namespace
 
-float Noise2(float x, float y, std::uint32_t seed) { return Noise3(x, y, 0.0f, seed); }
+float Noise2(float x, float y, std::uint32_t seed)
+{
+    float fx = std::floor(x), fy = std::floor(y);
+    int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
+    float tx = Fade(x - fx), ty = Fade(y - fy);
+    float a = Lattice(ix, iy, 0, seed), b = Lattice(ix + 1, iy, 0, seed);
+    float d = Lattice(ix, iy + 1, 0, seed), e = Lattice(ix + 1, iy + 1, 0, seed);
+    float top = a + (b - a) * tx, bottom = d + (e - d) * tx;
+    return top + (bottom - top) * ty;
+}
 
 float Noise3(float x, float y, float z, std::uint32_t seed)
 {
@@ -213,7 +222,18 @@ float Noise3(float x, float y, float z, std::uint32_t seed)
     return c[0] + (c[1] - c[0]) * tz;
 }
 
-float Fbm2(float x, float y, int octaves, std::uint32_t seed) { return Fbm3(x, y, 0.0f, octaves, seed); }
+float Fbm2(float x, float y, int octaves, std::uint32_t seed)
+{
+    float sum = 0, amp = 0.5f, norm = 0;
+    for (int o = 0; o < octaves; ++o) {
+        sum += Noise2(x, y, seed + static_cast<std::uint32_t>(o) * 101u) * amp;
+        norm += amp;
+        x = x * 2.03f + 17.1f;
+        y = y * 2.03f + 5.3f;
+        amp *= 0.5f;
+    }
+    return sum / norm;
+}
 
 float Fbm3(float x, float y, float z, int octaves, std::uint32_t seed)
 {

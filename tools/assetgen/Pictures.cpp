@@ -77,9 +77,9 @@ Image Sphere(int size, const Surface& surface, const SphereStyle& st)
             V3 n{dx, dy, std::sqrt(std::max(0.0f, 1 - rr))};
             SurfacePoint sp = surface(n);
             float diff = std::max(0.0f, (Dot(sp.normal, kLight) + st.wrap) / (1 + st.wrap));
-            float spec = st.specular * std::pow(std::max(0.0f, Dot(sp.normal, half)), st.shininess);
+            float shine = st.specular * std::pow(std::max(0.0f, Dot(sp.normal, half)), st.shininess);
             float fres = std::pow(1 - n.z, st.rimPower);
-            Rgb c = sp.albedo * (st.ambient + (1 - st.ambient) * diff) + Rgb{spec, spec, spec} +
+            Rgb c = sp.albedo * (st.ambient + (1 - st.ambient) * diff) + Rgb{shine, shine, shine} +
                     st.rim * (fres * (0.35f + 0.65f * diff)) + sp.emit;
             img.At(x, y) = c;
         }
@@ -277,10 +277,6 @@ Image BlackHole(int size)
 // The rocket, drawn in its own frame (u towards the nose, v to the right of it) so that it can
 // be drawn at any angle and scale: the game's picture points up and to the right.
 
-struct RocketShape {
-    std::vector<Pt> body, finLeft, finRight, nozzle, flame;
-};
-
 float BodyHalfWidth(float u)
 {
     if (u < -42 || u > 80) return 0;
@@ -288,29 +284,39 @@ float BodyHalfWidth(float u)
     return 14 + 2 * Smooth(-42, -20, u);
 }
 
+float FlameHalfWidth(float u)
+{
+    float t = Clamp01((-50 - u) / 31);
+    return 10.5f * std::pow(1 - t, 0.75f) + 0.5f;
+}
+
+// Distance to a shape symmetric about v = 0 with half-width profile `half` between u0 and u1:
+// the vertical gap divided by the slope's stretch is close enough to the true distance for
+// anti-aliased edges, and far cheaper than a polygon.
+template <class Half>
+float ProfileSdf(float u, float v, float u0, float u1, Half half)
+{
+    float uc = std::clamp(u, u0, u1);
+    float e = 0.5f;
+    float slope = (half(std::min(uc + e, u1)) - half(std::max(uc - e, u0))) / (std::min(uc + e, u1) - std::max(uc - e, u0));
+    float side = (std::fabs(v) - half(uc)) / std::sqrt(1 + slope * slope);
+    return std::max({side, u0 - u, u - u1});
+}
+
+float BodySdf(float u, float v) { return ProfileSdf(u, v, -42, 80, BodyHalfWidth); }
+float FlameSdf(float u, float v) { return ProfileSdf(u, v, -81, -50, FlameHalfWidth); }
+
+struct RocketShape {
+    std::vector<Pt> finLeft, finRight, nozzle;
+};
+
 const RocketShape& Rocket()
 {
     static const RocketShape shape = [] {
         RocketShape s;
-        for (int i = 0; i <= 60; ++i) {
-            float u = -42 + 122.0f * i / 60;
-            s.body.push_back({u, BodyHalfWidth(u)});
-        }
-        for (int i = 60; i >= 0; --i) {
-            float u = -42 + 122.0f * i / 60;
-            s.body.push_back({u, -BodyHalfWidth(u)});
-        }
         s.finLeft = {{-4, -13}, {-38, -36}, {-49, -36}, {-44, -11}};
         s.finRight = {{-4, 13}, {-38, 36}, {-49, 36}, {-44, 11}};
         s.nozzle = {{-40, -9}, {-51, -12}, {-51, 12}, {-40, 9}};
-        for (int i = 0; i <= 24; ++i) {
-            float t = i / 24.0f;
-            s.flame.push_back({-50 - 31 * t, 10.5f * std::pow(1 - t, 0.75f) + 0.5f});
-        }
-        for (int i = 24; i >= 0; --i) {
-            float t = i / 24.0f;
-            s.flame.push_back({-50 - 31 * t, -10.5f * std::pow(1 - t, 0.75f) - 0.5f});
-        }
         return s;
     }();
     return shape;
@@ -319,11 +325,11 @@ const RocketShape& Rocket()
 float RocketSilhouette(float u, float v, bool flame)
 {
     const RocketShape& s = Rocket();
-    float d = SdPolygon(u, v, s.body);
+    float d = BodySdf(u, v);
     d = std::min(d, SdPolygon(u, v, s.finLeft));
     d = std::min(d, SdPolygon(u, v, s.finRight));
     d = std::min(d, SdPolygon(u, v, s.nozzle));
-    if (flame) d = std::min(d, SdPolygon(u, v, s.flame));
+    if (flame) d = std::min(d, FlameSdf(u, v));
     return d;
 }
 
@@ -340,10 +346,10 @@ void RocketPixel(float u, float v, float scale, bool flame, Rgb& c)
     layer(RocketSilhouette(u, v, flame) - kOutline / scale, Hex(18, 18, 34));
     if (flame) {
         float t = Clamp01((-50 - u) / 31);
-        float across = std::fabs(v) / (10.5f * std::pow(1 - t, 0.75f) + 0.6f);
+        float across = std::fabs(v) / (FlameHalfWidth(u) + 0.1f);
         Rgb fc = Mix(Hex(255, 250, 215), Hex(255, 170, 40), Smooth(0.15f, 0.6f, across + t * 0.6f));
         fc = Mix(fc, Hex(230, 60, 20), Smooth(0.55f, 1.0f, across * 0.6f + t * 0.7f));
-        layer(SdPolygon(u, v, s.flame), fc);
+        layer(FlameSdf(u, v), fc);
     }
     layer(SdPolygon(u, v, s.nozzle), Mix(Hex(70, 74, 88), Hex(150, 156, 170), Clamp01(0.5f - v / 24)));
     layer(SdPolygon(u, v, s.finLeft), Mix(Hex(235, 60, 50), Hex(170, 30, 35), Smooth(-36, -11, v) * 0.5f));
@@ -352,15 +358,16 @@ void RocketPixel(float u, float v, float scale, bool flame, Rgb& c)
     float w = std::max(BodyHalfWidth(u), 0.5f);
     float nv = std::clamp(v / w, -1.0f, 1.0f);
     float lam = 0.5f + 0.5f * (-nv * 0.85f + 0.15f);
-    float spec = std::exp(-std::pow((nv + 0.42f) / 0.2f, 2.0f)) * 0.55f;
+    float shine = std::exp(-std::pow((nv + 0.42f) / 0.2f, 2.0f)) * 0.55f;
     Rgb base = Hex(236, 239, 246);
     if (u > 50) base = Hex(226, 42, 42);
     if (u > -31 && u < -24) base = Hex(214, 40, 44);
-    Rgb body = base * (0.38f + 0.62f * lam) + Rgb{spec, spec, spec};
-    layer(SdPolygon(u, v, s.body), body);
+    Rgb body = base * (0.38f + 0.62f * lam) + Rgb{shine, shine, shine};
+    float hull = BodySdf(u, v);
+    layer(hull, body);
     // Seam lines where the nose and the band meet the hull.
     for (float seam : {50.0f, -31.0f, -24.0f}) {
-        float a = Cover((std::fabs(u - seam) - 0.35f) * scale) * Cover(SdPolygon(u, v, s.body) * scale);
+        float a = Cover((std::fabs(u - seam) - 0.35f) * scale) * Cover(hull * scale);
         c = Mix(c, c * 0.6f, a);
     }
     // Centre fin seen edge-on.
@@ -525,40 +532,37 @@ void BigStar(Image& img, float x, float y, float size, Rgb c)
 
 Image Space(int w, int h, const Backdrop& b, const std::vector<Box>& quiet)
 {
-    // The gas is smooth: work it out on a half-size grid and interpolate.
-    int gw = w / 2 + 2, gh = h / 2 + 2;
-    std::vector<float> gas(static_cast<std::size_t>(gw) * gh), tint(gas.size());
+    // The gas is smooth: work out its colour on a grid of 4-pixel cells and interpolate.
+    constexpr int kCell = 4;
+    int gw = w / kCell + 2, gh = h / kCell + 2;
+    std::vector<Rgb> gas(static_cast<std::size_t>(gw) * gh);
     float s = 3.2f / static_cast<float>(std::max(w, h));
     for (int j = 0; j < gh; ++j)
         for (int i = 0; i < gw; ++i) {
-            float x = i * 2 * s, y = j * 2 * s;
+            float x = static_cast<float>(i * kCell) * s, y = static_cast<float>(j * kCell) * s;
             float qx = Fbm2(x, y, 4, b.seed), qy = Fbm2(x + 5.2f, y + 1.3f, 4, b.seed + 1);
             float n = Fbm2(x + 1.8f * qx, y + 1.8f * qy, 5, b.seed + 2);
-            gas[static_cast<std::size_t>(j) * gw + i] = Smooth(0.42f, 0.78f, n);
-            tint[static_cast<std::size_t>(j) * gw + i] = Smooth(0.35f, 0.65f, qx);
+            float density = Smooth(0.42f, 0.78f, n) * b.nebula;
+            gas[static_cast<std::size_t>(j) * gw + i] = Mix(b.nebula0, b.nebula1, Smooth(0.35f, 0.65f, qx)) * density;
         }
-    auto sample = [&](const std::vector<float>& g, float x, float y) {
-        float fx = x / 2, fy = y / 2;
-        int i = static_cast<int>(fx), j = static_cast<int>(fy);
-        float tx = fx - i, ty = fy - j;
-        auto at = [&](int a, int c) { return g[static_cast<std::size_t>(c) * gw + a]; };
-        float top = at(i, j) + (at(i + 1, j) - at(i, j)) * tx;
-        float bot = at(i, j + 1) + (at(i + 1, j + 1) - at(i, j + 1)) * tx;
-        return top + (bot - top) * ty;
-    };
     Image img = Make(w, h, {});
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
+        int j = y / kCell;
+        float ty = static_cast<float>(y % kCell) / kCell;
+        const Rgb* row0 = &gas[static_cast<std::size_t>(j) * gw];
+        const Rgb* row1 = row0 + gw;
+        float vy = (y + 0.5f) / h - 0.5f;
         for (int x = 0; x < w; ++x) {
+            int i = x / kCell;
+            float tx = static_cast<float>(x % kCell) / kCell;
+            Rgb top = Mix(row0[i], row0[i + 1], tx), bottom = Mix(row1[i], row1[i + 1], tx);
             float t = (static_cast<float>(x) / w + static_cast<float>(y) / h) / 2;
-            Rgb c = Mix(b.base0, b.base1, t);
-            float g = sample(gas, static_cast<float>(x), static_cast<float>(y)) * b.nebula;
-            Rgb gasColour = Mix(b.nebula0, b.nebula1, sample(tint, static_cast<float>(x), static_cast<float>(y)));
-            c = c + gasColour * g;
+            Rgb c = Mix(b.base0, b.base1, t) + Mix(top, bottom, ty);
             // A light vignette keeps the eye in the middle.
-            float vx = (x + 0.5f) / w - 0.5f, vy = (y + 0.5f) / h - 0.5f;
-            c = c * (1 - 0.35f * (vx * vx + vy * vy));
-            img.At(x, y) = c;
+            float vx = (x + 0.5f) / w - 0.5f;
+            img.At(x, y) = c * (1 - 0.35f * (vx * vx + vy * vy));
         }
+    }
     Rng rng{b.seed * 7919ull + 3};
     auto starColour = [&rng]() {
         float k = Uniform(rng);
@@ -590,7 +594,7 @@ Image Space(int w, int h, const Backdrop& b, const std::vector<Box>& quiet)
 // as a black dotted line and has to stay visible.
 Image PlayField()
 {
-    Backdrop b{Hex(46, 54, 118), Hex(34, 40, 100), Hex(120, 60, 150), Hex(40, 120, 150), 0.38f, 900, 14, 7};
+    Backdrop b{Hex(46, 54, 118), Hex(34, 40, 100), Hex(120, 60, 150), Hex(40, 120, 150), 0.32f, 900, 14, 7};
     // Where the game writes "Score" and "Level" in white, and the head-up display bar.
     std::vector<Box> quiet = {{0, 0, 140, 40}, {940, 0, 1024, 40}, {0, 690, 310, 768}};
     return Space(1024, 768, b, quiet);
@@ -704,8 +708,11 @@ Image WonScreen(const Image& hole)
     Firework(img, 830, 560, 50, Hex(160, 255, 150), 3);
     // The goal reached: the black hole with the rocket diving in.
     Image big = ScaleSmooth(hole, 250, 250);
-    Image mask = BallMask(250);
-    PasteMasked(img, big, mask, 512 - 125, 330);
+    for (int y = 0; y < 250; ++y)
+        for (int x = 0; x < 250; ++x) {
+            float d = std::hypot(x + 0.5f - 125, y + 0.5f - 125) / 125;
+            Blend(img, 512 - 125 + x, 330 + y, big.At(x, y), Smooth(1.0f, 0.8f, d));
+        }
     DrawRocket(img, 660, 360, 0.55f, 3 * kPi / 4, true);
     TextLook gold{Hex(255, 240, 160), Hex(240, 150, 30), Hex(70, 30, 0), 3, Hex(255, 170, 60), 0.8f, 8};
     Title(img, 512, 70, Text::Face::SansBold, 104, "Gewonnen!", gold);

@@ -16,6 +16,15 @@ using Buf = std::vector<float>;
 
 std::size_t Samples(double seconds) { return static_cast<std::size_t>(std::lrint(seconds * kRate)); }
 
+// Every voice closes with a short raised-cosine release so that cutting it off never clicks.
+double Tail(std::size_t i, std::size_t n)
+{
+    const std::size_t len = std::min<std::size_t>(n / 2, Samples(0.008));
+    if (len == 0 || i + len < n) return 1.0;
+    double t = static_cast<double>(n - i) / static_cast<double>(len);
+    return 0.5 - 0.5 * std::cos(kTau / 2 * std::min(t, 1.0));
+}
+
 double Note(int semitonesFromA4) { return 440.0 * std::pow(2.0, semitonesFromA4 / 12.0); }
 
 // Note numbers as semitones from A4.
@@ -33,7 +42,7 @@ void Voice(Buf& b, double start, double dur, const std::function<double(double)>
     double phase = 0;
     for (std::size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
-        b[s0 + i] += static_cast<float>(amp(t) * wave(phase, t));
+        b[s0 + i] += static_cast<float>(amp(t) * wave(phase, t) * Tail(i, n));
         phase += freq(t) / kRate;
         phase -= std::floor(phase);
     }
@@ -67,7 +76,7 @@ void Bell(Buf& b, double start, double dur, double f, double gain, double decay,
         double index = 2.2 * std::exp(-t / (decay * 0.3));
         double env = (t < 0.003 ? t / 0.003 : 1.0) * std::exp(-t / decay);
         double v = std::sin(kTau * f * t + index * std::sin(kTau * f * ratio * t));
-        b[s0 + i] += static_cast<float>(gain * env * v);
+        b[s0 + i] += static_cast<float>(gain * env * v * Tail(i, n));
     }
 }
 
@@ -85,7 +94,7 @@ void Brass(Buf& b, double start, double dur, double f, double gain, double relea
         double vib = 1 + 0.004 * std::sin(kTau * 5.5 * t) * std::min(1.0, t / 0.3);
         double v = 0;
         for (int k = 1; k <= harmonics; ++k) v += std::sin(kTau * k * phase) * std::exp(-(k - 1) / (0.8 + 5.0 * bright)) / k;
-        b[s0 + i] += static_cast<float>(gain * env * v);
+        b[s0 + i] += static_cast<float>(gain * env * v * Tail(i, n));
         phase += f * vib / kRate;
         phase -= std::floor(phase);
     }
@@ -107,7 +116,7 @@ void FilteredNoise(Buf& b, double start, double dur, std::uint64_t seed, const s
         low += f * band;
         double high = x - low - q * band;
         band += f * high;
-        b[s0 + i] += static_cast<float>(amp(t) * (lowpass ? low : band));
+        b[s0 + i] += static_cast<float>(amp(t) * (lowpass ? low : band) * Tail(i, n));
     }
 }
 
@@ -160,7 +169,7 @@ Buf Jingle()
 Buf Shoot()
 {
     Buf b;
-    FilteredNoise(b, 0.0, 0.9, 101, [](double t) { return 350 * std::pow(9.0, std::min(t / 0.55, 1.0)); }, 0.7,
+    FilteredNoise(b, 0.0, 0.9, 101, [](double t) { return 350 * std::pow(9.0, std::min(t / 0.55, 1.0)); }, 0.3,
                   [](double t) { return (t < 0.05 ? t / 0.05 : std::exp(-(t - 0.05) / 0.28)); });
     Voice(b, 0.0, 0.35, [](double t) { return 110 - 60 * std::min(t / 0.25, 1.0); }, Pluck(0.008, 0.09), Sine);
     Voice(b, 0.02, 0.5, [](double t) { return 300 + 500 * std::min(t / 0.4, 1.0); },
@@ -207,7 +216,7 @@ Buf Win()
     Bell(b, 0.09, 1.4, Note(Gs6), 0.30, 0.45, 2.0);
     Bell(b, 0.18, 1.3, Note(B6), 0.30, 0.55, 2.0);
     Bell(b, 0.18, 1.3, Note(E6 - 12), 0.20, 0.55, 1.0);
-    Pad(b, Samples(1.5));
+    Pad(b, Samples(1.9));
     Room(b, 0.25, 0.5);
     return b;
 }
@@ -238,7 +247,7 @@ Buf OutroWin()
     for (int f : {C4, E4, G4, C5}) Brass(b, 1.48, 1.50, Note(f), 0.16, 0.25);
     Voice(b, 1.48, 1.9, [](double) { return Note(C4 - 12); }, Held(0.05, 1.4, 0.2), Sine);
     for (int i = 0; i < 4; ++i) Bell(b, 1.50 + 0.12 * i, 1.4, Note(C6 + 4 * (i % 3)), 0.06, 0.4, 2.0);
-    Pad(b, Samples(3.6));
+    Pad(b, Samples(4.0));
     Room(b, 0.3, 0.5);
     return b;
 }
@@ -293,7 +302,7 @@ void Finish(std::vector<float>& s, float peak)
         v = static_cast<float>(out);
     }
     // Raised-cosine fades: no click at either end.
-    std::size_t in = std::min(s.size() / 4, Samples(0.004)), out = std::min(s.size() / 4, Samples(0.03));
+    std::size_t in = std::min(s.size() / 4, Samples(0.004)), out = std::min(s.size() / 4, Samples(0.05));
     for (std::size_t i = 0; i < in; ++i) s[i] *= static_cast<float>(0.5 - 0.5 * std::cos(kTau / 2 * i / in));
     for (std::size_t i = 0; i < out; ++i)
         s[s.size() - 1 - i] *= static_cast<float>(0.5 - 0.5 * std::cos(kTau / 2 * i / out));
