@@ -56,8 +56,8 @@ struct SphereStyle {
     float rimPower = 3.0f;
 };
 
-// A sphere filling a size x size square. Pixels just past the circle are shaded like its edge
-// so that no dark fringe shows through the round mask.
+// A sphere filling a size x size square. Pixels past the circle are shaded like its edge so that
+// no dark fringe shows through the round mask, however the game scales the picture.
 Image Sphere(int size, const Surface& surface, const SphereStyle& st)
 {
     Image img = Make(size, size, {0, 0, 0});
@@ -67,8 +67,7 @@ Image Sphere(int size, const Surface& surface, const SphereStyle& st)
         for (int x = 0; x < size; ++x) {
             float dx = (x + 0.5f - r) / r, dy = (y + 0.5f - r) / r;
             float rr = dx * dx + dy * dy;
-            if (rr > (1 + 2 / r) * (1 + 2 / r)) continue;
-            if (rr > 1) {
+            if (rr > 1) {  // outside the mask: repeat the limb so smooth scaling adds no dark fringe
                 float l = std::sqrt(rr);
                 dx /= l;
                 dy /= l;
@@ -250,8 +249,7 @@ Image BlackHole(int size)
         for (int x = 0; x < size; ++x) {
             float dx = (x + 0.5f - r) / r, dy = (y + 0.5f - r) / r;
             float d = std::sqrt(dx * dx + dy * dy);
-            if (d > 1 + 2 / r) continue;
-            d = std::min(d, 1.0f);
+            d = std::min(d, 1.0f);  // past the mask: repeat the rim
             float ang = std::atan2(dy, dx);
             float swirl = ang + 3.2f * std::log(std::max(d, 0.05f));
             float streak = Fbm3(std::cos(swirl) * 2.2f, std::sin(swirl) * 2.2f, d * 5, 4, 51);
@@ -475,7 +473,7 @@ void ArrowPictures(int w, int h, float dirx, float diry, Image& pic, Image& mask
                              {tail, -shaftHalf}, {headBase, -shaftHalf}, {headBase, -headHalf}};
     std::vector<Pt> poly;
     for (const Pt& p : local) poly.push_back({cx + ax * p.x - ay * p.y, cy + ay * p.x + ax * p.y});
-    pic = Make(w, h, Hex(255, 214, 110));
+    pic = Make(w, h, Hex(255, 196, 90));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             float px = x + 0.5f, py = y + 0.5f;
@@ -483,8 +481,8 @@ void ArrowPictures(int w, int h, float dirx, float diry, Image& pic, Image& mask
             float u = (px - cx) * ax + (py - cy) * ay;
             float t = Clamp01((u - tail) / (tip - tail));
             Rgb fill = Mix(Hex(150, 40, 14), Hex(228, 96, 24), t);
-            Rgb rim = Hex(255, 218, 110);
-            pic.At(x, y) = Mix(fill, rim, Smooth(-2.6f, -1.2f, d));
+            Rgb rim = Hex(255, 196, 90);
+            pic.At(x, y) = Mix(fill, rim, Smooth(-2.0f, -0.9f, d));
         }
     mask = MakeMask(w, h, [&](float px, float py) { return SdPolygon(px, py, poly) <= 0; });
 }
@@ -787,9 +785,8 @@ Image QuitScreen(const Image& rock)
 Image Logo(const Image& planet)
 {
     Rgb blue = FrontEndBlue();
-    Image img = Make(kLogoW, kLogoH, blue);
     Backdrop b{blue, blue, Hex(60, 90, 200), Hex(130, 60, 170), 0.0f, 140, 3, 404};
-    img = Space(kLogoW, kLogoH, b, {});
+    Image img = Space(kLogoW, kLogoH, b, {});
     float pcx = kLogoW / 2.0f, pcy = 128, pr = 88;
     Star(img, pcx, pcy, 60, Hex(255, 130, 40), 0.3f);
     // Fade every edge to the plain background colour so the picture has no visible border.
