@@ -1,0 +1,344 @@
+// The pictures and sounds the build put into the build tree: every file the game opens is
+// there, in a format it can read, at a sensible size, and the art keeps the promises the game
+// relies on (masks, light bar for black text, calm score corner, dark-but-not-black field).
+#include "FileFormats.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using FileFormats::Bmp;
+using FileFormats::Wav;
+
+namespace {
+
+const fs::path kBuild = KOR_BUILD_DIR;
+
+Bmp Load(const std::string& name)
+{
+    Bmp b;
+    std::string why = FileFormats::ReadBmp((kBuild / "graphics" / name).string(), b);
+    EXPECT_EQ(why, "") << name;
+    return b;
+}
+
+// Pictures the game loads at one fixed size: they are drawn at exactly that size.
+const std::map<std::string, std::pair<int, int>> kFixedSize = {
+    {"achtergrond.bmp", {1024, 768}}, {"menu.bmp", {300, 68}},
+    {"linksboven.bmp", {30, 30}},     {"linksboven-mask.bmp", {30, 30}},
+    {"links.bmp", {50, 25}},          {"links-mask.bmp", {50, 25}},
+    {"linksonder.bmp", {30, 30}},     {"linksonder-mask.bmp", {30, 30}},
+    {"boven.bmp", {25, 50}},          {"boven-mask.bmp", {25, 50}},
+    {"onder.bmp", {25, 50}},          {"onder-mask.bmp", {25, 50}},
+    {"rechtsboven.bmp", {30, 30}},    {"rechtsboven-mask.bmp", {30, 30}},
+    {"rechts.bmp", {50, 25}},         {"rechts-mask.bmp", {50, 25}},
+    {"rechtsonder.bmp", {30, 30}},    {"rechtsonder-mask.bmp", {30, 30}},
+    {"quit_kor.bmp", {1024, 768}},    {"won_kor.bmp", {1024, 768}},
+    {"lost_kor.bmp", {1024, 768}},    {"Menu1.bmp", {220, 50}},
+    {"Speluitleg.bmp", {800, 550}},   {"Yuvik.bmp", {250, 60}},
+    {"Bramo.bmp", {250, 60}},         {"Tessun.bmp", {250, 60}},
+    {"Olvek.bmp", {250, 60}},         {"introtekst.bmp", {250, 50}},
+};
+
+// Ball pictures are scaled to 2r x 2r: square, and large enough to stay sharp for big bodies.
+const std::vector<std::string> kBalls = {"zwartgat.bmp", "zwartgat-mask.bmp", "raket.bmp",  "raket-mask.bmp",
+                                         "aantrekking.bmp", "afstoting.bmp", "geenveld.bmp", "astero.bmp",
+                                         "planeet-mask.bmp"};
+const std::vector<std::string> kWalls = {"roderechthoek.bmp", "blauwerechthoek.bmp", "rechthoek-mask.bmp"};
+
+const std::vector<std::string> kSounds = {"thx.wav",       "shoot.wav",      "bounce.wav",     "crash.wav",
+                                          "win.wav",       "restart.wav",    "outro_win.wav",  "outro_lose.wav",
+                                          "outro_quit.wav"};
+
+struct Pair {
+    std::string picture, mask;
+};
+const std::vector<Pair> kMasked = {
+    {"zwartgat.bmp", "zwartgat-mask.bmp"},     {"raket.bmp", "raket-mask.bmp"},
+    {"roderechthoek.bmp", "rechthoek-mask.bmp"}, {"blauwerechthoek.bmp", "rechthoek-mask.bmp"},
+    {"aantrekking.bmp", "planeet-mask.bmp"},   {"afstoting.bmp", "planeet-mask.bmp"},
+    {"geenveld.bmp", "planeet-mask.bmp"},      {"astero.bmp", "planeet-mask.bmp"},
+    {"linksboven.bmp", "linksboven-mask.bmp"}, {"links.bmp", "links-mask.bmp"},
+    {"linksonder.bmp", "linksonder-mask.bmp"}, {"boven.bmp", "boven-mask.bmp"},
+    {"onder.bmp", "onder-mask.bmp"},           {"rechtsboven.bmp", "rechtsboven-mask.bmp"},
+    {"rechts.bmp", "rechts-mask.bmp"},         {"rechtsonder.bmp", "rechtsonder-mask.bmp"},
+};
+
+struct Stats {
+    double mean = 0, sd = 0, max = 0;
+    double darkShare = 0;  // share of pixels darker than the threshold given
+};
+
+Stats Luma(const Bmp& b, int x0, int y0, int x1, int y1, float dark = 0)
+{
+    Stats s;
+    double sum = 0, sq = 0;
+    int n = 0, darkN = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            double l = b.Luma(x, y);
+            sum += l;
+            sq += l * l;
+            s.max = std::max(s.max, l);
+            darkN += l < dark;
+            ++n;
+        }
+    s.mean = sum / n;
+    s.sd = std::sqrt(std::max(0.0, sq / n - s.mean * s.mean));
+    s.darkShare = static_cast<double>(darkN) / n;
+    return s;
+}
+
+double WhiteShare(const Bmp& m)
+{
+    long white = 0;
+    for (const auto& p : m.px) white += p[0] == 255;
+    return static_cast<double>(white) / static_cast<double>(m.px.size());
+}
+
+int RunCommand(const std::string& command)
+{
+    int rc = std::system(command.c_str());
+    return rc == -1 ? -1 : WEXITSTATUS(rc);
+}
+
+fs::path TempDir(const std::string& tag)
+{
+    fs::path p = fs::temp_directory_path() / ("kor-assets-" + tag + "-" + std::to_string(getpid()));
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p;
+}
+
+}  // namespace
+
+TEST(AssetFiles, EveryPictureTheGameOpensIsA24BitBmpOfTheRightSize)
+{
+    for (const auto& [name, size] : kFixedSize) {
+        Bmp b = Load(name);
+        EXPECT_EQ(b.w, size.first) << name;
+        EXPECT_EQ(b.h, size.second) << name;
+    }
+    for (const std::string& name : kBalls) {
+        Bmp b = Load(name);
+        EXPECT_EQ(b.w, b.h) << name << " is scaled to 2r x 2r and must be square";
+        EXPECT_GE(b.w, 64) << name;
+    }
+    Bmp first = Load(kWalls[0]);
+    for (const std::string& name : kWalls) {
+        Bmp b = Load(name);
+        EXPECT_EQ(b.w, first.w) << name;
+        EXPECT_EQ(b.h, first.h) << name;
+        EXPECT_GE(std::min(b.w, b.h), 32) << name;
+    }
+    // Logo3 is shown at 500x300 and at 280x280; blauweBlok at 50x60 and at 220x280.
+    Bmp logo = Load("Logo3.bmp");
+    double aspect = static_cast<double>(logo.w) / logo.h;
+    EXPECT_GE(aspect, 1.0);
+    EXPECT_LE(aspect, 500.0 / 300.0);
+    EXPECT_GE(logo.h, 280);
+    Bmp block = Load("blauweBlok.bmp");
+    aspect = static_cast<double>(block.w) / block.h;
+    EXPECT_GE(aspect, 220.0 / 280.0 - 0.01);
+    EXPECT_LE(aspect, 50.0 / 60.0 + 0.01);
+    EXPECT_GE(block.w, 220);
+}
+
+TEST(AssetFiles, MasksArePureBlackAndWhiteAndMatchTheirPictures)
+{
+    for (const Pair& p : kMasked) {
+        Bmp pic = Load(p.picture), mask = Load(p.mask);
+        EXPECT_EQ(pic.w, mask.w) << p.mask;
+        EXPECT_EQ(pic.h, mask.h) << p.mask;
+        int bad = 0;
+        for (const auto& px : mask.px) {
+            bool black = px[0] == 0 && px[1] == 0 && px[2] == 0;
+            bool white = px[0] == 255 && px[1] == 255 && px[2] == 255;
+            bad += !(black || white);
+        }
+        EXPECT_EQ(bad, 0) << p.mask << " has grey or coloured pixels";
+        EXPECT_GT(WhiteShare(mask), 0.1) << p.mask << " hides almost everything";
+    }
+    EXPECT_EQ(WhiteShare(Load("rechthoek-mask.bmp")), 1.0) << "walls show their whole rectangle";
+}
+
+TEST(AssetFiles, BallMasksAreRoundAndTheRocketFitsItsSquare)
+{
+    for (const char* name : {"zwartgat-mask.bmp", "planeet-mask.bmp"}) {
+        Bmp m = Load(name);
+        EXPECT_NEAR(WhiteShare(m), 3.14159265 / 4, 0.015) << name;
+        for (int y = 0; y < m.h; ++y)
+            for (int x = 0; x < m.w; ++x) {
+                ASSERT_EQ(m.At(x, y)[0], m.At(m.w - 1 - x, y)[0]) << name << " not symmetric left-right";
+                ASSERT_EQ(m.At(x, y)[0], m.At(x, m.h - 1 - y)[0]) << name << " not symmetric top-bottom";
+            }
+        EXPECT_EQ(m.At(0, 0)[0], 0) << name;
+        EXPECT_EQ(m.At(m.w / 2, m.h / 2)[0], 255) << name;
+    }
+    // The rocket is not cut off by the square: its silhouette stays off the outer pixels.
+    Bmp r = Load("raket-mask.bmp");
+    for (int i = 0; i < r.w; ++i) {
+        EXPECT_EQ(r.At(i, 0)[0], 0);
+        EXPECT_EQ(r.At(i, r.h - 1)[0], 0);
+        EXPECT_EQ(r.At(0, i)[0], 0);
+        EXPECT_EQ(r.At(r.w - 1, i)[0], 0);
+    }
+    EXPECT_GT(WhiteShare(r), 0.15);
+    EXPECT_LT(WhiteShare(r), 0.6);
+}
+
+TEST(AssetFiles, EachArrowPointsTheWayItsNameSays)
+{
+    // The head is the wide end: across the arrow's axis the mask reaches further on the tip's
+    // side of the middle than on the tail's.
+    const std::map<std::string, std::pair<int, int>> dirs = {
+        {"linksboven", {-1, -1}}, {"links", {-1, 0}},  {"linksonder", {-1, 1}}, {"boven", {0, -1}},
+        {"onder", {0, 1}},        {"rechtsboven", {1, -1}}, {"rechts", {1, 0}}, {"rechtsonder", {1, 1}},
+    };
+    for (const auto& [name, dir] : dirs) {
+        Bmp m = Load(name + "-mask.bmp");
+        double len = std::hypot(dir.first, dir.second);
+        double ax = dir.first / len, ay = dir.second / len;
+        double front = 0, back = 0;
+        for (int y = 0; y < m.h; ++y)
+            for (int x = 0; x < m.w; ++x)
+                if (m.At(x, y)[0] == 255) {
+                    double px = x + 0.5 - m.w / 2.0, py = y + 0.5 - m.h / 2.0;
+                    double u = px * ax + py * ay, v = std::fabs(-px * ay + py * ax);
+                    (u > 0 ? front : back) = std::max(u > 0 ? front : back, v);
+                }
+        EXPECT_GT(front, back + 3) << name << ": widest part is not on the side it points to";
+    }
+}
+
+TEST(AssetFiles, PlayFieldIsDarkButABlackDottedPathStaysVisible)
+{
+    Bmp bg = Load("achtergrond.bmp");
+    Stats all = Luma(bg, 0, 0, bg.w, bg.h, 0.08f);
+    EXPECT_LT(all.mean, 0.35) << "white texts and bright bodies need a dark field";
+    EXPECT_GT(all.mean, 0.12) << "too close to black for a black path";
+    EXPECT_LT(all.darkShare, 0.01) << "near-black patches would swallow the black path";
+    // Under the white "Score" and "Level" texts.
+    EXPECT_LT(Luma(bg, 20, 10, 100, 26).max, 0.6);
+    EXPECT_LT(Luma(bg, 964, 10, 1020, 26).max, 0.6);
+}
+
+TEST(AssetFiles, HeadUpBarIsLightUnderItsBlackTexts)
+{
+    Bmp bar = Load("menu.bmp");
+    Stats text = Luma(bar, 15, 16, 292, 62);
+    EXPECT_GT(text.mean, 0.7);
+    EXPECT_LT(text.sd, 0.08) << "the text area should be calm";
+    float darkest = 1;
+    for (int y = 16; y < 62; ++y)
+        for (int x = 15; x < 292; ++x) darkest = std::min(darkest, bar.Luma(x, y));
+    EXPECT_GT(darkest, 0.55);
+}
+
+TEST(AssetFiles, EndScreensAreDistinctAndKeepTheScoreCornerCalm)
+{
+    std::vector<Bmp> screens = {Load("won_kor.bmp"), Load("lost_kor.bmp"), Load("quit_kor.bmp")};
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        // White score texts and the high-score table are written over x 20-300, y 560-680.
+        Stats corner = Luma(screens[i], 20, 560, 300, 680);
+        EXPECT_LT(corner.mean, 0.15) << "screen " << i;
+        EXPECT_LT(corner.sd, 0.05) << "screen " << i;
+        EXPECT_LT(corner.max, 0.45) << "screen " << i;
+    }
+    for (std::size_t i = 0; i < screens.size(); ++i)
+        for (std::size_t j = i + 1; j < screens.size(); ++j) {
+            double diff = 0;
+            for (std::size_t k = 0; k < screens[i].px.size(); ++k)
+                for (int c = 0; c < 3; ++c) diff += std::abs(screens[i].px[k][c] - screens[j].px[k][c]);
+            diff /= 255.0 * 3 * static_cast<double>(screens[i].px.size());
+            EXPECT_GT(diff, 0.04) << "end screens " << i << " and " << j << " look alike";
+        }
+}
+
+TEST(AssetFiles, FrontEndPicturesBlendIntoTheMenuBlue)
+{
+    // The menu and the intro paint RgbColor(0, 20, 70) behind these pictures.
+    for (const char* name : {"Logo3.bmp", "Menu1.bmp", "introtekst.bmp", "Yuvik.bmp", "Bramo.bmp", "Tessun.bmp",
+                             "Olvek.bmp"}) {
+        Bmp b = Load(name);
+        auto near = [&](int x, int y) {
+            const auto& p = b.At(x, y);
+            return std::abs(p[0] - 0) <= 3 && std::abs(p[1] - 20) <= 3 && std::abs(p[2] - 70) <= 3;
+        };
+        EXPECT_TRUE(near(0, 0) && near(b.w - 1, 0) && near(0, b.h - 1) && near(b.w - 1, b.h - 1)) << name;
+    }
+}
+
+TEST(AssetFiles, SoundsAre16BitPcmNormalisedAndClickFree)
+{
+    for (const std::string& name : kSounds) {
+        Wav w;
+        ASSERT_EQ(FileFormats::ReadWav((kBuild / "sounds" / name).string(), w), "") << name;
+        EXPECT_GE(w.rate, 22050) << name;
+        EXPECT_LE(w.rate, 48000) << name;
+        bool longOne = name == "thx.wav" || name.rfind("outro_", 0) == 0;
+        EXPECT_GT(w.Seconds(), 0.1) << name;
+        if (longOne)
+            EXPECT_LT(w.Seconds(), 8.0) << name;
+        else
+            EXPECT_LT(w.Seconds(), 3.0) << name << " is an event sound";
+        int peak = 0;
+        for (std::int16_t s : w.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+        EXPECT_GT(peak, 0.6 * 32767) << name << " is not normalised";
+        EXPECT_LT(peak, 32767) << name << " clips";
+        // Start and end at silence.
+        EXPECT_LT(std::abs(w.samples.front()), 100) << name;
+        EXPECT_LT(std::abs(w.samples.back()), 100) << name;
+    }
+}
+
+TEST(AssetGenerator, SameBytesEveryRunAndAsInTheBuildTree)
+{
+    fs::path a = TempDir("a"), b = TempDir("b");
+    ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + a.string() + "\""), 0);
+    ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + b.string() + "\""), 0);
+    std::set<std::string> expected, made;
+    for (const auto& [name, size] : kFixedSize) expected.insert("graphics/" + name);
+    for (const auto& n : kBalls) expected.insert("graphics/" + n);
+    for (const auto& n : kWalls) expected.insert("graphics/" + n);
+    expected.insert({"graphics/Logo3.bmp", "graphics/blauweBlok.bmp"});
+    for (const auto& n : kSounds) expected.insert("sounds/" + n);
+    for (const char* sub : {"graphics", "sounds"})
+        for (const auto& e : fs::directory_iterator(a / sub)) {
+            std::string name = std::string(sub) + "/" + e.path().filename().string();
+            made.insert(name);
+            auto bytes = FileFormats::ReadAll(e.path().string());
+            EXPECT_EQ(bytes, FileFormats::ReadAll((b / name).string())) << name << " differs between runs";
+            EXPECT_EQ(bytes, FileFormats::ReadAll((kBuild / name).string())) << name << " differs from the build tree";
+        }
+    EXPECT_EQ(made, expected) << "the generator makes exactly the files the game opens";
+    fs::remove_all(a);
+    fs::remove_all(b);
+}
+
+TEST(AssetGenerator, CommandLine)
+{
+    std::string gen = std::string("\"") + KOR_ASSETGEN + "\"";
+    EXPECT_EQ(RunCommand(gen + " > /dev/null 2>&1"), 2) << "no arguments is a usage error";
+    EXPECT_EQ(RunCommand(gen + " --bogus > /dev/null 2>&1"), 2);
+    EXPECT_EQ(RunCommand(gen + " --help > /dev/null"), 0);
+    // An output folder that cannot be made is reported, not ignored.
+    EXPECT_EQ(RunCommand(gen + " /proc/kor-assets-no-such-place > /dev/null 2>&1"), 1);
+    fs::path dir = TempDir("sheet");
+    ASSERT_EQ(RunCommand(gen + " --sheet \"" + (dir / "sheet.bmp").string() + "\""), 0);
+    Bmp sheet;
+    EXPECT_EQ(FileFormats::ReadBmp((dir / "sheet.bmp").string(), sheet), "");
+    EXPECT_GT(sheet.w, 1024);
+    EXPECT_GT(sheet.h, 768);
+    fs::remove_all(dir);
+}

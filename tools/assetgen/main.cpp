@@ -1,0 +1,73 @@
+// kor-assetgen: draws every picture and synthesises every sound of The KOR Dudurad.
+// The build runs it so that the build tree (the game's working directory) holds graphics/ and
+// sounds/. Output depends on nothing but this code and the DejaVu fonts: same bytes every run.
+#include "Pictures.hpp"
+#include "Sheet.hpp"
+#include "Sounds.hpp"
+#include "Text.hpp"
+
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+void Usage(std::FILE* to)
+{
+    std::fputs(
+        "usage: kor-assetgen OUTDIR\n"
+        "         writes OUTDIR/graphics/*.bmp and OUTDIR/sounds/*.wav\n"
+        "       kor-assetgen --sheet FILE.bmp\n"
+        "         draws every picture onto one contact sheet (pictures, pictures through their\n"
+        "         masks on grey, bodies at level sizes, game/menu/intro/end-screen mock-ups)\n"
+        "\n"
+        "contact sheet as PNG:\n"
+        "  kor-assetgen --sheet sheet.bmp && convert sheet.bmp sheet.png\n",
+        to);
+}
+
+int Generate(const std::filesystem::path& root)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(root / "graphics", ec);
+    if (!ec) fs::create_directories(root / "sounds", ec);
+    if (ec) {
+        std::fprintf(stderr, "cannot make the output folders under %s: %s\n", root.string().c_str(), ec.message().c_str());
+        return 1;
+    }
+    for (const auto& pic : Pictures::DrawAll())
+        if (!Canvas::SaveBmp(pic.image, (root / "graphics" / pic.name).string())) return 1;
+    for (const auto& snd : Sounds::MakeAll())
+        if (!Sounds::SaveWav(snd.samples, (root / "sounds" / snd.name).string())) return 1;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        Usage(stdout);
+        return 0;
+    }
+    bool sheet = argc == 3 && std::strcmp(argv[1], "--sheet") == 0;
+    if (!sheet && (argc != 2 || argv[1][0] == '-')) {
+        Usage(stderr);
+        return 2;
+    }
+    if (!Text::Init()) return 1;
+    int rc = 0;
+    if (sheet) {
+        rc = Canvas::SaveBmp(Sheet::Make(Pictures::DrawAll()), argv[2]) ? 0 : 1;
+    } else {
+        rc = Generate(argv[1]);
+    }
+    Text::Quit();
+    SDL_Quit();
+    return rc;
+}
