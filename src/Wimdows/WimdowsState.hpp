@@ -12,12 +12,12 @@
 //
 //     void SomePrimitive(...) {
 //         if (window.state.load() != STATE_ACTIVE) return;
-//         SDL_Rect area;
+//         SDL_Rect area{};
 //         {
 //             BufferGuard guard;          // the back buffer cannot be released now
-//             if (!guard) return;         // the window was torn down under us
-//             ... draw into hBitBuf (pixels are ColorToPixel(colour)), bit[], xlen, ylen ...
-//         }                               // guard released BEFORE any hand-over
+//             if (!guard) return;         // the window was torn down meanwhile
+//             ... draw into hBitBuf (pixel = ColorToPixel(colour)), read bit[] ...
+//         }                               // guard dropped BEFORE any hand-over
 //         if (!buffering.load()) PresentRect(area.x, area.y, area.w, area.h);
 //     }
 //
@@ -25,29 +25,41 @@
 //  1. hBitBuf, its pixels, the bitmap table (bit, bitlen and the surfaces in it) and the
 //     control table (ctrl, controllen) are read and written only while a BufferGuard is
 //     held, on any thread. FreeWindow releases all of them under the guard, so a guard
-//     that tests true keeps them alive until it is dropped. The guard is a recursive lock:
-//     an operation that calls another (ClearScreen calling Rectangle) may take it again.
-//  2. Never hold a BufferGuard across SendRequest or PresentRect from the main thread:
-//     the user-interface thread takes the guard to serve them. SendRequest refuses (and
-//     says so on the console) instead of deadlocking.
+//     that tests true keeps them alive until it is dropped; then hBitBuf->w and ->h are
+//     the buffer's size. The guard is a recursive lock: an operation that calls another
+//     (ClearScreen calling Rectangle) may take it again. Hold it for one operation, not
+//     for a whole frame, so that a closing window is never kept waiting long.
+//  2. Never hold a BufferGuard across SendRequest or PresentRect on the main thread: the
+//     user-interface thread takes the guard to serve them. SendRequest refuses (and says
+//     so on the console) instead of deadlocking.
 //  3. Main-thread code never calls SDL video functions (windows, window surfaces,
-//     SDL_GetWindowSurface, SDL_UpdateWindowSurface...). Put the work in a function and
-//     run it with SendRequest; called on the user-interface thread it runs at once.
-//     Plain surface work (SDL_CreateRGBSurfaceWithFormat, SDL_BlitSurface between
+//     SDL_GetWindowSurface, SDL_UpdateWindowSurfaceRects, SDL_CaptureMouse...). Put the
+//     work in a function or lambda and run it with SendRequest, which waits until the
+//     user-interface thread has run it, and runs it at once when called on that thread
+//     (from a button procedure). False means it did not run because there is no window
+//     or the window is closing: treat it as "no window". Plain surface work
+//     (SDL_CreateRGBSurfaceWithFormat, SDL_ConvertSurface, SDL_BlitSurface between
 //     software surfaces, SDL_FillRect, SDL_FreeSurface, SDL_ttf rendering) is no video
-//     call and may run on the main thread, under the guard when it touches hBitBuf.
-//  4. Do not keep a pointer into bit[] or ctrl[] after dropping the guard: the tables
-//     are replaced whole when they grow or shrink. Copy what you need (a ButtonProc, for
+//     call and may run on the calling thread, under the guard when it touches hBitBuf
+//     or the tables.
+//  4. Do not keep a pointer into bit[] or ctrl[] after dropping the guard: the tables are
+//     replaced whole when they grow or shrink. Copy what you need (a ButtonProc, for
 //     instance) and call it after the guard is gone, so that a long button procedure
-//     does not stall the other thread's drawing.
+//     does not stall the other thread's drawing (Command in Window.cpp does so).
 //  5. The back buffer is SDL_PIXELFORMAT_XRGB8888 (SDL_PIXELFORMAT_RGB888), 32 bits,
-//     xlen by ylen. Layer colours are 0x00BBGGRR: convert with ColorToPixel and
-//     PixelToColor. Pictures loaded into bit[] should be converted to hBitBuf's format
-//     once, at load time, so that every draw is a plain copy.
+//     client size, not cleared. Layer colours are 0x00BBGGRR: convert with ColorToPixel
+//     and PixelToColor. Pictures loaded into bit[] should be converted to hBitBuf's
+//     format once, at load time, so that every draw is a plain copy.
 //  6. Unbuffered drawing shows its area with PresentRect; UpdateWindow is
-//     PresentRect(0, 0, xlen, ylen). Paint does the same on the user-interface thread.
-//     Controls that the layer draws itself on top of the window belong in PresentNow,
-//     after the copy of the back buffer and before the window surface is updated.
+//     PresentRect(0, 0, xlen, ylen). Paint (expose, restore) does the same on the
+//     user-interface thread. Controls that the layer draws itself on top of the window
+//     belong in PresentNow, after the copy of the back buffer and before the window
+//     surface is updated, and are hit-tested in the mouse rows of the window procedure,
+//     which then sends WM_COMMAND with MakeCommand(10000 + slot, 0).
+//  7. Control requests (create or destroy a child control) need no private message:
+//     run them with SendRequest. The control windows live in `children` (user-interface
+//     thread only) and are released with the main window; the slots in ctrl[] point at
+//     them. When the window is destroyed every slot's hwnd is set to null first.
 #pragma once
 
 #include <SDL2/SDL.h>

@@ -7,6 +7,7 @@
 // (Window closes the old window and joins its thread first). This holds on X11 and with
 // the dummy driver; other platforms (macOS) would need the window on the process's first
 // thread.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -113,6 +114,12 @@ void SetHints() {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, kVisibleDrivers);
     // Ctrl-C in the console ends the program, as for any console program.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The back buffer is a software picture: show it through the window system's own
+    // shared-memory image instead of an OpenGL texture (no GL context on this thread).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // A click that brings the window to the front is a click all the same (a menu
+    // button pressed in a window that had lost the focus).
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
 }
 
 void CloseMessage(bool byUser) {
@@ -255,22 +262,27 @@ bool SendRequest(void (*fn)(void*), void* arg) {
         return false;
     }
     Request r{fn, arg, nullptr, {0}};
-    {
-        std::lock_guard lock(requestLock);
-        if (!accepting) return false;
-        (requestTail ? requestTail->next : requestHead) = &r;
-        requestTail = &r;
-        SDL_Event e{};
-        e.type = SDL_USEREVENT;
-        e.user.code = kRequestEvent;
-        e.user.windowID = windowId.load();
-        e.user.data1 = &r;
-        if (SDL_PushEvent(&e) != 1) {
-            std::fprintf(stderr, "[ERROR] (SendRequest) The window's event queue refused a request: %s\n",
-                         SDL_GetError());
+    for (;;) {
+        {
+            std::lock_guard lock(requestLock);
+            if (!accepting) return false;
+            (requestTail ? requestTail->next : requestHead) = &r;
+            requestTail = &r;
+            SDL_Event e{};
+            e.type = SDL_USEREVENT;
+            e.user.code = kRequestEvent;
+            e.user.windowID = windowId.load();
+            e.user.data1 = &r;
+            const int pushed = SDL_PushEvent(&e);
+            if (pushed == 1) break;
             Unlink(&r);
-            return false;
+            if (pushed == 0) {
+                std::fprintf(stderr, "[ERROR] (SendRequest) SDL filters the window's requests out.\n");
+                return false;
+            }
         }
+        // SDL's queue is full: the window's thread is busy emptying it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     for (;;) {
         const std::uint32_t seen = requestsDone.load(std::memory_order_acquire);
@@ -404,6 +416,10 @@ void FreeWindow() {
 }
 
 std::uint32_t WinMain(void*) {
+    // SDL frees its per-thread data (error texts) only for threads it started itself.
+    struct ThreadData {
+        ~ThreadData() { SDL_TLSCleanup(); }
+    } threadData;
     uiThread = true;
     quitPosted = false;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {

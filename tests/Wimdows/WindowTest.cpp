@@ -422,6 +422,7 @@ TEST_F(Commands, ButtonClicksCallTheProcedureOfAnExistingButtonSlot) {
 
 // ---- A thread that cannot start ----
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Leaves the process no address space for another thread's stack, then opens a window.
 [[noreturn]] void OpenWithoutRoomForAThread() {
     unsetenv("DISPLAY");  // the message box must not wait for a click
@@ -436,6 +437,7 @@ TEST_F(Commands, ButtonClicksCallTheProcedureOfAnExistingButtonSlot) {
     Window("NoThread", 100, 100);
     std::_Exit(State() == STATE_DEAD ? 0 : 1);
 }
+#endif
 
 TEST(ThreadStart, MessageWhenNoThreadCanBeStarted) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
