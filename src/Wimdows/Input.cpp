@@ -1,0 +1,283 @@
+// Keyboard and mouse: the key table, the queue of key presses, the mouse record with
+// its capture, and the translation of SDL keys into virtual-key codes.
+#include "Wimdows/WimdowsState.hpp"
+
+namespace Wimdows::Internal {
+
+std::atomic<bool> key[256];
+KeyBuffer keybuf{};
+std::atomic<bool> block{false};
+std::atomic<std::uint32_t> keyEvents{0};
+MouseStruct mouse{};
+bool captured = false;
+
+namespace {
+
+// Claims the queue's guard: test and set in one step, waiting (not spinning) while the
+// other side holds it.
+void Claim() {
+    while (block.exchange(true, std::memory_order_acquire)) block.wait(true, std::memory_order_relaxed);
+}
+
+void Unclaim() {
+    block.store(false, std::memory_order_release);
+    block.notify_all();
+}
+
+void Flush() {
+    Claim();
+    while (keybuf.tail) DelKey();
+    Unclaim();
+}
+
+// Keys whose virtual-key code is not simply their letter, digit or function number.
+struct KeyName {
+    std::uint8_t vk;
+    SDL_Keycode sym;
+    SDL_Scancode scan;
+};
+constexpr KeyName kNamed[] = {
+    {8, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE},
+    {9, SDLK_TAB, SDL_SCANCODE_TAB},
+    {13, SDLK_RETURN, SDL_SCANCODE_RETURN},
+    {13, SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER},
+    {16, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT},
+    {16, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT},
+    {17, SDLK_LCTRL, SDL_SCANCODE_LCTRL},
+    {17, SDLK_RCTRL, SDL_SCANCODE_RCTRL},
+    {18, SDLK_LALT, SDL_SCANCODE_LALT},
+    {18, SDLK_RALT, SDL_SCANCODE_RALT},
+    {19, SDLK_PAUSE, SDL_SCANCODE_PAUSE},
+    {20, SDLK_CAPSLOCK, SDL_SCANCODE_CAPSLOCK},
+    {27, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE},
+    {32, SDLK_SPACE, SDL_SCANCODE_SPACE},
+    {33, SDLK_PAGEUP, SDL_SCANCODE_PAGEUP},
+    {34, SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN},
+    {35, SDLK_END, SDL_SCANCODE_END},
+    {36, SDLK_HOME, SDL_SCANCODE_HOME},
+    {37, SDLK_LEFT, SDL_SCANCODE_LEFT},
+    {38, SDLK_UP, SDL_SCANCODE_UP},
+    {39, SDLK_RIGHT, SDL_SCANCODE_RIGHT},
+    {40, SDLK_DOWN, SDL_SCANCODE_DOWN},
+    {44, SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN},
+    {45, SDLK_INSERT, SDL_SCANCODE_INSERT},
+    {46, SDLK_DELETE, SDL_SCANCODE_DELETE},
+    {91, SDLK_LGUI, SDL_SCANCODE_LGUI},
+    {92, SDLK_RGUI, SDL_SCANCODE_RGUI},
+    {93, SDLK_APPLICATION, SDL_SCANCODE_APPLICATION},
+    {96, SDLK_KP_0, SDL_SCANCODE_KP_0},
+    {97, SDLK_KP_1, SDL_SCANCODE_KP_1},
+    {98, SDLK_KP_2, SDL_SCANCODE_KP_2},
+    {99, SDLK_KP_3, SDL_SCANCODE_KP_3},
+    {100, SDLK_KP_4, SDL_SCANCODE_KP_4},
+    {101, SDLK_KP_5, SDL_SCANCODE_KP_5},
+    {102, SDLK_KP_6, SDL_SCANCODE_KP_6},
+    {103, SDLK_KP_7, SDL_SCANCODE_KP_7},
+    {104, SDLK_KP_8, SDL_SCANCODE_KP_8},
+    {105, SDLK_KP_9, SDL_SCANCODE_KP_9},
+    {106, SDLK_KP_MULTIPLY, SDL_SCANCODE_KP_MULTIPLY},
+    {107, SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS},
+    {109, SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS},
+    {110, SDLK_KP_PERIOD, SDL_SCANCODE_KP_PERIOD},
+    {111, SDLK_KP_DIVIDE, SDL_SCANCODE_KP_DIVIDE},
+    {144, SDLK_NUMLOCKCLEAR, SDL_SCANCODE_NUMLOCKCLEAR},
+    {145, SDLK_SCROLLLOCK, SDL_SCANCODE_SCROLLLOCK},
+    {186, SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON},
+    {187, SDLK_EQUALS, SDL_SCANCODE_EQUALS},
+    {188, SDLK_COMMA, SDL_SCANCODE_COMMA},
+    {189, SDLK_MINUS, SDL_SCANCODE_MINUS},
+    {190, SDLK_PERIOD, SDL_SCANCODE_PERIOD},
+    {191, SDLK_SLASH, SDL_SCANCODE_SLASH},
+    {192, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE},
+    {219, SDLK_LEFTBRACKET, SDL_SCANCODE_LEFTBRACKET},
+    {220, SDLK_BACKSLASH, SDL_SCANCODE_BACKSLASH},
+    {221, SDLK_RIGHTBRACKET, SDL_SCANCODE_RIGHTBRACKET},
+    {222, SDLK_QUOTE, SDL_SCANCODE_APOSTROPHE},
+    {226, SDLK_LESS, SDL_SCANCODE_NONUSBACKSLASH},
+};
+
+// Letters, digits and function keys, which run in blocks.
+std::uint32_t BlockKey(SDL_Keycode sym, SDL_Scancode scan) {
+    if (sym >= SDLK_a && sym <= SDLK_z) return 65 + static_cast<std::uint32_t>(sym - SDLK_a);
+    if (sym >= SDLK_0 && sym <= SDLK_9) return 48 + static_cast<std::uint32_t>(sym - SDLK_0);
+    if (sym >= SDLK_F1 && sym <= SDLK_F12) return 112 + static_cast<std::uint32_t>(sym - SDLK_F1);
+    if (sym >= SDLK_F13 && sym <= SDLK_F24) return 124 + static_cast<std::uint32_t>(sym - SDLK_F13);
+    // A layout whose letters are not Latin: the key's place decides.
+    if (scan >= SDL_SCANCODE_A && scan <= SDL_SCANCODE_Z) return 65 + static_cast<std::uint32_t>(scan - SDL_SCANCODE_A);
+    if (scan >= SDL_SCANCODE_1 && scan <= SDL_SCANCODE_9) return 49 + static_cast<std::uint32_t>(scan - SDL_SCANCODE_1);
+    if (scan == SDL_SCANCODE_0) return 48;
+    return 0;
+}
+
+void SetCapture() {
+    captured = true;
+    SDL_CaptureMouse(SDL_TRUE);  // fails harmlessly where the driver cannot capture
+}
+
+void ReleaseCapture() {
+    captured = false;
+    SDL_CaptureMouse(SDL_FALSE);
+}
+
+void Call(bool wanted, MouseProc proc, std::uint32_t x, std::uint32_t y) {
+    if (wanted && proc) proc(x, y);
+}
+
+}  // namespace
+
+std::uint32_t VirtualKey(const SDL_Keysym& keysym) {
+    for (const KeyName& k : kNamed)
+        if (k.sym == keysym.sym) return k.vk;
+    if (const std::uint32_t vk = BlockKey(keysym.sym, keysym.scancode)) return vk;
+    for (const KeyName& k : kNamed)
+        if (k.scan == keysym.scancode) return k.vk;
+    return 0;
+}
+
+bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym) {
+    keysym = SDL_Keysym{};
+    if (vk >= 65 && vk <= 90) {
+        keysym.sym = SDLK_a + static_cast<SDL_Keycode>(vk - 65);
+        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 65));
+    } else if (vk >= 48 && vk <= 57) {
+        keysym.sym = SDLK_0 + static_cast<SDL_Keycode>(vk - 48);
+        keysym.scancode = vk == 48 ? SDL_SCANCODE_0 : static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - 49));
+    } else if (vk >= 112 && vk <= 123) {
+        keysym.sym = SDLK_F1 + static_cast<SDL_Keycode>(vk - 112);
+        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - 112));
+    } else if (vk >= 124 && vk <= 135) {
+        keysym.sym = SDLK_F13 + static_cast<SDL_Keycode>(vk - 124);
+        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - 124));
+    } else {
+        for (const KeyName& k : kNamed) {
+            if (k.vk != vk) continue;
+            keysym.sym = k.sym;
+            keysym.scancode = k.scan;
+            return true;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool IsSystemKey(const SDL_Keysym& keysym) {
+    if (keysym.sym == SDLK_F10 || keysym.sym == SDLK_LALT || keysym.sym == SDLK_RALT) return true;
+    return (keysym.mod & KMOD_ALT) && !(keysym.mod & KMOD_CTRL);
+}
+
+void AddKey(std::uint32_t k) {
+    QueueElmt* element = new QueueElmt{k, nullptr};  // allocated before the guard is claimed
+    Claim();
+    if (keybuf.head)
+        keybuf.head->prev = element;
+    else
+        keybuf.tail = element;
+    keybuf.head = element;
+    Unclaim();
+    keyEvents.fetch_add(1, std::memory_order_release);
+    keyEvents.notify_all();
+}
+
+// Removes the oldest element; the caller holds the guard.
+void DelKey() {
+    QueueElmt* oldest = keybuf.tail;
+    if (!oldest) return;
+    if (oldest->prev) {
+        keybuf.tail = oldest->prev;
+    } else {
+        keybuf.tail = nullptr;
+        keybuf.head = nullptr;
+    }
+    delete oldest;
+}
+
+void KeyMessage(std::uint32_t msg, WPARAM wParam) {
+    const std::uint32_t code = static_cast<std::uint32_t>(wParam) & 255u;
+    if (msg == WM_KEYDOWN) {
+        key[code].store(true);
+        AddKey(code);  // a held key's repeats are queued too
+    } else if (msg == WM_KEYUP) {
+        key[code].store(false);
+    }
+}
+
+void MouseMessage(std::uint32_t msg, LPARAM lParam) {
+    // Unsigned words: a captured pointer left of or above the window gives values near 65535.
+    const std::uint32_t x = LPARAM2DWORD(lParam) & 0xFFFFu;
+    const std::uint32_t y = LPARAM2DWORD(lParam) >> 16;
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        while (block.load(std::memory_order_acquire)) block.wait(true);
+        mouse.x = static_cast<std::int32_t>(x);
+        mouse.y = static_cast<std::int32_t>(y);
+        break;
+    case WM_LBUTTONDOWN:
+        mouse.left = true;
+        if (!mouse.right) SetCapture();
+        Call(mouse.onLeftDown, mouse.LeftDownProc, x, y);
+        break;
+    case WM_LBUTTONUP:
+        mouse.left = false;
+        if (!mouse.right) ReleaseCapture();
+        Call(mouse.onLeftUp, mouse.LeftUpProc, x, y);
+        break;
+    case WM_LBUTTONDBLCLK:
+        Call(mouse.onDouble, mouse.DoubleProc, x, y);
+        break;
+    case WM_RBUTTONDOWN:
+        mouse.right = true;
+        if (!mouse.left) SetCapture();
+        Call(mouse.onRightDown, mouse.RightDownProc, x, y);
+        break;
+    case WM_RBUTTONUP:
+        mouse.right = false;
+        if (!mouse.left) ReleaseCapture();
+        Call(mouse.onRightUp, mouse.RightUpProc, x, y);
+        break;
+    default:
+        break;
+    }
+}
+
+void ResetInput() {
+    mouse = MouseStruct{};
+    if (captured) ReleaseCapture();
+    for (std::atomic<bool>& k : key) k.store(false);
+    Flush();
+}
+
+}  // namespace Wimdows::Internal
+
+namespace Wimdows {
+
+using namespace Internal;
+
+bool KeyDown(std::uint32_t k) { return k <= 255 && key[k].load(); }
+
+std::uint32_t GetKey() {
+    if (OnUiThread()) {
+        // In a button procedure no key can arrive before it returns: take what is there.
+        Claim();
+        const std::uint32_t code = keybuf.tail ? keybuf.tail->key : 0;
+        DelKey();
+        Unclaim();
+        return code;
+    }
+    for (;;) {
+        const std::uint32_t seen = keyEvents.load(std::memory_order_acquire);
+        if (window.state.load() != STATE_ACTIVE) return 0;
+        Claim();
+        if (keybuf.tail) {
+            const std::uint32_t code = keybuf.tail->key;
+            DelKey();
+            Unclaim();
+            return code;
+        }
+        Unclaim();
+        keyEvents.wait(seen);  // woken by the next key press or by the window's teardown
+    }
+}
+
+void FlushKeys() { Flush(); }
+
+}  // namespace Wimdows

@@ -1,0 +1,100 @@
+// Seams for tests and tools: pixels of the back buffer and of the window, and real SDL
+// input events put into the window's own queue.
+#include <cstdio>
+#include <cstring>
+
+#include "Wimdows/WimdowsState.hpp"
+#include "Wimdows/WimdowsTesting.hpp"
+
+namespace Wimdows::Testing {
+
+using namespace Internal;
+
+namespace {
+
+bool ReadPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32_t& color) {
+    if (x < 0 || y < 0 || x >= surface->w || y >= surface->h) return false;
+    const int bytes = surface->format->BytesPerPixel;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+    const auto* at = static_cast<const std::uint8_t*>(surface->pixels) + y * surface->pitch + x * bytes;
+    std::uint32_t pixel = 0;
+    for (int i = 0; i < bytes; ++i) pixel |= static_cast<std::uint32_t>(at[i]) << (8 * i);  // little-endian host
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    Uint8 r;
+    Uint8 g;
+    Uint8 b;
+    SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+    color = r | (static_cast<std::uint32_t>(g) << 8) | (static_cast<std::uint32_t>(b) << 16);
+    return true;
+}
+
+void Post(SDL_Event& event) {
+    if (!PostEvent(event)) std::fprintf(stderr, "[Testing] No window takes the event %u.\n", event.type);
+}
+
+}  // namespace
+
+bool ReadBackBuffer(std::int32_t x, std::int32_t y, std::uint32_t& color) {
+    if (window.state.load() != STATE_ACTIVE) return false;
+    BufferGuard guard;
+    return guard && ReadPixel(hBitBuf, x, y, color);
+}
+
+bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color) {
+    if (window.state.load() != STATE_ACTIVE) return false;
+    bool found = false;
+    auto read = [&] {
+        if (!window.hwnd) return;
+        if (SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd)) found = ReadPixel(screen, x, y, color);
+    };
+    return SendRequest(read) && found;
+}
+
+void PostKey(std::uint32_t vk, bool down, bool repeat) {
+    SDL_Event e{};
+    if (!KeysymOf(vk, e.key.keysym)) {
+        std::fprintf(stderr, "[Testing] No key has the code %u.\n", vk);
+        return;
+    }
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = windowId.load();
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat ? 1 : 0;
+    Post(e);
+}
+
+void PostMouseMove(std::int32_t x, std::int32_t y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = windowId.load();
+    e.motion.x = x;
+    e.motion.y = y;
+    Post(e);
+}
+
+void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.windowID = windowId.load();
+    e.button.button = static_cast<Uint8>(button);
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.clicks = static_cast<Uint8>(clicks);
+    e.button.x = x;
+    e.button.y = y;
+    Post(e);
+}
+
+void PostClose() {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = windowId.load();
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    Post(e);
+}
+
+void Sync() {
+    auto nothing = [] {};
+    SendRequest(nothing);
+}
+
+}  // namespace Wimdows::Testing

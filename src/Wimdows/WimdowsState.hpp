@@ -1,0 +1,278 @@
+// Module state of the window layer, shared by its source files (and by its tests), in
+// Wimdows::Internal. Nothing outside src/Wimdows and tests/Wimdows includes this header.
+//
+// Threads. The main thread calls every public operation. Each open window has a
+// user-interface thread (WinMain) that owns the SDL window and every SDL video call:
+// it creates the window, waits for SDL events, turns them into messages for
+// WindowProcedure and serves the requests that other threads hand over. Button
+// procedures (and future mouse callbacks) run on that thread too and may draw.
+//
+// How a drawing operation uses the pieces below (the pattern every primitive, text and
+// bitmap operation follows):
+//
+//     void SomePrimitive(...) {
+//         if (window.state.load() != STATE_ACTIVE) return;
+//         SDL_Rect area{};
+//         {
+//             BufferGuard guard;          // the back buffer cannot be released now
+//             if (!guard) return;         // the window was torn down meanwhile
+//             ... draw into hBitBuf (pixel = ColorToPixel(colour)), read bit[] ...
+//         }                               // guard dropped BEFORE any hand-over
+//         if (!buffering.load()) PresentRect(area.x, area.y, area.w, area.h);
+//     }
+//
+// Rules:
+//  1. hBitBuf, its pixels, the bitmap table (bit, bitlen and the surfaces in it) and the
+//     control table (ctrl, controllen) are read and written only while a BufferGuard is
+//     held, on any thread. FreeWindow releases all of them under the guard, so a guard
+//     that tests true keeps them alive until it is dropped; then hBitBuf->w and ->h are
+//     the buffer's size. The guard is a recursive lock: an operation that calls another
+//     (ClearScreen calling Rectangle) may take it again. Hold it for one operation, not
+//     for a whole frame, so that a closing window is never kept waiting long.
+//  2. Never hold a BufferGuard across SendRequest or PresentRect on the main thread: the
+//     user-interface thread takes the guard to serve them. SendRequest refuses (and says
+//     so on the console) instead of deadlocking.
+//  3. Main-thread code never calls SDL video functions (windows, window surfaces,
+//     SDL_GetWindowSurface, SDL_UpdateWindowSurfaceRects, SDL_CaptureMouse...). Put the
+//     work in a function or lambda and run it with SendRequest, which waits until the
+//     user-interface thread has run it, and runs it at once when called on that thread
+//     (from a button procedure). False means it did not run because there is no window
+//     or the window is closing: treat it as "no window". Plain surface work
+//     (SDL_CreateRGBSurfaceWithFormat, SDL_ConvertSurface, SDL_BlitSurface between
+//     software surfaces, SDL_FillRect, SDL_FreeSurface, SDL_ttf rendering) is no video
+//     call and may run on the calling thread, under the guard when it touches hBitBuf
+//     or the tables.
+//  4. Do not keep a pointer into bit[] or ctrl[] after dropping the guard: the tables are
+//     replaced whole when they grow or shrink. Copy what you need (a ButtonProc, for
+//     instance) and call it after the guard is gone, so that a long button procedure
+//     does not stall the other thread's drawing (Command in Window.cpp does so).
+//  5. The back buffer is SDL_PIXELFORMAT_XRGB8888 (SDL_PIXELFORMAT_RGB888), 32 bits,
+//     client size, not cleared. Layer colours are 0x00BBGGRR: convert with ColorToPixel
+//     and PixelToColor. Pictures loaded into bit[] should be converted to hBitBuf's
+//     format once, at load time, so that every draw is a plain copy.
+//  6. Unbuffered drawing shows its area with PresentRect; UpdateWindow is
+//     PresentRect(0, 0, xlen, ylen). Paint (expose, restore) does the same on the
+//     user-interface thread. Controls that the layer draws itself on top of the window
+//     belong in PresentNow, after the copy of the back buffer and before the window
+//     surface is updated, and are hit-tested in the mouse rows of the window procedure,
+//     which then sends WM_COMMAND with MakeCommand(10000 + slot, 0).
+//  7. Control requests (create or destroy a child control) need no private message:
+//     run them with SendRequest. The control windows live in `children` (user-interface
+//     thread only) and are released with the main window; the slots in ctrl[] point at
+//     them. When the window is destroyed every slot's hwnd is set to null first.
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "Wimdows/Wimdows.hpp"
+
+namespace Wimdows::Internal {
+
+// ---- The window record ----
+struct WinStruct {
+    // Hand-shake between the threads: waited on with std::atomic wait/notify.
+    std::atomic<WinState> state;
+    // The SDL window; user-interface thread only. Null once the window is destroyed.
+    SDL_Window* hwnd;
+    // Own copy of the title (new[]): the window's caption. Written by Window before the
+    // thread starts, released by FreeWindow (or by Window after a failed start).
+    char* class_;
+    // Client size: first the size asked for, then the real one (Init); 0 after teardown.
+    std::atomic<std::uint32_t> xlen;
+    std::atomic<std::uint32_t> ylen;
+};
+extern WinStruct window;
+
+// ---- Back buffer (see the rules above) ----
+// The back buffer: a 32-bit XRGB8888 software surface of the client size, made by Init on
+// the user-interface thread before the window becomes active, released by FreeWindow.
+extern SDL_Surface* hBitBuf;
+// Drawing goes to the back buffer only (true) or is also shown at once (false).
+// FreeWindow resets it to false, so every window starts unbuffered.
+extern std::atomic<bool> buffering;
+
+// Holds the back buffer and the tables alive. Tests true while hBitBuf exists.
+class BufferGuard {
+public:
+    BufferGuard();
+    ~BufferGuard();
+    BufferGuard(const BufferGuard&) = delete;
+    BufferGuard& operator=(const BufferGuard&) = delete;
+    explicit operator bool() const noexcept { return hBitBuf != nullptr; }
+};
+
+constexpr std::uint32_t ColorToPixel(std::uint32_t color) {
+    return ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
+}
+constexpr std::uint32_t PixelToColor(std::uint32_t pixel) {
+    return ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
+}
+
+// ---- Hand-over to the user-interface thread ----
+// Runs fn(arg) on the user-interface thread and returns once it has run: true.
+// On the user-interface thread itself it runs at once. False, without running it, when
+// no window is open, when the window is being torn down (pending requests are refused
+// then, which wakes their callers), or when called on another thread while holding a
+// BufferGuard. Requests are served in order with the SDL events posted before them.
+bool SendRequest(void (*fn)(void*), void* arg);
+template <class F>
+bool SendRequest(F& f) {
+    return SendRequest([](void* p) { (*static_cast<F*>(p))(); }, &f);
+}
+// Shows the given area of the back buffer on the window (clipped to the buffer).
+// Any thread; never while holding a BufferGuard on the main thread.
+void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
+// The copy itself: user-interface thread only.
+void PresentNow(SDL_Rect area);
+// True on the user-interface thread of the open window.
+bool OnUiThread();
+// Puts an event in SDL's queue for the window; false without a window.
+bool PostEvent(SDL_Event& event);
+// SDL id of the open window, for events posted to it (0 when none).
+extern std::atomic<std::uint32_t> windowId;
+// True when the window opened last was closed through its close box.
+extern std::atomic<bool> closedByUser;
+
+// ---- Messages of the window procedure ----
+// SDL events are turned into these, so that the window procedure keeps one table of
+// what it does; requests from the main thread reach it through SendRequest.
+enum Message : std::uint32_t {
+    WM_DESTROY = 2,
+    WM_PAINT = 15,
+    WM_CLOSE = 16,
+    WM_KEYDOWN = 256,
+    WM_KEYUP = 257,
+    WM_COMMAND = 273,
+    WM_MOUSEMOVE = 512,
+    WM_LBUTTONDOWN = 513,
+    WM_LBUTTONUP = 514,
+    WM_LBUTTONDBLCLK = 515,
+    WM_RBUTTONDOWN = 516,
+    WM_RBUTTONUP = 517,
+};
+// Pointer-sized so that a message can carry an address.
+using WPARAM = std::uintptr_t;
+using LPARAM = std::int32_t;
+
+constexpr LPARAM MakeLParam(std::int32_t x, std::int32_t y) {
+    return static_cast<LPARAM>((static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFFu));
+}
+constexpr std::uint32_t LPARAM2DWORD(LPARAM lParam) { return static_cast<std::uint32_t>(lParam); }
+// WM_COMMAND: the notification code is the high word, the identifier the low word.
+constexpr WPARAM MakeCommand(std::uint32_t id, std::uint32_t code) {
+    return (static_cast<WPARAM>(code & 0xFFFFu) << 16) | (id & 0xFFFFu);
+}
+
+std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam, LPARAM lParam);
+std::uint32_t WinMain(void* lpParam);
+// Prepares the client size and the back buffer. User-interface thread.
+bool Init();
+void Paint();
+void FreeWindow();
+
+// ---- Menu table (no operation fills it; commands 100 to 9999 look here) ----
+using ItemProc = void (*)();
+struct MenuStruct {
+    ItemProc* item;  // new[]
+    std::uint32_t itemlen;
+};
+extern MenuStruct* menu;  // new[]; user-interface thread only
+extern std::uint32_t menulen;
+
+// ---- Bitmap table (under the BufferGuard) ----
+// A slot holds one picture, already in the back buffer's format (a surface is its own
+// source for copies, so the context of other window systems has no counterpart here).
+struct BitStruct {
+    SDL_Surface* hbit;  // null marks a free slot
+    std::uint32_t width;
+    std::uint32_t height;
+};
+extern BitStruct* bit;  // new[] of exactly bitlen slots; null when bitlen is 0
+extern std::uint32_t bitlen;
+
+// ---- Controls ----
+enum ControlType : std::uint8_t { CTRL_BUTTON = 0, CTRL_EDIT = 1 };
+// A control drawn and hit-tested by the layer itself (SDL has no native controls).
+// It is a child of the main window: created and destroyed on the user-interface thread,
+// kept in the list `children`, and released with the main window when it closes.
+struct ControlWindow {
+    ControlWindow* next;  // next child of the main window
+    SDL_Rect rect;        // client coordinates
+    char* text;           // own copy of the caption (new[]), released with the control
+    std::intptr_t id;     // child-window identifier: -1 until the table gives it slot + 10000
+    ControlType type;
+    bool pressed;         // the left button went down on it and is still held
+};
+extern ControlWindow* children;  // user-interface thread only
+// Unlinks and releases one child, or all of them (the main window's destruction).
+void DestroyChild(ControlWindow* child);
+void DestroyChildren();
+
+// One slot of the control table; `hwnd` null marks a free slot. Under the BufferGuard.
+struct ControlStruct {
+    ControlWindow* hwnd;
+    std::int32_t x;
+    std::int32_t y;
+    std::uint32_t width;
+    std::uint32_t height;
+    ButtonProc proc;
+    ControlType type;
+};
+extern ControlStruct* ctrl;  // new[] of exactly controllen slots; null when controllen is 0
+extern std::uint32_t controllen;
+
+// ---- Keyboard (Input.cpp) ----
+struct QueueElmt {
+    std::uint32_t key;
+    QueueElmt* prev;  // the element queued right after this one; null for the newest
+};
+struct KeyBuffer {
+    QueueElmt* head;  // newest
+    QueueElmt* tail;  // oldest
+};
+extern std::atomic<bool> key[256];
+// The queue and its guard: the side that links or unlinks claims `block` (test-and-set)
+// for the whole change.
+extern KeyBuffer keybuf;
+extern std::atomic<bool> block;
+// Bumped (and notified) whenever a key is queued or the window goes away: GetKey waits on it.
+extern std::atomic<std::uint32_t> keyEvents;
+void AddKey(std::uint32_t k);
+void DelKey();
+// Virtual-key code of an SDL key (0 when it has none), and the other way round.
+std::uint32_t VirtualKey(const SDL_Keysym& keysym);
+bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym);
+// Keys that the window system keeps for itself (Alt combinations, F10).
+bool IsSystemKey(const SDL_Keysym& keysym);
+
+// ---- Mouse (Input.cpp; user-interface thread only) ----
+using MouseProc = void (*)(std::uint32_t x, std::uint32_t y);
+struct MouseStruct {
+    std::int32_t x;
+    std::int32_t y;
+    bool left;
+    bool right;
+    bool onLeftDown;
+    bool onLeftUp;
+    bool onRightDown;
+    bool onRightUp;
+    bool onDouble;
+    MouseProc LeftDownProc;
+    MouseProc LeftUpProc;
+    MouseProc RightDownProc;
+    MouseProc RightUpProc;
+    MouseProc DoubleProc;
+};
+extern MouseStruct mouse;
+// Whether the window holds the mouse capture.
+extern bool captured;
+// Key and mouse rows of the window procedure.
+void KeyMessage(std::uint32_t msg, WPARAM wParam);
+void MouseMessage(std::uint32_t msg, LPARAM lParam);
+// Teardown of the input state: key table, queue, mouse record, capture.
+void ResetInput();
+
+}  // namespace Wimdows::Internal
