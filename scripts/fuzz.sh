@@ -26,6 +26,10 @@ scratch=$(mktemp -d /dev/shm/kor-fuzz.XXXXXX 2> /dev/null || mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+# Reports name the source lines when the symbolizer is there (Debian's llvm package).
+if command -v llvm-symbolizer > /dev/null; then
+  export ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer)
+fi
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 unset LSAN_OPTIONS
 
@@ -50,8 +54,11 @@ for target in level scores; do
   echo "   corpus: $(find "$corpus" -type f | wc -l) files added by runs, log: $log"
   if [ "$status" -ne 0 ] || [ -n "$(ls -A "$run")" ]; then
     failed=1
-    echo "!! $target failed (exit status $status). The end of its log:" >&2
-    grep -v -E '^#[0-9]+' "$log" | tail -n 40 >&2
+    echo "!! $target failed (exit status $status). Its report:" >&2
+    # From the first line of the sanitizer's, libFuzzer's or a check's report on.
+    first=$(grep -n -m1 -E '==[0-9]+==ERROR|runtime error|broken rule|ERROR: libFuzzer' "$log" | cut -d: -f1 || true)
+    tail -n +"${first:-1}" "$log" | grep -v -E '^#[0-9]+|^ +(Addressable|Partially|Heap|Freed|Stack|Global|Poisoned|Container|Array|Intra|ASan internal|Left alloca|Right alloca)' |
+      head -n 60 >&2
     for f in "$run"/*; do
       [ -e "$f" ] && echo "!! reproducer: $f   (run: build-fuzz/fuzz_$target $f)" >&2
     done
