@@ -63,10 +63,13 @@
 #pragma once
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_ttf.h>
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
+#include "Wimdows/Raster.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace Wimdows::Internal {
@@ -109,6 +112,11 @@ constexpr std::uint32_t ColorToPixel(std::uint32_t color) {
 }
 constexpr std::uint32_t PixelToColor(std::uint32_t pixel) {
     return ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
+}
+// The pixels of a 32-bit software surface (the back buffer, a picture) for the pixel routines.
+inline Raster::Surface View(SDL_Surface* surface) {
+    if (!surface) return {};
+    return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
 }
 
 // ---- Hand-over to the user-interface thread ----
@@ -173,6 +181,48 @@ bool Init();
 void Paint();
 void FreeWindow();
 
+// ---- Primitives (Draw.cpp) ----
+enum DrawType : std::uint8_t { DR_LINE = 0, DR_RECT = 1, DR_ELLIPSE = 2, DR_ARC = 3, DR_PIE = 4 };
+// One primitive. The box (x0, y0)-(x1, y1) is sorted (x0 <= x1, y0 <= y1) and inclusive;
+// a line runs from (x2, y2) to (x3, y3); an arc or pie from the radial through (x2, y2)
+// counter-clockwise to the radial through (x3, y3). r, a0 and a1 are not used.
+struct DrawStruct {
+    DrawType object;
+    std::int32_t x0, y0, x1, y1;
+    std::int32_t x2, y2, x3, y3;
+    std::uint32_t r;
+    float a0, a1;
+    std::uint32_t color;  // 0x00BBGGRR, through CreateColor
+    bool fill;
+};
+// color AND 0xFFFFFF: the form every colour takes inside the layer.
+std::uint32_t CreateColor(std::uint32_t color);
+// Sorts the box into the record and sets its colour and fill (not its kind).
+void SetDraw(DrawStruct& draw, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+             std::uint32_t color, bool fill);
+// Renders the record into the back buffer only.
+void DrawObject(const DrawStruct& draw);
+// Renders the record and, when unbuffered, shows its box (far column and row included).
+void UpdateDC(const DrawStruct& draw);
+// Shows the inclusive box (x0, y0)-(x1, y1) of the back buffer when drawing is unbuffered.
+// Call without a BufferGuard.
+void ShowArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1);
+
+// ---- Text (Text.cpp) ----
+struct FontStruct {
+    std::atomic<std::uint32_t> style;
+    std::atomic<std::uint32_t> color;  // through CreateColor
+};
+extern FontStruct font;
+// The font of a style (opened on first use and kept for the program's life); null when
+// no font can be found. Only while holding TextLock(): one font is not for two threads.
+TTF_Font* CreateFont(std::uint32_t style);
+std::mutex& TextLock();
+// Characters of the decimal text of nr, the minus sign included.
+std::int32_t intlen(std::int32_t nr);
+// Writes that text and a null character: chp must hold intlen(nr) + 1 characters.
+void Int2Char(char* chp, std::int32_t nr);
+
 // ---- Menu table (no operation fills it; commands 100 to 9999 look here) ----
 using ItemProc = void (*)();
 struct MenuStruct {
@@ -189,9 +239,16 @@ struct BitStruct {
     SDL_Surface* hbit;  // null marks a free slot
     std::uint32_t width;
     std::uint32_t height;
+    bool blackWhite;  // every pixel pure black or white: a mask that needs no thresholding
 };
 extern BitStruct* bit;  // new[] of exactly bitlen slots; null when bitlen is 0
 extern std::uint32_t bitlen;
+// Bitmap.cpp, under the BufferGuard. AddBitmap puts a picture into the lowest free slot
+// (the table grows by one slot only when none is free) and returns its handle, 0 when
+// memory runs out (the picture is then the caller's). DelBitmap releases slot `del`
+// (0-based) and drops the free slots at the table's end.
+std::uint32_t AddBitmap(SDL_Surface* addbit, std::uint32_t width, std::uint32_t height, bool blackWhite);
+void DelBitmap(std::uint32_t del);
 
 // ---- Controls ----
 enum ControlType : std::uint8_t { CTRL_BUTTON = 0, CTRL_EDIT = 1 };

@@ -8,6 +8,7 @@
 // the dummy driver; other platforms (macOS) would need the window on the process's first
 // thread.
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -57,6 +58,44 @@ std::atomic<std::uint32_t> requestsDone{0};
 
 // User-interface thread only: the window procedure asked the loop to end.
 bool quitPosted = false;
+
+// SDL wakes a thread that waits for events when another thread pushes one only where the
+// video driver can be woken (X11, Wayland). With the dummy and offscreen drivers
+// SDL_WaitEvent looks again every millisecond, so each hand-over (every UpdateWindow)
+// would cost up to a millisecond; there the user-interface thread waits for this layer's
+// own pushes instead, the only events those drivers get from outside.
+std::mutex wakeLock;
+std::condition_variable wakeCv;
+std::uint64_t pushes = 0;  // under wakeLock
+
+void Pushed() {
+    {
+        std::lock_guard lock(wakeLock);
+        ++pushes;
+    }
+    wakeCv.notify_one();
+}
+
+bool WakesOnPush() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return !driver || (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0);
+}
+
+// The next event; false when the events can't be read.
+bool NextEvent(SDL_Event& e, bool wakesOnPush) {
+    if (wakesOnPush) return SDL_WaitEvent(&e) == 1;
+    for (;;) {
+        std::uint64_t seen;
+        {
+            std::lock_guard lock(wakeLock);
+            seen = pushes;
+        }
+        if (SDL_PollEvent(&e)) return true;
+        std::unique_lock lock(wakeLock);
+        // The timeout only guards against events that come some other way.
+        wakeCv.wait_for(lock, std::chrono::milliseconds(10), [seen] { return pushes != seen; });
+    }
+}
 
 void Unlink(Request* r) {
     Request* prev = nullptr;
@@ -274,7 +313,10 @@ bool SendRequest(void (*fn)(void*), void* arg) {
             e.user.windowID = windowId.load();
             e.user.data1 = &r;
             const int pushed = SDL_PushEvent(&e);
-            if (pushed == 1) break;
+            if (pushed == 1) {
+                Pushed();
+                break;
+            }
             Unlink(&r);
             if (pushed == 0) {
                 std::fprintf(stderr, "[ERROR] (SendRequest) SDL filters the window's requests out.\n");
@@ -294,7 +336,9 @@ bool SendRequest(void (*fn)(void*), void* arg) {
 
 bool PostEvent(SDL_Event& event) {
     std::lock_guard lock(requestLock);
-    return accepting && SDL_PushEvent(&event) == 1;
+    if (!accepting || SDL_PushEvent(&event) != 1) return false;
+    Pushed();
+    return true;
 }
 
 void PresentNow(SDL_Rect area) {
@@ -449,9 +493,10 @@ std::uint32_t WinMain(void*) {
     window.state.store(STATE_ACTIVE);
     window.state.notify_all();
 
+    const bool wakesOnPush = WakesOnPush();
     SDL_Event e;
     while (!quitPosted) {
-        if (!SDL_WaitEvent(&e)) {
+        if (!NextEvent(e, wakesOnPush)) {
             std::fprintf(stderr, "[ERROR] (WinMain) The window's events can't be read, closing it: %s\n",
                          SDL_GetError());
             CloseMessage(false);

@@ -40,7 +40,7 @@ void LoadPictures(int count) {
     I::bitlen = static_cast<std::uint32_t>(count);
     I::bit = new I::BitStruct[count]{};
     for (int i = 0; i < count; ++i)
-        I::bit[i] = {SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 32, SDL_PIXELFORMAT_XRGB8888), 16, 16};
+        I::bit[i] = {SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 32, SDL_PIXELFORMAT_XRGB8888), 16, 16, false};
 }
 
 class CloseWhileDrawing : public WindowFixture {};
