@@ -39,31 +39,18 @@ constexpr std::uint32_t kFaceCount = sizeof kFaces / sizeof kFaces[0];
 std::uint32_t FaceOf(std::uint32_t style) { return style < kFaceCount ? style : 0; }
 
 // Everything below is under TextLock(): SDL_ttf fonts are not for two threads at once.
-bool ttfStarted = false;
-bool ttfFailed = false;
-bool reported = false;
+bool looked = false;
 TTF_Font* fonts[kFaceCount] = {};
-bool looked[kFaceCount] = {};
-
-void ReportNoFont(const char* why) {
-    if (reported) return;
-    reported = true;
-    std::fprintf(stderr,
-                 "[ERROR] (Text) No font found for the window's text (%s); texts are left out. "
-                 "The package fonts-dejavu-core provides the fonts.\n",
-                 why);
-}
 
 // The file of the best match for a fontconfig pattern; empty when there is none.
-std::string FindFontFile(const char* pattern) {
-    if (!FcInit()) return {};
+std::string FindFontFile(FcConfig* config, const char* pattern) {
     FcPattern* wanted = FcNameParse(reinterpret_cast<const FcChar8*>(pattern));
     if (!wanted) return {};
     FcPatternAddBool(wanted, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, wanted, FcMatchPattern);
+    FcConfigSubstitute(config, wanted, FcMatchPattern);
     FcDefaultSubstitute(wanted);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, wanted, &result);
+    FcPattern* match = FcFontMatch(config, wanted, &result);
     std::string file;
     FcChar8* path = nullptr;
     if (match && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
@@ -73,19 +60,41 @@ std::string FindFontFile(const char* pattern) {
     return file;
 }
 
-TTF_Font* OpenFace(std::uint32_t face) {
-    if (looked[face]) return fonts[face];
-    looked[face] = true;
-    if (!ttfStarted && !ttfFailed) {
-        ttfStarted = TTF_Init() == 0;
-        ttfFailed = !ttfStarted;
-        if (ttfFailed) ReportNoFont(TTF_GetError());
+// Opens the fonts of all styles, once. A style whose font is missing borrows another's:
+// any readable text beats none. Fontconfig's configuration is loaded for this alone and
+// released afterwards.
+void OpenFaces() {
+    if (looked) return;
+    looked = true;
+    std::string why = "fontconfig finds no scalable font";
+    if (TTF_Init() != 0) {
+        why = TTF_GetError();
+    } else if (FcConfig* config = FcInitLoadConfigAndFonts()) {
+        for (std::uint32_t face = 0; face < kFaceCount; ++face) {
+            const std::string file = FindFontFile(config, kFaces[face].pattern);
+            if (file.empty()) continue;
+            fonts[face] = TTF_OpenFont(file.c_str(), kFaces[face].size);
+            if (!fonts[face]) why = file + ": " + TTF_GetError();
+        }
+        FcConfigDestroy(config);
+    } else {
+        why = "fontconfig has no configuration";
     }
-    if (!ttfStarted) return nullptr;
-    const std::string file = FindFontFile(kFaces[face].pattern);
-    if (!file.empty()) fonts[face] = TTF_OpenFont(file.c_str(), kFaces[face].size);
-    if (!fonts[face] && face != 0) fonts[face] = OpenFace(0);  // any readable text beats none
-    if (!fonts[face]) ReportNoFont(file.empty() ? "fontconfig finds no scalable font" : TTF_GetError());
+    TTF_Font* any = nullptr;
+    for (TTF_Font* f : fonts) any = any ? any : f;
+    if (!any) {
+        std::fprintf(stderr,
+                     "[ERROR] (Text) No font found for the window's text (%s); texts are left out. "
+                     "The package fonts-dejavu-core provides the fonts.\n",
+                     why.c_str());
+        return;
+    }
+    for (TTF_Font*& f : fonts)
+        if (!f) f = fonts[0] ? fonts[0] : any;
+}
+
+TTF_Font* OpenFace(std::uint32_t face) {
+    OpenFaces();
     return fonts[face];
 }
 
