@@ -31,7 +31,8 @@
 //     for a whole frame, so that a closing window is never kept waiting long.
 //  2. Never hold a BufferGuard across SendRequest or PresentRect on the main thread: the
 //     user-interface thread takes the guard to serve them. SendRequest refuses (and says
-//     so on the console) instead of deadlocking.
+//     so on the console) instead of deadlocking. PresentRect takes its own lock for the
+//     picture being shown before the guard; nothing may take that lock inside a guard.
 //  3. Main-thread code never calls SDL video functions (windows, window surfaces,
 //     SDL_GetWindowSurface, SDL_UpdateWindowSurfaceRects, SDL_CaptureMouse...). Put the
 //     work in a function or lambda and run it with SendRequest, which waits until the
@@ -52,10 +53,13 @@
 //     format once, at load time, so that every draw is a plain copy.
 //  6. Unbuffered drawing shows its area with PresentRect; UpdateWindow is
 //     PresentRect(0, 0, xlen, ylen). Paint (expose, restore) does the same on the
-//     user-interface thread. Controls that the layer draws itself on top of the window
-//     belong in PresentNow, after the copy of the back buffer and before the window
-//     surface is updated, and are hit-tested in the mouse rows of the window procedure,
-//     which then sends WM_COMMAND with MakeCommand(10000 + slot, 0).
+//     user-interface thread. On another thread PresentRect copies the area into a picture
+//     of what the window is to show and returns; the user-interface thread puts it on the
+//     window in its turn (before any request made later). Both roads end in ToScreen
+//     (Window.cpp, user-interface thread): controls that the layer draws itself on top of
+//     the window belong there, after the copy and before the window surface is updated,
+//     and are hit-tested in the mouse rows of the window procedure, which then sends
+//     WM_COMMAND with MakeCommand(10000 + slot, 0).
 //  7. Control requests (create or destroy a child control) need no private message:
 //     run them with SendRequest. The control windows live in `children` (user-interface
 //     thread only) and are released with the main window; the slots in ctrl[] point at
@@ -130,8 +134,10 @@ template <class F>
 bool SendRequest(F& f) {
     return SendRequest([](void* p) { (*static_cast<F*>(p))(); }, &f);
 }
-// Shows the given area of the back buffer on the window (clipped to the buffer).
-// Any thread; never while holding a BufferGuard on the main thread.
+// Shows the given area of the back buffer on the window (clipped to the buffer). Any
+// thread; never while holding a BufferGuard on the main thread. From another thread it
+// returns once the area is copied for showing, before it is on the window; requests made
+// afterwards (ReadScreen, Sync) find it there.
 void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
 // The copy itself: user-interface thread only.
 void PresentNow(SDL_Rect area);

@@ -127,9 +127,58 @@ void ServeRequest(Request* r) {
     Finish(r, 1);
 }
 
+// Puts a request into the window's queue without waiting for it; false when no window
+// takes it.
+bool Enqueue(Request* r) {
+    for (;;) {
+        {
+            std::lock_guard lock(requestLock);
+            if (!accepting) return false;
+            r->next = nullptr;
+            r->status.store(0, std::memory_order_relaxed);
+            (requestTail ? requestTail->next : requestHead) = r;
+            requestTail = r;
+            SDL_Event e{};
+            e.type = SDL_USEREVENT;
+            e.user.code = kRequestEvent;
+            e.user.windowID = windowId.load();
+            e.user.data1 = r;
+            const int pushed = SDL_PushEvent(&e);
+            if (pushed == 1) {
+                Pushed();
+                return true;
+            }
+            Unlink(r);
+            if (pushed == 0) {
+                std::fprintf(stderr, "[ERROR] (SendRequest) SDL filters the window's requests out.\n");
+                return false;
+            }
+        }
+        // SDL's queue is full: the window's thread is busy emptying it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// ---- Showing the back buffer from other threads ----
+// Another thread shows an area in two steps: it copies the area from the back buffer into
+// `shown`, the picture the window is to show, on its own thread (where the pixels are
+// still in its caches), and leaves the copy onto the window to the user-interface thread
+// without waiting for it. A frame therefore costs its drawing thread one copy, and the
+// window's thread copies while the next frame is drawn. Requests to show keep their place
+// among the other requests, so whatever is asked of the window afterwards finds the area
+// on the screen.
+std::mutex shownLock;  // taken before a BufferGuard, never while holding one
+SDL_Surface* shown = nullptr;  // under shownLock; made on first use, released with the window
+SDL_Rect unshown{};            // under shownLock: the area of `shown` not yet on the window
+bool anyUnshown = false;
+std::atomic<bool> showPosted{false};  // showRequest is in the queue
+void ShowUnshown(void*);
+Request showRequest{ShowUnshown, nullptr, nullptr, {0}};
+
 void StartRequests() {
     std::lock_guard lock(requestLock);
     accepting = true;
+    showPosted.store(false);
 }
 
 // Teardown: nothing is served any more, and everyone waiting is told so.
@@ -301,31 +350,7 @@ bool SendRequest(void (*fn)(void*), void* arg) {
         return false;
     }
     Request r{fn, arg, nullptr, {0}};
-    for (;;) {
-        {
-            std::lock_guard lock(requestLock);
-            if (!accepting) return false;
-            (requestTail ? requestTail->next : requestHead) = &r;
-            requestTail = &r;
-            SDL_Event e{};
-            e.type = SDL_USEREVENT;
-            e.user.code = kRequestEvent;
-            e.user.windowID = windowId.load();
-            e.user.data1 = &r;
-            const int pushed = SDL_PushEvent(&e);
-            if (pushed == 1) {
-                Pushed();
-                break;
-            }
-            Unlink(&r);
-            if (pushed == 0) {
-                std::fprintf(stderr, "[ERROR] (SendRequest) SDL filters the window's requests out.\n");
-                return false;
-            }
-        }
-        // SDL's queue is full: the window's thread is busy emptying it.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (!Enqueue(&r)) return false;
     for (;;) {
         const std::uint32_t seen = requestsDone.load(std::memory_order_acquire);
         const int status = r.status.load(std::memory_order_acquire);
@@ -341,24 +366,65 @@ bool PostEvent(SDL_Event& event) {
     return true;
 }
 
+namespace {
+
+// Copies an area of `from` (the back buffer, or the picture shown) onto the window and
+// has the window system show it. User-interface thread, holding the lock of `from`.
+void ToScreen(SDL_Surface* from, SDL_Rect area) {
+    SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
+    if (!screen) return;
+    SDL_Rect target = area;
+    SDL_BlitSurface(from, &area, screen, &target);
+    SDL_UpdateWindowSurfaceRects(window.hwnd, &area, 1);
+}
+
+// The request that other threads' PresentRect leave behind.
+void ShowUnshown(void*) {
+    showPosted.store(false);  // before taking the area: a later PresentRect posts again
+    std::lock_guard lock(shownLock);
+    if (!anyUnshown || !shown || !window.hwnd) return;
+    anyUnshown = false;
+    ToScreen(shown, unshown);
+}
+
+}  // namespace
+
 void PresentNow(SDL_Rect area) {
     BufferGuard guard;
     if (!guard || !window.hwnd) return;
     const SDL_Rect whole{0, 0, hBitBuf->w, hBitBuf->h};
     SDL_Rect clipped;
     if (!SDL_IntersectRect(&area, &whole, &clipped)) return;
-    SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
-    if (!screen) return;
-    SDL_Rect target = clipped;
-    SDL_BlitSurface(hBitBuf, &clipped, screen, &target);
-    SDL_UpdateWindowSurfaceRects(window.hwnd, &clipped, 1);
+    ToScreen(hBitBuf, clipped);
 }
 
 void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
     if (w <= 0 || h <= 0 || window.state.load() != STATE_ACTIVE) return;
     const SDL_Rect area{x, y, w, h};
-    auto show = [&area] { PresentNow(area); };
-    SendRequest(show);
+    if (uiThread) {
+        PresentNow(area);
+        return;
+    }
+    {
+        std::lock_guard lock(shownLock);
+        BufferGuard guard;
+        if (!guard) return;
+        const SDL_Rect whole{0, 0, hBitBuf->w, hBitBuf->h};
+        SDL_Rect clipped;
+        if (!SDL_IntersectRect(&area, &whole, &clipped)) return;
+        if (!shown) shown = SDL_CreateRGBSurfaceWithFormat(0, whole.w, whole.h, 32, SDL_PIXELFORMAT_XRGB8888);
+        if (!shown) {
+            std::fprintf(stderr, "[ERROR] (PresentRect) No memory to show the window's picture: %s\n", SDL_GetError());
+            return;
+        }
+        Raster::Copy(View(shown), clipped.x, clipped.y, View(hBitBuf), clipped.x, clipped.y, clipped.w, clipped.h);
+        if (anyUnshown)
+            SDL_UnionRect(&unshown, &clipped, &unshown);
+        else
+            unshown = clipped;
+        anyUnshown = true;
+    }
+    if (!showPosted.exchange(true) && !Enqueue(&showRequest)) showPosted.store(false);
 }
 
 // ---- Controls as children of the window ----
@@ -435,6 +501,12 @@ void Paint() {
 void FreeWindow() {
     delete[] window.class_;
     window.class_ = nullptr;
+    {
+        std::lock_guard lock(shownLock);
+        SDL_FreeSurface(shown);
+        shown = nullptr;
+        anyUnshown = false;
+    }
     {
         BufferGuard guard;
         SDL_FreeSurface(hBitBuf);

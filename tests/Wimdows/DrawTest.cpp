@@ -164,6 +164,18 @@ TEST_F(Drawing, BufferedDrawingWaitsForUpdateWindowAndUnbufferedShowsAtOnce) {
     EXPECT_EQ(Where(ScreenPixels(), 0x0000FF).size(), static_cast<std::size_t>(kW * kH));
 }
 
+TEST_F(Drawing, AWindowClosedWhileShowingLeavesTheNextOneShowing) {
+    for (int round = 0; round < 10; ++round) {
+        SetBuffering(false);
+        Testing::PostClose();
+        for (int i = 0; State() == STATE_ACTIVE; ++i) Rectangle(0, 0, i % kW, i % kH, kWhite, true);
+        Window("Draw", kW, kH);
+        ASSERT_EQ(State(), STATE_ACTIVE);
+        Rectangle(0, 0, 3, 3, 0x0000FF, true);
+        ASSERT_EQ(Where(ScreenPixels(), 0x0000FF), Box(0, 0, 3, 3)) << round;
+    }
+}
+
 TEST_F(Drawing, PensDrawPatternedPolylinesIntoTheBackBufferOnly) {
     SetBuffering(false);
     HPEN dot = CreatePen(2, 0, RgbColor(255, 255, 255));
