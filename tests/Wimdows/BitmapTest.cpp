@@ -62,6 +62,7 @@ protected:
         WriteBmp("graphics/rb.bmp", 2, 2, [](int x, int) { return x == 0 ? kRed : kBlue; });
         Window("Bitmaps", kW, kH);
         ASSERT_EQ(State(), STATE_ACTIVE);
+        Testing::Sync();  // the repaint of the first showing is over
         SetBuffering(true);
     }
 };

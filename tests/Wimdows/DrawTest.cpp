@@ -35,6 +35,7 @@ protected:
     void SetUp() override {
         Window("Draw", kW, kH);
         ASSERT_EQ(State(), STATE_ACTIVE);
+        Testing::Sync();  // the repaint of the first showing is over
         SetBuffering(true);
         ClearScreen();
     }

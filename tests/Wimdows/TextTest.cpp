@@ -50,6 +50,7 @@ protected:
     void SetUp() override {
         Window("Text", kW, kH);
         ASSERT_EQ(State(), STATE_ACTIVE);
+        Testing::Sync();  // the repaint of the first showing is over
         SetBuffering(true);
         FillBack(kGreen);
         SetFont(0, kWhite);

@@ -260,6 +260,7 @@ TEST_F(Lifecycle, WithoutAnyDisplayWindowComesBackDeadAndSaysWhy) {
 TEST_F(Lifecycle, PaintShowsTheBackBufferAndARestoredWindowIsRepainted) {
     Window("Paint", 100, 80);
     ASSERT_EQ(State(), STATE_ACTIVE);
+    Testing::Sync();  // the repaint of the window's first showing is over
     FillBackBuffer(0x0000FF);
     std::uint32_t c = 0;
     ASSERT_TRUE(Testing::ReadBackBuffer(5, 5, c));
