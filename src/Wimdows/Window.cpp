@@ -368,8 +368,8 @@ bool PostEvent(SDL_Event& event) {
 
 namespace {
 
-// Copies an area of `from` (the back buffer, or the picture shown) onto the window and
-// has the window system show it. User-interface thread, holding the lock of `from`.
+// Copies an area of the picture to show onto the window and has the window system show
+// it. User-interface thread, holding shownLock.
 void ToScreen(SDL_Surface* from, SDL_Rect area) {
     SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
     if (!screen) return;
@@ -389,13 +389,32 @@ void ShowUnshown(void*) {
 
 }  // namespace
 
-void PresentNow(SDL_Rect area) {
+namespace {
+
+// Copies an area of the back buffer into the picture to show; false when there is
+// nothing to show. Holding shownLock.
+bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped) {
     BufferGuard guard;
-    if (!guard || !window.hwnd) return;
+    if (!guard) return false;
     const SDL_Rect whole{0, 0, hBitBuf->w, hBitBuf->h};
+    if (!SDL_IntersectRect(&area, &whole, &clipped)) return false;
+    if (!shown) shown = SDL_CreateRGBSurfaceWithFormat(0, whole.w, whole.h, 32, SDL_PIXELFORMAT_XRGB8888);
+    if (!shown) {
+        std::fprintf(stderr, "[ERROR] (PresentRect) No memory to show the window's picture: %s\n", SDL_GetError());
+        return false;
+    }
+    Raster::Copy(View(shown), clipped.x, clipped.y, View(hBitBuf), clipped.x, clipped.y, clipped.w, clipped.h);
+    return true;
+}
+
+}  // namespace
+
+void PresentNow(SDL_Rect area) {
+    // Through the picture to show, so that an older area that another thread left to be
+    // shown can't come over this one afterwards.
+    std::lock_guard lock(shownLock);
     SDL_Rect clipped;
-    if (!SDL_IntersectRect(&area, &whole, &clipped)) return;
-    ToScreen(hBitBuf, clipped);
+    if (window.hwnd && CopyToShown(area, clipped)) ToScreen(shown, clipped);
 }
 
 void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
@@ -407,17 +426,8 @@ void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
     }
     {
         std::lock_guard lock(shownLock);
-        BufferGuard guard;
-        if (!guard) return;
-        const SDL_Rect whole{0, 0, hBitBuf->w, hBitBuf->h};
         SDL_Rect clipped;
-        if (!SDL_IntersectRect(&area, &whole, &clipped)) return;
-        if (!shown) shown = SDL_CreateRGBSurfaceWithFormat(0, whole.w, whole.h, 32, SDL_PIXELFORMAT_XRGB8888);
-        if (!shown) {
-            std::fprintf(stderr, "[ERROR] (PresentRect) No memory to show the window's picture: %s\n", SDL_GetError());
-            return;
-        }
-        Raster::Copy(View(shown), clipped.x, clipped.y, View(hBitBuf), clipped.x, clipped.y, clipped.w, clipped.h);
+        if (!CopyToShown(area, clipped)) return;
         if (anyUnshown)
             SDL_UnionRect(&unshown, &clipped, &unshown);
         else

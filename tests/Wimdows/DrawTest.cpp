@@ -1,5 +1,7 @@
 // Primitives, pens and the buffering rules, pixel by pixel, on SDL's dummy video driver.
+#include <atomic>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "Helpers.hpp"
@@ -175,6 +177,25 @@ TEST_F(Drawing, AWindowClosedWhileShowingLeavesTheNextOneShowing) {
         Rectangle(0, 0, 3, 3, 0x0000FF, true);
         ASSERT_EQ(Where(ScreenPixels(), 0x0000FF), Box(0, 0, 3, 3)) << round;
     }
+}
+
+TEST_F(Drawing, TheWindowNeverFallsBackToAnOlderPicture) {
+    // The main thread leaves an area to be shown while a button procedure is busy on the
+    // window's thread; the procedure then draws the same area anew and shows it at once.
+    SetBuffering(false);
+    std::atomic<bool> running{false}, go{false};
+    std::thread button([&] {
+        OnUi([&] {
+            running.store(true);
+            WaitFor([&go] { return go.load(); });
+            Rectangle(0, 0, 9, 9, 0x00FF00, true);
+        });
+    });
+    ASSERT_TRUE(WaitFor([&running] { return running.load(); }));
+    Rectangle(0, 0, 9, 9, 0x0000FF, true);
+    go.store(true);
+    button.join();
+    EXPECT_EQ(Where(ScreenPixels(), 0x00FF00), Box(0, 0, 9, 9));
 }
 
 TEST_F(Drawing, PensDrawPatternedPolylinesIntoTheBackBufferOnly) {
