@@ -60,10 +60,12 @@
 //     the window belong there, after the copy and before the window surface is updated,
 //     and are hit-tested in the mouse rows of the window procedure, which then sends
 //     WM_COMMAND with MakeCommand(10000 + slot, 0).
-//  7. Control requests (create or destroy a child control) need no private message:
-//     run them with SendRequest. The control windows live in `children` (user-interface
-//     thread only) and are released with the main window; the slots in ctrl[] point at
-//     them. When the window is destroyed every slot's hwnd is set to null first.
+//  7. Control requests (create or destroy a child control) reach the window procedure as
+//     WM_CONTROL through SendRequest (Controls.cpp). The control windows live in `children`
+//     (user-interface thread only) and are released with the main window; the slots in
+//     ctrl[] point at them. When the window is destroyed every slot's hwnd is set to null
+//     first. Another thread never reads a ControlWindow: it only passes the address back
+//     in a later request, which checks it with IsChild.
 #pragma once
 
 #include <SDL2/SDL.h>
@@ -166,6 +168,7 @@ enum Message : std::uint32_t {
     WM_LBUTTONDBLCLK = 515,
     WM_RBUTTONDOWN = 516,
     WM_RBUTTONUP = 517,
+    WM_CONTROL = 1025,  // create or destroy a control; wParam is a ControlParamStruct*
 };
 // Pointer-sized so that a message can carry an address.
 using WPARAM = std::uintptr_t;
@@ -268,11 +271,50 @@ struct ControlWindow {
     std::intptr_t id;     // child-window identifier: -1 until the table gives it slot + 10000
     ControlType type;
     bool pressed;         // the left button went down on it and is still held
+    bool hot = false;     // the pointer is over it (and no other control holds the press)
+    SDL_Surface* caption = nullptr;  // the caption rendered once (ARGB), released with the control
 };
 extern ControlWindow* children;  // user-interface thread only
 // Unlinks and releases one child, or all of them (the main window's destruction).
 void DestroyChild(ControlWindow* child);
 void DestroyChildren();
+// True when `child` is still one of the window's children (requests name a child by its
+// address, which may be stale by the time the request is served).
+bool IsChild(const ControlWindow* child);
+
+// Parameter block of one control request; lives on the requester's stack.
+struct ControlParamStruct {
+    ControlWindow* hwnd;  // create: out, null when refused; destroy: in
+    const char* text;     // create: the caption
+    std::int32_t x;
+    std::int32_t y;
+    std::uint32_t width;
+    std::uint32_t height;
+    std::intptr_t id;     // create: the child-window identifier to start with
+    ControlType type;
+    bool create;          // true: create, false: destroy
+    std::atomic<bool> finished;
+};
+// The control request row of the window procedure (WM_CONTROL).
+void ControlRequest(ControlParamStruct& block);
+// Table maintenance on the requesting thread (they take the BufferGuard themselves).
+// AddControl returns the new identifier (slot + 1), 0 when the window is gone or memory
+// runs out. DelControl frees slot `del` (0-based) and drops the free slots at the end.
+std::uint32_t AddControl(ControlWindow* hwnd, std::int32_t x, std::int32_t y, std::uint32_t width,
+                         std::uint32_t height, ButtonProc proc, ControlType type);
+void DelControl(std::uint32_t del);
+// Draws every child that meets `area` onto the window surface, clipped to it (ToScreen).
+void DrawChildren(SDL_Surface* screen, const SDL_Rect& area);
+// Mouse rows of the controls: true when the message belonged to a control and the
+// window's own mouse handling must not see it.
+bool ControlMouse(std::uint32_t msg, LPARAM lParam);
+// The pointer left the window: no control is under it any more.
+void ControlsMouseLeave();
+// Shows an area of the window's picture again, with the controls over it. User-interface thread.
+void ShowAgain(SDL_Rect area);
+// Set while a button procedure runs: its drawing goes over the controls, as drawing on a
+// window does that does not clip its children. User-interface thread only.
+extern bool inButtonProc;
 
 // One slot of the control table; `hwnd` null marks a free slot. Under the BufferGuard.
 struct ControlStruct {

@@ -226,6 +226,9 @@ void DispatchEvent(const SDL_Event& e) {
         case SDL_WINDOWEVENT_CLOSE:
             CloseMessage(true);
             break;
+        case SDL_WINDOWEVENT_LEAVE:
+            ControlsMouseLeave();
+            break;
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_RESTORED:
@@ -289,7 +292,12 @@ void Command(WPARAM wParam) {
         const std::uint32_t slot = id - 10000;
         if (slot < controllen && ctrl[slot].hwnd && ctrl[slot].type == CTRL_BUTTON) proc = ctrl[slot].proc;
     }
-    if (proc) proc();  // outside the guard: a procedure may run for seconds
+    if (!proc) return;
+    // Outside the guard: a procedure may run for seconds.
+    const bool outer = inButtonProc;
+    inButtonProc = true;
+    proc();
+    inButtonProc = outer;
 }
 
 // Destroys the SDL window; its controls go with it.
@@ -375,6 +383,7 @@ void ToScreen(SDL_Surface* from, SDL_Rect area) {
     if (!screen) return;
     SDL_Rect target = area;
     SDL_BlitSurface(from, &area, screen, &target);
+    if (!inButtonProc) DrawChildren(screen, area);  // the controls lie over the picture
     SDL_UpdateWindowSurfaceRects(window.hwnd, &area, 1);
 }
 
@@ -409,6 +418,14 @@ bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped) {
 
 }  // namespace
 
+void ShowAgain(SDL_Rect area) {
+    std::lock_guard lock(shownLock);
+    if (!shown || !window.hwnd) return;
+    const SDL_Rect whole{0, 0, shown->w, shown->h};
+    SDL_Rect clipped;
+    if (SDL_IntersectRect(&area, &whole, &clipped)) ToScreen(shown, clipped);
+}
+
 void PresentNow(SDL_Rect area) {
     // Through the picture to show, so that an older area that another thread left to be
     // shown can't come over this one afterwards.
@@ -435,22 +452,6 @@ void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
         anyUnshown = true;
     }
     if (!showPosted.exchange(true) && !Enqueue(&showRequest)) showPosted.store(false);
-}
-
-// ---- Controls as children of the window ----
-
-void DestroyChild(ControlWindow* child) {
-    for (ControlWindow** p = &children; *p; p = &(*p)->next) {
-        if (*p != child) continue;
-        *p = child->next;
-        delete[] child->text;
-        delete child;
-        return;
-    }
-}
-
-void DestroyChildren() {
-    while (children) DestroyChild(children);
 }
 
 // ---- The window's life on its own thread ----
@@ -482,7 +483,10 @@ std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam,
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-        MouseMessage(msg, lParam);
+        if (!ControlMouse(msg, lParam)) MouseMessage(msg, lParam);
+        break;
+    case WM_CONTROL:
+        ControlRequest(*reinterpret_cast<ControlParamStruct*>(wParam));
         break;
     default:
         break;
