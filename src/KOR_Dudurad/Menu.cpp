@@ -1,0 +1,156 @@
+// Start-up and the main menu: the modules are initialised, the intro plays, and the menu
+// with its three buttons comes back after every game until "Exit" is chosen.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "Drawing/Drawing.hpp"
+#include "Game/Game.hpp"
+#include "KOR_Dudurad/KOR_Dudurad.hpp"
+#include "Path/Path.hpp"
+#include "Physics/Physics.hpp"
+#include "StandardSound/StandardSound.hpp"
+#include "Wimdows/Wimdows.hpp"
+
+namespace KOR_Dudurad {
+
+// Written by the button procedures on the window's thread, read by the menu's wait on
+// the main thread.
+std::atomic<bool> play{false};
+std::atomic<bool> loop{false};
+std::atomic<bool> exit{false};
+
+namespace {
+
+constexpr std::uint32_t MenuWidth = 800;
+constexpr std::uint32_t MenuHeight = 550;
+constexpr auto PollWait = std::chrono::milliseconds(10);
+constexpr auto ExplanationWait = std::chrono::milliseconds(10000);
+
+bool Initialised = false;
+
+bool WindowOpen() { return Wimdows::State() == Wimdows::STATE_ACTIVE; }
+
+// A window of the front end could not be opened: without one nobody can play or leave
+// the menu, so the program ends.
+int NoWindow(const char* title) {
+    std::fprintf(stderr,
+                 "[ERROR] (main) The window \"%s\" could not be opened. The KOR Dudurad needs a graphical "
+                 "display (an X11 or Wayland session; is DISPLAY set?).\n",
+                 title);
+    return 1;
+}
+
+}  // namespace
+
+void Logo(std::uint32_t hoogte, std::uint32_t breedte) {
+    // The menu window's size, not read from the window; larger pictures would not fit.
+    hoogte = std::min(hoogte, MenuWidth);
+    breedte = std::min(breedte, MenuHeight);
+    const std::uint32_t logo = Wimdows::LoadBitmap("./graphics/Logo3.bmp", hoogte, breedte);
+    Wimdows::DrawBitmap(logo, static_cast<std::int32_t>((MenuWidth - hoogte) / 2),
+                        static_cast<std::int32_t>((MenuHeight - breedte) / 2));
+    const std::uint32_t title = Wimdows::LoadBitmap("./graphics/Menu1.bmp", 220, 50);
+    Wimdows::DrawBitmap(title, 290, 25);
+    // Both are on the window and in the back buffer already.
+    Wimdows::DestroyBitmap(logo);
+    Wimdows::DestroyBitmap(title);
+}
+
+void Button1() {
+    Wimdows::ClearScreen();
+    const std::uint32_t uitleg = Wimdows::LoadBitmap("./graphics/Speluitleg.bmp", MenuWidth, MenuHeight);
+    Wimdows::DrawBitmap(uitleg, 0, 0);
+    // On the window's thread: the window answers nothing while the player reads.
+    std::this_thread::sleep_for(ExplanationWait);
+    play = true;
+    loop = false;
+    exit = false;
+    Wimdows::DestroyBitmap(uitleg);
+}
+
+void Button2() {
+    play = true;
+    loop = false;
+    exit = false;
+}
+
+void Button3() {
+    play = false;
+    loop = false;
+    exit = true;
+}
+
+void MenuTekenen() {
+    Wimdows::ClearScreen();
+    Wimdows::Rectangle(0, 0, 800, 550, Wimdows::RgbColor(0, 20, 70), true);
+    loop = true;
+    Wimdows::SetFont(0, 0);
+    const std::uint32_t button1 = Wimdows::CreateButton("Speluitleg", 226, 450, 80, 25, Button1);
+    const std::uint32_t button2 = Wimdows::CreateButton("Start spel", 360, 450, 80, 25, Button2);
+    const std::uint32_t button3 = Wimdows::CreateButton("Exit", 492, 450, 80, 25, Button3);
+    Logo(500, 300);
+    while (loop.load()) {
+        if (!WindowOpen()) {
+            // Closed with its close box (or never opened): no button can end the wait,
+            // and leaving counts as "Exit".
+            play = false;
+            loop = false;
+            exit = true;
+            break;
+        }
+        std::this_thread::sleep_for(PollWait);
+    }
+    Wimdows::DestroyControl(button1);
+    Wimdows::DestroyControl(button2);
+    Wimdows::DestroyControl(button3);
+}
+
+void InitModules() {
+    if (Initialised) return;
+    Initialised = true;
+    Wimdows::Init();
+    Path::Init();
+    StandardSound::Init();  // plays the start-up sound and decides whether sound is used
+    Physics::Init();        // frozen, flags cleared
+    Drawing::Init();
+    Game::Init();
+}
+
+int Main() {
+    InitModules();
+
+    Wimdows::Window("Intro", MenuWidth, MenuHeight);
+    if (!WindowOpen()) return NoWindow("Intro");
+    Wimdows::SetBuffering(true);
+    Bewegen();
+    if (!WindowOpen()) {
+        // The intro window was closed with its close box: the program ends as with "Exit".
+        return Wimdows::ClosedByUser() ? 0 : NoWindow("Intro");
+    }
+
+    do {
+        Wimdows::Window("Menu", MenuWidth, MenuHeight);  // closes the intro or game window
+        if (!WindowOpen()) return NoWindow("Menu");
+        MenuTekenen();
+        Wimdows::KillWindow();
+        if (Wimdows::ClosedByUser()) {
+            // The menu window was closed with its close box, perhaps after a choice that
+            // was still being handled: leave as with "Exit".
+            play = false;
+            exit = true;
+        }
+        if (play.load()) {
+            Game::PlayGame();
+            if (Game::WindowClosed()) {
+                // Closed by the player (the game ended as with Escape, its score saved):
+                // the program ends. A game window that could not be opened is a failure.
+                return Wimdows::ClosedByUser() ? 0 : 1;
+            }
+        }
+    } while (!exit.load());
+    return 0;
+}
+
+}  // namespace KOR_Dudurad
