@@ -124,7 +124,8 @@ shown=$SECONDS
 final=
 end=$((SECONDS + 60))
 while [ $SECONDS -lt $end ]; do
-  if import -window "$intro" -crop 250x50+550+500 -depth 8 txt:- 2> /dev/null | tail -n +2 | grep -qv "$background"; then
+  # (grep -c reads all its input: an early stop would fail the pipe under pipefail.)
+  if [ "$(import -window "$intro" -crop 250x50+550+500 -depth 8 txt:- 2> /dev/null | tail -n +2 | grep -vc "$background")" -gt 0 ]; then
     final=yes
     break
   fi

@@ -1,0 +1,257 @@
+// The main menu and start-up on SDL's dummy drivers, with the generated pictures and
+// clicks made of SDL mouse events.
+#include <gtest/gtest.h>
+
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "../support/TempDir.hpp"
+#include "KOR_Dudurad/KOR_Dudurad.hpp"
+#include "Wimdows/Wimdows.hpp"
+#include "Wimdows/WimdowsState.hpp"
+#include "Wimdows/WimdowsTesting.hpp"
+
+using namespace Wimdows;
+namespace I = Wimdows::Internal;
+namespace K = KOR_Dudurad;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint32_t kBackground = 0x461400;  // RgbColor(0, 20, 70)
+constexpr std::uint32_t kFace = 0xC8D0D4;        // a button's face, 0x00BBGGRR
+
+// Centres of the three buttons.
+constexpr std::int32_t kButtonY = 462;
+constexpr std::int32_t kSpeluitlegX = 266;
+constexpr std::int32_t kStartX = 400;
+constexpr std::int32_t kExitX = 532;
+
+template <class Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10000ms) {
+    const auto end = Clock::now() + limit;
+    while (!pred()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+std::uint32_t Controllen() {
+    I::BufferGuard guard;
+    return I::controllen;
+}
+
+std::uint32_t Screen(std::int32_t x, std::int32_t y) {
+    std::uint32_t c = 0xDEADBEEF;
+    Testing::ReadScreen(x, y, c);
+    return c;
+}
+
+std::uint32_t Back(std::int32_t x, std::int32_t y) {
+    std::uint32_t c = 0xDEADBEEF;
+    Testing::ReadBackBuffer(x, y, c);
+    return c;
+}
+
+void Click(std::int32_t x, std::int32_t y) {
+    Testing::PostMouseMove(x, y);
+    Testing::PostMouseButton(1, true, x, y);
+    Testing::PostMouseButton(1, false, x, y);
+}
+
+double ProcessSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+class Menu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
+        K::play = false;
+        K::loop = false;
+        K::exit = false;
+        Window("Menu", 800, 550);
+        ASSERT_EQ(State(), STATE_ACTIVE);
+    }
+    void TearDown() override {
+        if (player.joinable()) player.join();
+        KillWindow();
+    }
+    // Runs `then` on another thread once the menu's three buttons are up.
+    template <class F>
+    void WhenShown(F then) {
+        player = std::thread([then] {
+            if (WaitFor([] { return Controllen() == 3; })) then();
+        });
+    }
+    std::thread player;
+};
+
+TEST_F(Menu, StartSpelPlaysAndTheMenuIsDrawnWithItsButtonsOverThePicture) {
+    std::atomic<bool> looked{false};
+    std::uint32_t corner = 0, title = 0, logo = 0, faceOnScreen = 0, faceInBuffer = 0;
+    WhenShown([&] {
+        WaitFor([] { return Back(400, 50) != kBackground; });  // the title comes last
+        Testing::Sync();
+        corner = Screen(5, 5);
+        title = Screen(400, 50);
+        logo = Screen(400, 275);
+        faceOnScreen = Screen(363, 453);
+        faceInBuffer = Back(363, 453);
+        looked = true;
+        Click(kStartX, kButtonY);
+    });
+    K::MenuTekenen();
+    ASSERT_TRUE(looked.load());
+    EXPECT_EQ(corner, kBackground);
+    EXPECT_NE(title, kBackground);
+    EXPECT_NE(logo, kBackground);
+    EXPECT_EQ(faceOnScreen, kFace);
+    EXPECT_EQ(faceInBuffer, kBackground);
+    EXPECT_TRUE(K::play.load());
+    EXPECT_FALSE(K::loop.load());
+    EXPECT_FALSE(K::exit.load());
+    EXPECT_EQ(Controllen(), 0u);  // all three destroyed
+    Testing::Sync();
+    EXPECT_EQ(Screen(kStartX, kButtonY), kBackground);
+}
+
+TEST_F(Menu, ExitLeaves) {
+    K::play = true;  // left over from an earlier choice
+    WhenShown([] { Click(kExitX, kButtonY); });
+    K::MenuTekenen();
+    EXPECT_FALSE(K::play.load());
+    EXPECT_TRUE(K::exit.load());
+}
+
+TEST_F(Menu, ClosingTheWindowCountsAsExit) {
+    K::play = true;
+    WhenShown([] { Testing::PostClose(); });
+    const auto start = Clock::now();
+    K::MenuTekenen();
+    EXPECT_LT(Clock::now() - start, 2000ms);
+    EXPECT_FALSE(K::play.load());
+    EXPECT_TRUE(K::exit.load());
+    EXPECT_EQ(State(), STATE_DEAD);
+}
+
+TEST_F(Menu, WithoutAWindowTheWaitEndsAtOnceAsExit) {
+    KillWindow();
+    const auto start = Clock::now();
+    K::MenuTekenen();
+    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_TRUE(K::exit.load());
+}
+
+TEST_F(Menu, TheWaitSleepsInsteadOfSpinning) {
+    double cpu = 0;
+    WhenShown([&] {
+        const double before = ProcessSeconds();
+        std::this_thread::sleep_for(1000ms);
+        cpu = ProcessSeconds() - before;
+        Click(kStartX, kButtonY);
+    });
+    K::MenuTekenen();
+    EXPECT_LT(cpu, 0.1) << "seconds of processor time in one second of waiting";
+}
+
+TEST_F(Menu, WithoutTheLogoTheMenuStillWorks) {
+    ScopedWorkDir dir;
+    std::filesystem::create_directory("graphics");
+    std::filesystem::copy(std::filesystem::path(KOR_BUILD_DIR) / "graphics/Menu1.bmp", "graphics/Menu1.bmp");
+    std::uint32_t logo = 0, title = 0;
+    WhenShown([&] {
+        WaitFor([] { return Back(400, 50) != kBackground; });
+        Testing::Sync();
+        logo = Screen(400, 275);
+        title = Screen(400, 50);
+        Click(kExitX, kButtonY);
+    });
+    K::MenuTekenen();
+    EXPECT_EQ(logo, kBackground);
+    EXPECT_NE(title, kBackground);
+    EXPECT_TRUE(K::exit.load());
+}
+
+TEST_F(Menu, TheLogoIsCentredAndKeptInsideTheWindow) {
+    ClearScreen();
+    K::Logo(100, 50);
+    EXPECT_NE(Back(400, 275), 0u);
+    EXPECT_EQ(Back(349, 275), 0u);  // (800 - 100) / 2 = 350 is its left edge
+    EXPECT_NE(Back(350, 275), 0u);
+    EXPECT_EQ(Back(400, 249), 0u);  // (550 - 50) / 2 = 250 its top
+    ClearScreen();
+    K::Logo(5000, 5000);  // no larger than the window
+    EXPECT_NE(Back(0, 549), 0u);
+    EXPECT_NE(Back(799, 0), 0u);
+}
+
+// The explanation covers the menu, buttons included, for ten seconds in which the window
+// answers nothing, and then a game starts.
+TEST_F(Menu, SpeluitlegShowsTheExplanationForTenSecondsThenPlays) {
+    std::uint32_t onButton = 0, inBuffer = 0;
+    Clock::time_point clicked;
+    WhenShown([&] {
+        clicked = Clock::now();
+        Click(kSpeluitlegX, kButtonY);
+        std::this_thread::sleep_for(500ms);
+        // The window's thread is busy with the explanation: look at the back buffer, and
+        // at the screen once it answers again.
+        inBuffer = Back(kStartX - 37, kButtonY - 9);
+        onButton = Screen(kStartX - 37, kButtonY - 9);
+    });
+    K::MenuTekenen();
+    const auto end = Clock::now();
+    player.join();
+    EXPECT_GE(end - clicked, 10000ms);
+    EXPECT_NE(inBuffer, kBackground);
+    EXPECT_EQ(onButton, inBuffer);  // no button over the explanation
+    EXPECT_TRUE(K::play.load());
+    EXPECT_FALSE(K::exit.load());
+}
+
+// ---- The whole start-up ----
+
+TEST(Program, ClosingTheIntroEndsTheProgramWithStatusZero) {
+    ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
+    std::thread user([] {
+        if (WaitFor([] { return State() == STATE_ACTIVE; })) {
+            std::this_thread::sleep_for(200ms);
+            Testing::PostClose();
+        }
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(K::Main(), 0);
+    EXPECT_LT(Clock::now() - start, 5000ms);
+    user.join();
+    EXPECT_EQ(State(), STATE_DEAD);
+}
+
+TEST(Program, AKeyAfterTheIntroOpensTheMenuAndExitEndsWithStatusZero) {
+    ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
+    K::exit = false;
+    std::thread user([] {
+        if (!WaitFor([] { return State() == STATE_ACTIVE; })) return;
+        Testing::PostKey('A', true);  // waits in the queue until the final picture
+        // Only the menu has buttons.
+        if (!WaitFor([] { return Controllen() == 3; }, 30000ms)) return;
+        Click(kExitX, kButtonY);
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(K::Main(), 0);
+    EXPECT_GE(Clock::now() - start, 8200ms);
+    user.join();
+    EXPECT_TRUE(K::exit.load());
+    EXPECT_EQ(State(), STATE_DEAD);
+}
+
+}  // namespace
