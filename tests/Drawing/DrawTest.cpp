@@ -57,6 +57,7 @@ protected:
 
     void SetUp() override
     {
+        UseDummyDrivers();
         WriteAll(dir.dir);
         Drawing::Init();
         Drawing::LoadWindow();

@@ -127,6 +127,7 @@ protected:
 
     void SetUp() override
     {
+        UseDummyDrivers();
         WriteAll(dir.dir);
         std::filesystem::create_directories(dir.dir / "data");
         Game::Init();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -99,6 +100,13 @@ inline void WriteAll(const std::filesystem::path& dir)
         WriteSolid(g / (std::string(arrows[i]) + ".bmp"), ArrowColors[i]);
         WriteSolid(g / (std::string(arrows[i]) + "-mask.bmp"), White);
     }
+}
+
+// Windows and sound of the tests go to SDL's invisible, silent drivers.
+inline void UseDummyDrivers()
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 inline std::uint32_t BackPixel(std::int32_t x, std::int32_t y)
