@@ -129,7 +129,7 @@ TEST_F(DrawTest, NegativeSizesGetNoPictureAndDrawNothing)
     EXPECT_EQ(objects[2].Mask, 0u);
     EXPECT_EQ(objects[3].Image, 0u);
     EXPECT_NE(objects[4].Image, 0u);
-    EXPECT_EQ(CurrentHandles().menu, 20u);  // two bodies fewer than 2 + 4 + 16 + 2
+    EXPECT_EQ(CurrentHandles().menu, 24u);  // 1 + 3 bodies x 2 + 16 + 1: two bodies without pictures
     Frame();
     EXPECT_EQ(BackPixel(512, 384), BackgroundColor);
     EXPECT_EQ(BackPixel(630, 300), BackgroundColor);
@@ -143,7 +143,7 @@ TEST_F(DrawTest, BodiesAtTheirWindowPlaces)
     objects[2] = Ball(0, 0, 10, 0, 0);             // planet without field: 20 x 20 from (502, 374)
     objects[3] = Box(100, 0, 50, 30, true);        // deadly wall: 50 x 30 from (612, 354)
     objects[4] = Box(-300, 100, 20, 10, false);    // blue block: from (212, 274)
-    objects[5] = Ball(-100, 250, 12.25f, 0, 5);    // attracting: 24 x 24 from (412, 122)
+    objects[5] = Ball(-100, 250, 12.25f, 0, 5);    // attracting: 24 x 24 from (400, 122)
     objects[6] = Ball(-100, -250, 10, 0, -5);      // repelling
     objects[7] = Ball(200, -250, 10, 3, 0);        // asteroid
     n = 7;
@@ -168,8 +168,8 @@ TEST_F(DrawTest, BodiesAtTheirWindowPlaces)
     EXPECT_EQ(BackPixel(612, 353), BackgroundColor);
     EXPECT_EQ(BackPixel(212, 274), BlueBoxColor);
     EXPECT_EQ(BackPixel(231, 283), BlueBoxColor);
-    EXPECT_EQ(BackPixel(435, 145), AttractColor);
-    EXPECT_EQ(BackPixel(436, 145), BackgroundColor);  // 24 wide, not 25
+    EXPECT_EQ(BackPixel(423, 145), AttractColor);
+    EXPECT_EQ(BackPixel(424, 145), BackgroundColor);  // 24 wide, not 25
     EXPECT_EQ(BackPixel(421, 633), RepelColor);
     EXPECT_EQ(BackPixel(721, 633), AsteroidColor);
     // No arrow for a rocket on the screen, and no aiming arrow for a flying one.
@@ -230,7 +230,7 @@ TEST_F(DrawTest, OffScreenArrowWithItsDistance)
     Drawing::LoadGraph(objects, n);
     const std::uint32_t background = CurrentHandles().Background;
 
-    objects[1] = Ball(-700, 0, 12, 1);  // window (-188, 384): left arrow at (0, 372)
+    objects[1].Position = {-700, 0};  // window (-188, 384): left arrow at (0, 372)
     Frame();
     EXPECT_EQ(BackPixel(0, 372), ArrowColors[1]);
     EXPECT_EQ(BackPixel(49, 396), ArrowColors[1]);
@@ -239,30 +239,31 @@ TEST_F(DrawTest, OffScreenArrowWithItsDistance)
     ExpectText("188", 50, 384, White, background, 0, 0);
 
     // Far beyond the 32-bit squares: still the right arrow and distance.
-    objects[1] = Ball(100000 + 512, 100, 12, 1);  // window (101024, 284): right arrow at (974, 284)
+    objects[1].Position = {100000 + 512, 100};  // window (101024, 284): right arrow at (974, 284)
     Frame();
     EXPECT_EQ(BackPixel(974, 284), ArrowColors[6]);
     EXPECT_EQ(BackPixel(1023, 308), ArrowColors[6]);
     ExpectText("100000", 974, 284, White, CurrentHandles().arrow[6], 974, 284, 50);
 
-    objects[1] = Ball(0, -(100000 + 384), 12, 1);  // below: down arrow at (500, 718), text there too
+    objects[1].Position = {0, -(100000 + 384)};  // below: down arrow at (500, 718), text there too
     Frame();
     EXPECT_EQ(BackPixel(500, 767), ArrowColors[4]);
     EXPECT_TRUE(AnyPixelNear(500, 718, 550, 734, White));
 
-    objects[1] = Ball(600, 400, 12, 1);  // up-right corner, text at (994, 30)
+    objects[1].Position = {600, 400};  // up-right corner, text at (994, 30)
     Frame();
     EXPECT_EQ(BackPixel(1023, 0), ArrowColors[5]);
     EXPECT_TRUE(AnyPixelNear(994, 30, 1024, 46, White));
 
-    objects[1] = Ball(600, -400, 12, 1);  // down-right corner, text 30 above the arrow
+    objects[1].Position = {600, -400};  // down-right corner, text 30 above the arrow
     Frame();
     EXPECT_EQ(BackPixel(1023, 767), ArrowColors[7]);
     EXPECT_TRUE(AnyPixelNear(994, 708, 1024, 724, White));
 
-    objects[1] = Ball(-512, 0, 12, 1);  // exactly on the line x = 0: nothing
+    objects[1].Position = {-512, 0};  // exactly on the line x = 0: nothing
     Frame();
     EXPECT_EQ(BackPixel(0, 372), RocketColor);
+    EXPECT_EQ(BackPixel(11, 395), RocketColor);
     EXPECT_FALSE(AnyPixelNear(12, 360, 80, 400, White, 0));
     Drawing::UnloadGraph(objects, n);
 }

@@ -46,6 +46,7 @@ std::condition_variable changed;
 std::vector<Seen> frames;
 std::vector<SoundEventEn> sounds;
 std::optional<EndState> ended;
+bool returned = false;  // PlayGame has returned
 // Runs on the game's thread at the end of every frame, with the frame in the back buffer.
 std::function<void(const Seen&)> probe;
 
@@ -90,6 +91,7 @@ bool WaitUntil(Pred pred)
     return changed.wait_for(g, 10s, pred);
 }
 
+// Waits for k more frames, or for the game to return when it has stopped drawing frames.
 bool WaitFrames(std::size_t k)
 {
     std::size_t target = 0;
@@ -97,12 +99,13 @@ bool WaitFrames(std::size_t k)
         std::lock_guard g(lock);
         target = frames.size() + k;
     }
-    return WaitUntil([&] { return frames.size() >= target; });
+    return WaitUntil([&] { return frames.size() >= target || returned; });
 }
 
 bool WaitEnd() { return WaitUntil([] { return ended.has_value(); }); }
 
-// Holds a key until the game has tested it in at least `k` whole frames.
+// Holds a key until the game has tested it in at least `k` whole frames, or, on the end
+// screen, until the game has returned.
 void Hold(std::uint32_t vk, std::size_t k = 1)
 {
     Wimdows::Testing::PostKey(vk, true);
@@ -136,6 +139,7 @@ protected:
             frames.clear();
             sounds.clear();
             ended.reset();
+            returned = false;
             probe = nullptr;
         }
         Physics::SetClock(&TickingClock);
@@ -171,6 +175,11 @@ protected:
             script();
         });
         Game::PlayGame();
+        {
+            std::lock_guard g(lock);
+            returned = true;
+        }
+        changed.notify_all();
         t.join();
     }
 
