@@ -1,0 +1,251 @@
+#include "LevelCheck.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace LevelCheck {
+
+namespace {
+
+// The simulation reads time from this clock; it moves only when a step is due.
+std::uint32_t gNow = 0;
+std::uint32_t SimulatedClock() { return gNow; }
+
+double Length(double x, double y) { return std::sqrt(x * x + y * y); }
+
+// Distance from the window's centre to the farthest point of a body.
+double Farthest(const Physics::OBJECT& o)
+{
+    const double x = o.Position.x;
+    const double y = o.Position.y;
+    if (o.Type == Physics::SHAPE::Ball) {
+        return Length(x, y) + std::fabs(o.Dimension.x);
+    }
+    const double w = o.Dimension.x;
+    const double h = o.Dimension.y;
+    return std::max({Length(x, y), Length(x + w, y), Length(x, y + h), Length(x + w, y + h)});
+}
+
+bool SameMotion(const Physics::OBJECT& a, const Physics::OBJECT& b)
+{
+    return a.Position.x == b.Position.x && a.Position.y == b.Position.y && a.Speed.x == b.Speed.x &&
+           a.Speed.y == b.Speed.y;
+}
+
+// How often the early-stop rules are looked at, in steps.
+constexpr std::uint32_t GoneEvery = 8;
+constexpr std::uint32_t StillEvery = 32;
+
+}  // namespace
+
+// The rocket can no longer come back when it is clear of everything else, flying away,
+// and one of two things keeps everything else from ever reaching it. Notation: "the
+// others" are bodies 0 and 2..N; R is the distance from the window's centre to the
+// farthest point of any of them; S the sum of the sizes of all fields but the black
+// hole's (which the simulation ignores); r the rocket's distance from the centre, u its
+// speed away from the centre, T the time left.
+//
+// Pull: if every field centre stays at least g from the rocket, the fields together pull
+// it back by at most S/g^2 per second, however they point. In the game's stepping (move,
+// then change the speed by dt times the pull) a step never lowers u by more than that,
+// and the rocket gains at least dt*u in distance per step; while u stays above u0/2 the
+// loss over all remaining steps is below dt*S/g^2 + 2S/(g*u0). So if
+//     u0^2 > 4S/g + 2*dt*S*u0/g^2                                        (escape)
+// u never falls to u0/2 and the rocket keeps moving away for good.
+//
+// A. Nothing else has mass. Bodies of mass 0 keep their speed for ever (no field or knock
+//    changes it), so within T none gets farther than R + V*T from the centre, V the
+//    highest speed among them. With g = r - rocket radius - R - V*T above a margin and
+//    (escape) holding for that g, the rocket stays clear of every body and of the black
+//    hole's win circle (which lies within the black hole's radius) until the time is up.
+// B. Nothing else can ever move faster than u0/2. The rocket then outruns everything, so
+//    the gap g = r - rocket radius - R never shrinks, and (escape) for that g keeps u above
+//    u0/2. Bodies of mass 0 keep their speed. For bodies with mass it is only known when
+//    no field acts anywhere (no body, the rocket included, has one) and no body of mass 0
+//    moves: then knocks among them (restitution 0.8) and bounces off resting bodies of
+//    mass 0 (no loss) never add energy, so the kinetic energy K of the others with mass
+//    never grows, and one of mass m is never faster than sqrt(2K/m).
+// Everything else (asteroids in a field, asteroids with moving bodies about) keeps the
+// shot going; a weaker rule could stop a shot that would still be brought back.
+bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double stepSeconds, double timeLeft)
+{
+    N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
+    const Physics::OBJECT& rocket = Objects[1];
+    double reach = Farthest(Objects[0]);
+    double pull = 0.0;
+    double fastestFixed = 0.0;   // highest speed of a body of mass 0
+    double kinetic = 0.0;        // kinetic energy of the others with mass
+    double lightest = 0.0;       // smallest mass among them
+    bool massive = false;
+    bool anyField = rocket.Field != 0.0f;
+    for (std::uint32_t i = 2; i <= N; ++i) {
+        const Physics::OBJECT& o = Objects[i];
+        reach = std::max(reach, Farthest(o));
+        pull += std::fabs(static_cast<double>(o.Field));
+        anyField = anyField || o.Field != 0.0f;
+        const double speed = Length(o.Speed.x, o.Speed.y);
+        if (o.Mass == 0.0f) {
+            fastestFixed = std::max(fastestFixed, speed);
+        } else if (o.Mass > 0.0f) {
+            kinetic += 0.5 * o.Mass * speed * speed;
+            lightest = massive ? std::min<double>(lightest, o.Mass) : o.Mass;
+            massive = true;
+        } else {
+            return false;  // a negative mass breaks every bound below
+        }
+    }
+    const double x = rocket.Position.x;
+    const double y = rocket.Position.y;
+    const double r = Length(x, y);
+    const double clear = r - std::fabs(static_cast<double>(rocket.Dimension.x)) - reach;
+    const double away = r > 0.0 ? (rocket.Speed.x * x + rocket.Speed.y * y) / r : 0.0;
+    if (!(away > 0.0) || !std::isfinite(pull) || !std::isfinite(clear)) {
+        return false;
+    }
+    constexpr double Margin = 10.0;
+    auto escapes = [&](double gap) {
+        return gap > Margin && away * away > 4.0 * pull / gap + 2.0 * stepSeconds * pull * away / (gap * gap);
+    };
+
+    if (!massive && escapes(clear - fastestFixed * timeLeft)) {
+        return true;  // A
+    }
+    double fastest = fastestFixed;
+    if (massive) {
+        if (anyField || fastestFixed > 0.0) {
+            return false;
+        }
+        fastest = std::max(fastest, std::sqrt(2.0 * kinetic / lightest));
+    }
+    return fastest <= 0.5 * away && escapes(clear);  // B
+}
+
+ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed,
+                   float angle, bool earlyStops)
+{
+    N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
+    Physics::SetClock(&SimulatedClock);
+    Physics::ObjectTable Objects;
+    std::copy_n(start.begin(), N + 1, Objects.begin());
+
+    // As the game sets up an attempt and launches.
+    Physics::Reset();
+    Physics::HoldShip(Objects);
+    Physics::UnFreeze();
+    Physics::ShootShip(Objects, speed, angle);
+
+    const std::uint32_t steps = FlightMs / stepMs;
+    const double stepSeconds = static_cast<double>(stepMs) * 0.001;
+    Physics::ObjectTable before;
+    ShotResult result;
+    for (std::uint32_t k = 1; k <= steps; ++k) {
+        const bool lookForStill = earlyStops && k % StillEvery == 0;
+        if (lookForStill) {
+            std::copy_n(Objects.begin(), N + 1, before.begin());
+        }
+        gNow += stepMs;
+        Physics::Simulate(Objects, N);
+        result.steps = k;
+        // A step that ends both lost and won counts as won, as in the game.
+        if (Physics::IsGameWon()) {
+            result.outcome = Outcome::Won;
+            return result;
+        }
+        if (Physics::IsGameOver()) {
+            result.outcome = Outcome::Lost;
+            return result;
+        }
+        if (lookForStill) {
+            // The step is a function of the bodies' positions and speeds alone: if it
+            // changed none of them, every later step will not either.
+            bool same = true;
+            for (std::uint32_t i = 1; i <= N && same; ++i) {
+                same = SameMotion(before[i], Objects[i]);
+            }
+            if (same) {
+                result.outcome = Outcome::Still;
+                return result;
+            }
+        }
+        if (earlyStops && k % GoneEvery == 0 &&
+            CannotComeBack(Objects, N, stepSeconds, static_cast<double>(steps - k) * stepSeconds)) {
+            result.outcome = Outcome::Gone;
+            return result;
+        }
+    }
+    return result;
+}
+
+Physics::ObjectTable HoldFor(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs,
+                             std::uint32_t waitMs)
+{
+    N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
+    Physics::SetClock(&SimulatedClock);
+    Physics::ObjectTable Objects = start;
+    const float mass = Objects[1].Mass;
+    Physics::Reset();
+    Physics::HoldShip(Objects);
+    Physics::UnFreeze();
+    for (std::uint32_t t = stepMs; stepMs > 0 && t <= waitMs; t += stepMs) {
+        gNow += stepMs;
+        Physics::Simulate(Objects, N);
+    }
+    // A held rocket has mass 0 and does not move; RunShot holds it again itself.
+    Objects[1].Mass = mass;
+    return Objects;
+}
+
+float AngleAfterUpPresses(std::uint32_t presses)
+{
+    float angle = 0.0f;
+    for (std::uint32_t i = 0; i < presses; ++i) {
+        angle = angle + 0.0125f;
+        if (angle > 6.283184f) {
+            angle = angle - 6.283184f;
+        }
+    }
+    return angle;
+}
+
+bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, float startSpeed, Example& example)
+{
+    const std::uint32_t speeds = grid.Speeds();
+    const std::uint32_t angles = grid.Angles();
+    if (both.size() < static_cast<std::size_t>(speeds) * angles) {
+        return false;
+    }
+    auto wins = [&](std::uint32_t s, std::uint32_t a) { return both[static_cast<std::size_t>(s) * angles + a] != 0; };
+    bool found = false;
+    int bestNeighbours = -1;
+    double bestPresses = 0.0;
+    for (std::uint32_t s = 0; s < speeds; ++s) {
+        for (std::uint32_t a = 0; a < angles; ++a) {
+            if (!wins(s, a)) {
+                continue;
+            }
+            int neighbours = 0;
+            for (int ds = -1; ds <= 1; ++ds) {
+                for (int da = -1; da <= 1; ++da) {
+                    const int ns = static_cast<int>(s) + ds;
+                    if ((ds == 0 && da == 0) || ns < 0 || ns >= static_cast<int>(speeds)) {
+                        continue;
+                    }
+                    // The aim wraps round: the last angle lies next to 0.
+                    const std::uint32_t na = static_cast<std::uint32_t>(static_cast<int>(a + angles) + da) % angles;
+                    neighbours += wins(static_cast<std::uint32_t>(ns), na) ? 1 : 0;
+                }
+            }
+            const double presses = std::fabs(grid.Speed(s) - startSpeed) / 2.5 + grid.UpPresses(a);
+            if (!found || neighbours > bestNeighbours || (neighbours == bestNeighbours && presses < bestPresses)) {
+                found = true;
+                bestNeighbours = neighbours;
+                bestPresses = presses;
+                example = Example{s, a};
+            }
+        }
+    }
+    return found;
+}
+
+}  // namespace LevelCheck

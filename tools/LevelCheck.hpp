@@ -1,0 +1,75 @@
+// The search behind kor-levelcheck: one shot through the game's own simulation with a
+// fixed step, the rule that ends a shot early, the grid of shots a player can make and
+// the choice of an example shot.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Physics/Physics.hpp"
+
+namespace LevelCheck {
+
+enum class Outcome : std::uint8_t {
+    Flying = 0,  // still under way when the time ran out
+    Won = 1,
+    Lost = 2,
+    Gone = 3,    // stopped early: it can no longer come back in time
+    Still = 4,   // stopped early: nothing moves any more
+};
+
+struct ShotResult {
+    Outcome outcome = Outcome::Flying;
+    std::uint32_t steps = 0;  // steps simulated
+};
+
+// Longest flight looked at, in milliseconds of game time.
+constexpr std::uint32_t FlightMs = 30000;
+
+// Launches the rocket of a copy of `start` as the game does and steps the simulation by
+// `stepMs` milliseconds until it is won or lost, stopped early, or FlightMs have passed.
+// Installs its own clock in the simulation.
+// With `earlyStops` false every shot runs until it is won or lost or the time is up.
+ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed,
+                   float angle, bool earlyStops = true);
+
+// The level as it stands after the rocket has been held for `waitMs` milliseconds in
+// steps of `stepMs`, as while a player aims: bodies on a course and bodies pulled by
+// fields move on. The rocket keeps its mass in the result, ready for RunShot.
+Physics::ObjectTable HoldFor(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs,
+                             std::uint32_t waitMs);
+
+// True when the rocket (body 1) can neither win nor touch anything in the `timeLeft`
+// seconds that remain; see the reasoning at its definition.
+bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double stepSeconds, double timeLeft);
+
+// Aim as the game's keys leave it: Up adds 0.0125 to a 32-bit angle once per press.
+float AngleAfterUpPresses(std::uint32_t presses);
+// Up presses before the angle would pass a full turn and wrap.
+constexpr std::uint32_t MaxUpPresses = 502;
+
+// Shots searched: every `speedPresses`-th speed from 0 to 500 (2.5 per press) and every
+// `anglePresses`-th angle from 0 (0.0125 rad per press) below a full turn.
+struct Grid {
+    std::uint32_t speedPresses = 2;
+    std::uint32_t anglePresses = 2;
+
+    std::uint32_t Speeds() const { return 200 / speedPresses + 1; }
+    std::uint32_t Angles() const { return MaxUpPresses / anglePresses + 1; }
+    std::uint32_t Shots() const { return Speeds() * Angles(); }
+    float Speed(std::uint32_t s) const { return 2.5f * static_cast<float>(s * speedPresses); }
+    std::uint32_t UpPresses(std::uint32_t a) const { return a * anglePresses; }
+    float Angle(std::uint32_t a) const { return AngleAfterUpPresses(UpPresses(a)); }
+};
+
+// A shot of the grid that wins under both step sizes, chosen to be easy to repeat: the
+// most neighbours (speed and angle one grid step away) that win as well, then the fewest
+// key presses from the aim the level starts with (angle 0, speed `startSpeed`).
+// `both` holds one flag per shot, speed-major. False when no shot wins.
+struct Example {
+    std::uint32_t speed = 0;  // grid indices
+    std::uint32_t angle = 0;
+};
+bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, float startSpeed, Example& example);
+
+}  // namespace LevelCheck
