@@ -88,6 +88,7 @@ const Level& Full()
         }
         out.close();
         Level l = Load(path.string());
+        l.name = "101 bodies";
         std::filesystem::remove(path);
         return l;
     }();
