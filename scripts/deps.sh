@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev llvm
   xvfb xauth xdotool imagemagick
 )
 

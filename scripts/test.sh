@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a normal build, then the same suite under
-# AddressSanitizer + UndefinedBehaviorSanitizer, then the thread tests under ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer, then the thread tests under ThreadSanitizer,
+# then the level and high-score loaders under libFuzzer (KOR_FUZZ_SECONDS each, default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -31,4 +32,6 @@ if cmake --build build-tsan --target help | grep thread_tests > /dev/null; then
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
   (cd build-tsan && ctest --output-on-failure -L thread)
 fi
+echo "== libFuzzer on the level and high-score loaders"
+bash scripts/fuzz.sh
 echo "== all tests passed"

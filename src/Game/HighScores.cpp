@@ -33,41 +33,27 @@ bool ReadScore(std::FILE* file, std::int32_t& value, bool& endOfFile)
         endOfFile = true;
         return false;
     }
-    std::string word;
-    bool tooLong = false;  // longer words are no 32-bit integer anyway
-    while (c != EOF && !IsScoreSpace(c)) {
-        if (word.size() < 16) {
-            word.push_back(static_cast<char>(c));
+    // The word is judged as it is read, so that one of any length is judged whole: leading
+    // zeros do not make a number too long, and many digits cannot wrap around.
+    constexpr long long Beyond = static_cast<long long>(INT_MAX) + 2;
+    bool negative = false;
+    bool digits = false;
+    bool wellFormed = true;
+    long long magnitude = 0;
+    for (std::size_t length = 0; c != EOF && !IsScoreSpace(c); ++length) {
+        if (length == 0 && (c == '-' || c == '+')) {
+            negative = c == '-';
+        } else if (c >= '0' && c <= '9') {
+            digits = true;
+            magnitude = std::min(magnitude * 10 + (c - '0'), Beyond);
         } else {
-            tooLong = true;
+            wellFormed = false;
         }
         c = std::fgetc(file);
     }
     endOfFile = c == EOF;
-    if (tooLong) {
-        return false;
-    }
-
-    std::size_t i = 0;
-    const bool negative = word[0] == '-';
-    if (word[0] == '-' || word[0] == '+') {
-        i = 1;
-    }
-    if (i == word.size()) {
-        return false;
-    }
-    long long number = 0;
-    for (; i < word.size(); ++i) {
-        if (word[i] < '0' || word[i] > '9') {
-            return false;
-        }
-        number = number * 10 + (word[i] - '0');
-        if (number > static_cast<long long>(INT_MAX) + 1) {
-            return false;
-        }
-    }
-    number = negative ? -number : number;
-    if (number > INT_MAX || number < INT_MIN) {
+    const long long number = negative ? -magnitude : magnitude;
+    if (!wellFormed || !digits || number > INT_MAX || number < INT_MIN) {
         return false;
     }
     value = static_cast<std::int32_t>(number);

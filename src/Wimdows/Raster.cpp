@@ -16,8 +16,9 @@ __extension__ typedef __int128 i128;
 __extension__ typedef unsigned __int128 u128;
 
 // The per-pixel loops of blending and masking are worth twice as much in 256-bit vectors;
-// the loader picks the version the processor has.
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
+// the loader picks the version the processor has. Not under ThreadSanitizer: the loader
+// runs the instrumented chooser before the sanitizer is set up, and the program crashes.
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__) && !defined(__SANITIZE_THREAD__)
 #define KOR_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KOR_VECTOR_CLONES

@@ -31,7 +31,8 @@
 //     for a whole frame, so that a closing window is never kept waiting long.
 //  2. Never hold a BufferGuard across SendRequest or PresentRect on the main thread: the
 //     user-interface thread takes the guard to serve them. SendRequest refuses (and says
-//     so on the console) instead of deadlocking.
+//     so on the console) instead of deadlocking. PresentRect takes its own lock for the
+//     picture being shown before the guard; nothing may take that lock inside a guard.
 //  3. Main-thread code never calls SDL video functions (windows, window surfaces,
 //     SDL_GetWindowSurface, SDL_UpdateWindowSurfaceRects, SDL_CaptureMouse...). Put the
 //     work in a function or lambda and run it with SendRequest, which waits until the
@@ -52,10 +53,13 @@
 //     format once, at load time, so that every draw is a plain copy.
 //  6. Unbuffered drawing shows its area with PresentRect; UpdateWindow is
 //     PresentRect(0, 0, xlen, ylen). Paint (expose, restore) does the same on the
-//     user-interface thread. Controls that the layer draws itself on top of the window
-//     belong in PresentNow, after the copy of the back buffer and before the window
-//     surface is updated, and are hit-tested in the mouse rows of the window procedure,
-//     which then sends WM_COMMAND with MakeCommand(10000 + slot, 0).
+//     user-interface thread. On another thread PresentRect copies the area into a picture
+//     of what the window is to show and returns; the user-interface thread puts it on the
+//     window in its turn (before any request made later). Both roads end in ToScreen
+//     (Window.cpp, user-interface thread): controls that the layer draws itself on top of
+//     the window belong there, after the copy and before the window surface is updated,
+//     and are hit-tested in the mouse rows of the window procedure, which then sends
+//     WM_COMMAND with MakeCommand(10000 + slot, 0).
 //  7. Control requests (create or destroy a child control) need no private message:
 //     run them with SendRequest. The control windows live in `children` (user-interface
 //     thread only) and are released with the main window; the slots in ctrl[] point at
@@ -63,10 +67,13 @@
 #pragma once
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_ttf.h>
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
+#include "Wimdows/Raster.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace Wimdows::Internal {
@@ -110,6 +117,11 @@ constexpr std::uint32_t ColorToPixel(std::uint32_t color) {
 constexpr std::uint32_t PixelToColor(std::uint32_t pixel) {
     return ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
 }
+// The pixels of a 32-bit software surface (the back buffer, a picture) for the pixel routines.
+inline Raster::Surface View(SDL_Surface* surface) {
+    if (!surface) return {};
+    return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
+}
 
 // ---- Hand-over to the user-interface thread ----
 // Runs fn(arg) on the user-interface thread and returns once it has run: true.
@@ -122,8 +134,10 @@ template <class F>
 bool SendRequest(F& f) {
     return SendRequest([](void* p) { (*static_cast<F*>(p))(); }, &f);
 }
-// Shows the given area of the back buffer on the window (clipped to the buffer).
-// Any thread; never while holding a BufferGuard on the main thread.
+// Shows the given area of the back buffer on the window (clipped to the buffer). Any
+// thread; never while holding a BufferGuard on the main thread. From another thread it
+// returns once the area is copied for showing, before it is on the window; requests made
+// afterwards (ReadScreen, Sync) find it there.
 void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
 // The copy itself: user-interface thread only.
 void PresentNow(SDL_Rect area);
@@ -173,6 +187,48 @@ bool Init();
 void Paint();
 void FreeWindow();
 
+// ---- Primitives (Draw.cpp) ----
+enum DrawType : std::uint8_t { DR_LINE = 0, DR_RECT = 1, DR_ELLIPSE = 2, DR_ARC = 3, DR_PIE = 4 };
+// One primitive. The box (x0, y0)-(x1, y1) is sorted (x0 <= x1, y0 <= y1) and inclusive;
+// a line runs from (x2, y2) to (x3, y3); an arc or pie from the radial through (x2, y2)
+// counter-clockwise to the radial through (x3, y3). r, a0 and a1 are not used.
+struct DrawStruct {
+    DrawType object;
+    std::int32_t x0, y0, x1, y1;
+    std::int32_t x2, y2, x3, y3;
+    std::uint32_t r;
+    float a0, a1;
+    std::uint32_t color;  // 0x00BBGGRR, through CreateColor
+    bool fill;
+};
+// color AND 0xFFFFFF: the form every colour takes inside the layer.
+std::uint32_t CreateColor(std::uint32_t color);
+// Sorts the box into the record and sets its colour and fill (not its kind).
+void SetDraw(DrawStruct& draw, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+             std::uint32_t color, bool fill);
+// Renders the record into the back buffer only.
+void DrawObject(const DrawStruct& draw);
+// Renders the record and, when unbuffered, shows its box (far column and row included).
+void UpdateDC(const DrawStruct& draw);
+// Shows the inclusive box (x0, y0)-(x1, y1) of the back buffer when drawing is unbuffered.
+// Call without a BufferGuard.
+void ShowArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1);
+
+// ---- Text (Text.cpp) ----
+struct FontStruct {
+    std::atomic<std::uint32_t> style;
+    std::atomic<std::uint32_t> color;  // through CreateColor
+};
+extern FontStruct font;
+// The font of a style (opened on first use and kept for the program's life); null when
+// no font can be found. Only while holding TextLock(): one font is not for two threads.
+TTF_Font* CreateFont(std::uint32_t style);
+std::mutex& TextLock();
+// Characters of the decimal text of nr, the minus sign included.
+std::int32_t intlen(std::int32_t nr);
+// Writes that text and a null character: chp must hold intlen(nr) + 1 characters.
+void Int2Char(char* chp, std::int32_t nr);
+
 // ---- Menu table (no operation fills it; commands 100 to 9999 look here) ----
 using ItemProc = void (*)();
 struct MenuStruct {
@@ -189,9 +245,16 @@ struct BitStruct {
     SDL_Surface* hbit;  // null marks a free slot
     std::uint32_t width;
     std::uint32_t height;
+    bool blackWhite;  // every pixel pure black or white: a mask that needs no thresholding
 };
 extern BitStruct* bit;  // new[] of exactly bitlen slots; null when bitlen is 0
 extern std::uint32_t bitlen;
+// Bitmap.cpp, under the BufferGuard. AddBitmap puts a picture into the lowest free slot
+// (the table grows by one slot only when none is free) and returns its handle, 0 when
+// memory runs out (the picture is then the caller's). DelBitmap releases slot `del`
+// (0-based) and drops the free slots at the table's end.
+std::uint32_t AddBitmap(SDL_Surface* addbit, std::uint32_t width, std::uint32_t height, bool blackWhite);
+void DelBitmap(std::uint32_t del);
 
 // ---- Controls ----
 enum ControlType : std::uint8_t { CTRL_BUTTON = 0, CTRL_EDIT = 1 };

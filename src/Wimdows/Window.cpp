@@ -8,6 +8,7 @@
 // the dummy driver; other platforms (macOS) would need the window on the process's first
 // thread.
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -58,6 +59,44 @@ std::atomic<std::uint32_t> requestsDone{0};
 // User-interface thread only: the window procedure asked the loop to end.
 bool quitPosted = false;
 
+// SDL wakes a thread that waits for events when another thread pushes one only where the
+// video driver can be woken (X11, Wayland). With the dummy and offscreen drivers
+// SDL_WaitEvent looks again every millisecond, so each hand-over (every UpdateWindow)
+// would cost up to a millisecond; there the user-interface thread waits for this layer's
+// own pushes instead, the only events those drivers get from outside.
+std::mutex wakeLock;
+std::condition_variable wakeCv;
+std::uint64_t pushes = 0;  // under wakeLock
+
+void Pushed() {
+    {
+        std::lock_guard lock(wakeLock);
+        ++pushes;
+    }
+    wakeCv.notify_one();
+}
+
+bool WakesOnPush() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return !driver || (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0);
+}
+
+// The next event; false when the events can't be read.
+bool NextEvent(SDL_Event& e, bool wakesOnPush) {
+    if (wakesOnPush) return SDL_WaitEvent(&e) == 1;
+    for (;;) {
+        std::uint64_t seen;
+        {
+            std::lock_guard lock(wakeLock);
+            seen = pushes;
+        }
+        if (SDL_PollEvent(&e)) return true;
+        std::unique_lock lock(wakeLock);
+        // The timeout only guards against events that come some other way.
+        wakeCv.wait_for(lock, std::chrono::milliseconds(10), [seen] { return pushes != seen; });
+    }
+}
+
 void Unlink(Request* r) {
     Request* prev = nullptr;
     for (Request* p = requestHead; p; prev = p, p = p->next) {
@@ -88,9 +127,58 @@ void ServeRequest(Request* r) {
     Finish(r, 1);
 }
 
+// Puts a request into the window's queue without waiting for it; false when no window
+// takes it.
+bool Enqueue(Request* r) {
+    for (;;) {
+        {
+            std::lock_guard lock(requestLock);
+            if (!accepting) return false;
+            r->next = nullptr;
+            r->status.store(0, std::memory_order_relaxed);
+            (requestTail ? requestTail->next : requestHead) = r;
+            requestTail = r;
+            SDL_Event e{};
+            e.type = SDL_USEREVENT;
+            e.user.code = kRequestEvent;
+            e.user.windowID = windowId.load();
+            e.user.data1 = r;
+            const int pushed = SDL_PushEvent(&e);
+            if (pushed == 1) {
+                Pushed();
+                return true;
+            }
+            Unlink(r);
+            if (pushed == 0) {
+                std::fprintf(stderr, "[ERROR] (SendRequest) SDL filters the window's requests out.\n");
+                return false;
+            }
+        }
+        // SDL's queue is full: the window's thread is busy emptying it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// ---- Showing the back buffer from other threads ----
+// Another thread shows an area in two steps: it copies the area from the back buffer into
+// `shown`, the picture the window is to show, on its own thread (where the pixels are
+// still in its caches), and leaves the copy onto the window to the user-interface thread
+// without waiting for it. A frame therefore costs its drawing thread one copy, and the
+// window's thread copies while the next frame is drawn. Requests to show keep their place
+// among the other requests, so whatever is asked of the window afterwards finds the area
+// on the screen.
+std::mutex shownLock;  // taken before a BufferGuard, never while holding one
+SDL_Surface* shown = nullptr;  // under shownLock; made on first use, released with the window
+SDL_Rect unshown{};            // under shownLock: the area of `shown` not yet on the window
+bool anyUnshown = false;
+std::atomic<bool> showPosted{false};  // showRequest is in the queue
+void ShowUnshown(void*);
+Request showRequest{ShowUnshown, nullptr, nullptr, {0}};
+
 void StartRequests() {
     std::lock_guard lock(requestLock);
     accepting = true;
+    showPosted.store(false);
 }
 
 // Teardown: nothing is served any more, and everyone waiting is told so.
@@ -262,28 +350,7 @@ bool SendRequest(void (*fn)(void*), void* arg) {
         return false;
     }
     Request r{fn, arg, nullptr, {0}};
-    for (;;) {
-        {
-            std::lock_guard lock(requestLock);
-            if (!accepting) return false;
-            (requestTail ? requestTail->next : requestHead) = &r;
-            requestTail = &r;
-            SDL_Event e{};
-            e.type = SDL_USEREVENT;
-            e.user.code = kRequestEvent;
-            e.user.windowID = windowId.load();
-            e.user.data1 = &r;
-            const int pushed = SDL_PushEvent(&e);
-            if (pushed == 1) break;
-            Unlink(&r);
-            if (pushed == 0) {
-                std::fprintf(stderr, "[ERROR] (SendRequest) SDL filters the window's requests out.\n");
-                return false;
-            }
-        }
-        // SDL's queue is full: the window's thread is busy emptying it.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (!Enqueue(&r)) return false;
     for (;;) {
         const std::uint32_t seen = requestsDone.load(std::memory_order_acquire);
         const int status = r.status.load(std::memory_order_acquire);
@@ -294,27 +361,80 @@ bool SendRequest(void (*fn)(void*), void* arg) {
 
 bool PostEvent(SDL_Event& event) {
     std::lock_guard lock(requestLock);
-    return accepting && SDL_PushEvent(&event) == 1;
+    if (!accepting || SDL_PushEvent(&event) != 1) return false;
+    Pushed();
+    return true;
 }
 
-void PresentNow(SDL_Rect area) {
-    BufferGuard guard;
-    if (!guard || !window.hwnd) return;
-    const SDL_Rect whole{0, 0, hBitBuf->w, hBitBuf->h};
-    SDL_Rect clipped;
-    if (!SDL_IntersectRect(&area, &whole, &clipped)) return;
+namespace {
+
+// Copies an area of the picture to show onto the window and has the window system show
+// it. User-interface thread, holding shownLock.
+void ToScreen(SDL_Surface* from, SDL_Rect area) {
     SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
     if (!screen) return;
-    SDL_Rect target = clipped;
-    SDL_BlitSurface(hBitBuf, &clipped, screen, &target);
-    SDL_UpdateWindowSurfaceRects(window.hwnd, &clipped, 1);
+    SDL_Rect target = area;
+    SDL_BlitSurface(from, &area, screen, &target);
+    SDL_UpdateWindowSurfaceRects(window.hwnd, &area, 1);
+}
+
+// The request that other threads' PresentRect leave behind.
+void ShowUnshown(void*) {
+    showPosted.store(false);  // before taking the area: a later PresentRect posts again
+    std::lock_guard lock(shownLock);
+    if (!anyUnshown || !shown || !window.hwnd) return;
+    anyUnshown = false;
+    ToScreen(shown, unshown);
+}
+
+}  // namespace
+
+namespace {
+
+// Copies an area of the back buffer into the picture to show; false when there is
+// nothing to show. Holding shownLock.
+bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped) {
+    BufferGuard guard;
+    if (!guard) return false;
+    const SDL_Rect whole{0, 0, hBitBuf->w, hBitBuf->h};
+    if (!SDL_IntersectRect(&area, &whole, &clipped)) return false;
+    if (!shown) shown = SDL_CreateRGBSurfaceWithFormat(0, whole.w, whole.h, 32, SDL_PIXELFORMAT_XRGB8888);
+    if (!shown) {
+        std::fprintf(stderr, "[ERROR] (PresentRect) No memory to show the window's picture: %s\n", SDL_GetError());
+        return false;
+    }
+    Raster::Copy(View(shown), clipped.x, clipped.y, View(hBitBuf), clipped.x, clipped.y, clipped.w, clipped.h);
+    return true;
+}
+
+}  // namespace
+
+void PresentNow(SDL_Rect area) {
+    // Through the picture to show, so that an older area that another thread left to be
+    // shown can't come over this one afterwards.
+    std::lock_guard lock(shownLock);
+    SDL_Rect clipped;
+    if (window.hwnd && CopyToShown(area, clipped)) ToScreen(shown, clipped);
 }
 
 void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
     if (w <= 0 || h <= 0 || window.state.load() != STATE_ACTIVE) return;
     const SDL_Rect area{x, y, w, h};
-    auto show = [&area] { PresentNow(area); };
-    SendRequest(show);
+    if (uiThread) {
+        PresentNow(area);
+        return;
+    }
+    {
+        std::lock_guard lock(shownLock);
+        SDL_Rect clipped;
+        if (!CopyToShown(area, clipped)) return;
+        if (anyUnshown)
+            SDL_UnionRect(&unshown, &clipped, &unshown);
+        else
+            unshown = clipped;
+        anyUnshown = true;
+    }
+    if (!showPosted.exchange(true) && !Enqueue(&showRequest)) showPosted.store(false);
 }
 
 // ---- Controls as children of the window ----
@@ -392,6 +512,12 @@ void FreeWindow() {
     delete[] window.class_;
     window.class_ = nullptr;
     {
+        std::lock_guard lock(shownLock);
+        SDL_FreeSurface(shown);
+        shown = nullptr;
+        anyUnshown = false;
+    }
+    {
         BufferGuard guard;
         SDL_FreeSurface(hBitBuf);
         hBitBuf = nullptr;
@@ -449,9 +575,10 @@ std::uint32_t WinMain(void*) {
     window.state.store(STATE_ACTIVE);
     window.state.notify_all();
 
+    const bool wakesOnPush = WakesOnPush();
     SDL_Event e;
     while (!quitPosted) {
-        if (!SDL_WaitEvent(&e)) {
+        if (!NextEvent(e, wakesOnPush)) {
             std::fprintf(stderr, "[ERROR] (WinMain) The window's events can't be read, closing it: %s\n",
                          SDL_GetError());
             CloseMessage(false);

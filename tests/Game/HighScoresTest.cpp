@@ -109,6 +109,16 @@ TEST_F(HighScoresTest, ReadingStopsAtTheFirstWordThatIsNoInteger)
     }
 }
 
+TEST_F(HighScoresTest, LeadingZerosOfAnyLengthAreRead)
+{
+    // A long run of zeros is still a well-formed integer: it must not end the reading.
+    const std::string zeros(26, '0');
+    WriteFile("data/highscores.dat", "5\r\n" + zeros + " -" + zeros + "300 +" + zeros + "40\x1A" + zeros + "2147483647");
+    EXPECT_EQ(Loaded(), (Table{5, 0, -300, 40, 2147483647}));
+    WriteFile("data/highscores.dat", "7 -" + zeros + "2147483648 " + zeros + "2147483648 1");
+    EXPECT_EQ(Loaded(), (Table{7, -2147483647 - 1, 0, 0, 0}));
+}
+
 TEST_F(HighScoresTest, FailedSaveKeepsTheOldTable)
 {
     const Table old{600, 500, 300, 300, 100};

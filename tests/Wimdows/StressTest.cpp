@@ -5,6 +5,7 @@
 #include <random>
 #include <thread>
 
+#include "../support/TempDir.hpp"
 #include "Helpers.hpp"
 
 using namespace Wimdows;
@@ -40,7 +41,7 @@ void LoadPictures(int count) {
     I::bitlen = static_cast<std::uint32_t>(count);
     I::bit = new I::BitStruct[count]{};
     for (int i = 0; i < count; ++i)
-        I::bit[i] = {SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 32, SDL_PIXELFORMAT_XRGB8888), 16, 16};
+        I::bit[i] = {SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 32, SDL_PIXELFORMAT_XRGB8888), 16, 16, false};
 }
 
 class CloseWhileDrawing : public WindowFixture {};
@@ -85,6 +86,68 @@ TEST_F(CloseWhileDrawing, BothThreadsDrawWhileTheUserCloses) {
         }
         user.join();
         ASSERT_TRUE(WaitFor([] { return State() == STATE_DEAD; }));
+    }
+}
+
+// A picture file of w x h pixels: a colour ramp, or a round black-and-white mask.
+void WritePicture(const char* path, int w, int h, bool mask) {
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_XRGB8888);
+    ASSERT_NE(s, nullptr);
+    Raster::Ellipse(I::View(s), 0, 0, w, h, 0xFFFFFF, true, mask ? 0xFFFFFF : 0x3080C0);
+    SDL_SaveBMP(s, path);
+    SDL_FreeSurface(s);
+}
+
+// One frame of everything the game draws, as the game draws it; `n` varies the frame.
+void DrawEverything(std::uint32_t n) {
+    const bool buffered = n % 3 != 0;
+    SetBuffering(buffered);
+    const std::uint32_t back = LoadBitmap("back.bmp", 120, 90);
+    const std::uint32_t sprite = LoadBitmap(".\\sprite.bmp", 20 + n % 7, 20);
+    const std::uint32_t mask = LoadBitmap("mask.bmp", 20, 20 + n % 5);
+    ClearScreen();
+    DrawBitmap(back, 0, 0);
+    for (std::int32_t i = 0; i < 5; ++i) DrawMaskBitmap(sprite, mask, static_cast<std::int32_t>(n % 90) + 9 * i, 7 * i);
+    Line(0, 0, static_cast<std::int32_t>(n % 200), 100, RgbColor(255, n & 0xFF, 0));
+    Rectangle(5, 5, 40, 30, RgbColor(0, 0, 255), n % 2 == 0);
+    HPEN pen = CreatePen(2, 0, 0);
+    SelectPen(pen);
+    MovePenTo(0, 50);
+    for (std::int32_t i = 1; i < 20; ++i) LineTo(i * 8, 50 + (i * 13) % 40);
+    DeletePen(pen);
+    SetFont(0, n % 2 ? 0xFFFFFFu : 0u);
+    Text("Huidige Hoek (\xB0)", 2, 60);
+    TextInt(static_cast<std::int32_t>(n * 7919u), 60, 75);
+    std::uint32_t w = 0, h = 0;
+    GetTextSize("Score", 0, w, h);
+    DestroyBitmap(sprite);
+    DestroyBitmap(mask);
+    DestroyBitmap(back);
+    if (buffered) UpdateWindow();
+}
+
+TEST_F(CloseWhileDrawing, TheUserClosesTheWindowDuringRealDrawingOnBothThreads) {
+    ScopedWorkDir dir;
+    WritePicture("back.bmp", 160, 120, false);
+    WritePicture("sprite.bmp", 40, 40, false);
+    WritePicture("mask.bmp", 40, 40, true);
+    std::mt19937 random(99);
+    for (int round = 0; round < 30; ++round) {
+        Window("Stress", 160, 120);
+        ASSERT_EQ(State(), STATE_ACTIVE);
+        const auto delay = std::chrono::microseconds(random() % 20000);
+        std::thread user([delay] {
+            std::this_thread::sleep_for(delay);
+            Testing::PostClose();
+        });
+        for (std::uint32_t n = 0; State() == STATE_ACTIVE; ++n) {
+            DrawEverything(n);
+            if (n % 4 == 0) OnUi([n] { DrawEverything(n + 1); });  // as a button procedure would
+        }
+        user.join();
+        ASSERT_TRUE(WaitFor([] { return State() == STATE_DEAD; })) << round;
+        DrawEverything(0);  // after the close nothing happens
+        EXPECT_EQ(I::bitlen, 0u);
     }
 }
 

@@ -58,7 +58,7 @@ void FillTables() {
         I::BufferGuard guard;
         I::bitlen = 2;
         I::bit = new I::BitStruct[2]{};
-        I::bit[1] = {SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_XRGB8888), 8, 8};
+        I::bit[1] = {SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_XRGB8888), 8, 8, false};
         auto* child = new I::ControlWindow{I::children, {1, 2, 30, 20}, new char[3]{'O', 'K', 0}, 10000,
                                            I::CTRL_BUTTON, false};
         I::children = child;
@@ -260,6 +260,7 @@ TEST_F(Lifecycle, WithoutAnyDisplayWindowComesBackDeadAndSaysWhy) {
 TEST_F(Lifecycle, PaintShowsTheBackBufferAndARestoredWindowIsRepainted) {
     Window("Paint", 100, 80);
     ASSERT_EQ(State(), STATE_ACTIVE);
+    Testing::Sync();  // the repaint of the window's first showing is over
     FillBackBuffer(0x0000FF);
     std::uint32_t c = 0;
     ASSERT_TRUE(Testing::ReadBackBuffer(5, 5, c));

@@ -83,6 +83,29 @@ TEST_F(XServer, TheBackBufferReachesTheScreen) {
     EXPECT_NE(pixels.find("#00FF00"), std::string::npos) << pixels;
 }
 
+TEST_F(XServer, PrimitivesAndTextShowOnTheRealWindow) {
+    ClearScreen();  // unbuffered: each operation shows at once
+    Rectangle(10, 10, 49, 29, RgbColor(255, 0, 0), true);
+    Line(0, 100, 319, 100, RgbColor(0, 0, 255));
+    SetFont(0, 0xFFFFFF);
+    Text("Huidige Hoek (\xB0)", 100, 50);
+    Testing::Sync();
+    const auto at = [this](int x, int y) {
+        return Shell("import -window " + win + " -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) +
+                     " -depth 8 txt:-");
+    };
+    EXPECT_NE(at(49, 29).find("#FF0000"), std::string::npos);  // the far corner too
+    EXPECT_NE(at(319, 100).find("#0000FF"), std::string::npos);
+    EXPECT_NE(at(50, 30).find("#000000"), std::string::npos);
+    std::uint32_t w = 0, h = 0;
+    GetTextSize("Huidige Hoek (\xB0)", 0, w, h);
+    const std::string text = Shell("import -window " + win + " -crop " + std::to_string(w) + "x" + std::to_string(h) +
+                                   "+100+50 -depth 8 txt:-");
+    EXPECT_NE(text.find("#FFFFFF"), std::string::npos);
+    EXPECT_NE(text.find("#000000"), std::string::npos);
+    SetFont(0, 0);
+}
+
 TEST_F(XServer, RealClicksTakeAndReleaseTheCapture) {
     Shell("xdotool mousemove --window " + win + " 40 50 mousedown 1");
     bool left = false, captured = false;

@@ -1,0 +1,155 @@
+// The bitmap table: pictures loaded from BMP files, kept in the back buffer's pixel format
+// at the size asked for, and drawn opaque or through a mask.
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "Wimdows/WimdowsState.hpp"
+
+namespace Wimdows::Internal {
+
+namespace {
+
+// Larger pictures are refused: the scaler would need gigabytes for what no window shows.
+constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 26;
+
+// Reads a BMP file into the back buffer's format at exactly width x height. Pictures
+// that are purely black and white (masks) are scaled without smoothing so that they
+// stay so; everything else is scaled smoothly. Null when the file is missing or unreadable.
+SDL_Surface* LoadPicture(const char* file, int width, int height, bool& blackWhite) {
+    std::string path(file);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    SDL_Surface* loaded = SDL_LoadBMP(path.c_str());
+    if (!loaded) return nullptr;
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_XRGB8888, 0);
+    SDL_FreeSurface(loaded);
+    if (!converted) return nullptr;
+    blackWhite = Raster::IsBlackAndWhite(View(converted));
+    if (converted->w == width && converted->h == height) return converted;
+
+    SDL_Surface* scaled = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_XRGB8888);
+    const bool ok = scaled && (blackWhite ? Raster::ScaleNearest(View(scaled), View(converted))
+                                          : Raster::ScaleSmooth(View(scaled), View(converted)));
+    SDL_FreeSurface(converted);
+    if (!ok) {
+        SDL_FreeSurface(scaled);
+        return nullptr;
+    }
+    return scaled;
+}
+
+// The slot of a handle when it is in use; null otherwise. Under the BufferGuard.
+const BitStruct* Slot(std::uint32_t handle) {
+    if (handle < 1 || handle > bitlen || !bit[handle - 1].hbit) return nullptr;
+    return &bit[handle - 1];
+}
+
+}  // namespace
+
+std::uint32_t AddBitmap(SDL_Surface* addbit, std::uint32_t width, std::uint32_t height, bool blackWhite) {
+    const BitStruct added{addbit, width, height, blackWhite};
+    for (std::uint32_t i = 0; i < bitlen; ++i) {
+        if (bit[i].hbit) continue;
+        bit[i] = added;  // the lowest free slot is reused
+        return i + 1;
+    }
+    BitStruct* grown = new (std::nothrow) BitStruct[bitlen + 1];
+    if (!grown) return 0;
+    std::copy(bit, bit + bitlen, grown);
+    grown[bitlen] = added;
+    delete[] bit;
+    bit = grown;
+    return ++bitlen;
+}
+
+void DelBitmap(std::uint32_t del) {
+    if (del >= bitlen) return;
+    SDL_FreeSurface(bit[del].hbit);
+    bit[del].hbit = nullptr;
+    if (del != bitlen - 1) return;  // stays in the table as a free slot
+    while (bitlen > 0 && !bit[bitlen - 1].hbit) --bitlen;
+    if (bitlen == 0) {
+        delete[] bit;
+        bit = nullptr;
+        return;
+    }
+    // Cut the array to the slots left; keeping the longer one is as good when memory is short.
+    if (BitStruct* cut = new (std::nothrow) BitStruct[bitlen]) {
+        std::copy(bit, bit + bitlen, cut);
+        delete[] bit;
+        bit = cut;
+    }
+}
+
+}  // namespace Wimdows::Internal
+
+namespace Wimdows {
+
+using namespace Internal;
+
+std::uint32_t LoadBitmap(const char* file, std::uint32_t width, std::uint32_t height) {
+    if (!file || width == 0 || height == 0) return 0;
+    // The table belongs to the open window: without one a handle would outlive its table.
+    if (window.state.load() != STATE_ACTIVE) return 0;
+    if (static_cast<std::uint64_t>(width) * height > kMaxPixels) {
+        std::fprintf(stderr, "[ERROR] (LoadBitmap) A picture of %u by %u pixels is too large: %s\n",
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), file);
+        return 0;
+    }
+    bool blackWhite = false;
+    SDL_Surface* picture = LoadPicture(file, static_cast<int>(width), static_cast<int>(height), blackWhite);
+    if (!picture) return 0;
+    std::uint32_t handle = 0;
+    {
+        BufferGuard guard;
+        if (guard) handle = AddBitmap(picture, width, height, blackWhite);
+    }
+    if (handle == 0) SDL_FreeSurface(picture);
+    return handle;
+}
+
+void DestroyBitmap(std::uint32_t bitmap) {
+    BufferGuard guard;
+    if (Slot(bitmap)) DelBitmap(bitmap - 1);
+}
+
+void DrawBitmap(std::uint32_t bitmap, std::int32_t x, std::int32_t y) {
+    if (window.state.load() != STATE_ACTIVE) return;
+    std::int64_t w = 0;
+    std::int64_t h = 0;
+    {
+        BufferGuard guard;
+        if (!guard) return;
+        const BitStruct* image = Slot(bitmap);
+        if (!image) return;
+        Raster::Copy(View(hBitBuf), x, y, View(image->hbit));
+        w = image->width;
+        h = image->height;
+    }
+    ShowArea(x, y, x + w - 1, y + h - 1);
+}
+
+void DrawMaskBitmap(std::uint32_t bitmap, std::uint32_t maskbitmap, std::int32_t x, std::int32_t y) {
+    if (window.state.load() != STATE_ACTIVE) return;
+    std::int64_t w = 0;
+    std::int64_t h = 0;
+    {
+        BufferGuard guard;
+        if (!guard) return;
+        const BitStruct* image = Slot(bitmap);
+        const BitStruct* mask = Slot(maskbitmap);
+        if (!image || !mask) return;
+        // A mask smaller than the image counts as black beyond its edges.
+        if (mask->blackWhite)
+            Raster::MaskedCopy(View(hBitBuf), x, y, View(image->hbit), View(mask->hbit));
+        else
+            Raster::MaskedCopyByBrightness(View(hBitBuf), x, y, View(image->hbit), View(mask->hbit));
+        w = image->width;
+        h = image->height;
+    }
+    ShowArea(x, y, x + w - 1, y + h - 1);
+}
+
+}  // namespace Wimdows
