@@ -433,4 +433,16 @@ TEST_F(PlayGameTest, CloseBoxEndsTheEndScreenWait)
     EXPECT_TRUE(Game::WindowClosed());
 }
 
+TEST_F(PlayGameTest, NoWindowMeansNoGameRatherThanAnEndlessOne)
+{
+    Level(1, Hole + RocketFar);
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    Game::PlayGame();  // returns at once: nobody could ever press a key
+    UseDummyDrivers();
+    EXPECT_TRUE(Game::WindowClosed());
+    EXPECT_TRUE(Frames().empty());
+    EXPECT_FALSE(ended);
+    EXPECT_FALSE(std::filesystem::exists("data/highscores.dat"));
+}
+
 }  // namespace
