@@ -10,5 +10,5 @@ cd build
 if [ -x ./KOR_Dudurad ]; then
   exec ./KOR_Dudurad "$@"
 fi
-# Until the front end is built the program is the level simulator.
-exec ./tools/kor-sim data/level-01.txt "$@"
+# Until the front end is built the program is one game from level 1.
+exec ./tools/kor-play "$@"

@@ -34,6 +34,10 @@ void SaveScores(std::span<const std::int32_t> HighScores);
 
 // Plays one whole game from level 1 until the end screen is left.
 void PlayGame();
+// True when the last PlayGame ended because its window was gone: the player closed it with
+// its close box (the game then ended as with Escape, score saved) or it could not be opened.
+// The program should end then.
+bool WindowClosed();
 
 // Module initialiser: runs once.
 void Init();

@@ -1,0 +1,172 @@
+// One frame of play: a simulation step and a drawn frame, for the heaviest shipped level and
+// for a full table of 101 bodies. Each reports its time per frame and its share of the
+// game loop's 10 ms frame pause ("pause_share", in percent). Drawing runs on SDL's dummy
+// video driver, so the copy to a real screen is not in the figure.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "Drawing/Drawing.hpp"
+#include "Game/Game.hpp"
+#include "Physics/Physics.hpp"
+#include "Wimdows/Wimdows.hpp"
+
+namespace {
+
+struct Level {
+    Physics::ObjectTable objects{};
+    std::uint32_t n = 0;
+    std::string name;
+};
+
+// The build tree holds the shipped levels and the generated pictures.
+void EnterBuildTree()
+{
+    static bool done = false;
+    if (!done) {
+        done = true;
+        std::filesystem::current_path(KOR_BUILD_DIR);
+    }
+}
+
+Level Load(const std::string& path)
+{
+    Level l;
+    Game::LoadLevelFile(path.c_str());
+    l.objects = Game::Objects;
+    l.n = Game::N;
+    l.name = path;
+    return l;
+}
+
+// The shipped level with the most bodies.
+const Level& Heaviest()
+{
+    static const Level level = [] {
+        EnterBuildTree();
+        Level best;
+        for (std::uint32_t i = 1; Game::LevelExists(i); ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "data/level-%02u.txt", i);
+            Level l = Load(name);
+            if (best.name.empty() || l.n > best.n) best = l;
+        }
+        return best;
+    }();
+    return level;
+}
+
+// 101 bodies: black hole, rocket, and a grid of planets of every kind, asteroids and walls.
+const Level& Full()
+{
+    static const Level level = [] {
+        EnterBuildTree();
+        const std::filesystem::path path = std::filesystem::temp_directory_path() / "kor-bench-101.txt";
+        std::ofstream out(path);
+        out << "[Ball]\nPosition_X = 480\nPosition_Y = 340\nRadius = 25\n";
+        out << "[Ball]\nPosition_X = -480\nPosition_Y = -340\nRadius = 12\nMass = 1\nSpeed_X = 120\nSpeed_Y = 90\n";
+        for (int i = 0; i < 99; ++i) {
+            const int x = -450 + (i % 11) * 90;
+            const int y = -320 + (i / 11) * 80;
+            if (i % 4 == 3) {
+                out << "[Rectangle]\nPosition_X = " << x << "\nPosition_Y = " << y
+                    << "\nDimension_X = 40\nDimension_Y = 20\nGameOverOnCollision = " << (i % 8 == 3) << "\n";
+            } else {
+                out << "[Ball]\nPosition_X = " << x << "\nPosition_Y = " << y << "\nRadius = 14\n";
+                if (i % 4 == 0) out << "Field = 20000\n";
+                if (i % 4 == 1) out << "Field = -20000\n";
+                if (i % 4 == 2) out << "Mass = 1\nSpeed_X = 10\n";
+            }
+        }
+        out.close();
+        Level l = Load(path.string());
+        l.name = "101 bodies";
+        std::filesystem::remove(path);
+        return l;
+    }();
+    return level;
+}
+
+std::uint32_t clockMs = 0;
+std::uint32_t TickingClock() { return clockMs += 10; }
+
+void Report(benchmark::State& state, std::chrono::steady_clock::duration spent, const Level& level)
+{
+    const double perFrame = std::chrono::duration<double>(spent).count() / static_cast<double>(state.iterations());
+    state.counters["bodies"] = level.n + 1;
+    state.counters["pause_share_%"] = perFrame / 0.010 * 100.0;
+    state.SetLabel(level.name);
+}
+
+void Simulate(benchmark::State& state, const Level& level)
+{
+    Physics::SetClock(&TickingClock);  // 10 ms of game time per step
+    Physics::UnFreeze();
+    Physics::ObjectTable objects = level.objects;
+    std::uint32_t steps = 0;
+    std::chrono::steady_clock::duration spent{};
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        Physics::Simulate(objects, level.n);
+        spent += std::chrono::steady_clock::now() - start;
+        // Back to the start after a second of play, before bodies have flown off for good.
+        if (++steps % 100 == 0) objects = level.objects;
+    }
+    Physics::Freeze();
+    Physics::SetClock(nullptr);
+    Report(state, spent, level);
+}
+
+void Draw(benchmark::State& state, const Level& level)
+{
+    EnterBuildTree();
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    Drawing::Init();
+    Drawing::LoadWindow();
+    if (Wimdows::State() != Wimdows::STATE_ACTIVE) {
+        state.SkipWithError("no window");
+        return;
+    }
+    Physics::ObjectTable objects = level.objects;
+    Drawing::LoadGraph(objects, level.n);
+    // A flight path of a few hundred points, as after some seconds of flight.
+    Drawing::RestartRecordingPath();
+    Physics::ObjectTable flight = objects;
+    for (int i = 0; i < 300; ++i) {
+        flight[1].Position = {-450.0f + 3.0f * static_cast<float>(i), 100.0f * std::sin(0.02f * static_cast<float>(i))};
+        Drawing::Draw(flight, level.n, 7, 460, 0.5f, 250.0f, 0.4f, 240.0f);
+    }
+    Drawing::StopRecordingPath();
+    objects[1].Mass = 0.0f;  // held: the aiming arrow is drawn too
+    std::chrono::steady_clock::duration spent{};
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        Drawing::Draw(objects, level.n, 7, 460, 0.5f, 250.0f, 0.4f, 240.0f);
+        spent += std::chrono::steady_clock::now() - start;
+    }
+    Drawing::UnloadGraph(objects, level.n);
+    Drawing::ClearPath();
+    Wimdows::KillWindow();
+    Report(state, spent, level);
+}
+
+void BM_SimulateHeaviestShippedLevel(benchmark::State& state) { Simulate(state, Heaviest()); }
+void BM_Simulate101Bodies(benchmark::State& state) { Simulate(state, Full()); }
+void BM_DrawHeaviestShippedLevel(benchmark::State& state) { Draw(state, Heaviest()); }
+void BM_Draw101Bodies(benchmark::State& state) { Draw(state, Full()); }
+
+}  // namespace
+
+BENCHMARK(BM_SimulateHeaviestShippedLevel)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Simulate101Bodies)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawHeaviestShippedLevel)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Draw101Bodies)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,257 @@
+// Scene rendering: loads the pictures of a level, draws one frame of play with its
+// head-up display and rocket arrows, and the screen shown when a game is over.
+#include "Drawing/Drawing.hpp"
+
+#include <algorithm>
+
+#include "Drawing/DrawingInternal.hpp"
+#include "Path/Path.hpp"
+#include "Physics/Physics.hpp"
+#include "Wimdows/Wimdows.hpp"
+
+namespace Drawing {
+
+using namespace detail;
+
+namespace {
+
+constexpr std::uint32_t White = 0xFFFFFF;
+constexpr std::uint32_t Black = 0;
+
+// Pictures shared by every level; valid from LoadGraph to UnloadGraph.
+std::uint32_t Background = 0;
+std::uint32_t menu = 0;
+std::uint32_t pijl_linksboven = 0, pijl_linksboven_mask = 0;
+std::uint32_t pijl_links = 0, pijl_links_mask = 0;
+std::uint32_t pijl_linksonder = 0, pijl_linksonder_mask = 0;
+std::uint32_t pijl_boven = 0, pijl_boven_mask = 0;
+std::uint32_t pijl_onder = 0, pijl_onder_mask = 0;
+std::uint32_t pijl_rechtsboven = 0, pijl_rechtsboven_mask = 0;
+std::uint32_t pijl_rechts = 0, pijl_rechts_mask = 0;
+std::uint32_t pijl_rechtsonder = 0, pijl_rechtsonder_mask = 0;
+
+struct ArrowHandles {
+    std::uint32_t* image;
+    std::uint32_t* mask;
+};
+// In the order of the Arrow enumeration, which is the order of loading.
+const ArrowHandles pijl[ArrowCount] = {
+    {&pijl_linksboven, &pijl_linksboven_mask},   {&pijl_links, &pijl_links_mask},
+    {&pijl_linksonder, &pijl_linksonder_mask},   {&pijl_boven, &pijl_boven_mask},
+    {&pijl_onder, &pijl_onder_mask},             {&pijl_rechtsboven, &pijl_rechtsboven_mask},
+    {&pijl_rechts, &pijl_rechts_mask},           {&pijl_rechtsonder, &pijl_rechtsonder_mask},
+};
+
+bool RecordingPath = false;
+bool Initialised = false;
+
+// The table ends at index 100, whatever N says.
+std::uint32_t LastBody(std::uint32_t N) { return std::min<std::uint32_t>(N, Physics::TableLength - 1); }
+
+void Release(std::uint32_t& handle)
+{
+    Wimdows::DestroyBitmap(handle);
+    handle = 0;
+}
+
+void Menu(float huidige_hoek, float huidige_snelheid, float vorige_hoek, float vorige_snelheid)
+{
+    const std::int32_t hoek = Degrees(huidige_hoek);
+    const std::int32_t vorigeHoek = Degrees(vorige_hoek);
+    const std::int32_t snelheid = RealToInt(huidige_snelheid);
+    const std::int32_t vorigeSnelheid = RealToInt(vorige_snelheid);
+
+    Wimdows::DrawBitmap(menu, MenuPlace.x, MenuPlace.y);
+    Wimdows::SetFont(0, Black);
+    Wimdows::Text(CurrentAngleText, HudCurrentAngleLabel.x, HudCurrentAngleLabel.y);
+    Wimdows::TextInt(hoek, HudCurrentAngle.x, HudCurrentAngle.y);
+    Wimdows::Text(PreviousAngleText, HudPreviousAngleLabel.x, HudPreviousAngleLabel.y);
+    Wimdows::TextInt(vorigeHoek, HudPreviousAngle.x, HudPreviousAngle.y);
+    Wimdows::Text(CurrentSpeedText, HudCurrentSpeedLabel.x, HudCurrentSpeedLabel.y);
+    Wimdows::TextInt(snelheid, HudCurrentSpeed.x, HudCurrentSpeed.y);
+    Wimdows::Text(PreviousSpeedText, HudPreviousSpeedLabel.x, HudPreviousSpeedLabel.y);
+    Wimdows::TextInt(vorigeSnelheid, HudPreviousSpeed.x, HudPreviousSpeed.y);
+}
+
+// Level and score are shown as the window layer's signed numbers.
+std::int32_t Shown(std::uint32_t v) { return static_cast<std::int32_t>(std::min<std::uint32_t>(v, 2147483647u)); }
+
+void TekenLevel(std::uint32_t Level)
+{
+    Wimdows::SetFont(0, White);
+    Wimdows::Text("Level", LevelLabel.x, LevelLabel.y);
+    Wimdows::TextInt(Shown(Level), LevelNumber.x, LevelNumber.y);
+}
+
+void TekenScore(std::uint32_t Score)
+{
+    Wimdows::SetFont(0, White);
+    Wimdows::Text("Score", ScoreLabel.x, ScoreLabel.y);
+    Wimdows::TextInt(Shown(Score), ScoreNumber.x, ScoreNumber.y);
+}
+
+void DrawPath()
+{
+    if (!Path::Exists()) {
+        return;
+    }
+    Wimdows::HPEN pen = Wimdows::CreatePen(2, 0, Black);
+    Wimdows::SelectPen(pen);
+    Path::GoToFirstPoint();
+    Wimdows::MovePenTo(Path::X(), Path::Y());
+    do {
+        Path::GoToNextPoint();
+        Wimdows::LineTo(Path::X(), Path::Y());
+    } while (!Path::End);
+    Wimdows::DeletePen(pen);
+}
+
+void RaketBuitenScherm(const Physics::OBJECT& raket)
+{
+    Wimdows::SetFont(0, White);
+    const OffScreenArrow a = ArrowForRocket(raket.Position);
+    if (a.arrow == ArrowNone) {
+        return;
+    }
+    Wimdows::DrawMaskBitmap(*pijl[a.arrow].image, *pijl[a.arrow].mask, a.ax, a.ay);
+    Wimdows::TextInt(a.distance, a.tx, a.ty);
+}
+
+void TekenPijl(const Physics::OBJECT& Object, float Hoek, float Grootte)
+{
+    const AimingArrow a = AimArrow(Object.Position, Hoek, Grootte);
+    Wimdows::Line(a.centre.x, a.centre.y, a.tip.x, a.tip.y, White);
+    Wimdows::Line(a.tip.x, a.tip.y, a.head1.x, a.head1.y, White);
+    Wimdows::Line(a.tip.x, a.tip.y, a.head2.x, a.head2.y, White);
+}
+
+}  // namespace
+
+void LoadWindow() { Wimdows::Window("The KOR Dudurad", WindowWidth, WindowHeight); }
+
+void LoadGraph(Physics::ObjectTable& Objects, std::uint32_t N)
+{
+    Wimdows::SetBuffering(true);
+    Background = Wimdows::LoadBitmap(BackgroundFile, WindowWidth, WindowHeight);
+    for (std::uint32_t i = 0; i <= LastBody(N); ++i) {
+        Physics::OBJECT& body = Objects[i];
+        const PictureChoice p = ChoosePicture(i, body);
+        body.Image = 0;
+        body.Mask = 0;
+        if (!p.Loadable()) {
+            continue;  // a negative size: no picture rather than a huge one
+        }
+        const auto w = static_cast<std::uint32_t>(p.width);
+        const auto h = static_cast<std::uint32_t>(p.height);
+        body.Image = Wimdows::LoadBitmap(p.image, w, h);
+        body.Mask = Wimdows::LoadBitmap(p.mask, w, h);
+    }
+    for (int a = 0; a < ArrowCount; ++a) {
+        const ArrowFiles& f = ArrowPictures[a];
+        *pijl[a].image = Wimdows::LoadBitmap(f.image, f.width, f.height);
+        *pijl[a].mask = Wimdows::LoadBitmap(f.mask, f.width, f.height);
+    }
+    menu = Wimdows::LoadBitmap(MenuFile, MenuWidth, MenuHeight);
+}
+
+void UnloadGraph(Physics::ObjectTable& Objects, std::uint32_t N)
+{
+    for (std::uint32_t i = 0; i <= LastBody(N); ++i) {
+        Release(Objects[i].Image);
+        Release(Objects[i].Mask);
+    }
+    Release(Background);
+    for (Arrow a : {ArrowLinksBoven, ArrowRechtsBoven, ArrowBoven, ArrowLinksOnder, ArrowLinks, ArrowOnder,
+                    ArrowRechtsOnder, ArrowRechts}) {
+        Release(*pijl[a].image);
+        Release(*pijl[a].mask);
+    }
+    Release(menu);
+}
+
+void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score,
+          float Angle, float Speed, float PreviousAngle, float PreviousSpeed)
+{
+    Wimdows::ClearScreen();
+    Wimdows::DrawBitmap(Background, 0, 0);
+    const Physics::OBJECT& raket = Objects[1];
+    if (RecordingPath) {
+        Path::Add(GetX(raket.Position.x), GetY(raket.Position.y));
+    }
+    DrawPath();
+    for (std::uint32_t i = 0; i <= LastBody(N); ++i) {
+        const Physics::OBJECT& body = Objects[i];
+        if (body.Type == Physics::SHAPE::Rectangle) {
+            Wimdows::DrawMaskBitmap(body.Image, body.Mask, GetX(body.Position.x),
+                                    GetY(body.Position.y + body.Dimension.y));
+        } else {
+            Wimdows::DrawMaskBitmap(body.Image, body.Mask, GetX(body.Position.x - body.Dimension.x),
+                                    GetY(body.Position.y + body.Dimension.x));
+        }
+    }
+    Menu(Angle, Speed, PreviousAngle, PreviousSpeed);
+    TekenLevel(Level);
+    TekenScore(Score);
+    RaketBuitenScherm(raket);
+    if (raket.Mass == 0.0f) {
+        TekenPijl(raket, Angle, Speed);
+    }
+    Wimdows::UpdateWindow();
+}
+
+void RestartRecordingPath()
+{
+    RecordingPath = true;
+    Path::Clear();
+}
+
+void StopRecordingPath() { RecordingPath = false; }
+
+void ClearPath() { Path::Clear(); }
+
+void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores)
+{
+    const std::uint32_t scherm = Wimdows::LoadBitmap(EndScreenFile(quit, win), WindowWidth, WindowHeight);
+    Wimdows::DrawBitmap(scherm, 0, 0);
+    Wimdows::DestroyBitmap(scherm);
+    Wimdows::SetFont(0, White);
+    Wimdows::Text("Highscores", HighscoresLabel.x, HighscoresLabel.y);
+    std::int32_t y = HighScoreTop;
+    for (const std::int32_t score : HighScores) {
+        Wimdows::TextInt(score, HighScoreX, y);
+        y += HighScoreRow;
+    }
+    Wimdows::Text("Your score", YourScoreLabel.x, YourScoreLabel.y);
+    Wimdows::TextInt(YourScore, YourScoreNumber.x, YourScoreNumber.y);
+    Wimdows::UpdateWindow();
+}
+
+void Init()
+{
+    if (Initialised) {
+        return;
+    }
+    Initialised = true;
+    Wimdows::Init();
+    Path::Init();
+    Physics::Init();
+}
+
+namespace detail {
+
+Handles CurrentHandles()
+{
+    Handles h;
+    h.Background = Background;
+    h.menu = menu;
+    for (int a = 0; a < ArrowCount; ++a) {
+        h.arrow[a] = *pijl[a].image;
+        h.arrowMask[a] = *pijl[a].mask;
+    }
+    h.recordingPath = RecordingPath;
+    return h;
+}
+
+}  // namespace detail
+
+}  // namespace Drawing

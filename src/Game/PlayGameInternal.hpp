@@ -1,0 +1,35 @@
+// A look into the game loop for tests and tools: the state of each frame as it ends.
+#pragma once
+
+#include <cstdint>
+
+namespace Game::detail {
+
+// The game's state at the end of a frame (after the key tests, before the pause).
+struct FrameState {
+    std::uint32_t frame;  // frames played in this game, counting this one
+    std::uint32_t level;
+    std::int32_t score;
+    float angle;
+    float speed;
+    float previousAngle;
+    float previousSpeed;
+    bool quitGame;
+    bool goToNextLevel;
+    bool stopLevel;
+};
+// Called on the game loop's thread at the end of every frame, while the frame just drawn
+// is in the back buffer. nullptr removes it.
+using FrameHook = void (*)(const FrameState& state);
+void SetFrameHook(FrameHook hook);
+
+// The end of a game: called once the end screen is shown, before the key wait.
+struct EndState {
+    bool quitGame;
+    bool goToNextLevel;
+    std::int32_t score;
+};
+using EndHook = void (*)(const EndState& state);
+void SetEndHook(EndHook hook);
+
+}  // namespace Game::detail

@@ -1,0 +1,448 @@
+// Whole games played in a dummy-driver window: the test's thread runs PlayGame, a second
+// thread presses keys through the window system's event queue, and every frame is looked at
+// as it ends (state, bodies, back-buffer pixels) while the simulation clock ticks 10 ms a step.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Game/Game.hpp"
+#include "Game/PlayGameInternal.hpp"
+#include "Path/Path.hpp"
+#include "Physics/Physics.hpp"
+#include "StandardSound/StandardSound.hpp"
+#include "TempDir.hpp"
+#include "TestGraphics.hpp"
+#include "Wimdows/Wimdows.hpp"
+#include "Wimdows/WimdowsTesting.hpp"
+
+using namespace std::chrono_literals;
+using namespace TestGraphics;
+using Game::detail::EndState;
+using Game::detail::FrameState;
+using StandardSound::SoundEventEn;
+
+namespace {
+
+constexpr std::uint32_t VK_SPACE = 32, VK_END = 35, VK_ESCAPE = 27, VK_RIGHT = 39, VK_DOWN = 40;
+
+// What one frame looked like when it ended.
+struct Seen {
+    FrameState state;
+    float rocketMass;
+    Physics::VECTOR rocket;
+    bool pathExists;
+};
+
+std::mutex lock;
+std::condition_variable changed;
+std::vector<Seen> frames;
+std::vector<SoundEventEn> sounds;
+std::optional<EndState> ended;
+bool returned = false;  // PlayGame has returned
+// Runs on the game's thread at the end of every frame, with the frame in the back buffer.
+std::function<void(const Seen&)> probe;
+
+std::atomic<std::uint32_t> clockMs{0};
+std::uint32_t TickingClock() { return clockMs.fetch_add(10) + 10; }
+
+void OnFrame(const FrameState& s)
+{
+    const Seen seen{s, Game::Objects[1].Mass, Game::Objects[1].Position, Path::Exists()};
+    std::function<void(const Seen&)> p;
+    {
+        std::lock_guard g(lock);
+        frames.push_back(seen);
+        p = probe;
+    }
+    if (p) p(seen);
+    changed.notify_all();
+}
+
+void OnEnd(const EndState& s)
+{
+    {
+        std::lock_guard g(lock);
+        ended = s;
+    }
+    changed.notify_all();
+}
+
+void OnSound(SoundEventEn e)
+{
+    std::lock_guard g(lock);
+    sounds.push_back(e);
+}
+
+// ---- Script side (second thread) ----
+
+// Waits until pred() holds under the lock; false after 10 seconds.
+template <class Pred>
+bool WaitUntil(Pred pred)
+{
+    std::unique_lock g(lock);
+    return changed.wait_for(g, 10s, pred);
+}
+
+// Waits for k more frames, or for the game to return when it has stopped drawing frames.
+bool WaitFrames(std::size_t k)
+{
+    std::size_t target = 0;
+    {
+        std::lock_guard g(lock);
+        target = frames.size() + k;
+    }
+    return WaitUntil([&] { return frames.size() >= target || returned; });
+}
+
+bool WaitEnd() { return WaitUntil([] { return ended.has_value(); }); }
+
+// Holds a key until the game has tested it in at least `k` whole frames, or, on the end
+// screen, until the game has returned.
+void Hold(std::uint32_t vk, std::size_t k = 1)
+{
+    Wimdows::Testing::PostKey(vk, true);
+    Wimdows::Testing::Sync();
+    EXPECT_TRUE(WaitFrames(k + 1)) << "no frames while key " << vk << " was held";
+    Wimdows::Testing::PostKey(vk, false);
+    Wimdows::Testing::Sync();
+    WaitFrames(1);
+}
+
+int Count(SoundEventEn e)
+{
+    std::lock_guard g(lock);
+    int c = 0;
+    for (SoundEventEn s : sounds) c += s == e;
+    return c;
+}
+
+class PlayGameTest : public ::testing::Test {
+protected:
+    ScopedWorkDir dir;
+
+    void SetUp() override
+    {
+        UseDummyDrivers();
+        WriteAll(dir.dir);
+        std::filesystem::create_directories(dir.dir / "data");
+        Game::Init();
+        {
+            std::lock_guard g(lock);
+            frames.clear();
+            sounds.clear();
+            ended.reset();
+            returned = false;
+            probe = nullptr;
+        }
+        Physics::SetClock(&TickingClock);
+        Game::detail::SetFrameHook(&OnFrame);
+        Game::detail::SetEndHook(&OnEnd);
+        StandardSound::SetEventObserver(&OnSound);
+    }
+    void TearDown() override
+    {
+        Game::detail::SetFrameHook(nullptr);
+        Game::detail::SetEndHook(nullptr);
+        StandardSound::SetEventObserver(nullptr);
+        Physics::SetClock(nullptr);
+        Wimdows::KillWindow();
+        std::lock_guard g(lock);
+        probe = nullptr;
+    }
+
+    void Level(int number, const std::string& text)
+    {
+        WriteFile(dir.dir / "data" / (std::string(number < 10 ? "level-0" : "level-") + std::to_string(number) + ".txt"),
+                  text);
+    }
+
+    // Plays a game on this thread while `script` runs on another; the script always ends the
+    // game in the end, and a script that gets stuck closes the window so that nothing hangs.
+    template <class Script>
+    void Play(Script script)
+    {
+        std::thread t([&] {
+            // The first frame, or the end screen when there is no level to play.
+            EXPECT_TRUE(WaitUntil([] { return !frames.empty() || ended.has_value(); })) << "the game shows nothing";
+            script();
+        });
+        Game::PlayGame();
+        {
+            std::lock_guard g(lock);
+            returned = true;
+        }
+        changed.notify_all();
+        t.join();
+    }
+
+    std::vector<Seen> Frames()
+    {
+        std::lock_guard g(lock);
+        return frames;
+    }
+
+    static std::string Scores() { return ReadFile("data/highscores.dat"); }
+};
+
+const std::string Hole = "[Ball]\nPosition_X = 400\nPosition_Y = 0\nRadius = 25\n";
+const std::string RocketFar = "[Ball]\nPosition_X = -400\nPosition_Y = -100\nRadius = 12\nMass = 1\n";
+// The rocket inside the win distance of the black hole at (400, 0): won in the first step.
+const std::string RocketAtHole = "[Ball]\nPosition_X = 390\nPosition_Y = 0\nRadius = 12\nMass = 1\n";
+// A deadly asteroid lying on the rocket at (-400, -100): lost in the first step.
+const std::string DeadlyOnRocket =
+    "[Ball]\nPosition_X = -395\nPosition_Y = -100\nRadius = 10\nMass = 1\nGameOverOnCollision = 1\n";
+
+TEST_F(PlayGameTest, WonLevelScoresAndGoesOnToTheNextWithFreshAim)
+{
+    Level(1, Hole + RocketAtHole);
+    Level(2, Hole + RocketFar);
+    std::atomic<bool> looked{false};
+    {
+        std::lock_guard g(lock);
+        probe = [&](const Seen& s) {
+            if (s.state.level != 2 || looked.exchange(true)) return;
+            // The first frame of level 2: bodies, aiming arrow and display where the tables put them.
+            EXPECT_EQ(BackPixel(100, 472), RocketColor);   // rocket (-400, -100) r 12
+            EXPECT_EQ(BackPixel(887, 359), BlackHoleColor);  // hole (400, 0) r 25
+            EXPECT_EQ(BackPixel(141, 484), White);          // speed 150: a 30 pixel shaft
+            EXPECT_NE(BackPixel(150, 484), White);
+            EXPECT_EQ(BackPixel(5, 705), MenuColor);
+            EXPECT_TRUE(AnyPixelNear(120, 740, 145, 756, Black));  // current speed
+            EXPECT_TRUE(AnyPixelNear(994, 10, 1024, 26, White));   // level number
+            EXPECT_TRUE(AnyPixelNear(55, 10, 85, 26, White));      // score
+        };
+    }
+    Play([] {
+        WaitUntil([] { return !frames.empty() && frames.back().state.level == 2; });
+        Hold(VK_ESCAPE);
+    });
+
+    const auto f = Frames();
+    ASSERT_GE(f.size(), 2u);
+    EXPECT_EQ(f[0].state.level, 1u);
+    EXPECT_EQ(f[0].state.score, 200);
+    EXPECT_TRUE(f[0].state.goToNextLevel);
+    EXPECT_TRUE(f[0].state.stopLevel);
+    EXPECT_EQ(f[1].state.level, 2u);
+    EXPECT_EQ(f[1].state.score, 200);
+    EXPECT_EQ(f[1].state.speed, 150.0f);
+    EXPECT_EQ(f[1].state.angle, 0.0f);
+    EXPECT_EQ(f[1].state.previousSpeed, 0.0f);
+    EXPECT_FALSE(f[1].pathExists);
+    EXPECT_EQ(f[1].rocketMass, 0.0f);  // held
+    EXPECT_TRUE(looked);
+    EXPECT_GE(Count(StandardSound::WIN), 1);
+    EXPECT_EQ(Count(StandardSound::OUTROQUIT), 1);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->quitGame);
+    EXPECT_EQ(Scores(), "200\r\n0\r\n0\r\n0\r\n0\r\n");
+    EXPECT_FALSE(Game::WindowClosed());
+}
+
+TEST_F(PlayGameTest, DeadlyWallCostsTwentyAndTheLevelIsTriedAgain)
+{
+    // A deadly wall 30 pixels in front of the rocket, which flies right at 250 a second.
+    Level(1, Hole + "[Ball]\nPosition_X = -400\nPosition_Y = 0\nRadius = 12\nMass = 1\n" +
+                 "[Rectangle]\nPosition_X = -358\nPosition_Y = -50\nDimension_X = 20\nDimension_Y = 100\n"
+                 "GameOverOnCollision = 1\n");
+    Play([] {
+        Hold(VK_SPACE, 2);
+        EXPECT_TRUE(WaitUntil([] { return !frames.empty() && frames.back().state.score == 80; }));
+        WaitFrames(2);
+        Hold(VK_ESCAPE);
+    });
+
+    const auto f = Frames();
+    std::size_t lost = 0;
+    while (lost < f.size() && !f[lost].state.stopLevel) ++lost;
+    ASSERT_LT(lost + 1, f.size());
+    EXPECT_EQ(f[lost].state.score, 80);
+    EXPECT_FALSE(f[lost].state.goToNextLevel);
+    EXPECT_FALSE(f[lost].state.quitGame);
+    EXPECT_GT(f[lost].rocket.x, -400.0f);  // it flew
+    // The same level again: rocket back and held, aim and path of the last flight kept.
+    const Seen& again = f[lost + 1];
+    EXPECT_EQ(again.state.level, 1u);
+    EXPECT_EQ(again.rocket.x, -400.0f);
+    EXPECT_EQ(again.rocketMass, 0.0f);
+    EXPECT_EQ(again.state.previousSpeed, 250.0f);
+    EXPECT_TRUE(again.pathExists);
+    EXPECT_EQ(Count(StandardSound::SHOOT), 1);  // Space held on during the flight does nothing
+    EXPECT_GE(Count(StandardSound::CRASH), 1);
+    EXPECT_EQ(Scores(), "80\r\n0\r\n0\r\n0\r\n0\r\n");
+}
+
+TEST_F(PlayGameTest, EndRestartsTheLevelWithTheRestartSound)
+{
+    Level(1, Hole + RocketFar);
+    Level(2, Hole + RocketFar);
+    Play([] {
+        Hold(VK_SPACE);
+        WaitFrames(5);
+        Hold(VK_END, 2);
+        WaitFrames(2);
+        Hold(VK_ESCAPE);
+    });
+    const auto f = Frames();
+    int restarts = 0;
+    for (std::size_t i = 0; i + 1 < f.size(); ++i) {
+        if (!f[i].state.stopLevel || f[i].state.quitGame) continue;
+        ++restarts;
+        EXPECT_FALSE(f[i].state.goToNextLevel);
+        EXPECT_EQ(f[i + 1].rocketMass, 0.0f);   // held again
+        EXPECT_EQ(f[i + 1].rocket.x, -400.0f);  // at its start
+    }
+    EXPECT_GE(restarts, 2);  // held for two frames or more: a restart in each
+    EXPECT_EQ(Count(StandardSound::RESTART), restarts);
+    for (const Seen& s : f) {
+        EXPECT_EQ(s.state.level, 1u);
+        EXPECT_EQ(s.state.score, 100);
+    }
+    EXPECT_EQ(Count(StandardSound::OUTROQUIT), 1);
+}
+
+TEST_F(PlayGameTest, LastLevelWonShowsTheWonScreenAndSavesTheScore)
+{
+    Level(1, Hole + RocketAtHole);
+    WriteFile(dir.dir / "data" / "highscores.dat", "500 300 200 100 0");
+    Play([] {
+        ASSERT_TRUE(WaitEnd());
+        EXPECT_EQ(BackPixel(500, 300), WonColor);
+        EXPECT_TRUE(AnyPixelNear(100, 570, 140, 586, White));  // "Your score" 200
+        Hold(VK_SPACE);
+    });
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(ended->quitGame);
+    EXPECT_TRUE(ended->goToNextLevel);
+    EXPECT_EQ(ended->score, 200);
+    EXPECT_EQ(Count(StandardSound::OUTROWIN), 1);
+    EXPECT_EQ(Scores(), "500\r\n300\r\n200\r\n200\r\n100\r\n");
+    EXPECT_FALSE(Game::WindowClosed());
+    EXPECT_EQ(Wimdows::State(), Wimdows::STATE_ACTIVE);  // left open for the next window
+}
+
+TEST_F(PlayGameTest, FiveLossesInARowEndTheGameAsLost)
+{
+    Level(1, Hole + RocketFar + DeadlyOnRocket);
+    Play([] {
+        ASSERT_TRUE(WaitEnd());
+        EXPECT_EQ(BackPixel(500, 300), LostColor);
+        Hold(VK_ESCAPE);
+    });
+    const auto f = Frames();
+    ASSERT_EQ(f.size(), 5u);
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        EXPECT_EQ(f[i].state.score, 80 - 20 * static_cast<int>(i));
+        EXPECT_TRUE(f[i].state.stopLevel);
+    }
+    EXPECT_FALSE(ended->goToNextLevel);
+    EXPECT_FALSE(ended->quitGame);
+    EXPECT_EQ(Count(StandardSound::OUTROLOSE), 1);
+    EXPECT_EQ(Scores(), "0\r\n0\r\n0\r\n0\r\n0\r\n");
+}
+
+TEST_F(PlayGameTest, FrameBothLostAndWonCountsAsWon)
+{
+    Level(1, Hole + RocketAtHole +
+                 "[Ball]\nPosition_X = 380\nPosition_Y = 0\nRadius = 10\nMass = 1\nGameOverOnCollision = 1\n");
+    Level(2, Hole + RocketFar);
+    Play([] {
+        WaitUntil([] { return !frames.empty() && frames.back().state.level == 2; });
+        Hold(VK_ESCAPE);
+    });
+    const auto f = Frames();
+    ASSERT_GE(f.size(), 2u);
+    EXPECT_EQ(f[0].state.score, 180);
+    EXPECT_TRUE(f[0].state.goToNextLevel);
+    EXPECT_EQ(f[1].state.level, 2u);
+    EXPECT_EQ(Scores(), "180\r\n0\r\n0\r\n0\r\n0\r\n");
+}
+
+TEST_F(PlayGameTest, AimingKeysStepAndStayInTheirRanges)
+{
+    Level(1, Hole + RocketFar);
+    Play([] {
+        Hold(VK_DOWN);
+        // Holding Right for long enough reaches 500 and stays there.
+        Wimdows::Testing::PostKey(VK_RIGHT, true);
+        EXPECT_TRUE(WaitUntil([] {
+            int top = 0;
+            for (auto i = frames.rbegin(); i != frames.rend() && i->state.speed == 500.0f; ++i) ++top;
+            return top >= 3;
+        }));
+        Wimdows::Testing::PostKey(VK_RIGHT, false);
+        Wimdows::Testing::Sync();
+        WaitFrames(1);
+        Hold(VK_ESCAPE);
+    });
+    const auto f = Frames();
+    float previous = 250.0f;
+    for (const Seen& s : f) {
+        EXPECT_LE(s.state.speed, 500.0f);
+        EXPECT_TRUE(s.state.speed == previous || s.state.speed == previous + 2.5f);
+        previous = s.state.speed;
+    }
+    // Down from 0 wraps round to just under a full turn, then steps on down.
+    std::size_t turned = 0;
+    while (turned < f.size() && f[turned].state.angle == 0.0f) ++turned;
+    ASSERT_LT(turned, f.size());
+    EXPECT_NEAR(f[turned].state.angle, 6.270684f, 1e-5f);
+    EXPECT_GT(f.back().state.angle, 6.2f);
+    EXPECT_EQ(f.back().state.speed, 500.0f);
+}
+
+TEST_F(PlayGameTest, CloseBoxEndsTheGameAsEscapeAndKeepsTheScore)
+{
+    Level(1, Hole + RocketFar);
+    WriteFile(dir.dir / "data" / "highscores.dat", "500\r\n300\r\n200\r\n100\r\n0\r\n");
+    Play([] {
+        WaitFrames(3);
+        Wimdows::Testing::PostClose();
+    });
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->quitGame);
+    EXPECT_EQ(Count(StandardSound::OUTROQUIT), 1);
+    EXPECT_EQ(Scores(), "500\r\n300\r\n200\r\n100\r\n100\r\n");
+    EXPECT_TRUE(Game::WindowClosed());
+    EXPECT_EQ(Wimdows::State(), Wimdows::STATE_DEAD);
+}
+
+TEST_F(PlayGameTest, CloseBoxEndsTheEndScreenWait)
+{
+    Play([] {
+        // No level 1: straight to the end screen, lost, with the starting score.
+        ASSERT_TRUE(WaitEnd());
+        EXPECT_EQ(BackPixel(500, 300), LostColor);
+        Wimdows::Testing::PostClose();
+    });
+    EXPECT_TRUE(Frames().empty());
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(ended->quitGame);
+    EXPECT_FALSE(ended->goToNextLevel);
+    EXPECT_EQ(ended->score, 100);
+    EXPECT_EQ(Count(StandardSound::OUTROLOSE), 1);
+    EXPECT_EQ(Scores(), "100\r\n0\r\n0\r\n0\r\n0\r\n");
+    EXPECT_TRUE(Game::WindowClosed());
+}
+
+TEST_F(PlayGameTest, NoWindowMeansNoGameRatherThanAnEndlessOne)
+{
+    Level(1, Hole + RocketFar);
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    Game::PlayGame();  // returns at once: nobody could ever press a key
+    UseDummyDrivers();
+    EXPECT_TRUE(Game::WindowClosed());
+    EXPECT_TRUE(Frames().empty());
+    EXPECT_FALSE(ended);
+    EXPECT_FALSE(std::filesystem::exists("data/highscores.dat"));
+}
+
+}  // namespace
