@@ -7,8 +7,4 @@ bash scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j"$(nproc)"
 cd build
-if [ -x ./KOR_Dudurad ]; then
-  exec ./KOR_Dudurad "$@"
-fi
-# Until the front end is built the program is one game from level 1.
-exec ./tools/kor-play "$@"
+exec ./KOR_Dudurad "$@"

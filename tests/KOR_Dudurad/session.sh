@@ -3,7 +3,7 @@
 # xvfb-run; no window manager): the intro to its end and a key, "Start spel", level 1 won
 # with Space, level 2 lost once and then quit with Escape, the end screen left with Space,
 # "Exit". Checks the exit status, the console and data/highscores.dat, and keeps
-# screenshots of the intro's end, the menu, a game frame and the end screen.
+# screenshots of the intro (rocket and end), the menu, both levels and the end screen.
 #
 #   session.sh PROGRAM BUILD_DIR OUT_DIR
 set -uo pipefail
@@ -120,6 +120,8 @@ pid=$!
 step "waiting for the intro"
 intro=$(find_window Intro 20) || fail "no window \"Intro\""
 shown=$SECONDS
+sleep 6  # the rocket flies round the logo from about 4 s on
+import -window root "$out/0-intro-rocket.png"
 # The intro text at (550, 500) is on the final picture only; nothing else comes there.
 final=
 end=$((SECONDS + 60))
