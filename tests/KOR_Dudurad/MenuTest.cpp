@@ -166,7 +166,9 @@ TEST_F(Menu, TheWaitSleepsInsteadOfSpinning) {
         Click(kStartX, kButtonY);
     });
     K::MenuTekenen();
-    EXPECT_LT(cpu, 0.1) << "seconds of processor time in one second of waiting";
+    // A spinning wait would take a whole core; the window's and the sound device's own
+    // threads take a little (more under the sanitizers).
+    EXPECT_LT(cpu, 0.5) << "seconds of processor time in one second of waiting";
 }
 
 TEST_F(Menu, WithoutTheLogoTheMenuStillWorks) {
