@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "../support/TempDir.hpp"
@@ -259,6 +260,31 @@ TEST(Program, AKeyAfterTheIntroOpensTheMenuAndExitEndsWithStatusZero) {
     user.join();
     EXPECT_TRUE(K::exit.load());
     EXPECT_EQ(State(), STATE_DEAD);
+}
+
+// The game window's close box ends the game as Escape does (score saved) and then the
+// whole program, with status 0.
+TEST(Program, ClosingTheGameWindowSavesTheScoreAndEndsTheProgram) {
+    ScopedWorkDir dir;
+    for (const char* folder : {"graphics", "sounds", "data"})
+        std::filesystem::copy(std::filesystem::path(KOR_BUILD_DIR) / folder, folder);
+    std::filesystem::remove("data/highscores.dat");
+    std::thread user([] {
+        if (!WaitFor([] { return State() == STATE_ACTIVE; })) return;
+        Testing::PostKey(' ', true);
+        if (!WaitFor([] { return Controllen() == 3; }, 30000ms)) return;
+        Click(kStartX, kButtonY);
+        if (!WaitFor([] { return State() == STATE_ACTIVE && I::window.xlen.load() == 1024; })) return;
+        std::this_thread::sleep_for(300ms);
+        Testing::PostClose();
+    });
+    EXPECT_EQ(K::Main(), 0);
+    user.join();
+    EXPECT_EQ(State(), STATE_DEAD);
+    std::ifstream scores("data/highscores.dat");
+    std::int32_t best = -1;
+    scores >> best;
+    EXPECT_EQ(best, 100);  // the score a game starts with
 }
 
 }  // namespace
