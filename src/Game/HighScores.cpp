@@ -65,6 +65,22 @@ void ReportSaveFailure(const std::string& reason)
     std::printf("[ERROR] (SaveScores) %s\n", reason.c_str());
 }
 
+// The file the table lives in. A player may keep it elsewhere through a symbolic link
+// (a synchronised folder, a shared disk): the new table must go to the link's target,
+// since a rename onto the link would replace the link and leave the target behind.
+std::string ScoresTarget()
+{
+    namespace fs = std::filesystem;
+    fs::path path = ScoresFile;
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(path, ec); ++hops) {
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path.string();
+}
+
 }  // namespace
 
 // Entries the file does not fill come back as 0, so the table is always complete and
@@ -110,9 +126,11 @@ void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
 
 void SaveScores(std::span<const std::int32_t> HighScores)
 {
-    std::FILE* file = std::fopen(ScoresTempFile, "wb");
+    const std::string target = ScoresTarget();
+    const std::string temp = target == ScoresFile ? std::string(ScoresTempFile) : target + ".tmp";
+    std::FILE* file = std::fopen(temp.c_str(), "wb");
     if (file == nullptr) {
-        ReportSaveFailure(std::string("Couldn't create ") + ScoresTempFile + ": " + std::strerror(errno));
+        ReportSaveFailure("Couldn't create " + temp + ": " + std::strerror(errno));
         return;
     }
     bool ok = true;
@@ -134,13 +152,13 @@ void SaveScores(std::span<const std::int32_t> HighScores)
         error = errno;
     }
     if (!ok) {
-        ReportSaveFailure(std::string("Couldn't write ") + ScoresTempFile + ": " + std::strerror(error));
-        std::remove(ScoresTempFile);
+        ReportSaveFailure("Couldn't write " + temp + ": " + std::strerror(error));
+        std::remove(temp.c_str());
         return;
     }
-    if (std::rename(ScoresTempFile, ScoresFile) != 0) {
-        ReportSaveFailure(std::string("Couldn't replace ") + ScoresFile + ": " + std::strerror(errno));
-        std::remove(ScoresTempFile);
+    if (std::rename(temp.c_str(), target.c_str()) != 0) {
+        ReportSaveFailure("Couldn't replace " + target + ": " + std::strerror(errno));
+        std::remove(temp.c_str());
     }
 }
 

@@ -145,3 +145,37 @@ TEST_F(HighScoresTest, FailedSaveKeepsTheOldTable)
     out = Saved(old);
     EXPECT_EQ(out.rfind("[ERROR] (SaveScores) ", 0), 0u) << out;
 }
+
+// A table kept elsewhere through a symbolic link stays there: the save goes to the link's
+// target, relative links and chains included, and the link itself is left alone.
+TEST_F(HighScoresTest, SaveThroughASymbolicLinkWritesItsTarget)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories("elsewhere/deeper");
+    WriteFile("elsewhere/deeper/scores", "300\n200\n");
+    fs::create_symlink("deeper/scores", "elsewhere/link");     // relative to its own folder
+    fs::create_symlink(fs::absolute("elsewhere/link"), "data/highscores.dat");
+    EXPECT_EQ(Loaded(), (Table{300, 200, 0, 0, 0}));
+
+    EXPECT_EQ(Saved(Table{400, 300, 200, 0, 0}), "");
+    EXPECT_TRUE(fs::is_symlink("data/highscores.dat"));
+    EXPECT_TRUE(fs::is_symlink("elsewhere/link"));
+    EXPECT_EQ(Loaded(), (Table{400, 300, 200, 0, 0}));
+    EXPECT_FALSE(fs::exists("elsewhere/deeper/scores.tmp"));
+    EXPECT_FALSE(fs::exists("data/highscores.dat.tmp"));
+
+    // A link whose target is not there yet: the table is made there.
+    fs::remove("data/highscores.dat");
+    fs::create_symlink("../elsewhere/new-scores", "data/highscores.dat");
+    EXPECT_EQ(Saved(Table{50, 0, 0, 0, 0}), "");
+    EXPECT_TRUE(fs::is_symlink("data/highscores.dat"));
+    EXPECT_TRUE(fs::is_regular_file("elsewhere/new-scores"));
+    EXPECT_EQ(Loaded(), (Table{50, 0, 0, 0, 0}));
+
+    // A target folder that is gone: reported, and the link is kept.
+    fs::remove("data/highscores.dat");
+    fs::create_symlink("../nowhere/scores", "data/highscores.dat");
+    const std::string out = Saved(Table{60, 0, 0, 0, 0});
+    EXPECT_EQ(out.rfind("[ERROR] (SaveScores) ", 0), 0u) << out;
+    EXPECT_TRUE(fs::is_symlink("data/highscores.dat"));
+}
