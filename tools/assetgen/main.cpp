@@ -1,6 +1,7 @@
 // kor-assetgen: draws every picture and synthesises every sound of The KOR Dudurad.
 // The build runs it so that the build tree (the game's working directory) holds graphics/ and
 // sounds/. Output depends on nothing but this code and the DejaVu fonts: same bytes every run.
+#include "Icon.hpp"
 #include "Pictures.hpp"
 #include "Sheet.hpp"
 #include "Sounds.hpp"
@@ -10,6 +11,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -21,6 +23,8 @@ void Usage(std::FILE* to)
     std::fputs(
         "usage: kor-assetgen OUTDIR\n"
         "         writes OUTDIR/graphics/*.bmp and OUTDIR/sounds/*.wav\n"
+        "       kor-assetgen --icon SIZE FILE.png\n"
+        "         draws the desktop icon, SIZE x SIZE pixels (16 to 1024), as PNG\n"
         "       kor-assetgen --sheet FILE.bmp\n"
         "         draws every picture onto one contact sheet (pictures, pictures through their\n"
         "         masks on grey, bodies at level sizes, game/menu/intro/end-screen mock-ups)\n"
@@ -56,13 +60,26 @@ int main(int argc, char** argv)
         return 0;
     }
     bool sheet = argc == 3 && std::strcmp(argv[1], "--sheet") == 0;
-    if (!sheet && (argc != 2 || argv[1][0] == '-')) {
+    bool icon = argc == 4 && std::strcmp(argv[1], "--icon") == 0;
+    int iconSize = 0;
+    if (icon) {
+        char* end = nullptr;
+        const long size = std::strtol(argv[2], &end, 10);
+        if (*end != '\0' || size < 16 || size > 1024) {
+            Usage(stderr);
+            return 2;
+        }
+        iconSize = static_cast<int>(size);
+    }
+    if (!sheet && !icon && (argc != 2 || argv[1][0] == '-')) {
         Usage(stderr);
         return 2;
     }
     if (!Text::Init()) return 1;
     int rc = 0;
-    if (sheet) {
+    if (icon) {
+        rc = Icon::SavePng(Icon::Make(Pictures::DrawAll(), iconSize), argv[3]) ? 0 : 1;
+    } else if (sheet) {
         rc = Canvas::SaveBmp(Sheet::Make(Pictures::DrawAll()), argv[2]) ? 0 : 1;
     } else {
         rc = Generate(argv[1]);
