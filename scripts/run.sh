@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the game and runs it. The game reads data/, graphics/ and sounds/ from its
-# working directory, which is the build tree.
+# Builds the game, installs it into build/prefix and starts it with its launcher, which runs
+# it in ~/.local/share/kor-dudurad (or $XDG_DATA_HOME/kor-dudurad): the high scores kept
+# there survive rebuilds and `rm -rf build`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j"$(nproc)"
-cd build
-exec ./KOR_Dudurad "$@"
+cmake --install build --prefix build/prefix > /dev/null
+exec build/prefix/bin/kor-dudurad "$@"
