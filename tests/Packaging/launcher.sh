@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# The launcher's care of the player's folder, with installations made by cmake --install
+# into prefixes with spaces in their paths and a fresh XDG_DATA_HOME (also with a space):
+#  1. without a display: the folder is laid out, the game's status 1 is the launcher's;
+#  2. a game quit at once (Escape, 100 points) on the X server: the table is written there;
+#  3. a newer installation elsewhere (level 1 changed, level 12 gone), the old one removed,
+#     the player's own levels and a high-score table kept elsewhere through a link: the
+#     links follow the new installation, the player's files stay as they were;
+#  4. a second game: its 100 points join the first's in the linked table; status 0.
+# Runs under xvfb-run.
+#
+#   launcher.sh BUILD_DIR OUT_DIR
+set -uo pipefail
+build=$1
+out=$2
+rm -rf "$out"
+mkdir -p "$out"
+scratch=$(mktemp -d)
+pid=
+cleanup() {
+  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  import -window root "$out/failure.png" 2> /dev/null
+  for f in "$out"/*.txt; do [ -f "$f" ] && { echo "--- $f:" >&2; cat "$f" >&2; }; done
+  exit 1
+}
+step() { echo "[$(date +%T)] $*"; }
+[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
+
+old="$scratch/old prefix"
+new="$scratch/new prefix"
+export XDG_DATA_HOME="$scratch/data home"
+work="$XDG_DATA_HOME/kor-dudurad"
+cmake --install "$build" --prefix "$old" > /dev/null || fail "cmake --install into $old"
+
+# ---- 1. No display ----
+step "without a display"
+env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 30 "$old/bin/kor-dudurad" > "$out/1-stdout.txt" 2> "$out/1-stderr.txt"
+status=$?
+[ "$status" -eq 1 ] || fail "status $status without a display, not 1"
+[ "$(readlink "$work/graphics")" = "$old/share/kor-dudurad/graphics" ] || fail "graphics/ is not linked to the installation"
+[ "$(readlink "$work/sounds")" = "$old/share/kor-dudurad/sounds" ] || fail "sounds/ is not linked to the installation"
+[ "$(ls "$work/data" | wc -l)" -eq "$(ls "$old/share/kor-dudurad/data" | wc -l)" ] || fail "not every level is in data/"
+cmp -s "$work/data/level-12.txt" "$old/share/kor-dudurad/data/level-12.txt" || fail "level 12 is not the installed one"
+[ ! -e "$work/data/highscores.dat" ] || fail "a high-score table appeared without a game"
+
+# ---- Playing through the launcher on the X server ----
+alive() { kill -0 "$pid" 2> /dev/null; }
+find_window() {
+  local end=$((SECONDS + $2)) id
+  while [ $SECONDS -lt $end ]; do
+    id=$(xdotool search --name "^$1\$" 2> /dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    alive || return 1
+    sleep 0.2
+  done
+  return 1
+}
+pixel() { import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2> /dev/null | grep -o '#[0-9A-F]\{6\}' | head -n 1; }
+wait_pixel() {
+  local end=$((SECONDS + $5))
+  while [ $SECONDS -lt $end ]; do
+    [ "$(pixel "$1" "$2" "$3")" = "$4" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+press() { xdotool windowfocus --sync "$1" keydown "$2" sleep 0.15 keyup "$2"; }
+background='#001446'
+face='#D4D0C8'
+
+# Starts the game with a launcher, quits a game at once and leaves with "Exit".
+play_and_quit() {  # play_and_quit PREFIX TAG
+  "$1/bin/kor-dudurad" > "$out/$2-stdout.txt" 2> "$out/$2-stderr.txt" &
+  pid=$!
+  local intro menu game end
+  intro=$(find_window Intro 20) || fail "$2: no intro window"
+  # The intro text at (550, 500) comes with the final picture only.
+  end=$((SECONDS + 60))
+  until [ "$(import -window "$intro" -crop 250x50+550+500 -depth 8 txt:- 2> /dev/null | tail -n +2 | grep -vc "$background")" -gt 0 ]; do
+    [ $SECONDS -lt $end ] || fail "$2: the intro never ended"
+    alive || fail "$2: the program ended during the intro"
+    sleep 0.3
+  done
+  xdotool windowfocus --sync "$intro" key space
+  menu=$(find_window Menu 15) || fail "$2: no menu"
+  wait_pixel "$menu" 365 455 "$face" 10 || fail "$2: the menu's buttons are not drawn"
+  xdotool mousemove --window "$menu" 400 462 click 1
+  game=$(find_window 'The KOR Dudurad' 15) || fail "$2: no game window"
+  sleep 0.5
+  press "$game" Escape
+  sleep 1.5
+  press "$game" space
+  menu=$(find_window Menu 15) || fail "$2: no menu after the game"
+  wait_pixel "$menu" 505 455 "$face" 10 || fail "$2: the second menu's buttons are not drawn"
+  xdotool mousemove --window "$menu" 532 462 click 1
+  end=$((SECONDS + 15))
+  while alive && [ $SECONDS -lt $end ]; do sleep 0.2; done
+  alive && fail "$2: the program did not end after \"Exit\""
+  wait "$pid"
+  status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "$2: status $status after \"Exit\", not 0"
+}
+scores() { tr -d '\r' < "$1" | tr '\n' ' '; }
+
+# ---- 2. A first game ----
+step "a first game"
+play_and_quit "$old" 2
+[ -f "$work/data/highscores.dat" ] && [ ! -L "$work/data/highscores.dat" ] || fail "no table in the player's folder"
+[ "$(scores "$work/data/highscores.dat")" = "100 0 0 0 0 " ] || fail "table '$(scores "$work/data/highscores.dat")'"
+
+# ---- 3. A newer installation elsewhere; the old one gone ----
+step "a newer installation"
+cmake --install "$build" --prefix "$new" > /dev/null || fail "cmake --install into $new"
+printf '* changed in the newer version\n' | cat - "$build/data/level-01.txt" > "$new/share/kor-dudurad/data/level-01.txt"
+rm "$new/share/kor-dudurad/data/level-12.txt"
+rm -rf "$old"
+# The player keeps the table in another folder and has levels of their own.
+mkdir -p "$scratch/synced"
+mv "$work/data/highscores.dat" "$scratch/synced/scores"
+ln -s "$scratch/synced/scores" "$work/data/highscores.dat"
+echo '* mine' > "$work/data/level-05.txt.orig"
+rm "$work/data/level-05.txt"
+printf '[Ball]\nRadius = 25\n[Ball]\nPosition_X = -100\nRadius = 12\nMass = 1\n' > "$work/data/level-05.txt"
+cp "$work/data/level-05.txt" "$scratch/mine-05"
+printf '* my level after the last one\n' > "$work/data/level-30.txt"
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3-stdout.txt" 2> "$out/3-stderr.txt"
+status=$?
+[ "$status" -eq 1 ] || fail "status $status without a display, not 1"
+[ "$(readlink "$work/graphics")" = "$new/share/kor-dudurad/graphics" ] || fail "graphics/ still points at the removed installation"
+[ "$(readlink "$work/data/level-01.txt")" = "$new/share/kor-dudurad/data/level-01.txt" ] || fail "level 1 is not the newer one"
+head -n 1 "$work/data/level-01.txt" | grep -q 'changed in the newer version' || fail "level 1 is the old one"
+[ ! -e "$work/data/level-12.txt" ] && [ ! -L "$work/data/level-12.txt" ] || fail "the removed level 12 is still there"
+[ -f "$work/data/level-11.txt" ] || fail "level 11 is gone"
+[ ! -L "$work/data/level-05.txt" ] && cmp -s "$work/data/level-05.txt" "$scratch/mine-05" || fail "the player's level 5 was touched"
+grep -q 'your own data/level-05.txt is played' "$out/3-stderr.txt" || fail "the player's level 5 was not mentioned"
+[ -f "$work/data/level-30.txt" ] && [ -f "$work/data/level-05.txt.orig" ] || fail "the player's files were removed"
+grep -q 'data/level-30.txt is not played' "$out/3-stderr.txt" || fail "the unreachable level 30 was not mentioned"
+[ -L "$work/data/highscores.dat" ] || fail "the table's link was replaced"
+[ "$(scores "$scratch/synced/scores")" = "100 0 0 0 0 " ] || fail "the table changed without a game"
+
+# ---- 4. A second game, through the link ----
+step "a second game"
+play_and_quit "$new" 4
+[ -L "$work/data/highscores.dat" ] || fail "the game replaced the table's link"
+[ "$(scores "$scratch/synced/scores")" = "100 100 0 0 0 " ] || fail "table '$(scores "$scratch/synced/scores")' after two games"
+step "passed"
