@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
+#include "BenchReport.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Game/Game.hpp"
 #include "Physics/Physics.hpp"
@@ -25,6 +27,7 @@ struct Level {
     Physics::ObjectTable objects{};
     std::uint32_t n = 0;
     std::string name;
+    std::uint32_t number = 0;  // of a shipped level
 };
 
 // The build tree holds the shipped levels and the generated pictures.
@@ -57,6 +60,7 @@ const Level& Heaviest()
             char name[32];
             std::snprintf(name, sizeof name, "data/level-%02u.txt", i);
             Level l = Load(name);
+            l.number = i;
             if (best.name.empty() || l.n > best.n) best = l;
         }
         return best;
@@ -64,49 +68,65 @@ const Level& Heaviest()
     return level;
 }
 
-// 101 bodies: black hole, rocket, and a grid of planets of every kind, asteroids and walls.
+}  // namespace
+
+// The black hole, the rocket in flight, then a grid of attracting and repelling planets,
+// asteroids drifting through the fields, walls and red walls, in turn.
+std::string BenchReport::GeneratedLevel(int bodies)
+{
+    std::ostringstream out;
+    out << "[Ball]\nPosition_X = 480\nPosition_Y = 340\nRadius = 25\n";
+    out << "[Ball]\nPosition_X = -480\nPosition_Y = -340\nRadius = 12\nMass = 1\nSpeed_X = 120\nSpeed_Y = 90\n";
+    for (int i = 0; i < bodies - 2; ++i) {
+        const int x = -450 + (i % 11) * 90;
+        const int y = -320 + (i / 11) * 80;
+        if (i % 4 == 3) {
+            out << "[Rectangle]\nPosition_X = " << x << "\nPosition_Y = " << y
+                << "\nDimension_X = 40\nDimension_Y = 20\nGameOverOnCollision = " << (i % 8 == 3) << "\n";
+        } else {
+            out << "[Ball]\nPosition_X = " << x << "\nPosition_Y = " << y << "\nRadius = 14\n";
+            if (i % 4 == 0) out << "Field = 20000\n";
+            if (i % 4 == 1) out << "Field = -20000\n";
+            if (i % 4 == 2) out << "Mass = 1\nSpeed_X = 10\n";
+        }
+    }
+    return out.str();
+}
+
+namespace {
+
+Level Generated(int bodies)
+{
+    EnterBuildTree();
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("kor-bench-" + std::to_string(getpid()) + ".txt");
+    std::ofstream(path) << BenchReport::GeneratedLevel(bodies);
+    Level l = Load(path.string());
+    l.name = std::to_string(bodies) + " bodies";
+    std::filesystem::remove(path);
+    return l;
+}
+
 const Level& Full()
 {
-    static const Level level = [] {
-        EnterBuildTree();
-        const std::filesystem::path path = std::filesystem::temp_directory_path() / "kor-bench-101.txt";
-        std::ofstream out(path);
-        out << "[Ball]\nPosition_X = 480\nPosition_Y = 340\nRadius = 25\n";
-        out << "[Ball]\nPosition_X = -480\nPosition_Y = -340\nRadius = 12\nMass = 1\nSpeed_X = 120\nSpeed_Y = 90\n";
-        for (int i = 0; i < 99; ++i) {
-            const int x = -450 + (i % 11) * 90;
-            const int y = -320 + (i / 11) * 80;
-            if (i % 4 == 3) {
-                out << "[Rectangle]\nPosition_X = " << x << "\nPosition_Y = " << y
-                    << "\nDimension_X = 40\nDimension_Y = 20\nGameOverOnCollision = " << (i % 8 == 3) << "\n";
-            } else {
-                out << "[Ball]\nPosition_X = " << x << "\nPosition_Y = " << y << "\nRadius = 14\n";
-                if (i % 4 == 0) out << "Field = 20000\n";
-                if (i % 4 == 1) out << "Field = -20000\n";
-                if (i % 4 == 2) out << "Mass = 1\nSpeed_X = 10\n";
-            }
-        }
-        out.close();
-        Level l = Load(path.string());
-        l.name = "101 bodies";
-        std::filesystem::remove(path);
-        return l;
-    }();
+    static const Level level = Generated(101);
     return level;
 }
 
 std::uint32_t clockMs = 0;
 std::uint32_t TickingClock() { return clockMs += 10; }
 
-void Report(benchmark::State& state, std::chrono::steady_clock::duration spent, const Level& level)
+void Report(benchmark::State& state, std::chrono::steady_clock::duration spent, const Level& level,
+            const std::string& figure)
 {
     const double perFrame = std::chrono::duration<double>(spent).count() / static_cast<double>(state.iterations());
+    BenchReport::Figures()[figure] = perFrame;
     state.counters["bodies"] = level.n + 1;
     state.counters["pause_share_%"] = perFrame / 0.010 * 100.0;
     state.SetLabel(level.name);
 }
 
-void Simulate(benchmark::State& state, const Level& level)
+void Simulate(benchmark::State& state, const Level& level, const std::string& figure)
 {
     Physics::SetClock(&TickingClock);  // 10 ms of game time per step
     Physics::UnFreeze();
@@ -122,10 +142,10 @@ void Simulate(benchmark::State& state, const Level& level)
     }
     Physics::Freeze();
     Physics::SetClock(nullptr);
-    Report(state, spent, level);
+    Report(state, spent, level, figure);
 }
 
-void Draw(benchmark::State& state, const Level& level)
+void Draw(benchmark::State& state, const Level& level, const std::string& figure)
 {
     EnterBuildTree();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
@@ -156,16 +176,33 @@ void Draw(benchmark::State& state, const Level& level)
     Drawing::UnloadGraph(objects, level.n);
     Drawing::ClearPath();
     Wimdows::KillWindow();
-    Report(state, spent, level);
+    Report(state, spent, level, figure);
 }
 
-void BM_SimulateHeaviestShippedLevel(benchmark::State& state) { Simulate(state, Heaviest()); }
-void BM_Simulate101Bodies(benchmark::State& state) { Simulate(state, Full()); }
-void BM_DrawHeaviestShippedLevel(benchmark::State& state) { Draw(state, Heaviest()); }
-void BM_Draw101Bodies(benchmark::State& state) { Draw(state, Full()); }
+void BM_Simulate2Bodies(benchmark::State& state)
+{
+    static const Level level = Generated(2);
+    Simulate(state, level, "simulate/2");
+}
+void BM_Simulate10Bodies(benchmark::State& state)
+{
+    static const Level level = Generated(10);
+    Simulate(state, level, "simulate/10");
+}
+void BM_SimulateHeaviestShippedLevel(benchmark::State& state) { Simulate(state, Heaviest(), "simulate/heaviest"); }
+void BM_Simulate101Bodies(benchmark::State& state) { Simulate(state, Full(), "simulate/101"); }
+void BM_DrawHeaviestShippedLevel(benchmark::State& state)
+{
+    BenchReport::Figures()["heaviest/bodies"] = Heaviest().n + 1;
+    BenchReport::Figures()["heaviest/level"] = Heaviest().number;
+    Draw(state, Heaviest(), "draw/heaviest");
+}
+void BM_Draw101Bodies(benchmark::State& state) { Draw(state, Full(), "draw/101"); }
 
 }  // namespace
 
+BENCHMARK(BM_Simulate2Bodies)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Simulate10Bodies)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SimulateHeaviestShippedLevel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Simulate101Bodies)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawHeaviestShippedLevel)->Unit(benchmark::kMicrosecond);

@@ -262,4 +262,3 @@ BENCHMARK(BM_ScaleNearestMask);
 
 }  // namespace
 
-BENCHMARK_MAIN();

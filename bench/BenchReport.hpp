@@ -1,0 +1,25 @@
+// The figures of one run of kor_bench, gathered for the closing performance report.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace BenchReport {
+
+// Seconds per iteration, by name: benchmarks store their own timed figures here, and every
+// benchmark run is also stored under its own name.
+std::map<std::string, double>& Figures();
+
+// The text of a generated level of 2 to 101 bodies (GameBench.cpp).
+std::string GeneratedLevel(int bodies);
+
+// Runs the real program under its own X server and a game of level restarts in a child
+// process, then prints the report. Returns false when a figure is out of bounds (a wait
+// that takes a noticeable share of a core, memory that grows from restart to restart, a
+// failed run).
+bool ProgramReport(const std::string& self);
+
+// The child process's game of restarts (kor_bench --restart-game).
+int RestartGame();
+
+}  // namespace BenchReport
