@@ -20,6 +20,7 @@ namespace {
 // Keeps each run's time per iteration for the report, and prints as usual.
 class Reporter : public benchmark::ConsoleReporter {
 public:
+    Reporter() : ConsoleReporter(isatty(1) ? OO_ColorTabular : OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
