@@ -50,14 +50,14 @@ missing=$(ldd "$usr/lib/kor-dudurad/KOR_Dudurad" | grep 'not found')
 [ -z "$missing" ] || fail "libraries not found: $missing"
 # The pictures and sounds the build made, byte for byte, and nothing else.
 for dir in graphics sounds; do
-  diff -r "$build/$dir" "$usr/share/kor-dudurad/$dir" > /dev/null || fail "$dir differ from the build's"
+  diff -r "$build/$dir" "$usr/share/games/kor-dudurad/$dir" > /dev/null || fail "$dir differ from the build's"
 done
-[ "$(find "$usr/share/kor-dudurad/graphics" -name '*.bmp' | wc -l)" -ge 40 ] || fail "pictures missing"
-[ "$(find "$usr/share/kor-dudurad/sounds" -name '*.wav' | wc -l)" -eq 9 ] || fail "sounds missing"
+[ "$(find "$usr/share/games/kor-dudurad/graphics" -name '*.bmp' | wc -l)" -ge 40 ] || fail "pictures missing"
+[ "$(find "$usr/share/games/kor-dudurad/sounds" -name '*.wav' | wc -l)" -eq 9 ] || fail "sounds missing"
 # The levels of the sources, and only levels: no high-score table from anybody's build.
 levels=$(cd "$src/data" && ls level-*.txt)
-[ "$(cd "$usr/share/kor-dudurad/data" && ls)" = "$levels" ] || fail "the installed data/ is not the levels of the sources"
-for l in $levels; do cmp -s "$src/data/$l" "$usr/share/kor-dudurad/data/$l" || fail "$l differs"; done
+[ "$(cd "$usr/share/games/kor-dudurad/data" && ls)" = "$levels" ] || fail "the installed data/ is not the levels of the sources"
+for l in $levels; do cmp -s "$src/data/$l" "$usr/share/games/kor-dudurad/data/$l" || fail "$l differs"; done
 [ -z "$(find "$root" -name 'highscores*')" ] || fail "the package carries a high-score file"
 desktop=$usr/share/applications/kor-dudurad.desktop
 [ -f "$desktop" ] || fail "no desktop entry"
@@ -75,7 +75,7 @@ done
 dpkg-deb -c "$deb" | awk '$2 != "root/root" { bad = 1; print } END { exit bad }' > /dev/null ||
   fail "files not owned by root"
 # The tools work from the package.
-"$usr/bin/kor-sim" "$usr/share/kor-dudurad/data/level-01.txt" --steps 10 > /dev/null || fail "kor-sim does not run"
+"$usr/bin/kor-sim" "$usr/share/games/kor-dudurad/data/level-01.txt" --steps 10 > /dev/null || fail "kor-sim does not run"
 
 # ---- The unpacked launcher, without a display: the folder is laid out, status 1 ----
 home=$scratch/home
@@ -85,8 +85,8 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER -u XDG_DATA_HOME HOME="$hom
 status=$?
 [ "$status" -eq 1 ] || { cat "$scratch/run.out" >&2; fail "launcher without a display: status $status, not 1"; }
 work=$home/.local/share/kor-dudurad
-[ "$(readlink "$work/graphics")" = "$usr/share/kor-dudurad/graphics" ] || fail "graphics/ is not the package's"
-[ "$(readlink "$work/data/level-01.txt")" = "$usr/share/kor-dudurad/data/level-01.txt" ] || fail "level 1 is not the package's"
+[ "$(readlink "$work/graphics")" = "$usr/share/games/kor-dudurad/graphics" ] || fail "graphics/ is not the package's"
+[ "$(readlink "$work/data/level-01.txt")" = "$usr/share/games/kor-dudurad/data/level-01.txt" ] || fail "level 1 is not the package's"
 
 [ "$fails" -eq 0 ] || { echo "$fails checks failed" >&2; exit 1; }
 echo "passed"

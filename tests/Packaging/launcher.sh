@@ -42,10 +42,10 @@ step "without a display"
 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 30 "$old/bin/kor-dudurad" > "$out/1-stdout.txt" 2> "$out/1-stderr.txt"
 status=$?
 [ "$status" -eq 1 ] || fail "status $status without a display, not 1"
-[ "$(readlink "$work/graphics")" = "$old/share/kor-dudurad/graphics" ] || fail "graphics/ is not linked to the installation"
-[ "$(readlink "$work/sounds")" = "$old/share/kor-dudurad/sounds" ] || fail "sounds/ is not linked to the installation"
-[ "$(ls "$work/data" | wc -l)" -eq "$(ls "$old/share/kor-dudurad/data" | wc -l)" ] || fail "not every level is in data/"
-cmp -s "$work/data/level-12.txt" "$old/share/kor-dudurad/data/level-12.txt" || fail "level 12 is not the installed one"
+[ "$(readlink "$work/graphics")" = "$old/share/games/kor-dudurad/graphics" ] || fail "graphics/ is not linked to the installation"
+[ "$(readlink "$work/sounds")" = "$old/share/games/kor-dudurad/sounds" ] || fail "sounds/ is not linked to the installation"
+[ "$(ls "$work/data" | wc -l)" -eq "$(ls "$old/share/games/kor-dudurad/data" | wc -l)" ] || fail "not every level is in data/"
+cmp -s "$work/data/level-12.txt" "$old/share/games/kor-dudurad/data/level-12.txt" || fail "level 12 is not the installed one"
 [ ! -e "$work/data/highscores.dat" ] || fail "a high-score table appeared without a game"
 
 # ---- Playing through the launcher on the X server ----
@@ -117,8 +117,8 @@ play_and_quit "$old" 2
 # ---- 3. A newer installation elsewhere; the old one gone ----
 step "a newer installation"
 cmake --install "$build" --prefix "$new" > /dev/null || fail "cmake --install into $new"
-printf '* changed in the newer version\n' | cat - "$build/data/level-01.txt" > "$new/share/kor-dudurad/data/level-01.txt"
-rm "$new/share/kor-dudurad/data/level-12.txt"
+printf '* changed in the newer version\n' | cat - "$build/data/level-01.txt" > "$new/share/games/kor-dudurad/data/level-01.txt"
+rm "$new/share/games/kor-dudurad/data/level-12.txt"
 rm -rf "$old"
 # The player keeps the table in another folder and has levels of their own.
 mkdir -p "$scratch/synced"
@@ -132,8 +132,8 @@ printf '* my level after the last one\n' > "$work/data/level-30.txt"
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3-stdout.txt" 2> "$out/3-stderr.txt"
 status=$?
 [ "$status" -eq 1 ] || fail "status $status without a display, not 1"
-[ "$(readlink "$work/graphics")" = "$new/share/kor-dudurad/graphics" ] || fail "graphics/ still points at the removed installation"
-[ "$(readlink "$work/data/level-01.txt")" = "$new/share/kor-dudurad/data/level-01.txt" ] || fail "level 1 is not the newer one"
+[ "$(readlink "$work/graphics")" = "$new/share/games/kor-dudurad/graphics" ] || fail "graphics/ still points at the removed installation"
+[ "$(readlink "$work/data/level-01.txt")" = "$new/share/games/kor-dudurad/data/level-01.txt" ] || fail "level 1 is not the newer one"
 head -n 1 "$work/data/level-01.txt" | grep -q 'changed in the newer version' || fail "level 1 is the old one"
 [ ! -e "$work/data/level-12.txt" ] && [ ! -L "$work/data/level-12.txt" ] || fail "the removed level 12 is still there"
 [ -f "$work/data/level-11.txt" ] || fail "level 11 is gone"
@@ -143,6 +143,15 @@ grep -q 'your own data/level-05.txt is played' "$out/3-stderr.txt" || fail "the 
 grep -q 'data/level-30.txt is not played' "$out/3-stderr.txt" || fail "the unreachable level 30 was not mentioned"
 [ -L "$work/data/highscores.dat" ] || fail "the table's link was replaced"
 [ "$(scores "$scratch/synced/scores")" = "100 0 0 0 0 " ] || fail "the table changed without a game"
+
+# The installation's own folder as the player's: left as it is.
+XDG_DATA_HOME="$new/share/games" env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3b-stdout.txt" 2> "$out/3b-stderr.txt"
+status=$?
+[ "$status" -eq 1 ] || fail "status $status in the installation's own folder, not 1"
+[ -d "$new/share/games/kor-dudurad/graphics" ] && [ ! -L "$new/share/games/kor-dudurad/graphics" ] &&
+  [ -f "$new/share/games/kor-dudurad/graphics/raket.bmp" ] || fail "the installation's pictures were replaced"
+[ -f "$new/share/games/kor-dudurad/data/level-01.txt" ] && [ ! -L "$new/share/games/kor-dudurad/data/level-01.txt" ] ||
+  fail "the installation's levels were replaced"
 
 # ---- 4. A second game, through the link ----
 step "a second game"
