@@ -7,5 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j"$(nproc)"
+# A fresh installation each time, so that levels removed from data/ do not linger in it.
+rm -rf build/prefix
 cmake --install build --prefix build/prefix > /dev/null
 exec build/prefix/bin/kor-dudurad "$@"
