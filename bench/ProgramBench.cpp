@@ -560,12 +560,12 @@ bool ProgramReport(const std::string& self)
         ok = false;
     }
     if (r.ran) {
-        std::printf("A game of %d restarts of a 101-body level (RSS after restart k):", kRestarts);
-        for (std::size_t k : {std::size_t{1}, std::size_t{2}, std::size_t{5}, std::size_t{10}, std::size_t{20},
-                              std::size_t{30}, std::size_t{40}, std::size_t{50}})
-            std::printf(" %zu: %.1f MB%s", k, r.rssKb[k] / 1024.0, k == 50 ? "\n" : ",");
+        std::printf("A game of %d restarts of a 101-body level, RSS after each restart (MB):", kRestarts);
+        for (std::size_t k = 1; k < r.rssKb.size(); ++k)
+            std::printf("%s%.1f", (k - 1) % 25 == 0 ? "\n   " : " ", r.rssKb[k] / 1024.0);
+        std::printf("\n");
         const long growth = r.rssKb[kRestarts] - r.rssKb[10];
-        std::printf("                             growth from restart 10 to 50: %ld KB; peak %.1f MB\n", growth,
+        std::printf("   growth from restart 10 to 50: %ld KB; peak %.1f MB\n", growth,
                     r.peakKb / 1024.0);
         ok &= growth <= kGrowthLimitKb;
     } else {
