@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "ReferenceCopy.hpp"
 #include "Wimdows/Raster.hpp"
 #include "Wimdows/Wimdows.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
@@ -25,22 +26,6 @@
 namespace {
 
 constexpr int kW = 1024, kH = 768;
-
-double MemcpyReferenceNs() {
-    static const double ns = [] {
-        std::vector<std::uint32_t> a(kW * kH, 1), b(kW * kH, 2);
-        std::vector<double> runs;
-        for (int i = 0; i < 101; ++i) {
-            const auto t0 = std::chrono::steady_clock::now();
-            std::memcpy(b.data(), a.data(), a.size() * 4);
-            benchmark::ClobberMemory();
-            runs.push_back(std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count());
-        }
-        std::nth_element(runs.begin(), runs.begin() + 50, runs.end());
-        return runs[50];
-    }();
-    return ns;
-}
 
 void SavePicture(const std::string& path, int w, int h, bool roundMask, std::uint32_t seed) {
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_XRGB8888);
@@ -138,7 +123,7 @@ void Frames(benchmark::State& state, bool freshNumbers) {
         state.SkipWithError("no window or pictures");
         return;
     }
-    const double reference = MemcpyReferenceNs();
+    const double reference = bench::MemcpyReferenceNs();
     std::int32_t n = 0;
     const auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state) scene.Frame(freshNumbers ? n++ : 0);

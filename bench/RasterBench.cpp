@@ -1,5 +1,6 @@
 // Costs of the pixel routines against the floor of every full-frame operation: one
 // 1024 x 768 x 4-byte memcpy. A game frame should stay within about two such copies times 4.
+#include "ReferenceCopy.hpp"
 #include "Wimdows/Raster.hpp"
 
 #include <benchmark/benchmark.h>
@@ -74,22 +75,6 @@ struct Frame {
   }
 };
 
-double MemcpyReferenceNs() {
-  static const double ns = [] {
-    std::vector<std::uint32_t> a(kW * kH, 1), b(kW * kH, 2);
-    std::vector<double> runs;
-    for (int i = 0; i < 101; ++i) {
-      const auto t0 = std::chrono::steady_clock::now();
-      std::memcpy(b.data(), a.data(), a.size() * 4);
-      benchmark::ClobberMemory();
-      runs.push_back(std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count());
-    }
-    std::nth_element(runs.begin(), runs.begin() + 50, runs.end());
-    return runs[50];
-  }();
-  return ns;
-}
-
 void BM_MemcpyFrame(benchmark::State& state) {
   std::vector<std::uint32_t> a(kW * kH, 1), b(kW * kH, 2);
   for (auto _ : state) {
@@ -101,7 +86,7 @@ BENCHMARK(BM_MemcpyFrame);
 
 void BM_Frame(benchmark::State& state) {
   Frame f;
-  const double ref = MemcpyReferenceNs();
+  const double ref = bench::MemcpyReferenceNs();
   const auto t0 = std::chrono::steady_clock::now();
   for (auto _ : state) {
     f.draw();

@@ -49,27 +49,7 @@ cmp -s "$work/data/level-12.txt" "$old/share/games/kor-dudurad/data/level-12.txt
 [ ! -e "$work/data/highscores.dat" ] || fail "a high-score table appeared without a game"
 
 # ---- Playing through the launcher on the X server ----
-alive() { kill -0 "$pid" 2> /dev/null; }
-find_window() {
-  local end=$((SECONDS + $2)) id
-  while [ $SECONDS -lt $end ]; do
-    id=$(xdotool search --name "^$1\$" 2> /dev/null | head -n 1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    alive || return 1
-    sleep 0.2
-  done
-  return 1
-}
-pixel() { import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2> /dev/null | grep -o '#[0-9A-F]\{6\}' | head -n 1; }
-wait_pixel() {
-  local end=$((SECONDS + $5))
-  while [ $SECONDS -lt $end ]; do
-    [ "$(pixel "$1" "$2" "$3")" = "$4" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
-press() { xdotool windowfocus --sync "$1" keydown "$2" sleep 0.15 keyup "$2"; }
+. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
 background='#001446'
 face='#D4D0C8'
 
