@@ -9,6 +9,9 @@
 
 namespace Wimdows::Internal {
 
+BitStruct* bit = nullptr;
+std::uint32_t bitlen = 0;
+
 namespace {
 
 // Larger pictures are refused: the scaler would need gigabytes for what no window shows.

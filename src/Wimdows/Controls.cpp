@@ -15,6 +15,9 @@
 namespace Wimdows::Internal {
 
 bool inButtonProc = false;
+ControlWindow* children = nullptr;
+ControlStruct* ctrl = nullptr;
+std::uint32_t controllen = 0;
 
 namespace {
 

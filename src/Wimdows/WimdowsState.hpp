@@ -46,7 +46,7 @@
 //  4. Do not keep a pointer into bit[] or ctrl[] after dropping the guard: the tables are
 //     replaced whole when they grow or shrink. Copy what you need (a ButtonProc, for
 //     instance) and call it after the guard is gone, so that a long button procedure
-//     does not stall the other thread's drawing (Command in Window.cpp does so).
+//     does not stall the other thread's drawing (Command in Events.cpp does so).
 //  5. The back buffer is SDL_PIXELFORMAT_XRGB8888 (SDL_PIXELFORMAT_RGB888), 32 bits,
 //     client size, not cleared. Layer colours are 0x00BBGGRR: convert with ColorToPixel
 //     and PixelToColor. Pictures loaded into bit[] should be converted to hBitBuf's
@@ -56,7 +56,7 @@
 //     user-interface thread. On another thread PresentRect copies the area into a picture
 //     of what the window is to show and returns; the user-interface thread puts it on the
 //     window in its turn (before any request made later). Both roads end in ToScreen
-//     (Window.cpp, user-interface thread): controls that the layer draws itself on top of
+//     (Present.cpp, user-interface thread): controls that the layer draws itself on top of
 //     the window belong there, after the copy and before the window surface is updated,
 //     and are hit-tested in the mouse rows of the window procedure, which then sends
 //     WM_COMMAND with MakeCommand(10000 + slot, 0).
@@ -183,12 +183,62 @@ constexpr WPARAM MakeCommand(std::uint32_t id, std::uint32_t code) {
     return (static_cast<WPARAM>(code & 0xFFFFu) << 16) | (id & 0xFFFFu);
 }
 
+// ---- Lifecycle (Lifecycle.cpp) and events (Events.cpp); user-interface thread ----
 std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam, LPARAM lParam);
 std::uint32_t WinMain(void* lpParam);
-// Prepares the client size and the back buffer. User-interface thread.
+// Makes the back buffer of the size asked for.
 bool Init();
-void Paint();
 void FreeWindow();
+// Destroys the SDL window; its controls and its presentation go with it.
+void DestroyMainWindow();
+// Turns one SDL event into the window procedure's messages.
+void DispatchEvent(const SDL_Event& e);
+// Set by WM_DESTROY: the event loop ends.
+extern bool quitPosted;
+// True on the thread that runs the window's event loop.
+extern thread_local bool uiThread;
+
+// ---- Requests (Requests.cpp) ----
+// A request handed to the user-interface thread; lives on the caller's stack (or is static).
+struct QueuedRequest {
+    void (*fn)(void*);
+    void* arg;
+    QueuedRequest* next;
+    std::atomic<int> status;  // 0 waiting, 1 served, 2 refused
+};
+// Puts a request into the window's queue without waiting for it; false when no window
+// takes it.
+bool Enqueue(QueuedRequest* r);
+// The window starts serving requests / stops: everyone waiting is told so.
+void StartRequests();
+void RefuseRequests();
+// The event that carries a request, and serving it in its place among the events.
+bool IsRequestEvent(const SDL_Event& e);
+void ServeRequest(const SDL_Event& e);
+// Whether pushing an event wakes the thread waiting in SDL (not so on dummy/offscreen).
+bool WakesOnPush();
+// The next event; false when the events can't be read.
+bool NextEvent(SDL_Event& e, bool wakesOnPush);
+
+// ---- Presentation (Present.cpp) ----
+// The SDL window for a back buffer of w x h: its size and extra creation flags.
+struct WindowPlacement {
+    int w;
+    int h;
+    std::uint32_t flags;
+};
+void PresentHints();
+WindowPlacement PlaceWindow(int w, int h);
+// After the window is made / before it is destroyed (user-interface thread).
+bool PresentOpen();
+void PresentClose();
+// Maps a window position to client (back-buffer) pixels; false when it lies outside the
+// picture (on a bar). The position is clamped into the picture either way.
+bool MapToClient(std::int32_t& x, std::int32_t& y);
+// Switches the open window between windowed and fullscreen.
+void ToggleFullscreen();
+// Shows the whole back buffer (expose, restore, first showing).
+void Paint();
 
 // ---- Primitives (Draw.cpp) ----
 enum DrawType : std::uint8_t { DR_LINE = 0, DR_RECT = 1, DR_ELLIPSE = 2, DR_ARC = 3, DR_PIE = 4 };
