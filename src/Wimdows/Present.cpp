@@ -1,6 +1,7 @@
 // Presentation: how the back buffer reaches the screen. Every road ends in ToScreen on
 // the user-interface thread; other threads leave their areas in the picture to show.
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "Wimdows/WimdowsState.hpp"
@@ -29,7 +30,12 @@ QueuedRequest showRequest{ShowUnshown, nullptr, nullptr, {0}};
 // it. User-interface thread, holding shownLock.
 void ToScreen(SDL_Surface* from, SDL_Rect area) {
     SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
-    if (!screen) return;
+    if (!screen) {
+        static std::atomic<bool> told{false};  // once, not every frame
+        if (!told.exchange(true))
+            std::fprintf(stderr, "[ERROR] (Window) The window's picture can't be shown: %s\n", SDL_GetError());
+        return;
+    }
     SDL_Rect target = area;
     SDL_BlitSurface(from, &area, screen, &target);
     if (!inButtonProc) DrawChildren(screen, area);  // the controls lie over the picture
@@ -63,15 +69,17 @@ bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped) {
 
 }  // namespace
 
-void PresentHints() {
-    // The back buffer is a software picture: show it through the window system's own
-    // shared-memory image instead of an OpenGL texture (no GL context on this thread).
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-}
+void PresentHints() {}
 
 WindowPlacement PlaceWindow(int w, int h) { return {w, h, 0}; }
 
 bool PresentOpen() {
+    // The back buffer is a software picture: on X11 show it through the window system's
+    // own shared-memory image instead of an OpenGL texture. Wayland has no such image:
+    // there SDL needs its accelerated window surface, or the window is never mapped.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool wayland = driver && std::strcmp(driver, "wayland") == 0;
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, wayland ? "1" : "0");
     showPosted.store(false);
     return true;
 }
