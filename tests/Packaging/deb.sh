@@ -22,8 +22,9 @@ mkdir -p "$work"
   cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_DEBIAN_LAYOUT=ON -DBUILD_TESTING=OFF &&
     cmake --build "$build" -j"$(nproc)"
 } > "$work/build.log" 2>&1 || { tail -n 40 "$work/build.log" >&2; echo "FAIL: the package build failed" >&2; exit 1; }
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
-[ -n "$version" ] || { echo "FAIL: no version in $build/CPackConfig.cmake" >&2; exit 1; }
+cpack_var() { sed -n "s/^set($1 \"\(.*\)\")\$/\1/p" "$build/CPackConfig.cmake"; }
+version=$(cpack_var CPACK_PACKAGE_VERSION)-$(cpack_var CPACK_DEBIAN_PACKAGE_RELEASE)
+[[ $version =~ ^[0-9.]+-[0-9]+$ ]] || { echo "FAIL: no version in $build/CPackConfig.cmake: '$version'" >&2; exit 1; }
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" > "$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log" >&2; echo "FAIL: cpack failed" >&2; exit 1; }
 deb=$scratch/out/kor-dudurad_${version}_amd64.deb
@@ -64,11 +65,13 @@ for prog in games/kor-dudurad $programs; do
   [ -f "$usr/$prog" ] && [ -x "$usr/$prog" ] || fail "no program $prog"
 done
 # Hardened: PIE, full RELRO (BIND_NOW) and stack protection in every program.
+# (The output is read whole: grep -q would stop early and fail the pipe.)
 for prog in $programs; do
-  readelf -h "$usr/$prog" | grep -q 'Type: *DYN' || fail "$prog is not PIE"
-  readelf -l "$usr/$prog" | grep -q GNU_RELRO || fail "$prog has no RELRO"
-  readelf -d "$usr/$prog" | grep -qE 'BIND_NOW|FLAGS_1.* NOW' || fail "$prog is not linked with -z now"
-  readelf --dyn-syms -W "$usr/$prog" | grep -q __stack_chk_fail || fail "$prog has no stack protection"
+  elf=$(readelf -h -l -d --dyn-syms -W "$usr/$prog" 2>&1)
+  grep -q 'Type: *DYN' <<< "$elf" || fail "$prog is not PIE"
+  grep -q GNU_RELRO <<< "$elf" || fail "$prog has no RELRO"
+  grep -qE 'BIND_NOW|FLAGS_1.* NOW' <<< "$elf" || fail "$prog is not linked with -z now"
+  grep -q __stack_chk_fail <<< "$elf" || fail "$prog has no stack protection"
 done
 # Every shared library the program needs is on this machine (the package's dependencies).
 missing=$(ldd "$usr/lib/games/kor-dudurad/KOR_Dudurad" | grep 'not found')
@@ -85,6 +88,10 @@ levels=$(cd "$src/data" && ls level-*.txt)
 [ "$(cd "$data/data" && ls)" = "$levels" ] || fail "the installed data/ is not the levels of the sources"
 for l in $levels; do cmp -s "$src/data/$l" "$data/data/$l" || fail "$l differs"; done
 [ -z "$(find "$root" -name 'highscores*')" ] || fail "the package carries a high-score file"
+# The Debian changelog names this version.
+changelog=$usr/share/doc/kor-dudurad/changelog.Debian.gz
+[ "$(zcat "$changelog" | dpkg-parsechangelog -l - -S Version 2>&1)" = "$version" ] ||
+  fail "changelog.Debian.gz is not of version $version"
 
 # The menu entry and the software centres' metadata: valid, and naming each other.
 id=io.github.kordudurad.KORDudurad
