@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
 # As root it installs them; otherwise it prints the apt-get line to run and fails.
+#
+#   deps.sh        everything: the game, the tests, benchmarks, fuzzing, package checks
+#   deps.sh play   only what building and playing the game needs (scripts/run.sh)
 set -euo pipefail
 
-packages=(
-  cmake g++ make pkg-config dpkg-dev file
+play=(
+  cmake g++ make pkg-config
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
+)
+packages=(
+  "${play[@]}" dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   clang libclang-rt-dev llvm
   xvfb xauth xdotool imagemagick
+  lintian desktop-file-utils appstream groff-base man-db
 )
+case ${1:-} in
+  play) packages=("${play[@]}") ;;
+  '') ;;
+  *) echo "usage: deps.sh [play]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
