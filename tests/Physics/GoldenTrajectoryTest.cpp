@@ -62,8 +62,8 @@ std::uint64_t HashBodies()
     for (std::uint32_t i = 0; i <= Game::N; ++i) {
         const Physics::OBJECT& o = Game::Objects[i];
         f.Word(static_cast<std::uint32_t>(o.Type));
-        for (const float v : {o.Dimension.x, o.Dimension.y, o.Position.x, o.Position.y, o.Speed.x, o.Speed.y,
-                              o.Mass, o.Field}) {
+        for (const float v :
+             {o.Dimension.x, o.Dimension.y, o.Position.x, o.Position.y, o.Speed.x, o.Speed.y, o.Mass, o.Field}) {
             f.Float(v);
         }
         f.Word(o.GameOverOnCollision ? 1u : 0u);

@@ -37,8 +37,9 @@ void Usage(std::FILE* to)
         to);
 }
 
-// The build expects exactly the files of assets.txt: anything else would be left out of
-// the install, and a missing one would fail only when the game opens it.
+// The build declares exactly the files of assets.txt as its outputs: an unlisted file would
+// escape the build's bookkeeping and the asset tests, a missing one would fail only when the
+// game opens it.
 bool MatchesManifest(const std::vector<Pictures::Picture>& pictures, const std::vector<Sounds::Sound>& sounds)
 {
     const std::set<std::string> listed(std::begin(AssetManifest::Files), std::end(AssetManifest::Files));
@@ -48,7 +49,8 @@ bool MatchesManifest(const std::vector<Pictures::Picture>& pictures, const std::
     for (const auto& name : made)
         if (listed.count(name) == 0) std::fprintf(stderr, "kor-assetgen: %s is not in assets.txt\n", name.c_str());
     for (const auto& name : listed)
-        if (made.count(name) == 0) std::fprintf(stderr, "kor-assetgen: assets.txt lists %s, never made\n", name.c_str());
+        if (made.count(name) == 0)
+            std::fprintf(stderr, "kor-assetgen: assets.txt lists %s, never made\n", name.c_str());
     return made == listed;
 }
 
