@@ -1,6 +1,7 @@
 // The pictures and sounds the build put into the build tree: every file the game opens is
 // there, in a format it can read, at a sensible size, and the art keeps the promises the game
 // relies on (masks, light bar for black text, calm score corner, dark-but-not-black field).
+#include "AssetManifest.hpp"
 #include "FileFormats.hpp"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -56,9 +60,25 @@ const std::vector<std::string> kBalls = {"zwartgat.bmp", "zwartgat-mask.bmp", "r
                                          "planeet-mask.bmp"};
 const std::vector<std::string> kWalls = {"roderechthoek.bmp", "blauwerechthoek.bmp", "rechthoek-mask.bmp"};
 
-const std::vector<std::string> kSounds = {"thx.wav",       "shoot.wav",      "bounce.wav",     "crash.wav",
-                                          "win.wav",       "restart.wav",    "outro_win.wav",  "outro_lose.wav",
-                                          "outro_quit.wav"};
+const std::set<std::string> kManifest(std::begin(AssetManifest::Files), std::end(AssetManifest::Files));
+
+// The names of a that b lacks, for readable failures.
+std::string Missing(const std::set<std::string>& a, const std::set<std::string>& b)
+{
+    std::string out;
+    for (const auto& name : a)
+        if (b.count(name) == 0) out += " " + name;
+    return out.empty() ? " (none)" : out;
+}
+
+// The sounds of the list, by file name.
+std::vector<std::string> Sounds()
+{
+    std::vector<std::string> out;
+    for (const std::string& path : kManifest)
+        if (path.rfind("sounds/", 0) == 0) out.push_back(path.substr(7));
+    return out;
+}
 
 struct Pair {
     std::string picture, mask;
@@ -281,7 +301,7 @@ TEST(AssetFiles, FrontEndPicturesBlendIntoTheMenuBlue)
 
 TEST(AssetFiles, SoundsAre16BitPcmNormalisedAndClickFree)
 {
-    for (const std::string& name : kSounds) {
+    for (const std::string& name : Sounds()) {
         Wav w;
         ASSERT_EQ(FileFormats::ReadWav((kBuild / "sounds" / name).string(), w), "") << name;
         EXPECT_GE(w.rate, 22050) << name;
@@ -312,7 +332,7 @@ TEST(AssetGenerator, SameBytesEveryRunAndAsInTheBuildTree)
     for (const auto& n : kBalls) expected.insert("graphics/" + n);
     for (const auto& n : kWalls) expected.insert("graphics/" + n);
     expected.insert({"graphics/Logo3.bmp", "graphics/blauweBlok.bmp"});
-    for (const auto& n : kSounds) expected.insert("sounds/" + n);
+    for (const auto& n : Sounds()) expected.insert("sounds/" + n);
     for (const char* sub : {"graphics", "sounds"})
         for (const auto& e : fs::directory_iterator(a / sub)) {
             std::string name = std::string(sub) + "/" + e.path().filename().string();
@@ -321,7 +341,9 @@ TEST(AssetGenerator, SameBytesEveryRunAndAsInTheBuildTree)
             EXPECT_EQ(bytes, FileFormats::ReadAll((b / name).string())) << name << " differs between runs";
             EXPECT_EQ(bytes, FileFormats::ReadAll((kBuild / name).string())) << name << " differs from the build tree";
         }
-    EXPECT_EQ(made, expected) << "the generator makes exactly the files the game opens";
+    EXPECT_EQ(made, kManifest) << "made, not listed in tools/assetgen/assets.txt:" << Missing(made, kManifest)
+                               << "; listed, not made:" << Missing(kManifest, made);
+    EXPECT_EQ(expected, kManifest) << "the checks of this file cover every picture and sound of the list";
     fs::remove_all(a);
     fs::remove_all(b);
 }
@@ -341,4 +363,29 @@ TEST(AssetGenerator, CommandLine)
     EXPECT_GT(sheet.w, 1024);
     EXPECT_GT(sheet.h, 768);
     fs::remove_all(dir);
+}
+
+// The game names its files in its own code (drawing, intro and menu, sound), written with
+// either slash; they must be exactly the files of the list, so that none is missing from a
+// build and none is made for nothing.
+TEST(AssetManifest, TheGameOpensExactlyTheListedFiles)
+{
+    const std::regex picture(R"re(graphics(?:/|\\\\)([A-Za-z0-9_-]+\.bmp))re");
+    const std::regex sound(R"re("([A-Za-z0-9_-]+\.wav)")re");
+    std::set<std::string> opened;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(KOR_SOURCE_DIR) / "src")) {
+        const std::string ext = e.path().extension().string();
+        if (ext != ".cpp" && ext != ".hpp") continue;
+        std::ifstream in(e.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string code = text.str();
+        for (std::sregex_iterator m(code.begin(), code.end(), picture), end; m != end; ++m)
+            opened.insert("graphics/" + (*m)[1].str());
+        for (std::sregex_iterator m(code.begin(), code.end(), sound), end; m != end; ++m)
+            opened.insert("sounds/" + (*m)[1].str());
+    }
+    EXPECT_TRUE(opened == kManifest) << "named in src/, not listed in tools/assetgen/assets.txt:"
+                                     << Missing(opened, kManifest) << "; listed, not named in src/:"
+                                     << Missing(kManifest, opened);
 }

@@ -1,6 +1,7 @@
 // kor-assetgen: draws every picture and synthesises every sound of The KOR Dudurad.
 // The build runs it so that the build tree (the game's working directory) holds graphics/ and
 // sounds/. Output depends on nothing but this code and the DejaVu fonts: same bytes every run.
+#include "AssetManifest.hpp"
 #include "Icon.hpp"
 #include "Pictures.hpp"
 #include "Sheet.hpp"
@@ -14,7 +15,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,6 +37,23 @@ void Usage(std::FILE* to)
         to);
 }
 
+// The build declares exactly the files of assets.txt as its outputs: an unlisted file would
+// escape the build's bookkeeping and the asset tests, a missing one would fail only when the
+// game opens it.
+bool MatchesManifest(const std::vector<Pictures::Picture>& pictures, const std::vector<Sounds::Sound>& sounds)
+{
+    const std::set<std::string> listed(std::begin(AssetManifest::Files), std::end(AssetManifest::Files));
+    std::set<std::string> made;
+    for (const auto& pic : pictures) made.insert("graphics/" + pic.name);
+    for (const auto& snd : sounds) made.insert("sounds/" + snd.name);
+    for (const auto& name : made)
+        if (listed.count(name) == 0) std::fprintf(stderr, "kor-assetgen: %s is not in assets.txt\n", name.c_str());
+    for (const auto& name : listed)
+        if (made.count(name) == 0)
+            std::fprintf(stderr, "kor-assetgen: assets.txt lists %s, never made\n", name.c_str());
+    return made == listed;
+}
+
 int Generate(const std::filesystem::path& root)
 {
     namespace fs = std::filesystem;
@@ -44,9 +64,12 @@ int Generate(const std::filesystem::path& root)
         std::fprintf(stderr, "cannot make the output folders under %s: %s\n", root.string().c_str(), ec.message().c_str());
         return 1;
     }
-    for (const auto& pic : Pictures::DrawAll())
+    const auto pictures = Pictures::DrawAll();
+    const auto sounds = Sounds::MakeAll();
+    if (!MatchesManifest(pictures, sounds)) return 1;
+    for (const auto& pic : pictures)
         if (!Canvas::SaveBmp(pic.image, (root / "graphics" / pic.name).string())) return 1;
-    for (const auto& snd : Sounds::MakeAll())
+    for (const auto& snd : sounds)
         if (!Sounds::SaveWav(snd.samples, (root / "sounds" / snd.name).string())) return 1;
     return 0;
 }
