@@ -27,7 +27,7 @@
 
 #include "BenchReport.hpp"
 #include "Game/Game.hpp"
-#include "Game/PlayGameInternal.hpp"
+#include "Game/PlayGameTesting.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
 
 namespace fs = std::filesystem;

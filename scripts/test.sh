@@ -10,12 +10,12 @@ jobs=$(nproc)
 configure() { cmake -S . -B "$1" "${@:2}" > /dev/null; }
 
 echo "== normal build"
-configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
-configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKOR_SANITIZE=ON -DKOR_BENCHMARKS=OFF
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKOR_SANITIZE=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
@@ -24,7 +24,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$jobs" -LE nosan)
 
 echo "== ThreadSanitizer build (thread tests)"
-configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF
+configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
 # grep reads all of the list: with -q it would stop early, and the broken pipe would
 # fail the pipeline (pipefail) and skip this stage.
 if cmake --build build-tsan --target help | grep thread_tests > /dev/null; then

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "Drawing/DrawingInternal.hpp"
+#include "Drawing/Geometry.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
 #include "Wimdows/Wimdows.hpp"

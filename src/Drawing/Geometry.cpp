@@ -2,7 +2,7 @@
 #include <cmath>
 #include <limits>
 
-#include "Drawing/DrawingInternal.hpp"
+#include "Drawing/Geometry.hpp"
 
 namespace Drawing::detail {
 

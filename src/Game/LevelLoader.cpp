@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Game/Game.hpp"
-#include "Game/GameInternal.hpp"
+#include "GameInternal.hpp"
 
 namespace Game {
 

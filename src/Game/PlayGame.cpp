@@ -8,7 +8,7 @@
 
 #include "Drawing/Drawing.hpp"
 #include "Game/Game.hpp"
-#include "Game/PlayGameInternal.hpp"
+#include "Game/PlayGameTesting.hpp"
 #include "Physics/Physics.hpp"
 #include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "Physics/PhysicsInternal.hpp"
+#include "PhysicsInternal.hpp"
 #include "StandardSound/StandardSound.hpp"
 
 namespace Physics::detail {

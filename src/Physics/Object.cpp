@@ -1,4 +1,4 @@
-#include "Physics/Physics.hpp"
+#include "Physics/Object.hpp"
 
 namespace Physics {
 

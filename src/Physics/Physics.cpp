@@ -2,7 +2,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "Physics/PhysicsInternal.hpp"
+#include "PhysicsInternal.hpp"
 #include "StandardSound/StandardSound.hpp"
 
 namespace Physics {

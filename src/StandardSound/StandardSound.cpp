@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "StandardSound/StandardSoundInternal.hpp"
+#include "StandardSoundInternal.hpp"
 
 namespace StandardSound {
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

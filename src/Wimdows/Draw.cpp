@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows {
 

@@ -1,7 +1,7 @@
 // The window procedure and the translation of SDL events into its messages.
 #include <cstdio>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

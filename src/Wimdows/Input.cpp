@@ -1,6 +1,6 @@
 // Keyboard and mouse: the key table, the queue of key presses, the mouse record with
 // its capture, and the translation of SDL keys into virtual-key codes.
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <thread>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

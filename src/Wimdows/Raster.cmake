@@ -1,6 +1,6 @@
 # Pixel routines of the window layer: no SDL, so tests and benchmarks link them alone.
 add_library(kor_raster STATIC ${CMAKE_CURRENT_LIST_DIR}/Raster.cpp)
-target_include_directories(kor_raster PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
+target_include_directories(kor_raster PUBLIC ${PROJECT_SOURCE_DIR}/include)
 target_compile_features(kor_raster PUBLIC cxx_std_20)
 # The row loops (masked copy, blending, fills) are written for the vectoriser, whose -O2
 # cost model leaves loops of unknown length scalar.

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

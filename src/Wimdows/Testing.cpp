@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
 
 namespace Wimdows::Testing {
@@ -95,6 +95,11 @@ void PostClose() {
 void Sync() {
     auto nothing = [] {};
     SendRequest(nothing);
+}
+
+std::uint32_t ControlCount() {
+    BufferGuard guard;
+    return controllen;
 }
 
 }  // namespace Wimdows::Testing

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
 

@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -373,7 +374,10 @@ TEST(AssetManifest, TheGameOpensExactlyTheListedFiles)
     const std::regex picture(R"re(graphics(?:/|\\\\)([A-Za-z0-9_-]+\.bmp))re");
     const std::regex sound(R"re("([A-Za-z0-9_-]+\.wav)")re");
     std::set<std::string> opened;
-    for (const auto& e : fs::recursive_directory_iterator(fs::path(KOR_SOURCE_DIR) / "src")) {
+    std::vector<fs::directory_entry> files;
+    for (const char* dir : {"src", "include"})
+        for (const auto& e : fs::recursive_directory_iterator(fs::path(KOR_SOURCE_DIR) / dir)) files.push_back(e);
+    for (const auto& e : files) {
         const std::string ext = e.path().extension().string();
         if (ext != ".cpp" && ext != ".hpp") continue;
         std::ifstream in(e.path());
@@ -385,7 +389,7 @@ TEST(AssetManifest, TheGameOpensExactlyTheListedFiles)
         for (std::sregex_iterator m(code.begin(), code.end(), sound), end; m != end; ++m)
             opened.insert("sounds/" + (*m)[1].str());
     }
-    EXPECT_TRUE(opened == kManifest) << "named in src/, not listed in tools/assetgen/assets.txt:"
-                                     << Missing(opened, kManifest) << "; listed, not named in src/:"
+    EXPECT_TRUE(opened == kManifest) << "named in src/ or include/, not listed in tools/assetgen/assets.txt:"
+                                     << Missing(opened, kManifest) << "; listed, not named in src/ or include/:"
                                      << Missing(kManifest, opened);
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Drawing/Drawing.hpp"
-#include "Drawing/DrawingInternal.hpp"
+#include "Drawing/Geometry.hpp"
 #include "Path/Path.hpp"
 #include "TempDir.hpp"
 #include "TestGraphics.hpp"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "Drawing/DrawingInternal.hpp"
+#include "Drawing/Geometry.hpp"
 
 using namespace Drawing::detail;
 using Physics::OBJECT;

@@ -3,7 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "Game/GameInternal.hpp"
+#include "GameInternal.hpp"
 
 using Game::detail::LevelFileName;
 using Game::detail::ReadLevelNumber;

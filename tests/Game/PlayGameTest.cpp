@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Game/Game.hpp"
-#include "Game/PlayGameInternal.hpp"
+#include "Game/PlayGameTesting.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
 #include "StandardSound/StandardSound.hpp"

@@ -15,11 +15,9 @@
 #include "../support/TempDir.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 #include "Wimdows/Wimdows.hpp"
-#include "Wimdows/WimdowsState.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
 
 using namespace Wimdows;
-namespace I = Wimdows::Internal;
 namespace K = KOR_Dudurad;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -47,11 +45,6 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10000ms) {
         std::this_thread::sleep_for(2ms);
     }
     return true;
-}
-
-std::uint32_t Controllen() {
-    I::BufferGuard guard;
-    return I::controllen;
 }
 
 std::uint32_t Screen(std::int32_t x, std::int32_t y) {
@@ -96,7 +89,7 @@ protected:
     template <class F>
     void WhenShown(F then) {
         player = std::thread([then] {
-            if (WaitFor([] { return Controllen() == 3; })) then();
+            if (WaitFor([] { return Testing::ControlCount() == 3; })) then();
         });
     }
     std::thread player;
@@ -126,7 +119,7 @@ TEST_F(Menu, StartSpelPlaysAndTheMenuIsDrawnWithItsButtonsOverThePicture) {
     EXPECT_TRUE(K::play.load());
     EXPECT_FALSE(K::loop.load());
     EXPECT_FALSE(K::exit.load());
-    EXPECT_EQ(Controllen(), 0u);  // all three destroyed
+    EXPECT_EQ(Testing::ControlCount(), 0u);  // all three destroyed
     Testing::Sync();
     EXPECT_EQ(Screen(kStartX, kButtonY), kBackground);
 }
@@ -251,7 +244,7 @@ TEST(Program, AKeyAfterTheIntroOpensTheMenuAndExitEndsWithStatusZero) {
         if (!WaitFor([] { return State() == STATE_ACTIVE; })) return;
         Testing::PostKey('A', true);  // waits in the queue until the final picture
         // Only the menu has buttons.
-        if (!WaitFor([] { return Controllen() == 3; }, 30000ms)) return;
+        if (!WaitFor([] { return Testing::ControlCount() == 3; }, 30000ms)) return;
         Click(kExitX, kButtonY);
     });
     const auto start = Clock::now();
@@ -272,9 +265,14 @@ TEST(Program, ClosingTheGameWindowSavesTheScoreAndEndsTheProgram) {
     std::thread user([] {
         if (!WaitFor([] { return State() == STATE_ACTIVE; })) return;
         Testing::PostKey(' ', true);
-        if (!WaitFor([] { return Controllen() == 3; }, 30000ms)) return;
+        if (!WaitFor([] { return Testing::ControlCount() == 3; }, 30000ms)) return;
         Click(kStartX, kButtonY);
-        if (!WaitFor([] { return State() == STATE_ACTIVE && I::window.xlen.load() == 1024; })) return;
+        // The game's window is 1024 pixels wide, the menu's 800.
+        if (!WaitFor([] {
+                std::uint32_t c;
+                return State() == STATE_ACTIVE && Testing::ReadBackBuffer(1023, 0, c);
+            }))
+            return;
         std::this_thread::sleep_for(300ms);
         Testing::PostClose();
     });

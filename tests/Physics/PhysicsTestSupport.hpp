@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "Physics/PhysicsInternal.hpp"
+#include "PhysicsInternal.hpp"
 #include "StandardSound/StandardSound.hpp"
 
 namespace physics_test {

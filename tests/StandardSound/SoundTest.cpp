@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "StandardSound/StandardSoundInternal.hpp"
+#include "StandardSoundInternal.hpp"
 #include "TempDir.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Wimdows/Wimdows.hpp"
-#include "Wimdows/WimdowsState.hpp"
+#include "WimdowsState.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
 
 namespace WimdowsTest {

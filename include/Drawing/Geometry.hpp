@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "Physics/Physics.hpp"
+#include "Physics/Object.hpp"
 
 namespace Drawing::detail {
 

@@ -2,36 +2,11 @@
 // and the simulation clock.
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 
+#include "Physics/Object.hpp"
+
 namespace Physics {
-
-struct VECTOR {
-    float x;
-    float y;
-};
-
-enum class SHAPE : std::uint8_t { Ball = 0, Rectangle = 1 };
-
-struct OBJECT {
-    SHAPE Type;
-    VECTOR Dimension;  // ball: x is the radius; rectangle: width and height
-    VECTOR Position;   // ball: centre; rectangle: lower-left corner
-    VECTOR Speed;      // world units per second
-    float Mass;        // 0: fields and collisions do not move the body
-    float Field;       // > 0 attracts, < 0 repels
-    bool GameOverOnCollision;
-    std::uint32_t Image;  // bitmap handles, set by the drawing module
-    std::uint32_t Mask;
-};
-
-// The object table: index 0 is the black hole, 1 the rocket, the rest follow.
-constexpr std::size_t TableLength = 101;
-using ObjectTable = std::array<OBJECT, TableLength>;
-
-OBJECT NewObj();
 
 // One simulation step over bodies 1..N (N at most 100).
 void Simulate(ObjectTable& Objects, std::uint32_t N);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "Physics/Physics.hpp"
+#include "Physics/Object.hpp"
 
 namespace Game {
 

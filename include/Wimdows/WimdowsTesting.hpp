@@ -21,5 +21,7 @@ void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int 
 void PostClose();
 // Returns once the user-interface thread has handled everything posted before the call.
 void Sync();
+// Slots of the push-button table: 0 once every button is destroyed.
+std::uint32_t ControlCount();
 
 }  // namespace Wimdows::Testing
