@@ -193,8 +193,9 @@ TEST_F(HighScoresTest, NoRegularFileIsReadOrReplaced)
     namespace fs = std::filesystem;
     alarm(20);  // a FIFO that blocks the load must fail the test, not hang it
     ASSERT_EQ(::mkfifo("fifo", 0666), 0);
-    // A device made here, never one of the system's: a fault would replace only this one.
-    const bool device = ::mknod("device", S_IFCHR | 0666, ::makedev(1, 3)) == 0;
+    // A device made here (like /dev/zero: read, it never ends), never one of the system's:
+    // a fault would replace only this one.
+    const bool device = ::mknod("device", S_IFCHR | 0666, ::makedev(1, 5)) == 0;
     fs::create_directory("folder");
     for (const char* target : {"fifo", "device", "folder"}) {
         if (std::string(target) == "device" && !device) {
