@@ -191,35 +191,42 @@ TEST_F(HighScoresTest, SaveThroughASymbolicLinkWritesItsTarget)
 TEST_F(HighScoresTest, NoRegularFileIsReadOrReplaced)
 {
     namespace fs = std::filesystem;
-    alarm(20);  // a FIFO that blocks the load must fail the test, not hang it
+    alarm(20);  // a load that blocks or never ends must fail the test, not hang it
     ASSERT_EQ(::mkfifo("fifo", 0666), 0);
     // A device made here (like /dev/zero: read, it never ends), never one of the system's:
     // a fault would replace only this one.
     const bool device = ::mknod("device", S_IFCHR | 0666, ::makedev(1, 5)) == 0;
     fs::create_directory("folder");
-    for (const char* target : {"fifo", "device", "folder"}) {
-        if (std::string(target) == "device" && !device) {
+    const struct {
+        const char* name;
+        const char* kind;
+        fs::file_type type;
+    } others[] = {{"fifo", "a FIFO", fs::file_type::fifo},
+                  {"device", "a device", fs::file_type::character},
+                  {"folder", "a folder", fs::file_type::directory}};
+    for (const auto& other : others) {
+        if (other.type == fs::file_type::character && !device) {
             continue;  // mknod needs root
         }
-        const std::string kind = std::string(target) == "folder" ? "a folder" : std::string("a ") + (target == std::string("fifo") ? "FIFO" : "device");
         for (const bool link : {false, true}) {
-            fs::remove("data/highscores.dat");
             if (link) {
-                fs::create_symlink(fs::absolute(target), "data/highscores.dat");
+                fs::create_symlink(fs::absolute(other.name), "data/highscores.dat");
             } else {
-                fs::rename(target, "data/highscores.dat");
+                fs::rename(other.name, "data/highscores.dat");
             }
+            const std::string why = std::string(other.kind) + ", not a regular file";
             std::string console;
-            EXPECT_EQ(Loaded(console), (Table{0, 0, 0, 0, 0})) << target;
-            EXPECT_EQ(console, "[ERROR] (LoadScores) Couldn't read data/highscores.dat (" + kind +
-                                   ", not a regular file): it is left as it is, and this game's scores are not saved.\n");
-            EXPECT_EQ(Saved(Table{100, 0, 0, 0, 0}), "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (" +
-                                                          kind + ", not a regular file).\n");
-            const fs::file_status kept = fs::symlink_status(link ? fs::path(target) : fs::path("data/highscores.dat"));
-            EXPECT_TRUE(target == std::string("fifo") ? fs::is_fifo(kept) : target == std::string("device") ? fs::is_character_file(kept) : fs::is_directory(kept)) << target;
-            EXPECT_EQ(link, fs::is_symlink(fs::symlink_status("data/highscores.dat")));
-            if (!link) {
-                fs::rename("data/highscores.dat", target);
+            EXPECT_EQ(Loaded(console), (Table{0, 0, 0, 0, 0})) << other.name;
+            EXPECT_EQ(console, "[ERROR] (LoadScores) Couldn't read data/highscores.dat (" + why +
+                                   "): it is left as it is, and this game's scores are not saved.\n");
+            EXPECT_EQ(Saved(Table{100, 0, 0, 0, 0}),
+                      "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (" + why + ").\n");
+            EXPECT_EQ(fs::symlink_status("data/highscores.dat").type(), link ? fs::file_type::symlink : other.type);
+            if (link) {
+                EXPECT_EQ(fs::symlink_status(other.name).type(), other.type);
+                fs::remove("data/highscores.dat");
+            } else {
+                fs::rename("data/highscores.dat", other.name);
             }
         }
     }
