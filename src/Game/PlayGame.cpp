@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "Console/Console.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Game/Game.hpp"
 #include "Game/PlayGameInternal.hpp"
@@ -51,6 +52,7 @@ void Pause(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
 
 void PlayGame()
 {
+    const Console::GameInProgress running;  // a stop signal now ends the game as Escape does
     windowClosed = false;
     Physics::Freeze();
     Drawing::LoadWindow();
@@ -130,7 +132,7 @@ void PlayGame()
                 StopLevel = true;
             }
             // Closing the window with its close box counts as Escape, so the score is kept.
-            if (Wimdows::KeyDown(VK_ESCAPE) || WindowGone()) {
+            if (Wimdows::KeyDown(VK_ESCAPE) || WindowGone() || Console::StopSignal() != 0) {
                 QuitGame = true;
                 GoToNextLevel = false;
                 StopLevel = true;
@@ -172,11 +174,12 @@ void PlayGame()
     }
 
     // A closed window ends the wait too: no key can come any more.
-    if (!WindowGone()) {
+    if (!WindowGone() && Console::StopSignal() == 0) {
         Pause(EndScreenPause);
         do {
             Pause(FramePause);
-        } while (!Wimdows::KeyDown(VK_SPACE) && !Wimdows::KeyDown(VK_ESCAPE) && !WindowGone());
+        } while (!Wimdows::KeyDown(VK_SPACE) && !Wimdows::KeyDown(VK_ESCAPE) && !WindowGone() &&
+                 Console::StopSignal() == 0);
     }
     windowClosed = WindowGone();
 }

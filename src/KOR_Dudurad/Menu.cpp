@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "Console/Console.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
@@ -143,6 +144,10 @@ int Main() {
         }
         if (play.load()) {
             Game::PlayGame();
+            if (const int signal = Console::StopSignal()) {
+                Wimdows::KillWindow();  // the game ended on a stop signal, its score saved
+                return 128 + signal;
+            }
             if (Game::WindowClosed()) {
                 // Closed by the player (the game ended as with Escape, its score saved):
                 // the program ends. A game window that could not be opened is a failure.
