@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config dpkg-dev file
-  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
+  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libpng-dev nlohmann-json3-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   clang libclang-rt-dev llvm
   xvfb xauth xdotool imagemagick
