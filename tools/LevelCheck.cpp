@@ -289,7 +289,9 @@ bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, floa
                     neighbours += wins(static_cast<std::uint32_t>(ns), na) ? 1 : 0;
                 }
             }
-            const double presses = std::fabs(grid.Speed(s) - startSpeed) / 2.5 + grid.UpPresses(a);
+            // The aim turns either way: Down from 0 wraps round to the top of the turn.
+            const std::uint32_t up = grid.UpPresses(a);
+            const double presses = std::fabs(grid.Speed(s) - startSpeed) / 2.5 + std::min(up, MaxUpPresses + 1 - up);
             if (!found || neighbours > bestNeighbours || (neighbours == bestNeighbours && presses < bestPresses)) {
                 found = true;
                 bestNeighbours = neighbours;

@@ -80,7 +80,8 @@ struct Grid {
 
 // A shot of the grid that wins under both step sizes, chosen to be easy to repeat: the
 // most neighbours (speed and angle one grid step away) that win as well, then the fewest
-// key presses from the aim the level starts with (angle 0, speed `startSpeed`).
+// key presses from the aim the level starts with (angle 0, speed `startSpeed`), turning
+// the shorter way round.
 // `both` holds one flag per shot, speed-major. False when no shot wins.
 struct Example {
     std::uint32_t speed = 0;  // grid indices
