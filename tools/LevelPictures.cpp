@@ -210,14 +210,28 @@ std::vector<LevelCheck::Example> PickPaths(const std::vector<std::uint8_t>& both
         order[i] = i;
     }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return bands[x].size > bands[y].size; });
-    for (const std::size_t b : order) {
-        if (picked.size() >= count) {
-            break;
+    // Paths of other aims first: bands along one aim fly much the same way.
+    std::vector<bool> taken(bands.size(), false);
+    if (exampleAt < both.size() && band[exampleAt] >= 0) {
+        taken[static_cast<std::size_t>(band[exampleAt])] = true;
+    }
+    for (const bool otherAims : {true, false}) {
+        for (const std::size_t b : order) {
+            if (picked.size() >= count) {
+                return picked;
+            }
+            const LevelCheck::Example shot{static_cast<std::uint32_t>(bands[b].best / angles),
+                                           static_cast<std::uint32_t>(bands[b].best % angles)};
+            const bool sameAim = std::any_of(picked.begin(), picked.end(), [&](const LevelCheck::Example& e) {
+                const std::uint32_t gap = shot.angle > e.angle ? shot.angle - e.angle : e.angle - shot.angle;
+                return std::min(gap, angles - gap) <= 2;
+            });
+            if (taken[b] || (otherAims && sameAim)) {
+                continue;
+            }
+            taken[b] = true;
+            picked.push_back(shot);
         }
-        if (exampleAt < both.size() && band[exampleAt] == static_cast<std::int32_t>(b)) {
-            continue;
-        }
-        picked.push_back({static_cast<std::uint32_t>(bands[b].best / angles), static_cast<std::uint32_t>(bands[b].best % angles)});
     }
     return picked;
 }
