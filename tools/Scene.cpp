@@ -214,6 +214,29 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
             box.y1 = std::max(box.y1, y + 1);
         }
     }
+    // Bodies outside the window are outlined in the zoomed-out picture, in their picture's box.
+    std::vector<Box> outside;
+    for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(frame.N, Physics::TableLength - 1); ++i) {
+        const Physics::OBJECT& o = frame.table[i];
+        const bool ball = o.Type == Physics::SHAPE::Ball;
+        const float w = ball ? 2.0f * o.Dimension.x : o.Dimension.x;
+        const float h = ball ? 2.0f * o.Dimension.x : o.Dimension.y;
+        if (!(w >= 0.0f && h >= 0.0f && w < 1e7f && h < 1e7f)) {
+            continue;
+        }
+        Box b;
+        b.x0 = GetX64(ball ? o.Position.x - o.Dimension.x : o.Position.x);
+        b.y0 = GetY64(ball ? o.Position.y + o.Dimension.x : o.Position.y + o.Dimension.y);
+        b.x1 = b.x0 + std::llround(w);
+        b.y1 = b.y0 + std::llround(h);
+        if (b.x0 < 0 || b.y0 < 0 || b.x1 > W || b.y1 > H) {
+            outside.push_back(b);
+            box.x0 = std::min(box.x0, b.x0);
+            box.y0 = std::min(box.y0, b.y0);
+            box.x1 = std::max(box.x1, b.x1);
+            box.y1 = std::max(box.y1, b.y1);
+        }
+    }
     for (std::size_t t = 1; t < frame.trails.size(); ++t) {
         const Wimdows::HPEN pen = Wimdows::CreatePen(2, 0, frame.trails[t].colour);
         Wimdows::SelectPen(pen);
@@ -270,6 +293,12 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     const auto fy = static_cast<std::int32_t>(mapY(0));
     R::Copy(view, fx, fy, R::View(small));
     R::FrameRect(view, fx - 1, fy - 1, fx + small.width, fy + small.height, 0x808080);
+    for (const Box& b : outside) {
+        auto clampX = [&](std::int64_t x) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(mapX(x), -1, W)); };
+        auto clampY = [&](std::int64_t y) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(mapY(y), -1, H)); };
+        R::FrameRect(view, clampX(b.x0), clampY(b.y0), std::max(clampX(b.x0), clampX(b.x1) - 1),
+                     std::max(clampY(b.y0), clampY(b.y1) - 1), 0xB0B0B0);
+    }
     for (std::size_t t = 0; t < frame.trails.size(); ++t) {
         std::vector<std::int64_t> mx;
         std::vector<std::int64_t> my;
