@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 
 #include "Drawing/Drawing.hpp"
 #include "Drawing/DrawingInternal.hpp"
@@ -317,13 +316,13 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
 
 std::uint32_t LevelNumber(const std::string& path)
 {
-    static const std::regex name(R"((^|/)level-0*([0-9]{1,9})\.txt$)");
-    std::smatch m;
-    if (std::regex_search(path, m, name)) {
-        const unsigned long n = std::strtoul(m[2].str().c_str(), nullptr, 10);
-        return n == 0 ? 1 : static_cast<std::uint32_t>(n);
+    const std::string name = fs::path(path).filename().string();
+    const std::string digits = name.size() > 10 ? name.substr(6, name.size() - 10) : std::string();
+    if (name.rfind("level-", 0) != 0 || !name.ends_with(".txt") || digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        return 0;
     }
-    return 1;
+    return static_cast<std::uint32_t>(std::strtoul(digits.c_str(), nullptr, 10));
 }
 
 }  // namespace Scene

@@ -47,7 +47,7 @@ struct Frame {
 // loaded from graphics/ under the working directory. Opens its own window.
 bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error);
 
-// The level number of a file named level-NN.txt, else 1.
+// The level number of a file named level-NN.txt (digits only), else 0.
 std::uint32_t LevelNumber(const std::string& path);
 
 }  // namespace Scene

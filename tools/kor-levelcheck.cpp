@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -111,8 +110,7 @@ static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "shared between p
 // Level 1 is begun with speed 250, every later level with 150.
 float StartSpeed(const std::string& path)
 {
-    static const std::regex one(R"((^|/)level-0*1\.txt$)");
-    return std::regex_search(path, one) ? 250.0f : 150.0f;
+    return Scene::LevelNumber(path) == 1 ? 250.0f : 150.0f;
 }
 
 void Work(const Shared& shared, const std::vector<Level>& levels, const std::vector<Row>& rows,
@@ -559,7 +557,7 @@ int main(int argc, char** argv)
             LevelPictures::PathsInput in;
             in.table = levels[0].held[0];
             in.N = levels[0].N;
-            in.level = Scene::LevelNumber(levels[0].path);
+            in.level = std::max<std::uint32_t>(1, Scene::LevelNumber(levels[0].path));
             in.grid = grid;
             if (r.hasExample) {
                 in.shots = LevelPictures::PickPaths(r.both, grid, r.example, 5);

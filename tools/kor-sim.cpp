@@ -212,7 +212,7 @@ int main(int argc, char** argv)
     Scene::Frame frame;
     frame.table = Objects;
     frame.N = Game::N;
-    frame.level = Scene::LevelNumber(levelFile);
+    frame.level = std::max<std::uint32_t>(1, Scene::LevelNumber(levelFile));
     frame.angle = angle;
     frame.speed = speed;
     frame.trails.emplace_back();
