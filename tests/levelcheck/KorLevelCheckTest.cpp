@@ -129,6 +129,10 @@ TEST_F(KorLevelCheckTest, HelpVersionAndProgress)
     const ToolRun run = Check("open.txt");
     EXPECT_NE(run.err.find("kor-levelcheck: open.txt searched ("), std::string::npos) << run.err;
     EXPECT_EQ(Check("--quiet open.txt").err, "");
+    // On a terminal (script(1) gives it one): a bar, wiped before the table.
+    const ToolRun tty = RunTool("script -qec '" + Tool + " --jobs 2 open.txt' /dev/null");
+    EXPECT_NE(tty.out.find("] 100%"), std::string::npos) << tty.out;
+    EXPECT_EQ(tty.out.find("searched ("), std::string::npos);
 }
 
 TEST_F(KorLevelCheckTest, ExampleAimedDownWhenThatIsTheShorterWay)
