@@ -259,7 +259,7 @@ void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<co
     Wimdows::TextInt(YourScore, YourScoreNumber.x, YourScoreNumber.y);
     if (FirstLevel > 1) {
         char remark[96];
-        std::snprintf(remark, sizeof remark, "Begonnen bij level %u: deze score telt niet voor de highscores",
+        std::snprintf(remark, sizeof remark, "Vanaf level %u: niet in de highscores",
                       static_cast<unsigned>(FirstLevel));
         Wimdows::Text(remark, NotInTableText.x, NotInTableText.y);
     }

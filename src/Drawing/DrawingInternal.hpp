@@ -143,7 +143,7 @@ inline constexpr TextPlace PauseText{488, 360};
 inline constexpr TextPlace PauseHintText{428, 400};
 constexpr std::uint32_t PauseBoxColor = 0x461400;  // RgbColor(0, 20, 70), the menu's blue
 inline constexpr TextPlace NotePlace{462, 40};
-inline constexpr TextPlace NotInTableText{20, 690};
+inline constexpr TextPlace NotInTableText{20, 676};  // below the table, inside its box
 
 // ---- What the module holds now (for tests) ----
 struct Handles {

@@ -333,7 +333,7 @@ TEST_F(PlayGameTest, LastLevelWonShowsTheWonScreenAndSavesTheScore)
         ASSERT_TRUE(WaitEnd());
         EXPECT_EQ(BackPixel(500, 300), WonColor);
         EXPECT_TRUE(AnyPixelNear(100, 570, 140, 586, White));  // "Your score" 200
-        EXPECT_FALSE(AnyPixelNear(20, 690, 400, 706, White));  // a whole game: no remark
+        EXPECT_FALSE(AnyPixelNear(20, 676, 300, 688, White));  // a whole game: no remark
         Hold(VK_SPACE);
     });
     ASSERT_TRUE(ended);
@@ -471,7 +471,7 @@ TEST_F(PlayGameTest, AGameFromALaterLevelStartsThereAndStaysOutOfTheTable)
         [] {
             ASSERT_TRUE(WaitEnd());
             EXPECT_EQ(BackPixel(500, 300), WonColor);
-            EXPECT_TRUE(AnyPixelNear(20, 690, 400, 706, White));  // the remark why
+            EXPECT_TRUE(AnyPixelNear(20, 676, 300, 688, White));  // the remark why
             Hold(VK_SPACE);
         },
         2);
