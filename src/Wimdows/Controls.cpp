@@ -188,38 +188,38 @@ void DestroyChildren() {
     while (children) DestroyChild(children);
 }
 
-void ControlRequest(ControlParamStruct& block) {
-    if (block.create) {
-        block.hwnd = nullptr;
-        if (window.hwnd && block.width > 0 && block.height > 0 && block.width <= kMaxSide && block.height <= kMaxSide) {
-            const char* text = block.text ? block.text : "";
+void ControlRequest(ControlParamStruct& request) {
+    if (request.create) {
+        request.hwnd = nullptr;
+        if (window.hwnd && request.width > 0 && request.height > 0 && request.width <= kMaxSide && request.height <= kMaxSide) {
+            const char* text = request.text ? request.text : "";
             const std::size_t len = std::strlen(text);
             auto* c = new (std::nothrow) ControlWindow{};
             char* copy = new (std::nothrow) char[len + 1];
             if (c && copy) {
                 std::memcpy(copy, text, len + 1);
-                c->rect = SDL_Rect{block.x, block.y, static_cast<int>(block.width), static_cast<int>(block.height)};
+                c->rect = SDL_Rect{request.x, request.y, static_cast<int>(request.width), static_cast<int>(request.height)};
                 c->text = copy;
-                c->id = block.id;
-                c->type = block.type;
+                c->id = request.id;
+                c->type = request.type;
                 c->caption = RenderCaption(copy);
                 // The newest child lies on top: it goes to the end of the list.
                 ControlWindow** end = &children;
                 while (*end) end = &(*end)->next;
                 *end = c;
-                block.hwnd = c;
+                request.hwnd = c;
                 ShowAgain(c->rect);
             } else {
                 delete c;
                 delete[] copy;
             }
         }
-    } else if (IsChild(block.hwnd)) {
-        const SDL_Rect area = block.hwnd->rect;
-        DestroyChild(block.hwnd);
+    } else if (IsChild(request.hwnd)) {
+        const SDL_Rect area = request.hwnd->rect;
+        DestroyChild(request.hwnd);
         ShowAgain(area);  // the window's picture comes back where the control was
     }
-    block.finished.store(true, std::memory_order_release);
+    request.finished.store(true, std::memory_order_release);
 }
 
 void DrawChildren(SDL_Surface* screen, const SDL_Rect& area) {
