@@ -101,6 +101,12 @@ struct FineKey {
         // A frame late by seconds catches up a little, not all at once.
         return static_cast<std::uint32_t>(std::min<std::uint64_t>(steps, 3));
     }
+    // After a pause a key still held waits its 400 ms again rather than catching up.
+    void Restart()
+    {
+        since = Physics::Now();
+        repeats = 0;
+    }
 };
 
 void SpeedUp(float& Speed)
@@ -195,6 +201,9 @@ void PlayGame(std::uint32_t FirstLevel)
                 if (pauseKey.Pressed()) {
                     Paused = false;
                     Physics::UnFreeze();  // the clock goes on from now: no jump over the pause
+                    for (FineKey* k : {&fineRight, &fineLeft, &fineUp, &fineDown}) {
+                        k->Restart();
+                    }
                 }
                 if (Wimdows::KeyDown(VK_ESCAPE) || WindowGone()) {
                     QuitGame = true;
