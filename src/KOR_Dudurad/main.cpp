@@ -2,8 +2,8 @@
 #include "Console/Console.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 
-int main()
+int main(int argc, char** argv)
 {
     Console::Start();
-    return KOR_Dudurad::Main();
+    return KOR_Dudurad::Main(argc, argv);
 }
