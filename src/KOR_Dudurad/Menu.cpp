@@ -225,6 +225,10 @@ int Main(const Options& options) {
     if (options.level > 0) {
         // Straight into a game at that level; the menu follows it as after any game.
         Game::PlayGame(options.level);
+        if (const int signal = Console::StopSignal()) {
+            Wimdows::KillWindow();
+            return 128 + signal;
+        }
         if (Game::WindowClosed()) return Wimdows::ClosedByUser() ? 0 : 1;
     } else {
         Wimdows::Window("Intro", MenuWidth, MenuHeight);
