@@ -2,14 +2,19 @@
 // loader. Besides the sanitizers' own checks, after every input:
 // - the load writes exactly the table it is given (guards on both sides stay), fills
 //   every entry whatever the table held before, and finds what a plain reading of the
-//   file finds: its decimal integers in order up to the first word that is none, then 0;
+//   file finds: its decimal integers (beyond the 32-bit range: its ends), words that are
+//   none skipped, then 0, all in descending order;
 // - tables of other lengths are filled the same way, within their bounds;
 // - offering a score to a table in descending order keeps it in order and keeps the best
 //   five of the old entries and the new score;
-// - saving the table and loading it again gives the same table, in the game's format.
+// - saving the table and loading it again gives the same table, in the game's format,
+//   and nothing else is left in the folder.
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <filesystem>
+#include <functional>
+#include <iterator>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -25,7 +30,8 @@ constexpr std::int32_t Guard = 0x5EC0DE5;
 
 bool IsScoreSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1A'; }
 
-// A whole word as a decimal 32-bit integer: an optional sign, then digits only.
+// A whole word as a decimal integer (an optional sign, then digits only), clamped to the
+// 32-bit range.
 bool AsInteger(std::string_view word, std::int32_t& value)
 {
     bool negative = false;
@@ -44,10 +50,7 @@ bool AsInteger(std::string_view word, std::int32_t& value)
         magnitude = std::min(magnitude * 10 + (c - '0'), 1LL << 40);  // far past any 32-bit value
     }
     const long long number = negative ? -magnitude : magnitude;
-    if (number < INT_MIN || number > INT_MAX) {
-        return false;
-    }
-    value = static_cast<std::int32_t>(number);
+    value = static_cast<std::int32_t>(std::clamp<long long>(number, INT_MIN, INT_MAX));
     return true;
 }
 
@@ -64,11 +67,14 @@ std::vector<std::int32_t> PlainReading(std::string_view text, std::size_t entrie
         while (i < text.size() && !IsScoreSpace(text[i])) {
             ++i;
         }
-        if (start == i || !AsInteger(text.substr(start, i - start), table[filled])) {
+        if (start == i) {
             break;
         }
-        ++filled;
+        if (AsInteger(text.substr(start, i - start), table[filled])) {
+            ++filled;
+        }
     }
+    std::sort(table.begin(), table.end(), std::greater<>());
     return table;
 }
 
@@ -143,11 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t otherLength = size % 9;
     CheckLoad(otherLength, PlainReading(text, otherLength), 0x33333333);
 
-    // The table in order, offered scores at, around and beyond each entry.
+    // The table as loaded (in order), offered scores at, around and beyond each entry.
     std::array<std::int32_t, Entries> table{};
     std::copy(expected.begin(), expected.end(), table.begin());
-    std::array<std::int32_t, Entries> descending = table;
-    std::sort(descending.begin(), descending.end(), std::greater<>());
+    const std::array<std::int32_t, Entries> descending = table;
     for (const std::int32_t v : descending) {
         CheckAddHighScore(descending, v);
         CheckAddHighScore(descending, v == INT_MAX ? v : v + 1);
@@ -155,9 +160,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CheckAddHighScore(descending, INT_MIN);
     CheckAddHighScore(descending, INT_MAX);
-    // A file out of order gives a table out of order: still no write outside it.
+    // A table out of order (a caller's own): still no write outside it.
     Guarded unordered(Entries, 0);
-    std::copy(table.begin(), table.end(), unordered.table().begin());
+    std::reverse_copy(table.begin(), table.end(), unordered.table().begin());
     Game::AddHighScore(unordered.table(), descending[2]);
     unordered.CheckGuards("AddHighScore on an unordered table");
 
@@ -169,6 +174,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (fuzz::ReadBack("data/highscores.dat") != written) {
         fuzz::Fail("SaveScores wrote something else than five CR LF lines");
+    }
+    if (std::distance(std::filesystem::directory_iterator("data"), {}) != 1) {
+        fuzz::Fail("SaveScores left a file besides the table");
     }
     CheckLoad(Entries, expected, 0x44444444);
     return 0;

@@ -8,7 +8,7 @@ set -euo pipefail
 
 play=(
   cmake g++ make pkg-config
-  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
+  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libpng-dev nlohmann-json3-dev fonts-dejavu-core
 )
 packages=(
   "${play[@]}" dpkg-dev file

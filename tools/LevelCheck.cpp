@@ -122,7 +122,7 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
 }
 
 ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed,
-                   float angle, bool earlyStops)
+                   float angle, bool earlyStops, std::vector<Physics::VECTOR>* trail)
 {
     N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
     Physics::SetClock(&SimulatedClock);
@@ -147,6 +147,9 @@ ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint
         gNow += stepMs;
         Physics::Simulate(Objects, N);
         result.steps = k;
+        if (trail != nullptr) {
+            trail->push_back(Objects[1].Position);
+        }
         // A step that ends both lost and won counts as won, as in the game.
         if (Physics::IsGameWon()) {
             result.outcome = Outcome::Won;
@@ -208,6 +211,56 @@ float AngleAfterUpPresses(std::uint32_t presses)
     return angle;
 }
 
+float AngleAfterDownPresses(std::uint32_t presses)
+{
+    float angle = 0.0f;
+    for (std::uint32_t i = 0; i < presses; ++i) {
+        angle = angle - 0.0125f;
+        if (angle < 0.0f) {
+            angle = angle + 6.283184f;
+        }
+    }
+    return angle;
+}
+
+std::uint32_t DownPressesNear(std::uint32_t up, float& angle)
+{
+    const float target = AngleAfterUpPresses(up);
+    // A full turn is 502.65 presses, so the nearest lies at 502 - up or 503 - up.
+    std::uint32_t best = 0;
+    float bestAngle = 0.0f;
+    float bestGap = 1e9f;
+    for (std::uint32_t d = up <= 503 ? 502 - std::min<std::uint32_t>(up, 502) : 0; d <= 503 - std::min<std::uint32_t>(up, 503); ++d) {
+        const float a = AngleAfterDownPresses(d);
+        const float gap = std::fabs(a - target);
+        if (gap < bestGap) {
+            best = d;
+            bestAngle = a;
+            bestGap = gap;
+        }
+    }
+    angle = bestAngle;
+    return best;
+}
+
+std::string PressesText(const Presses& presses)
+{
+    std::string text;
+    auto add = [&](const char* key, std::uint32_t count) {
+        if (count == 0) {
+            return;
+        }
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += std::string(key) + " x" + std::to_string(count);
+    };
+    add(presses.speed >= 0 ? "Shift+Right" : "Shift+Left", static_cast<std::uint32_t>(std::abs(presses.speed)));
+    add("Shift+Up", presses.up);
+    add("Shift+Down", presses.down);
+    return text.empty() ? "no presses" : text;
+}
+
 bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, float startSpeed, Example& example)
 {
     const std::uint32_t speeds = grid.Speeds();
@@ -236,7 +289,9 @@ bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, floa
                     neighbours += wins(static_cast<std::uint32_t>(ns), na) ? 1 : 0;
                 }
             }
-            const double presses = std::fabs(grid.Speed(s) - startSpeed) / 2.5 + grid.UpPresses(a);
+            // The aim turns either way: Down from 0 wraps round to the top of the turn.
+            const std::uint32_t up = grid.UpPresses(a);
+            const double presses = std::fabs(grid.Speed(s) - startSpeed) / 2.5 + std::min(up, MaxUpPresses + 1 - up);
             if (!found || neighbours > bestNeighbours || (neighbours == bestNeighbours && presses < bestPresses)) {
                 found = true;
                 bestNeighbours = neighbours;

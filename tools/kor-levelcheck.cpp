@@ -20,20 +20,26 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "Game/Game.hpp"
 #include "LevelCheck.hpp"
+#include "LevelPictures.hpp"
 #include "Physics/Physics.hpp"
+#include "Scene.hpp"
 
 namespace {
 
 using LevelCheck::Outcome;
 
 const char* const Usage =
-    "usage: kor-levelcheck [--jobs N] [--fine] [--wait SECONDS] [--stats] [--exhaustive] LEVELFILE...\n"
+    "usage: kor-levelcheck [--jobs N] [--fine] [--wait SECONDS] [--stats] [--exhaustive] [--json]\n"
+    "                      [--quiet] LEVELFILE...\n"
+    "       kor-levelcheck [options] LEVELFILE [--map OUT.png] [--paths OUT.png] [--data DIR]\n"
     "  Tries every launch speed from 0 to 500 and every angle below a full turn, with\n"
     "  steps of 0.01 s and of 0.02 s, for up to 30 s of game time each.\n"
     "  --jobs N   worker processes (default: one per core)\n"
@@ -43,14 +49,36 @@ const char* const Usage =
     "             player does while aiming; bodies on a course move on meanwhile\n"
     "  --stats    also print how the shots ended and how many steps they took\n"
     "  --exhaustive  never stop a shot early (slow; checks the early-stop rules)\n"
+    "  --json     print the results as JSON\n"
+    "  --quiet    no progress on stderr\n"
+    "  --map OUT.png    the searched grid, each shot coloured by how it ended\n"
+    "  --paths OUT.png  the level with a few winning paths\n"
+    "  --data DIR       the folder that holds graphics/ (default: found next to the level)\n"
+    "  --help, -h  this text;  --version  the version\n"
     "exit status: 0 every level is winnable under both step sizes, 1 a level is not or\n"
     "  has too many or too few bodies, 2 bad arguments, 3 a worker failed\n";
 
 constexpr std::uint32_t StepMs[2] = {10, 20};
 
+// Console text from arguments and files: printable ASCII, bounded.
+std::string Shown(const std::string& text)
+{
+    std::string out;
+    for (const unsigned char c : text.substr(0, 200)) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return text.size() > 200 ? out + "..." : out;
+}
+
 int BadArguments(const std::string& why)
 {
-    std::fprintf(stderr, "kor-levelcheck: %s\n%s", why.c_str(), Usage);
+    std::fprintf(stderr, "kor-levelcheck: %s\n%s", Shown(why).c_str(), Usage);
     return 2;
 }
 
@@ -73,6 +101,7 @@ struct Row {
 // What the workers share with the parent, in one anonymous shared mapping.
 struct Shared {
     std::atomic<std::uint32_t>* nextRow;  // the next row to take
+    std::atomic<std::uint32_t>* doneRows; // rows finished, per level and step size
     std::uint8_t* outcome;                // [level][step][speed][angle]
     std::uint64_t* steps;                 // [worker][level], steps simulated
 };
@@ -81,8 +110,7 @@ static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "shared between p
 // Level 1 is begun with speed 250, every later level with 150.
 float StartSpeed(const std::string& path)
 {
-    static const std::regex one(R"((^|/)level-0*1\.txt$)");
-    return std::regex_search(path, one) ? 250.0f : 150.0f;
+    return Scene::LevelNumber(path) == 1 ? 250.0f : 150.0f;
 }
 
 void Work(const Shared& shared, const std::vector<Level>& levels, const std::vector<Row>& rows,
@@ -106,6 +134,7 @@ void Work(const Shared& shared, const std::vector<Level>& levels, const std::vec
             out[a] = static_cast<std::uint8_t>(shot.outcome);
             steps[row.level] += shot.steps;
         }
+        shared.doneRows[row.level * 2 + row.step].fetch_add(1, std::memory_order_relaxed);
     }
 }
 
@@ -118,14 +147,129 @@ void QuietStdout()
     }
 }
 
-std::string ExampleText(const LevelCheck::Grid& grid, const LevelCheck::Example& e)
+
+// Runs `work` with stdout sent to /dev/null: the simulation's remarks about odd contacts
+// would bury the table.
+template <typename Work>
+void Quietly(Work work)
 {
-    const std::uint32_t up = grid.UpPresses(e.angle);
-    const double radians = 0.0125 * up;
-    char text[160];
-    std::snprintf(text, sizeof text, "speed %.1f, angle %.4f rad = %.2f deg (Up x%u)", grid.Speed(e.speed), radians,
-                  radians * 180.0 / 3.14159265358979, up);
+    std::fflush(stdout);
+    const int console = dup(STDOUT_FILENO);
+    QuietStdout();
+    work();
+    std::fflush(stdout);
+    if (console >= 0) {
+        dup2(console, STDOUT_FILENO);
+        close(console);
+    }
+}
+
+std::string Duration(double seconds)
+{
+    char text[48];
+    if (seconds < 60.0) {
+        std::snprintf(text, sizeof text, "%.0f s", seconds);
+    } else if (seconds < 3600.0) {
+        std::snprintf(text, sizeof text, "%d min %02d s", static_cast<int>(seconds) / 60, static_cast<int>(seconds) % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%d h %02d min", static_cast<int>(seconds) / 3600,
+                      static_cast<int>(seconds) / 60 % 60);
+    }
     return text;
+}
+
+// Progress on stderr while the workers run: a bar with the time left on a terminal, else a
+// line as each level is done.
+struct Progress {
+    bool show = true;
+    bool terminal = false;
+    std::chrono::steady_clock::time_point started;
+    std::vector<std::uint32_t> rowsOf;  // rows per level and step size
+    std::vector<bool> told;
+    bool drawn = false;
+
+    void Update(const Shared& shared, const std::vector<Level>& levels)
+    {
+        if (!show) {
+            return;
+        }
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        // A row of steps of 0.01 s costs about twice one of 0.02 s.
+        std::uint64_t done = 0;
+        std::uint64_t total = 0;
+        for (std::size_t l = 0; l < levels.size(); ++l) {
+            const std::uint32_t fine = shared.doneRows[l * 2].load(std::memory_order_relaxed);
+            const std::uint32_t coarse = shared.doneRows[l * 2 + 1].load(std::memory_order_relaxed);
+            done += 2 * fine + coarse;
+            total += 3 * rowsOf[l];
+            if (!terminal && !told[l] && rowsOf[l] > 0 && fine + coarse >= 2 * rowsOf[l]) {
+                told[l] = true;
+                std::fprintf(stderr, "kor-levelcheck: %s searched (%s since the start)\n",
+                             Shown(levels[l].path).c_str(), Duration(elapsed).c_str());
+            }
+        }
+        if (!terminal || total == 0) {
+            return;
+        }
+        const double share = static_cast<double>(done) / static_cast<double>(total);
+        constexpr int Width = 30;
+        const int filled = static_cast<int>(share * Width);
+        std::string bar(static_cast<std::size_t>(filled), '#');
+        bar.append(static_cast<std::size_t>(Width - filled), '.');
+        const std::string left = done == 0 ? "estimating" : "about " + Duration(elapsed * (1.0 - share) / share) + " left";
+        std::fprintf(stderr, "\r[%s] %3d%%  %s   ", bar.c_str(), static_cast<int>(share * 100.0), left.c_str());
+        std::fflush(stderr);
+        drawn = true;
+    }
+
+    void Finish()
+    {
+        if (drawn) {
+            std::fprintf(stderr, "\r%*s\r", 70, "");
+            std::fflush(stderr);
+        }
+    }
+};
+
+struct Result {
+    bool ok = false;
+    std::string failure;
+    std::size_t wins[3] = {0, 0, 0};  // under 0.01 s, 0.02 s, both
+    std::vector<std::uint8_t> both;
+    bool hasExample = false;
+    LevelCheck::Example example;
+    float speed = 0.0f;  // the example's aim, as the presses give it
+    float angle = 0.0f;
+    LevelCheck::Presses presses;
+    std::size_t count[2][5] = {};  // outcomes per step size
+    std::uint64_t steps = 0;
+};
+
+// The fine presses that give the example from the level's start aim: Down when it is the
+// shorter way round and the angle it reaches (a little off the grid's) wins as well.
+void ChoosePresses(const Level& level, const LevelCheck::Grid& grid, Result& r)
+{
+    const float start = StartSpeed(level.path);
+    r.speed = grid.Speed(r.example.speed);
+    r.angle = grid.Angle(r.example.angle);
+    r.presses.speed = static_cast<std::int32_t>(std::lround((r.speed - start) / 2.5f));
+    const std::uint32_t up = grid.UpPresses(r.example.angle);
+    float downAngle = 0.0f;
+    const std::uint32_t down = LevelCheck::DownPressesNear(up, downAngle);
+    bool downWins = false;
+    if (up > 0 && down < up) {
+        Quietly([&] {
+            downWins = LevelCheck::RunShot(level.held[0], level.N, StepMs[0], r.speed, downAngle).outcome == Outcome::Won &&
+                       LevelCheck::RunShot(level.held[1], level.N, StepMs[1], r.speed, downAngle).outcome == Outcome::Won;
+        });
+    }
+    if (downWins) {
+        r.presses.down = down;
+        r.angle = downAngle;
+    } else {
+        r.presses.up = up;
+    }
 }
 
 }  // namespace
@@ -135,18 +279,38 @@ int main(int argc, char** argv)
     LevelCheck::Grid grid;
     long jobs = sysconf(_SC_NPROCESSORS_ONLN);
     bool stats = false;
+    bool json = false;
+    bool quiet = false;
     std::uint32_t waitMs = 0;
     bool earlyStops = true;
+    std::string mapFile;
+    std::string pathsFile;
+    std::string dataDir;
     std::vector<Level> levels;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--fine") {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("kor-levelcheck %s\n", KOR_VERSION);
+            return 0;
+        } else if (arg == "--fine") {
             grid.speedPresses = 1;
             grid.anglePresses = 1;
         } else if (arg == "--exhaustive") {
             earlyStops = false;
         } else if (arg == "--stats") {
             stats = true;
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else if (arg == "--map" || arg == "--paths" || arg == "--data") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                return BadArguments(arg + " needs a value");
+            }
+            (arg == "--map" ? mapFile : arg == "--paths" ? pathsFile : dataDir) = argv[++i];
         } else if (arg == "--jobs") {
             if (i + 1 >= argc) {
                 return BadArguments("--jobs needs a value");
@@ -186,7 +350,41 @@ int main(int argc, char** argv)
     if (levels.empty()) {
         return BadArguments("no level file given");
     }
+    const bool pictures = !mapFile.empty() || !pathsFile.empty();
+    if (pictures && levels.size() != 1) {
+        return BadArguments("--map and --paths take one level file");
+    }
+    if (!dataDir.empty() && pathsFile.empty()) {
+        return BadArguments("--data goes with --paths");
+    }
+    std::string pictureDir;
+    if (!pathsFile.empty()) {
+        pictureDir = Scene::FindDataDir(levels[0].path, dataDir);
+        if (pictureDir.empty()) {
+            return BadArguments(dataDir.empty() ? "cannot find the game's pictures (graphics/); give --data DIR"
+                                                : "no graphics/ in " + dataDir);
+        }
+    }
+    std::error_code ec;
+    for (std::string* file : {&mapFile, &pathsFile}) {
+        if (!file->empty()) {
+            *file = std::filesystem::absolute(*file, ec).string();
+        }
+    }
     jobs = std::max(1L, jobs);
+
+    // With --json stdout carries the JSON alone: the loader's remarks go to stderr.
+    std::FILE* console = stdout;
+    if (json) {
+        std::fflush(stdout);
+        const int saved = dup(STDOUT_FILENO);
+        console = saved >= 0 ? fdopen(saved, "w") : nullptr;
+        if (console == nullptr) {
+            std::perror("kor-levelcheck");
+            return 3;
+        }
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
 
     // The loader speaks on the console; its messages come before the table.
     for (Level& level : levels) {
@@ -195,24 +393,22 @@ int main(int argc, char** argv)
         level.N = Game::N;
         level.tableOk = level.report.opened && !level.report.tooManySections && !level.report.tooFewSections;
     }
-    // The simulation's messages while the rocket is held are not wanted either.
-    std::fflush(stdout);
-    const int console = dup(STDOUT_FILENO);
-    QuietStdout();
-    for (Level& level : levels) {
-        for (int step = 0; step < 2; ++step) {
-            level.held[step] = LevelCheck::HoldFor(level.table, level.N, StepMs[step], waitMs);
+    Quietly([&] {
+        for (Level& level : levels) {
+            for (int step = 0; step < 2; ++step) {
+                level.held[step] = LevelCheck::HoldFor(level.table, level.N, StepMs[step], waitMs);
+            }
         }
-    }
-    std::fflush(stdout);
-    if (console >= 0) {
-        dup2(console, STDOUT_FILENO);
-        close(console);
-    }
-    std::fflush(stdout);
+    });
 
     const auto started = std::chrono::steady_clock::now();
     std::vector<Row> rows;
+    Progress progress;
+    progress.show = !quiet;
+    progress.terminal = isatty(STDERR_FILENO) != 0;
+    progress.started = started;
+    progress.rowsOf.assign(levels.size(), 0);
+    progress.told.assign(levels.size(), false);
     for (std::uint32_t l = 0; l < levels.size(); ++l) {
         if (!levels[l].tableOk) {
             continue;
@@ -222,10 +418,13 @@ int main(int argc, char** argv)
                 rows.push_back(Row{l, step, s});
             }
         }
+        progress.rowsOf[l] = grid.Speeds();
     }
     const std::size_t perStep = static_cast<std::size_t>(grid.Shots());
     const std::size_t outcomes = levels.size() * 2 * perStep;
-    const std::size_t stepsOffset = (64 + outcomes + 63) / 64 * 64;
+    const std::size_t doneOffset = 64;
+    const std::size_t outcomeOffset = (doneOffset + 2 * levels.size() * sizeof(std::uint32_t) + 63) / 64 * 64;
+    const std::size_t stepsOffset = (outcomeOffset + outcomes + 63) / 64 * 64;
     const std::size_t bytes = stepsOffset + levels.size() * static_cast<std::size_t>(jobs) * sizeof(std::uint64_t);
     void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) {
@@ -233,7 +432,12 @@ int main(int argc, char** argv)
         return 3;
     }
     char* base = static_cast<char*>(memory);  // zero-filled by the system
-    const Shared shared{new (base) std::atomic<std::uint32_t>(0), reinterpret_cast<std::uint8_t*>(base + 64),
+    auto* done = reinterpret_cast<std::atomic<std::uint32_t>*>(base + doneOffset);
+    for (std::size_t l = 0; l < 2 * levels.size(); ++l) {
+        new (done + l) std::atomic<std::uint32_t>(0);
+    }
+    const Shared shared{new (base) std::atomic<std::uint32_t>(0), done,
+                        reinterpret_cast<std::uint8_t*>(base + outcomeOffset),
                         reinterpret_cast<std::uint64_t*>(base + stepsOffset)};
 
     std::vector<pid_t> workers;
@@ -254,21 +458,177 @@ int main(int argc, char** argv)
         }
         workers.push_back(pid);
     }
-    for (pid_t pid : workers) {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    // Wait for the workers, looking at the progress a few times a second.
+    std::vector<bool> running(workers.size(), true);
+    for (std::size_t left = workers.size(); left > 0;) {
+        for (std::size_t w = 0; w < workers.size(); ++w) {
+            if (!running[w]) {
+                continue;
+            }
+            int status = 0;
+            const pid_t r = waitpid(workers[w], &status, WNOHANG);
+            if (r == 0 || (r < 0 && errno == EINTR)) {
+                continue;
+            }
+            running[w] = false;
+            --left;
+            if (r < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                progress.Finish();
+                std::fprintf(stderr, "kor-levelcheck: worker %d failed (status %d)\n", static_cast<int>(workers[w]),
+                             status);
+                failed = true;
+            }
         }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            std::fprintf(stderr, "kor-levelcheck: worker %d failed (status %d)\n", static_cast<int>(pid), status);
-            failed = true;
+        progress.Update(shared, levels);
+        if (left > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(progress.terminal ? 250 : 100));
         }
     }
+    progress.Finish();
     if (failed || shared.nextRow->load() < rows.size()) {
         std::fprintf(stderr, "kor-levelcheck: the search did not finish\n");
         return 3;
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    std::vector<Result> results(levels.size());
+    bool allGood = true;
+    for (std::size_t l = 0; l < levels.size(); ++l) {
+        const Level& level = levels[l];
+        Result& r = results[l];
+        if (!level.tableOk) {
+            r.failure = !level.report.opened          ? "the level cannot be read"
+                        : level.report.tooManySections ? "the level has more bodies than the table holds (101)"
+                                                       : "the level needs at least a black hole and a rocket";
+            allGood = false;
+            continue;
+        }
+        const std::uint8_t* fine = shared.outcome + (l * 2 + 0) * perStep;
+        const std::uint8_t* coarse = shared.outcome + (l * 2 + 1) * perStep;
+        r.both.assign(perStep, 0);
+        for (std::size_t i = 0; i < perStep; ++i) {
+            const bool a = fine[i] == static_cast<std::uint8_t>(Outcome::Won);
+            const bool b = coarse[i] == static_cast<std::uint8_t>(Outcome::Won);
+            r.wins[0] += a;
+            r.wins[1] += b;
+            r.both[i] = a && b;
+            r.wins[2] += r.both[i];
+            ++r.count[0][std::min<std::uint8_t>(fine[i], 4)];
+            ++r.count[1][std::min<std::uint8_t>(coarse[i], 4)];
+        }
+        for (long w = 0; w < jobs; ++w) {
+            r.steps += shared.steps[static_cast<std::size_t>(w) * levels.size() + l];
+        }
+        r.hasExample = LevelCheck::ChooseExample(r.both, grid, StartSpeed(level.path), r.example);
+        if (r.hasExample) {
+            ChoosePresses(level, grid, r);
+        } else {
+            r.failure = "no shot wins under both step sizes";
+            allGood = false;
+        }
+        r.ok = r.hasExample;
+    }
+
+    // The pictures of the one level, when asked for.
+    int status = allGood ? 0 : 1;
+    LevelPictures::MapLayout layout;
+    if (pictures && !levels[0].tableOk) {
+        std::fprintf(stderr, "kor-levelcheck: no pictures: %s\n", results[0].failure.c_str());
+    } else if (pictures) {
+        const Result& r = results[0];
+        std::string error;
+        if (!mapFile.empty()) {
+            LevelPictures::MapInput in;
+            in.title = "kor-levelcheck " + Shown(levels[0].path) + ": " + std::to_string(grid.Speeds()) + " speeds x " +
+                       std::to_string(grid.Angles()) + " angles";
+            in.grid = grid;
+            in.fine = shared.outcome;
+            in.coarse = shared.outcome + perStep;
+            in.hasExample = r.hasExample;
+            in.example = r.example;
+            layout = LevelPictures::Layout(grid);
+            if (!LevelPictures::WriteMap(mapFile, in, error)) {
+                std::fprintf(stderr, "kor-levelcheck: no map: %s\n", Shown(error).c_str());
+                status = 3;
+            }
+        }
+        if (!pathsFile.empty()) {
+            LevelPictures::PathsInput in;
+            in.table = levels[0].held[0];
+            in.N = levels[0].N;
+            in.level = std::max<std::uint32_t>(1, Scene::LevelNumber(levels[0].path));
+            in.grid = grid;
+            if (r.hasExample) {
+                in.shots = LevelPictures::PickPaths(r.both, grid, r.example, 5);
+            }
+            bool ok = chdir(pictureDir.c_str()) == 0;
+            Quietly([&] { ok = ok && LevelPictures::WritePaths(pathsFile, in, error); });
+            if (!ok) {
+                std::fprintf(stderr, "kor-levelcheck: no paths picture: %s\n",
+                             Shown(error.empty() ? pictureDir : error).c_str());
+                status = 3;
+            }
+        }
+    }
+
+    if (json) {
+        nlohmann::json out;
+        out["version"] = KOR_VERSION;
+        out["grid"] = {{"speeds", grid.Speeds()},
+                       {"angles", grid.Angles()},
+                       {"shots", grid.Shots()},
+                       {"speed_step", 2.5 * grid.speedPresses},
+                       {"angle_step", 0.0125 * grid.anglePresses}};
+        out["flight_seconds"] = LevelCheck::FlightMs / 1000;
+        out["wait_seconds"] = waitMs * 0.001;
+        out["workers"] = jobs;
+        out["levels"] = nlohmann::json::array();
+        const char* const ends[5] = {"flying", "won", "lost", "gone", "still"};
+        for (std::size_t l = 0; l < levels.size(); ++l) {
+            const Result& r = results[l];
+            nlohmann::json level = {{"file", levels[l].path}, {"winnable", r.ok}};
+            level["failure"] = r.failure.empty() ? nlohmann::json() : nlohmann::json(r.failure);
+            if (levels[l].tableOk) {
+                level["wins"] = {{"0.01", r.wins[0]}, {"0.02", r.wins[1]}, {"both", r.wins[2]}};
+                for (int step = 0; step < 2; ++step) {
+                    for (int k = 0; k < 5; ++k) {
+                        level["outcomes"][step == 0 ? "0.01" : "0.02"][ends[k]] = r.count[step][k];
+                    }
+                }
+                level["steps"] = r.steps;
+            }
+            if (r.hasExample) {
+                level["example"] = {{"speed", r.speed},
+                                    {"angle", r.angle},
+                                    {"degrees", r.angle * 180.0 / 3.14159265358979},
+                                    {"presses", LevelCheck::PressesText(r.presses)},
+                                    {"shift_right", std::max(0, r.presses.speed)},
+                                    {"shift_left", std::max(0, -r.presses.speed)},
+                                    {"shift_up", r.presses.up},
+                                    {"shift_down", r.presses.down}};
+            } else {
+                level["example"] = nullptr;
+            }
+            out["levels"].push_back(level);
+        }
+        if (!mapFile.empty()) {
+            out["map"] = {{"file", mapFile},
+                          {"left", layout.left},
+                          {"top", layout.top},
+                          {"cell_width", layout.cellWidth},
+                          {"cell_height", layout.cellHeight}};
+        }
+        if (!pathsFile.empty()) {
+            out["paths"] = pathsFile;
+        }
+        out["all_winnable"] = allGood;
+        out["seconds"] = seconds;
+        const std::string text = out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+        std::fwrite(text.data(), 1, text.size(), console);
+        std::fflush(console);
+        return status;
+    }
 
     std::printf("%zu level(s); %u speeds x %u angles = %u shots each, steps of 0.01 s and 0.02 s, "
                 "up to %u s; %ld worker(s)",
@@ -279,56 +639,29 @@ int main(int argc, char** argv)
     std::printf("\n");
     std::printf("%-28s %10s %10s %10s  %s\n", "level", "win 0.01 s", "win 0.02 s", "win both",
                 "example shot (wins under both)");
-    bool allGood = true;
     for (std::size_t l = 0; l < levels.size(); ++l) {
-        const Level& level = levels[l];
-        if (!level.tableOk) {
-            const char* why = !level.report.opened    ? "cannot be read"
-                              : level.report.tooManySections ? "has more bodies than the table holds (101)"
-                                                             : "needs at least a black hole and a rocket";
-            std::printf("%-28s %10s %10s %10s  FAIL: the level %s\n", level.path.c_str(), "-", "-", "-", why);
-            allGood = false;
+        const Result& r = results[l];
+        if (!levels[l].tableOk) {
+            std::printf("%-28s %10s %10s %10s  FAIL: %s\n", levels[l].path.c_str(), "-", "-", "-", r.failure.c_str());
             continue;
         }
-        const std::uint8_t* fine = shared.outcome + (l * 2 + 0) * perStep;
-        const std::uint8_t* coarse = shared.outcome + (l * 2 + 1) * perStep;
-        std::vector<std::uint8_t> both(perStep, 0);
-        std::size_t wins[3] = {0, 0, 0};
-        for (std::size_t i = 0; i < perStep; ++i) {
-            const bool a = fine[i] == static_cast<std::uint8_t>(Outcome::Won);
-            const bool b = coarse[i] == static_cast<std::uint8_t>(Outcome::Won);
-            wins[0] += a;
-            wins[1] += b;
-            both[i] = a && b;
-            wins[2] += both[i];
-        }
-        LevelCheck::Example example;
-        std::string exampleText;
-        if (LevelCheck::ChooseExample(both, grid, StartSpeed(level.path), example)) {
-            exampleText = ExampleText(grid, example);
+        char example[200];
+        if (r.hasExample) {
+            std::snprintf(example, sizeof example, "speed %.1f, angle %.4f rad = %.2f deg (%s)", r.speed, r.angle,
+                          r.angle * 180.0 / 3.14159265358979, LevelCheck::PressesText(r.presses).c_str());
         } else {
-            exampleText = "FAIL: no shot wins under both step sizes";
-            allGood = false;
+            std::snprintf(example, sizeof example, "FAIL: %s", r.failure.c_str());
         }
-        std::printf("%-28s %10zu %10zu %10zu  %s\n", level.path.c_str(), wins[0], wins[1], wins[2],
-                    exampleText.c_str());
+        std::printf("%-28s %10zu %10zu %10zu  %s\n", levels[l].path.c_str(), r.wins[0], r.wins[1], r.wins[2], example);
         if (stats) {
             for (int step = 0; step < 2; ++step) {
-                const std::uint8_t* o = step == 0 ? fine : coarse;
-                std::size_t count[5] = {0, 0, 0, 0, 0};
-                for (std::size_t i = 0; i < perStep; ++i) {
-                    ++count[std::min<std::uint8_t>(o[i], 4)];
-                }
+                const std::size_t* c = r.count[step];
                 std::printf("    %.2f s: won %zu, lost %zu, gone %zu, still %zu, flying at the end %zu\n",
-                            StepMs[step] * 0.001, count[1], count[2], count[3], count[4], count[0]);
+                            StepMs[step] * 0.001, c[1], c[2], c[3], c[4], c[0]);
             }
-            std::uint64_t total = 0;
-            for (long w = 0; w < jobs; ++w) {
-                total += shared.steps[static_cast<std::size_t>(w) * levels.size() + l];
-            }
-            std::printf("    steps simulated: %llu\n", static_cast<unsigned long long>(total));
+            std::printf("    steps simulated: %llu\n", static_cast<unsigned long long>(r.steps));
         }
     }
     std::printf("%s in %.1f s\n", allGood ? "every level is winnable" : "FAILED", seconds);
-    return allGood ? 0 : 1;
+    return status;
 }

@@ -1,5 +1,9 @@
 // kor-sim: loads a level file with the game's loader, launches the rocket and steps the
-// simulation with a fixed time step, then prints every body and the outcome.
+// simulation with a fixed time step, then prints every body and the outcome; on request
+// it draws the level with the flight path as the game would show it.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -7,23 +11,49 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "Game/Game.hpp"
 #include "Physics/Physics.hpp"
+#include "Scene.hpp"
 
 namespace {
 
 const char* const Usage =
     "usage: kor-sim LEVELFILE [--speed S] [--angle A] [--dt SECONDS] [--steps K] [--no-shot]\n"
+    "               [--png OUT.png [--fit] [--data DIR]] [--json]\n"
     "  --speed S      launch speed in units per second (default 250)\n"
     "  --angle A      launch angle in radians, 0 along +x, counter-clockwise (default 0)\n"
     "  --dt SECONDS   time of every step, a whole number of milliseconds (default 0.01)\n"
     "  --steps K      most steps to run; stops after the step that wins or loses (default 1000)\n"
-    "  --no-shot      leave the rocket held\n";
+    "  --no-shot      leave the rocket held\n"
+    "  --png OUT.png  also draw the level at the start with the flight path, 1024 x 768\n"
+    "  --fit          zoom out so that the whole flight fits when it leaves the window\n"
+    "  --data DIR     the folder that holds graphics/ (default: found next to the level)\n"
+    "  --json         print the result as JSON\n"
+    "  --help, -h     this text;  --version  the version\n";
+
+// Console text from arguments and files: printable ASCII, bounded.
+std::string Shown(const std::string& text)
+{
+    std::string out;
+    for (const unsigned char c : text.substr(0, 200)) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return text.size() > 200 ? out + "..." : out;
+}
 
 int BadArguments(const std::string& why)
 {
-    std::fprintf(stderr, "kor-sim: %s\n%s", why.c_str(), Usage);
+    std::fprintf(stderr, "kor-sim: %s\n%s", Shown(why).c_str(), Usage);
     return 2;
 }
 
@@ -85,12 +115,31 @@ int main(int argc, char** argv)
     std::uint32_t stepMs = 10;
     unsigned long long steps = 1000;
     bool shoot = true;
+    std::string png;
+    std::string dataDir;
+    bool fit = false;
+    bool json = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--no-shot") {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("kor-sim %s\n", KOR_VERSION);
+            return 0;
+        } else if (arg == "--no-shot") {
             shoot = false;
+        } else if (arg == "--fit") {
+            fit = true;
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--png" || arg == "--data") {
+            if (!hasValue || argv[i + 1][0] == '\0') {
+                return BadArguments(arg + " needs a value");
+            }
+            (arg == "--png" ? png : dataDir) = argv[++i];
         } else if (arg == "--speed" || arg == "--angle" || arg == "--dt" || arg == "--steps") {
             if (!hasValue) {
                 return BadArguments(arg + " needs a value");
@@ -125,6 +174,31 @@ int main(int argc, char** argv)
         return BadArguments(std::string("no such level file: ") + levelFile);
     }
 
+    if ((fit || !dataDir.empty()) && png.empty()) {
+        return BadArguments("--fit and --data go with --png");
+    }
+    std::string pictures;
+    if (!png.empty()) {
+        pictures = Scene::FindDataDir(levelFile, dataDir);
+        if (pictures.empty()) {
+            return BadArguments(dataDir.empty() ? "cannot find the game's pictures (graphics/); give --data DIR"
+                                                : "no graphics/ in " + dataDir);
+        }
+        png = std::filesystem::absolute(png, ec).string();
+    }
+
+    // With --json the loader's and the simulation's remarks go to stderr, so stdout stays JSON.
+    std::FILE* console = stdout;
+    if (json) {
+        std::fflush(stdout);
+        const int saved = dup(STDOUT_FILENO);
+        console = saved >= 0 ? fdopen(saved, "w") : nullptr;
+        if (console == nullptr) {
+            std::perror("kor-sim");
+            return 3;
+        }
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
     Physics::SetClock(&SimulatedClock);
     const Game::LevelReport report = Game::LoadLevelFile(levelFile);
     if (!report.opened) {
@@ -135,6 +209,14 @@ int main(int argc, char** argv)
     Physics::Reset();
     Physics::HoldShip(Objects);
     Physics::UnFreeze();
+    Scene::Frame frame;
+    frame.table = Objects;
+    frame.N = Game::N;
+    frame.level = std::max<std::uint32_t>(1, Scene::LevelNumber(levelFile));
+    frame.angle = angle;
+    frame.speed = speed;
+    frame.trails.emplace_back();
+    std::vector<Physics::VECTOR>& trail = frame.trails.back().points;
     if (shoot) {
         Physics::ShootShip(Objects, speed, angle);
     }
@@ -143,11 +225,65 @@ int main(int argc, char** argv)
         gNow += stepMs;
         Physics::Simulate(Objects, Game::N);
         ++run;
+        if (shoot && !png.empty()) {
+            trail.push_back(Objects[1].Position);
+        }
         if (Physics::IsGameOver() || Physics::IsGameWon()) {
             break;
         }
     }
 
+    // A step that ends both lost and won counts as won, as in the game.
+    const char* result = Physics::IsGameWon() ? "won" : Physics::IsGameOver() ? "lost" : "running";
+
+    int status = 0;
+    if (!png.empty()) {
+        char line[160];
+        if (!shoot) {
+            std::snprintf(line, sizeof line, "no shot");
+        } else {
+            std::snprintf(line, sizeof line, "%s after %llu steps of %.3f s", result, run, stepMs * 0.001);
+        }
+        frame.caption.push_back(line);
+        std::snprintf(line, sizeof line, "speed %.1f, angle %.4f rad", speed, angle);
+        frame.caption.push_back(line);
+        Png::Image picture;
+        std::string error;
+        if (chdir(pictures.c_str()) != 0 || !Scene::Draw(frame, fit, picture, error) ||
+            !Png::Write(png, picture, error)) {
+            std::fprintf(stderr, "kor-sim: no picture: %s\n", Shown(error.empty() ? pictures : error).c_str());
+            status = 3;
+        }
+    }
+
+    if (json) {
+        nlohmann::json out;
+        out["level"] = levelFile;
+        out["speed"] = speed;
+        out["angle"] = angle;
+        out["dt"] = stepMs * 0.001;
+        out["shot"] = shoot;
+        out["result"] = result;
+        out["steps"] = run;
+        nlohmann::json bodies = nlohmann::json::array();
+        for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(Game::N, Physics::TableLength - 1); ++i) {
+            const Physics::OBJECT& o = Objects[i];
+            bodies.push_back({{"type", o.Type == Physics::SHAPE::Ball ? "ball" : "rectangle"},
+                              {"position", {o.Position.x, o.Position.y}},
+                              {"dimension", {o.Dimension.x, o.Dimension.y}},
+                              {"speed", {o.Speed.x, o.Speed.y}},
+                              {"mass", o.Mass},
+                              {"field", o.Field},
+                              {"deadly", o.GameOverOnCollision}});
+        }
+        out["bodies"] = bodies;
+        if (!png.empty()) {
+            out["picture"] = status == 0 ? nlohmann::json(png) : nlohmann::json();
+        }
+        const std::string text = out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+        std::fwrite(text.data(), 1, text.size(), console);
+        return status;
+    }
     for (std::uint32_t i = 0; i <= Game::N; ++i) {
         const Physics::OBJECT& o = Objects[i];
         std::printf("body %u %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %d\n", static_cast<unsigned>(i),
@@ -155,8 +291,6 @@ int main(int argc, char** argv)
                     o.Dimension.x, o.Dimension.y, o.Speed.x, o.Speed.y, o.Mass, o.Field,
                     o.GameOverOnCollision ? 1 : 0);
     }
-    // A step that ends both lost and won counts as won, as in the game.
-    const char* result = Physics::IsGameWon() ? "won" : Physics::IsGameOver() ? "lost" : "running";
     std::printf("result: %s steps=%llu\n", result, run);
-    return 0;
+    return status;
 }

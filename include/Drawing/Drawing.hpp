@@ -20,6 +20,15 @@ void StopRecordingPath();
 void ClearPath();
 
 void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores);
+// The same for a game started at FirstLevel: above 1 the screen says that the score did not
+// enter the table.
+void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores,
+                       std::uint32_t FirstLevel);
+
+// Puts "Pauze" over the frame on the screen and shows it.
+void DrawPaused();
+// A short note at the top of the next `frames` frames that Draw makes (nullptr: none).
+void ShowNote(const char* text, std::uint32_t frames);
 
 // Module initialiser: runs once.
 void Init();

@@ -135,6 +135,16 @@ constexpr std::int32_t HighScoreX = 100;
 constexpr std::int32_t HighScoreTop = 600;
 constexpr std::int32_t HighScoreRow = 15;
 
+// ---- Additions over the frame: the pause, notes, the end screen's remark ----
+// The pause box, inclusive corners, and its texts.
+inline constexpr TextPlace PauseBoxTopLeft{392, 334};
+inline constexpr TextPlace PauseBoxBottomRight{632, 434};
+inline constexpr TextPlace PauseText{488, 360};
+inline constexpr TextPlace PauseHintText{428, 400};
+constexpr std::uint32_t PauseBoxColor = 0x461400;  // RgbColor(0, 20, 70), the menu's blue
+inline constexpr TextPlace NotePlace{462, 40};
+inline constexpr TextPlace NotInTableText{20, 676};  // below the table, inside its box
+
 // ---- What the module holds now (for tests) ----
 struct Handles {
     std::uint32_t Background = 0;

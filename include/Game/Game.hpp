@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "Physics/Object.hpp"
 
@@ -34,6 +35,13 @@ void SaveScores(std::span<const std::int32_t> HighScores);
 
 // Plays one whole game from level 1 until the end screen is left.
 void PlayGame();
+// The same from level FirstLevel on; a game not begun at level 1 does not enter the
+// high-score table, and its end screen says so.
+void PlayGame(std::uint32_t FirstLevel);
+// Called on the game's thread after M has switched the sound (muted: now off), so that
+// the choice can be kept. nullptr removes it.
+using SoundSwitched = void (*)(bool muted);
+void SetSoundSwitchedHandler(SoundSwitched handler);
 // True when the last PlayGame ended because its window was gone: the player closed it with
 // its close box (the game then ended as with Escape, score saved) or it could not be opened.
 // The program should end then.
@@ -41,5 +49,10 @@ bool WindowClosed();
 
 // Module initialiser: runs once.
 void Init();
+
+namespace detail {
+// "data/level-NN.txt": at least two digits (the front end names the file in its messages).
+std::string LevelFileName(std::uint32_t LevelNumber);
+}  // namespace detail
 
 }  // namespace Game

@@ -28,8 +28,11 @@ void Button3();  // "Exit"
 
 // Runs the module initialisers once each, in the order the modules need them.
 void InitModules();
-// The whole program; returns its exit status.
+// The whole program; returns its exit status. Without arguments it runs as with none given.
 int Main();
+int Main(int argc, char** argv);
+struct Options;
+int Main(const Options& options);
 
 namespace detail {
 // Called after every frame the intro shows (the final picture is frame 821), on the main

@@ -23,6 +23,8 @@ void ShootShip(ObjectTable& Objects, float Speed, float Angle);
 using ClockFunction = std::uint32_t (*)();
 std::uint32_t SystemClock();
 void SetClock(ClockFunction clock);  // nullptr restores SystemClock
+// The installed clock's time: the game's timing beyond the simulation goes by it as well.
+std::uint32_t Now();
 
 // Module initialiser: runs once (later calls do nothing).
 void Init();

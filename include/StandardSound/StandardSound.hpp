@@ -24,6 +24,12 @@ void PlaySoundEvent(SoundEventEn e);
 using EventObserver = void (*)(SoundEventEn e);
 void SetEventObserver(EventObserver observer);
 
+// All sound off (true) or on again. Events are still reported to the observer but reach
+// no device; a sound playing when the sound goes off falls silent. Before Init it also
+// keeps the start-up sound quiet.
+void SetMuted(bool muted);
+bool Muted();
+
 // Module initialiser: InitSound(true) once.
 void Init();
 

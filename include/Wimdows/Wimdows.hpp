@@ -26,6 +26,8 @@ bool KeyDown(std::uint32_t k);
 // window closes during the wait.
 std::uint32_t GetKey();
 void FlushKeys();
+// Oldest queued key press without waiting; 0 when none is queued.
+std::uint32_t TakeKey();
 
 // ---- Back buffer and primitives ----
 void SetBuffering(bool state);
@@ -61,6 +63,13 @@ using ButtonProc = void (*)();
 std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std::uint32_t width,
                            std::uint32_t height, ButtonProc proc);
 void DestroyControl(std::uint32_t control);
+// Keyboard focus among the push buttons, shown with a focus frame; no button has it at
+// first. step > 0 moves it to the next button in the order they were made, step < 0 to the
+// one before, round at the ends.
+void FocusControl(std::int32_t step);
+// Presses the focused button as a click does (its procedure runs on the window's thread,
+// and this returns after it); false when no button has the focus.
+bool PressFocusedControl();
 
 // Module initialiser: runs once.
 void Init();

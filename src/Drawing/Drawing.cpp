@@ -3,6 +3,7 @@
 #include "Drawing/Drawing.hpp"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "Drawing/Geometry.hpp"
 #include "Path/Path.hpp"
@@ -43,6 +44,9 @@ const ArrowHandles pijl[ArrowCount] = {
 };
 
 bool RecordingPath = false;
+// The note over the next frames and how many frames it still stays.
+const char* NoteText = nullptr;
+std::uint32_t NoteFrames = 0;
 bool Initialised = false;
 
 // The table ends at index 100, whatever N says.
@@ -196,7 +200,31 @@ void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Le
     if (raket.Mass == 0.0f) {
         TekenPijl(raket, Angle, Speed);
     }
+    if (NoteFrames > 0 && NoteText != nullptr) {
+        --NoteFrames;
+        Wimdows::SetFont(1, White);
+        Wimdows::Text(NoteText, NotePlace.x, NotePlace.y);
+    }
     Wimdows::UpdateWindow();
+}
+
+void DrawPaused()
+{
+    Wimdows::Rectangle(PauseBoxTopLeft.x, PauseBoxTopLeft.y, PauseBoxBottomRight.x, PauseBoxBottomRight.y,
+                       PauseBoxColor, true);
+    Wimdows::Rectangle(PauseBoxTopLeft.x, PauseBoxTopLeft.y, PauseBoxBottomRight.x, PauseBoxBottomRight.y, White,
+                       false);
+    Wimdows::SetFont(1, White);
+    Wimdows::Text("Pauze", PauseText.x, PauseText.y);
+    Wimdows::SetFont(0, White);
+    Wimdows::Text("P: verder spelen   Esc: stoppen", PauseHintText.x, PauseHintText.y);
+    Wimdows::UpdateWindow();
+}
+
+void ShowNote(const char* text, std::uint32_t frames)
+{
+    NoteText = text;
+    NoteFrames = text != nullptr ? frames : 0;
 }
 
 void RestartRecordingPath()
@@ -211,6 +239,12 @@ void ClearPath() { Path::Clear(); }
 
 void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores)
 {
+    SchermLevelGedaan(quit, win, YourScore, HighScores, 1);
+}
+
+void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores,
+                       std::uint32_t FirstLevel)
+{
     const std::uint32_t scherm = Wimdows::LoadBitmap(EndScreenFile(quit, win), WindowWidth, WindowHeight);
     Wimdows::DrawBitmap(scherm, 0, 0);
     Wimdows::DestroyBitmap(scherm);
@@ -223,6 +257,12 @@ void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<co
     }
     Wimdows::Text("Your score", YourScoreLabel.x, YourScoreLabel.y);
     Wimdows::TextInt(YourScore, YourScoreNumber.x, YourScoreNumber.y);
+    if (FirstLevel > 1) {
+        char remark[96];
+        std::snprintf(remark, sizeof remark, "Vanaf level %u: niet in de highscores",
+                      static_cast<unsigned>(FirstLevel));
+        Wimdows::Text(remark, NotInTableText.x, NotInTableText.y);
+    }
     Wimdows::UpdateWindow();
 }
 

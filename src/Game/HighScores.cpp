@@ -1,37 +1,44 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 
+#include "Console/Console.hpp"
 #include "Game/Game.hpp"
+#include "GameInternal.hpp"
 
 namespace Game {
 
 namespace {
 
 constexpr const char* ScoresFile = "data/highscores.dat";
-// Written first and then renamed over the table, so a failed save keeps the old one.
-constexpr const char* ScoresTempFile = "data/highscores.dat.tmp";
 
 bool IsScoreSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0x1A; }
 
-// The next whitespace-delimited word of the file as a decimal integer. Returns false at
-// the end of the file or when the word is no decimal 32-bit integer; endOfFile tells
-// whether the file ended right after the word.
-bool ReadScore(std::FILE* file, std::int32_t& value, bool& endOfFile)
+enum class Word { None, Number, Clamped, NotNumber };
+
+// The next whitespace-delimited word of the file. A decimal integer beyond the 32-bit range
+// is clamped to it, so that it still ranks where it belongs. The first bytes of the word
+// are kept in text for a message; endOfFile tells whether the file ended right after it.
+Word ReadScore(std::FILE* file, std::int32_t& value, std::string& text, bool& endOfFile)
 {
+    text.clear();
     int c = std::fgetc(file);
     while (c != EOF && IsScoreSpace(c)) {
         c = std::fgetc(file);
     }
     if (c == EOF) {
         endOfFile = true;
-        return false;
+        return Word::None;
     }
     // The word is judged as it is read, so that one of any length is judged whole: leading
     // zeros do not make a number too long, and many digits cannot wrap around.
@@ -41,6 +48,9 @@ bool ReadScore(std::FILE* file, std::int32_t& value, bool& endOfFile)
     bool wellFormed = true;
     long long magnitude = 0;
     for (std::size_t length = 0; c != EOF && !IsScoreSpace(c); ++length) {
+        if (text.size() <= Console::TextLimit) {
+            text.push_back(static_cast<char>(c));
+        }
         if (length == 0 && (c == '-' || c == '+')) {
             negative = c == '-';
         } else if (c >= '0' && c <= '9') {
@@ -52,11 +62,68 @@ bool ReadScore(std::FILE* file, std::int32_t& value, bool& endOfFile)
         c = std::fgetc(file);
     }
     endOfFile = c == EOF;
-    const long long number = negative ? -magnitude : magnitude;
-    if (!wellFormed || !digits || number > INT_MAX || number < INT_MIN) {
-        return false;
+    if (!wellFormed || !digits) {
+        return Word::NotNumber;
     }
-    value = static_cast<std::int32_t>(number);
+    const long long number = negative ? -magnitude : magnitude;
+    value = static_cast<std::int32_t>(std::clamp<long long>(number, INT_MIN, INT_MAX));
+    return number == value ? Word::Number : Word::Clamped;
+}
+
+// Where a save must go: the table's own name, or where a symbolic link there leads (a
+// synchronised folder, a shared disk), since a rename onto the link would replace the link
+// and leave the target behind. Empty, with why in problem, when the name cannot take a new
+// table: anything there must be a regular file that can be read, or nothing at all. A
+// FIFO, device or folder, or a file the load could not read, is left exactly as it is.
+std::string SaveTarget(std::string& problem)
+{
+    namespace fs = std::filesystem;
+    fs::path path = ScoresFile;
+    std::error_code ec;
+    for (int hops = 0; fs::is_symlink(path, ec); ++hops) {
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec || hops == 40) {
+            problem = "its symbolic links can't be followed";
+            return {};
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    if (!fs::exists(fs::symlink_status(path, ec))) {
+        return path.string();  // made anew
+    }
+    std::FILE* existing = detail::OpenRegularFile(path.string(), problem);
+    if (existing == nullptr) {
+        return {};
+    }
+    std::fclose(existing);
+    return path.string();
+}
+
+// A new file beside target with a name no other save uses, so that two games saving at
+// once never write into the same file; made with the usual permissions.
+int CreateUnique(const std::string& target, std::string& name)
+{
+    const auto seed = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string((seed + attempt) % 1000000);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
     return true;
 }
 
@@ -65,48 +132,49 @@ void ReportSaveFailure(const std::string& reason)
     std::printf("[ERROR] (SaveScores) %s\n", reason.c_str());
 }
 
-// The file the table lives in. A player may keep it elsewhere through a symbolic link
-// (a synchronised folder, a shared disk): the new table must go to the link's target,
-// since a rename onto the link would replace the link and leave the target behind.
-std::string ScoresTarget()
-{
-    namespace fs = std::filesystem;
-    fs::path path = ScoresFile;
-    std::error_code ec;
-    for (int hops = 0; hops < 40 && fs::is_symlink(path, ec); ++hops) {
-        const fs::path target = fs::read_symlink(path, ec);
-        if (ec) break;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    return path.string();
-}
-
 }  // namespace
 
-// Entries the file does not fill come back as 0, so the table is always complete and
-// in order; reading stops at the first word that is no decimal integer, since nothing
-// after it can be trusted.
+// Entries the file does not fill come back as 0. A word that is no decimal integer is
+// reported and skipped, so one damaged word costs none of the scores after it, and the
+// table comes back in descending order whatever the file's order, as AddHighScore needs.
 void LoadScores(std::span<std::int32_t> HighScores)
 {
+    std::fill(HighScores.begin(), HighScores.end(), 0);
     std::error_code ec;
     if (!std::filesystem::exists(ScoresFile, ec)) {
         std::fputs("[ERROR] (LoadScores) There are no high scores to load.", stdout);
-        std::fill(HighScores.begin(), HighScores.end(), 0);
         return;
     }
-    std::FILE* file = std::fopen(ScoresFile, "rb");
+    std::string problem;
+    std::FILE* file = detail::OpenRegularFile(ScoresFile, problem);
+    if (file == nullptr) {
+        std::printf("[ERROR] (LoadScores) Couldn't read %s (%s): it is left as it is, and this game's "
+                    "scores are not saved.\n",
+                    ScoresFile, problem.c_str());
+        return;
+    }
     std::size_t filled = 0;
-    if (file != nullptr) {
-        bool endOfFile = false;
-        while (filled < HighScores.size() && !endOfFile) {
-            if (!ReadScore(file, HighScores[filled], endOfFile)) {
-                break;
-            }
+    bool reported = false;
+    std::string text;
+    bool endOfFile = false;
+    for (std::size_t word = 1; filled < HighScores.size() && !endOfFile; ++word) {
+        const Word kind = ReadScore(file, HighScores[filled], text, endOfFile);
+        if (kind == Word::None) {
+            break;
+        }
+        if (kind != Word::NotNumber) {
             ++filled;
         }
-        std::fclose(file);
+        if (kind != Word::Number && !reported) {
+            reported = true;
+            std::printf("[ERROR] (LoadScores) Word %zu of %s %s: %s\n", word, ScoresFile,
+                        kind == Word::Clamped ? "is beyond the range of a score and is read as its end"
+                                              : "is not a whole number and is skipped",
+                        Console::Printable(text).c_str());
+        }
     }
-    std::fill(HighScores.begin() + static_cast<std::ptrdiff_t>(filled), HighScores.end(), 0);
+    std::fclose(file);
+    std::sort(HighScores.begin(), HighScores.end(), std::greater<>());
 }
 
 void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
@@ -124,41 +192,46 @@ void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
     HighScores[s] = NewScore;
 }
 
+// The new table is written whole to a file of its own, put on disk, and then renamed over
+// the old one, so that any reader, and the next game after a crash, finds either the old
+// table or the new one, never a part. Of two games saving at once the later one wins.
 void SaveScores(std::span<const std::int32_t> HighScores)
 {
-    const std::string target = ScoresTarget();
-    const std::string temp = target == ScoresFile ? std::string(ScoresTempFile) : target + ".tmp";
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    if (file == nullptr) {
-        ReportSaveFailure("Couldn't create " + temp + ": " + std::strerror(errno));
+    std::string problem;
+    const std::string target = SaveTarget(problem);
+    if (target.empty()) {
+        ReportSaveFailure(std::string("Not saved: ") + ScoresFile + " is left as it is (" + problem + ").");
         return;
     }
-    bool ok = true;
-    int error = 0;
+    std::string bytes;
     for (const std::int32_t score : HighScores) {
-        if (std::fprintf(file, "%d\r\n", static_cast<int>(score)) < 0) {
-            ok = false;
-            error = errno;
-            break;
-        }
+        bytes += std::to_string(score) + "\r\n";
     }
-    // The data must be on disk before the rename makes it the table.
-    if (ok && (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0)) {
-        ok = false;
-        error = errno;
-    }
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ReportSaveFailure("Couldn't write " + temp + ": " + std::strerror(error));
-        std::remove(temp.c_str());
+    std::string temp;
+    const int fd = CreateUnique(target, temp);
+    if (fd < 0) {
+        ReportSaveFailure("Couldn't create a new file beside " + Console::Printable(target) + ": " +
+                          std::strerror(errno));
         return;
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        ReportSaveFailure("Couldn't replace " + target + ": " + std::strerror(errno));
-        std::remove(temp.c_str());
+    const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 || !written) {
+        ReportSaveFailure("Couldn't write " + Console::Printable(temp) + ": " + std::strerror(written ? errno : error));
+        ::unlink(temp.c_str());
+        return;
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        ReportSaveFailure("Couldn't replace " + Console::Printable(target) + ": " + std::strerror(errno));
+        ::unlink(temp.c_str());
+        return;
+    }
+    // The rename itself must reach the disk too, or a crash could bring the old table back.
+    const std::string folder = std::filesystem::path(target).parent_path().string();
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
 }
 

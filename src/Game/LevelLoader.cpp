@@ -1,11 +1,17 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "Console/Console.hpp"
 #include "Game/Game.hpp"
 #include "GameInternal.hpp"
 
@@ -78,17 +84,57 @@ bool ReadLevelNumber(std::string_view text, float& value)
     return true;
 }
 
+namespace {
+
+const char* NotRegular(mode_t mode)
+{
+    if (S_ISFIFO(mode)) return "a FIFO, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a regular file";
+    if (S_ISDIR(mode)) return "a folder, not a regular file";
+    return "not a regular file";
+}
+
+}  // namespace
+
+std::FILE* OpenRegularFile(const std::string& path, std::string& problem)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        problem = std::strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        problem = NotRegular(info.st_mode);  // not even opened: a device may act on an open
+        return nullptr;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        problem = std::strerror(errno);
+        return nullptr;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        problem = NotRegular(info.st_mode);
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        problem = std::strerror(errno);
+        ::close(fd);
+    }
+    return file;
+}
+
 }  // namespace detail
 
 namespace {
 
 using detail::MaxLineLength;
 
+// The line as read, made safe for a terminal and cut to a console line's length.
 void ReportUninterpreted(const std::string& line, LevelReport& report)
 {
-    std::fputs("[ERROR] (ReadLevelFileLine) Couldn't interpret this: ", stdout);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputs("\n", stdout);
+    std::printf("[ERROR] (ReadLevelFileLine) Couldn't interpret this: %s\n", Console::Printable(line).c_str());
     ++report.badLines;
 }
 
@@ -173,14 +219,16 @@ void MakeSafeTable()
 LevelReport Load(const std::string& name)
 {
     N = 0;
+    const std::string shownName = Console::Printable(name);
     std::error_code ec;
     if (!std::filesystem::exists(name, ec)) {
-        std::printf("[ERROR] (LoadLevel) This file doesn't exist: %s", name.c_str());
+        std::printf("[ERROR] (LoadLevel) This file doesn't exist: %s", shownName.c_str());
         return LevelReport{};
     }
-    std::FILE* file = std::filesystem::is_regular_file(name, ec) ? std::fopen(name.c_str(), "rb") : nullptr;
+    std::string problem;
+    std::FILE* file = detail::OpenRegularFile(name, problem);
     if (file == nullptr) {
-        std::printf("[ERROR] (LoadLevel) Couldn't open this file: %s\n", name.c_str());
+        std::printf("[ERROR] (LoadLevel) Couldn't open this file: %s\n", shownName.c_str());
         MakeSafeTable();
         LevelReport report;
         report.tooFewSections = true;
@@ -189,7 +237,10 @@ LevelReport Load(const std::string& name)
 
     LoadState s;
     s.report.opened = true;
+    // A line is kept only as far as the test for its length needs: one of any length
+    // costs no more memory than a short one.
     std::string line;
+    line.reserve(MaxLineLength + 1);
     bool endOfFile = false;
     while (!endOfFile) {
         line.clear();
@@ -209,22 +260,24 @@ LevelReport Load(const std::string& name)
                 }
                 break;
             }
-            line.push_back(static_cast<char>(c));
+            if (line.size() <= MaxLineLength) {
+                line.push_back(static_cast<char>(c));
+            }
         }
         if (line.size() > MaxLineLength) {
-            ReportUninterpreted(line, s.report);  // never cut into pieces
+            ReportUninterpreted(line, s.report);  // skipped whole, never cut into pieces
         } else if (line.empty() || line[0] != '*') {
             ReadLevelFileLine(line, s);
         }
     }
     if (std::ferror(file)) {
-        std::printf("[ERROR] (LoadLevel) Couldn't read all of this file: %s\n", name.c_str());
+        std::printf("[ERROR] (LoadLevel) Couldn't read all of this file: %s\n", shownName.c_str());
     }
     std::fclose(file);
 
     if (N < 2) {
         std::printf("[ERROR] (LoadLevel) A level needs at least two bodies, a black hole and a rocket: %s\n",
-                    name.c_str());
+                    shownName.c_str());
         s.report.tooFewSections = true;
         MakeSafeTable();
     } else {

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
+#include "Console/Console.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
+#include "Options.hpp"
+#include "Settings.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
 #include "StandardSound/StandardSound.hpp"
@@ -27,6 +31,19 @@ constexpr std::uint32_t MenuWidth = 800;
 constexpr std::uint32_t MenuHeight = 550;
 constexpr auto PollWait = std::chrono::milliseconds(10);
 constexpr auto ExplanationWait = std::chrono::milliseconds(10000);
+constexpr auto NoteTime = std::chrono::milliseconds(1500);
+
+constexpr std::uint32_t VK_TAB = 9;
+constexpr std::uint32_t VK_RETURN = 13;
+constexpr std::uint32_t VK_SHIFT = 16;
+constexpr std::uint32_t VK_ESCAPE = 27;
+constexpr std::uint32_t VK_SPACE = 32;
+constexpr std::uint32_t VK_LEFT = 37;
+constexpr std::uint32_t VK_RIGHT = 39;
+constexpr std::uint32_t VK_M = 77;
+
+// The sound note's place: the menu's background below the buttons.
+constexpr std::int32_t NoteLeft = 10, NoteTop = 512, NoteRight = 220, NoteBottom = 540;
 
 bool Initialised = false;
 
@@ -40,6 +57,57 @@ int NoWindow(const char* title) {
                  "display (an X11 or Wayland session; is DISPLAY set?).\n",
                  title);
     return 1;
+}
+
+void ClearNote() { Wimdows::Rectangle(NoteLeft, NoteTop, NoteRight, NoteBottom, Wimdows::RgbColor(0, 20, 70), true); }
+
+// The player's choice is kept for the next run.
+void KeepSoundChoice(bool muted)
+{
+    Settings settings;
+    settings.muted = muted;
+    SaveSettings(settings);
+}
+
+// M on the menu: the sound off or on, said in a note for a moment.
+void SwitchSound()
+{
+    const bool muted = !StandardSound::Muted();
+    StandardSound::SetMuted(muted);
+    KeepSoundChoice(muted);
+    ClearNote();
+    Wimdows::SetFont(1, 0xFFFFFF);
+    Wimdows::Text(muted ? "Geluid uit" : "Geluid aan", NoteLeft + 10, NoteTop + 8);
+    Wimdows::SetFont(0, 0);
+}
+
+// A key pressed on the menu; true when it showed the sound note.
+bool MenuKey(std::uint32_t key)
+{
+    switch (key) {
+    case VK_TAB:
+        Wimdows::FocusControl(Wimdows::KeyDown(VK_SHIFT) ? -1 : 1);
+        break;
+    case VK_RIGHT:
+        Wimdows::FocusControl(1);
+        break;
+    case VK_LEFT:
+        Wimdows::FocusControl(-1);
+        break;
+    case VK_RETURN:
+    case VK_SPACE:
+        Wimdows::PressFocusedControl();
+        break;
+    case VK_ESCAPE:
+        Button3();
+        break;
+    case VK_M:
+        SwitchSound();
+        return true;
+    default:
+        break;
+    }
+    return false;
 }
 
 }  // namespace
@@ -91,6 +159,8 @@ void MenuTekenen() {
     const std::uint32_t button2 = Wimdows::CreateButton("Start spel", 360, 450, 80, 25, Button2);
     const std::uint32_t button3 = Wimdows::CreateButton("Exit", 492, 450, 80, 25, Button3);
     Logo(500, 300);
+    std::chrono::steady_clock::time_point noteEnd{};
+    bool note = false;
     while (loop.load()) {
         if (!WindowOpen()) {
             // Closed with its close box (or never opened): no button can end the wait,
@@ -99,6 +169,19 @@ void MenuTekenen() {
             loop = false;
             exit = true;
             break;
+        }
+        // Keys pressed since the last look, oldest first, until one makes the choice.
+        while (loop.load()) {
+            const std::uint32_t key = Wimdows::TakeKey();
+            if (key == 0) break;
+            if (MenuKey(key)) {
+                note = true;
+                noteEnd = std::chrono::steady_clock::now() + NoteTime;
+            }
+        }
+        if (note && loop.load() && std::chrono::steady_clock::now() >= noteEnd) {
+            ClearNote();
+            note = false;
         }
         std::this_thread::sleep_for(PollWait);
     }
@@ -118,16 +201,43 @@ void InitModules() {
     Game::Init();
 }
 
-int Main() {
-    InitModules();
+int Main() { return Main(Options{}); }
 
-    Wimdows::Window("Intro", MenuWidth, MenuHeight);
-    if (!WindowOpen()) return NoWindow("Intro");
-    Wimdows::SetBuffering(true);
-    Bewegen();
-    if (!WindowOpen()) {
-        // The intro window was closed with its close box: the program ends as with "Exit".
-        return Wimdows::ClosedByUser() ? 0 : NoWindow("Intro");
+int Main(int argc, char** argv) {
+    Options options;
+    if (const std::optional<int> status = ParseOptions(argc, argv, options, stdout, stderr)) return *status;
+    return Main(options);
+}
+
+int Main(const Options& options) {
+    if (options.level > 0 && !Game::LevelExists(options.level)) {
+        std::fprintf(stderr, "[ERROR] (main) There is no level %u: %s is missing.\n",
+                     static_cast<unsigned>(options.level), Game::detail::LevelFileName(options.level).c_str());
+        return 1;
+    }
+    // Before the sound starts: a player who switched it off hears no start-up sound either.
+    StandardSound::SetMuted(LoadSettings().muted);
+    Game::SetSoundSwitchedHandler(&KeepSoundChoice);
+    InitModules();
+    ApplyPresentationOptions(options);
+
+    if (options.level > 0) {
+        // Straight into a game at that level; the menu follows it as after any game.
+        Game::PlayGame(options.level);
+        if (const int signal = Console::StopSignal()) {
+            Wimdows::KillWindow();
+            return 128 + signal;
+        }
+        if (Game::WindowClosed()) return Wimdows::ClosedByUser() ? 0 : 1;
+    } else {
+        Wimdows::Window("Intro", MenuWidth, MenuHeight);
+        if (!WindowOpen()) return NoWindow("Intro");
+        Wimdows::SetBuffering(true);
+        Bewegen();
+        if (!WindowOpen()) {
+            // The intro window was closed with its close box: the program ends as with "Exit".
+            return Wimdows::ClosedByUser() ? 0 : NoWindow("Intro");
+        }
     }
 
     do {
@@ -143,6 +253,10 @@ int Main() {
         }
         if (play.load()) {
             Game::PlayGame();
+            if (const int signal = Console::StopSignal()) {
+                Wimdows::KillWindow();  // the game ended on a stop signal, its score saved
+                return 128 + signal;
+            }
             if (Game::WindowClosed()) {
                 // Closed by the player (the game ended as with Escape, its score saved):
                 // the program ends. A game window that could not be opened is a failure.

@@ -1,4 +1,9 @@
 // The KOR Dudurad: program entry.
+#include "Console/Console.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 
-int main() { return KOR_Dudurad::Main(); }
+int main(int argc, char** argv)
+{
+    Console::Start();
+    return KOR_Dudurad::Main(argc, argv);
+}

@@ -85,6 +85,8 @@ std::uint32_t SystemClock()
 
 void SetClock(ClockFunction clock) { gClock = clock != nullptr ? clock : &SystemClock; }
 
+std::uint32_t Now() { return gClock(); }
+
 void Simulate(ObjectTable& Objects, std::uint32_t N)
 {
     RecalculateTime();

@@ -1,6 +1,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -33,6 +34,7 @@ constexpr const char* EventFiles[8] = {
 SoundRc gSoundList[8] = {};
 bool gActive = false;
 bool gInitialised = false;
+std::atomic<bool> gMuted{false};
 EventObserver gObserver = nullptr;
 std::string gLastPath;
 
@@ -69,6 +71,7 @@ bool OpenAudio()
         return false;
     }
     Mix_AllocateChannels(1);
+    Mix_Volume(0, gMuted ? 0 : MIX_MAX_VOLUME);
     Mix_ChannelFinished(&OnChannelFinished);
     gAudioOpen = true;
     return true;
@@ -209,7 +212,7 @@ void PlaySoundEvent(SoundEventEn e)
     if (gObserver != nullptr) {
         gObserver(e);
     }
-    if (!gActive || e > OUTROQUIT) {
+    if (!gActive || e > OUTROQUIT || gMuted) {
         return;
     }
     const SoundRc& rc = gSoundList[e];
@@ -229,6 +232,17 @@ void PlaySoundEvent(SoundEventEn e)
 }
 
 void SetEventObserver(EventObserver observer) { gObserver = observer; }
+
+void SetMuted(bool muted)
+{
+    gMuted = muted;
+    // The start-up sound still tests the device while muted: it plays at volume 0.
+    if (gAudioOpen) {
+        Mix_Volume(0, muted ? 0 : MIX_MAX_VOLUME);
+    }
+}
+
+bool Muted() { return gMuted; }
 
 void Init()
 {

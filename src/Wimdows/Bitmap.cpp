@@ -1,10 +1,16 @@
 // The bitmap table: pictures loaded from BMP files, kept in the back buffer's pixel format
 // at the size asked for, and drawn opaque or through a mask.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
+#include "Console/Console.hpp"
 #include "WimdowsState.hpp"
 
 namespace Wimdows::Internal {
@@ -17,6 +23,78 @@ namespace {
 // Larger pictures are refused: the scaler would need gigabytes for what no window shows.
 constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 26;
 
+std::uint32_t Bytes(const unsigned char* p, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = value << 8 | p[i];
+    return value;
+}
+
+// Whether the header of a BMP file of fileSize bytes promises no more than the file and
+// the game can hold: the decoder allocates what the header claims before it reads a pixel.
+// Uncompressed pixels must lie within the file; run-length coded ones can claim far more
+// than their bytes, and are held to the game's pixel limit only. Null when it does, the
+// reason otherwise. Headers the decoder does not know are left for it to refuse.
+const char* HeaderProblem(const unsigned char* h, std::size_t got, std::uint64_t fileSize) {
+    if (got < 26 || h[0] != 'B' || h[1] != 'M') return nullptr;
+    const std::uint64_t offset = Bytes(h + 10, 4);
+    const std::uint32_t headerSize = Bytes(h + 14, 4);
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
+    std::uint32_t bits = 0;
+    std::uint32_t compression = 0;
+    if (headerSize == 12) {
+        width = Bytes(h + 18, 2);
+        height = Bytes(h + 20, 2);
+        bits = Bytes(h + 24, 2);
+    } else if (headerSize >= 40 && got >= 34) {
+        const auto w = static_cast<std::int32_t>(Bytes(h + 18, 4));
+        const auto hh = static_cast<std::int32_t>(Bytes(h + 22, 4));
+        width = static_cast<std::uint64_t>(w < 0 ? -static_cast<std::int64_t>(w) : w);
+        height = static_cast<std::uint64_t>(hh < 0 ? -static_cast<std::int64_t>(hh) : hh);  // negative: top down
+        bits = Bytes(h + 28, 2);
+        compression = Bytes(h + 30, 4);
+    } else {
+        return nullptr;
+    }
+    if (width * height > kMaxPixels) return "its header claims more pixels than a picture may have";
+    if (compression == 1 || compression == 2) return nullptr;  // run-length coded
+    const std::uint64_t rowBytes = (width * bits + 31) / 32 * 4;
+    if (offset > fileSize || rowBytes * height > fileSize - offset)
+        return "its header claims more pixels than the file holds";
+    return nullptr;
+}
+
+// The picture file, opened only when it is a regular file whose header holds true, so
+// that a FIFO cannot block the load and a lying header cannot make the decoder allocate
+// gigabytes. Null, with a message, otherwise.
+SDL_RWops* OpenPicture(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;  // missing: left to the callers, as before
+    struct stat info {};
+    const char* problem = nullptr;
+    unsigned char header[34] = {};
+    std::size_t got = 0;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        problem = "it is not a regular file";
+    } else {
+        ssize_t n = 0;
+        while (got < sizeof header && (n = ::pread(fd, header + got, sizeof header - got, static_cast<off_t>(got))) > 0)
+            got += static_cast<std::size_t>(n);
+        problem = HeaderProblem(header, got, static_cast<std::uint64_t>(info.st_size));
+    }
+    std::FILE* stream = problem ? nullptr : ::fdopen(fd, "rb");
+    if (!stream) {
+        if (problem)
+            std::fprintf(stderr, "[ERROR] (LoadBitmap) This picture is not loaded, %s: %s\n", problem,
+                         Console::Printable(path).c_str());
+        ::close(fd);
+        return nullptr;
+    }
+    SDL_RWops* rw = SDL_RWFromFP(stream, SDL_TRUE);
+    if (!rw) std::fclose(stream);
+    return rw;
+}
+
 // Reads a BMP file into the back buffer's format at exactly width x height. Pictures
 // that are purely black and white (masks) are scaled without smoothing so that they
 // stay so; everything else is scaled smoothly. Null when the file is missing or unreadable.
@@ -24,7 +102,9 @@ SDL_Surface* LoadPicture(const char* file, int width, int height, bool& blackWhi
     std::string path(file);
     for (char& c : path)
         if (c == '\\') c = '/';
-    SDL_Surface* loaded = SDL_LoadBMP(path.c_str());
+    SDL_RWops* stream = OpenPicture(path);
+    if (!stream) return nullptr;
+    SDL_Surface* loaded = SDL_LoadBMP_RW(stream, 1);
     if (!loaded) return nullptr;
     SDL_Surface* converted = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_XRGB8888, 0);
     SDL_FreeSurface(loaded);
@@ -98,7 +178,7 @@ std::uint32_t LoadBitmap(const char* file, std::uint32_t width, std::uint32_t he
     if (window.state.load() != STATE_ACTIVE) return 0;
     if (static_cast<std::uint64_t>(width) * height > kMaxPixels) {
         std::fprintf(stderr, "[ERROR] (LoadBitmap) A picture of %u by %u pixels is too large: %s\n",
-                     static_cast<unsigned>(width), static_cast<unsigned>(height), file);
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), Console::Printable(file).c_str());
         return 0;
     }
     bool blackWhite = false;

@@ -26,6 +26,8 @@ constexpr std::intptr_t kFirstChildId = 10000;
 
 // User-interface thread only: the control that the left button went down on.
 ControlWindow* pressedChild = nullptr;
+// User-interface thread only: the push button that the keyboard has moved to, if any.
+ControlWindow* focusedChild = nullptr;
 
 // Colours of a desktop push button, 0x00BBGGRR.
 constexpr std::uint32_t kFace = 0xC8D0D4;      // (212, 208, 200)
@@ -35,6 +37,7 @@ constexpr std::uint32_t kLight = 0xE3E3E3;
 constexpr std::uint32_t kShadow = 0x808080;
 constexpr std::uint32_t kDarkShadow = 0x404040;
 constexpr std::uint32_t kEditFace = 0xFFFFFF;
+constexpr std::uint32_t kFocus = 0x000000;
 
 Uint32 Pixel(SDL_Surface* screen, std::uint32_t color) {
     return SDL_MapRGB(screen->format, color & 0xFFu, (color >> 8) & 0xFFu, (color >> 16) & 0xFFu);
@@ -75,6 +78,18 @@ void DrawChild(SDL_Surface* screen, const ControlWindow& c) {
         } else {
             Ring(screen, r, 0, kHighlight, kDarkShadow);
             Ring(screen, r, 1, kLight, kShadow);
+        }
+        if (&c == focusedChild) {
+            // A black frame round the button and a dotted one inside its border.
+            Ring(screen, r, 0, kFocus, kFocus);
+            for (int x = r.x + 3; x < r.x + r.w - 3; x += 2) {
+                Fill(screen, x, r.y + 3, 1, 1, kFocus);
+                Fill(screen, x, r.y + r.h - 4, 1, 1, kFocus);
+            }
+            for (int y = r.y + 3; y < r.y + r.h - 3; y += 2) {
+                Fill(screen, r.x + 3, y, 1, 1, kFocus);
+                Fill(screen, r.x + r.w - 4, y, 1, 1, kFocus);
+            }
         }
     }
     if (!c.caption) return;
@@ -164,6 +179,7 @@ void DestroyChild(ControlWindow* child) {
             pressedChild = nullptr;
             Capture(false);
         }
+        if (focusedChild == child) focusedChild = nullptr;
         SDL_FreeSurface(child->caption);
         delete[] child->text;
         delete child;
@@ -175,38 +191,38 @@ void DestroyChildren() {
     while (children) DestroyChild(children);
 }
 
-void ControlRequest(ControlParamStruct& block) {
-    if (block.create) {
-        block.hwnd = nullptr;
-        if (window.hwnd && block.width > 0 && block.height > 0 && block.width <= kMaxSide && block.height <= kMaxSide) {
-            const char* text = block.text ? block.text : "";
+void ControlRequest(ControlParamStruct& request) {
+    if (request.create) {
+        request.hwnd = nullptr;
+        if (window.hwnd && request.width > 0 && request.height > 0 && request.width <= kMaxSide && request.height <= kMaxSide) {
+            const char* text = request.text ? request.text : "";
             const std::size_t len = std::strlen(text);
             auto* c = new (std::nothrow) ControlWindow{};
             char* copy = new (std::nothrow) char[len + 1];
             if (c && copy) {
                 std::memcpy(copy, text, len + 1);
-                c->rect = SDL_Rect{block.x, block.y, static_cast<int>(block.width), static_cast<int>(block.height)};
+                c->rect = SDL_Rect{request.x, request.y, static_cast<int>(request.width), static_cast<int>(request.height)};
                 c->text = copy;
-                c->id = block.id;
-                c->type = block.type;
+                c->id = request.id;
+                c->type = request.type;
                 c->caption = RenderCaption(copy);
                 // The newest child lies on top: it goes to the end of the list.
                 ControlWindow** end = &children;
                 while (*end) end = &(*end)->next;
                 *end = c;
-                block.hwnd = c;
+                request.hwnd = c;
                 ShowAgain(c->rect);
             } else {
                 delete c;
                 delete[] copy;
             }
         }
-    } else if (IsChild(block.hwnd)) {
-        const SDL_Rect area = block.hwnd->rect;
-        DestroyChild(block.hwnd);
+    } else if (IsChild(request.hwnd)) {
+        const SDL_Rect area = request.hwnd->rect;
+        DestroyChild(request.hwnd);
         ShowAgain(area);  // the window's picture comes back where the control was
     }
-    block.finished.store(true, std::memory_order_release);
+    request.finished.store(true, std::memory_order_release);
 }
 
 void DrawChildren(SDL_Surface* screen, const SDL_Rect& area) {
@@ -331,6 +347,41 @@ bool Request(ControlParamStruct& block) {
 }
 
 }  // namespace
+
+void FocusControl(std::int32_t step) {
+    if (window.state.load() != STATE_ACTIVE || step == 0) return;
+    auto move = [step] {
+        ControlWindow* buttons[64];
+        int count = 0;
+        int at = -1;
+        for (ControlWindow* c = children; c && count < 64; c = c->next) {
+            if (c->type != CTRL_BUTTON) continue;
+            if (c == focusedChild) at = count;
+            buttons[count++] = c;
+        }
+        if (count == 0) return;
+        const int next = at < 0 ? (step > 0 ? 0 : count - 1) : ((at + (step > 0 ? 1 : -1)) % count + count) % count;
+        ControlWindow* old = focusedChild;
+        focusedChild = buttons[next];
+        if (old) Redraw(*old);
+        Redraw(*focusedChild);
+    };
+    SendRequest(move);
+}
+
+bool PressFocusedControl() {
+    if (window.state.load() != STATE_ACTIVE) return false;
+    bool pressed = false;
+    auto press = [&pressed] {
+        if (!focusedChild || !IsChild(focusedChild) || !window.hwnd) return;
+        const std::intptr_t id = focusedChild->id;
+        if (id < kFirstChildId || id > 0xFFFF) return;
+        pressed = true;
+        WindowProcedure(window.hwnd, WM_COMMAND, MakeCommand(static_cast<std::uint32_t>(id), 0), 0);
+    };
+    SendRequest(press);
+    return pressed;
+}
 
 std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std::uint32_t width,
                            std::uint32_t height, ButtonProc proc) {

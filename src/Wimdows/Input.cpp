@@ -281,3 +281,15 @@ std::uint32_t GetKey() {
 void FlushKeys() { Flush(); }
 
 }  // namespace Wimdows
+
+namespace Wimdows {
+
+std::uint32_t TakeKey() {
+    Internal::Claim();
+    const std::uint32_t code = Internal::keybuf.tail ? Internal::keybuf.tail->key : 0;
+    Internal::DelKey();
+    Internal::Unclaim();
+    return code;
+}
+
+}  // namespace Wimdows

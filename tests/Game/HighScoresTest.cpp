@@ -1,6 +1,13 @@
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <string>
 
 #include "Game/Game.hpp"
@@ -61,10 +68,12 @@ TEST_F(HighScoresTest, SaveWritesCrLfLinesAndLoadsBack)
     EXPECT_FALSE(std::filesystem::exists("data/highscores.dat.tmp"));
     EXPECT_EQ(Loaded(), table);
 
-    const Table odd{2147483647, 0, -20, -5, -2147483647 - 1};
+    const Table odd{2147483647, 0, -5, -20, -2147483647 - 1};
     EXPECT_EQ(Saved(odd), "");
-    EXPECT_EQ(ReadFile("data/highscores.dat"), "2147483647\r\n0\r\n-20\r\n-5\r\n-2147483648\r\n");
+    EXPECT_EQ(ReadFile("data/highscores.dat"), "2147483647\r\n0\r\n-5\r\n-20\r\n-2147483648\r\n");
     EXPECT_EQ(Loaded(), odd);
+    // Nothing but the table is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("data"), {}), 1);
 }
 
 TEST_F(HighScoresTest, LoadAcceptsAnyWhitespace)
@@ -88,24 +97,29 @@ TEST_F(HighScoresTest, MissingOrShortFileLeavesZeros)
     EXPECT_EQ(Loaded(), (Table{400, 200, 0, 0, 0}));
 }
 
-TEST_F(HighScoresTest, ReadingStopsAtTheFirstWordThatIsNoInteger)
+// A damaged word costs no score after it; it is reported once, with where it stands.
+// Numbers beyond the 32-bit range rank at its ends, and the table comes back in order.
+TEST_F(HighScoresTest, DamagedWordsAreSkippedAndTheTableStaysInOrder)
 {
     const struct {
         const char* text;
         Table expected;
+        const char* message;
     } cases[] = {
-        {"600 abc 300 200 100", {600, 0, 0, 0, 0}},
-        {"600 500 12abc 200 100", {600, 500, 0, 0, 0}},
-        {"600 1.5 300", {600, 0, 0, 0, 0}},
-        {"600 2147483648 300", {600, 0, 0, 0, 0}},
-        {"600 -2147483649 300", {600, 0, 0, 0, 0}},
-        {"600 99999999999999999999999 1", {600, 0, 0, 0, 0}},
-        {"- 5", {0, 0, 0, 0, 0}},
-        {"5 -", {5, 0, 0, 0, 0}},
+        {"600 abc 300 200 100", {600, 300, 200, 100, 0}, "Word 2 of data/highscores.dat is not a whole number and is skipped: abc"},
+        {"600 500 12abc 200 100 50", {600, 500, 200, 100, 50}, "Word 3 of data/highscores.dat is not a whole number and is skipped: 12abc"},
+        {"600 1.5 x\x1B[2J 300", {600, 300, 0, 0, 0}, "Word 2 of data/highscores.dat is not a whole number and is skipped: 1.5"},
+        {"600 2147483648 300", {2147483647, 600, 300, 0, 0}, "Word 2 of data/highscores.dat is beyond the range of a score and is read as its end: 2147483648"},
+        {"600 -99999999999999999999 300", {600, 300, 0, 0, -2147483647 - 1}, "Word 2 of data/highscores.dat is beyond the range of a score and is read as its end: -99999999999999999999"},
+        {"- 5", {5, 0, 0, 0, 0}, "Word 1 of data/highscores.dat is not a whole number and is skipped: -"},
+        {"\x1B]0;x\x07 5", {5, 0, 0, 0, 0}, "Word 1 of data/highscores.dat is not a whole number and is skipped: \\x1B]0;x\\x07"},
+        {"100 300 -20 200", {300, 200, 100, 0, -20}, nullptr},  // edited by hand: put in order
     };
     for (const auto& c : cases) {
         WriteFile("data/highscores.dat", c.text);
-        EXPECT_EQ(Loaded(), c.expected) << c.text;
+        std::string console;
+        EXPECT_EQ(Loaded(console), c.expected) << c.text;
+        EXPECT_EQ(console, c.message ? std::string("[ERROR] (LoadScores) ") + c.message + "\n" : "") << c.text;
     }
 }
 
@@ -114,9 +128,9 @@ TEST_F(HighScoresTest, LeadingZerosOfAnyLengthAreRead)
     // A long run of zeros is still a well-formed integer: it must not end the reading.
     const std::string zeros(26, '0');
     WriteFile("data/highscores.dat", "5\r\n" + zeros + " -" + zeros + "300 +" + zeros + "40\x1A" + zeros + "2147483647");
-    EXPECT_EQ(Loaded(), (Table{5, 0, -300, 40, 2147483647}));
+    EXPECT_EQ(Loaded(), (Table{2147483647, 40, 5, 0, -300}));
     WriteFile("data/highscores.dat", "7 -" + zeros + "2147483648 " + zeros + "2147483648 1");
-    EXPECT_EQ(Loaded(), (Table{7, -2147483647 - 1, 0, 0, 0}));
+    EXPECT_EQ(Loaded(), (Table{2147483647, 7, 1, 0, -2147483647 - 1}));
 }
 
 TEST_F(HighScoresTest, FailedSaveKeepsTheOldTable)
@@ -124,21 +138,13 @@ TEST_F(HighScoresTest, FailedSaveKeepsTheOldTable)
     const Table old{600, 500, 300, 300, 100};
     EXPECT_EQ(Saved(old), "");
 
-    // The new file cannot be created beside the old one.
-    std::filesystem::create_directory("data/highscores.dat.tmp");
-    std::string out = Saved(Table{900, 800, 700, 600, 500});
-    EXPECT_EQ(out.rfind("[ERROR] (SaveScores) ", 0), 0u) << out;
-    EXPECT_EQ(out.back(), '\n');
-    EXPECT_EQ(Loaded(), old);
-    std::filesystem::remove("data/highscores.dat.tmp");
-
-    // The new file cannot replace the old name.
+    // A folder in the table's place is left as it is.
     std::filesystem::remove("data/highscores.dat");
     std::filesystem::create_directories("data/highscores.dat/keep");
-    out = Saved(old);
-    EXPECT_EQ(out.rfind("[ERROR] (SaveScores) ", 0), 0u) << out;
-    EXPECT_FALSE(std::filesystem::exists("data/highscores.dat.tmp"));
+    std::string out = Saved(old);
+    EXPECT_EQ(out, "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (a folder, not a regular file).\n");
     EXPECT_TRUE(std::filesystem::is_directory("data/highscores.dat/keep"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("data"), {}), 1);
 
     // No data directory at all.
     std::filesystem::remove_all("data");
@@ -178,4 +184,131 @@ TEST_F(HighScoresTest, SaveThroughASymbolicLinkWritesItsTarget)
     const std::string out = Saved(Table{60, 0, 0, 0, 0});
     EXPECT_EQ(out.rfind("[ERROR] (SaveScores) ", 0), 0u) << out;
     EXPECT_TRUE(fs::is_symlink("data/highscores.dat"));
+}
+
+// Whatever stands in the table's place and is no regular file (directly or through a link)
+// is reported in one line, neither read nor replaced, and the game's table starts at zeros.
+TEST_F(HighScoresTest, NoRegularFileIsReadOrReplaced)
+{
+    namespace fs = std::filesystem;
+    alarm(20);  // a load that blocks or never ends must fail the test, not hang it
+    ASSERT_EQ(::mkfifo("fifo", 0666), 0);
+    // A device made here (like /dev/zero: read, it never ends), never one of the system's:
+    // a fault would replace only this one.
+    const bool device = ::mknod("device", S_IFCHR | 0666, ::makedev(1, 5)) == 0;
+    fs::create_directory("folder");
+    const struct {
+        const char* name;
+        const char* kind;
+        fs::file_type type;
+    } others[] = {{"fifo", "a FIFO", fs::file_type::fifo},
+                  {"device", "a device", fs::file_type::character},
+                  {"folder", "a folder", fs::file_type::directory}};
+    for (const auto& other : others) {
+        if (other.type == fs::file_type::character && !device) {
+            continue;  // mknod needs root
+        }
+        for (const bool link : {false, true}) {
+            if (link) {
+                fs::create_symlink(fs::absolute(other.name), "data/highscores.dat");
+            } else {
+                fs::rename(other.name, "data/highscores.dat");
+            }
+            const std::string why = std::string(other.kind) + ", not a regular file";
+            std::string console;
+            EXPECT_EQ(Loaded(console), (Table{0, 0, 0, 0, 0})) << other.name;
+            EXPECT_EQ(console, "[ERROR] (LoadScores) Couldn't read data/highscores.dat (" + why +
+                                   "): it is left as it is, and this game's scores are not saved.\n");
+            EXPECT_EQ(Saved(Table{100, 0, 0, 0, 0}),
+                      "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (" + why + ").\n");
+            EXPECT_EQ(fs::symlink_status("data/highscores.dat").type(), link ? fs::file_type::symlink : other.type);
+            if (link) {
+                EXPECT_EQ(fs::symlink_status(other.name).type(), other.type);
+                fs::remove("data/highscores.dat");
+            } else {
+                fs::rename("data/highscores.dat", other.name);
+            }
+        }
+    }
+    alarm(0);
+    if (!device) {
+        GTEST_SKIP() << "no device node could be made (needs root)";
+    }
+}
+
+// A table the player cannot read is kept as it is, not replaced by this game's.
+TEST_F(HighScoresTest, UnreadableFileIsKept)
+{
+    WriteFile("data/highscores.dat", "500\r\n");
+    ASSERT_EQ(::chmod("data/highscores.dat", 0), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Root reads any file: the player is played by "nobody" (a fork, so no thread of the
+        // test runs as anyone else).
+        if (std::freopen("console.txt", "w", stdout) == nullptr) _exit(3);
+        if (::geteuid() == 0 && (::chmod(".", 0777) != 0 || ::chmod("data", 0777) != 0 || ::setgroups(0, nullptr) != 0 ||
+                                 ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)) {
+            _exit(2);
+        }
+        std::array<std::int32_t, 5> table{7, 7, 7, 7, 7};
+        Game::LoadScores(table);
+        Game::AddHighScore(table, 100);
+        Game::SaveScores(table);
+        std::fflush(stdout);
+        _exit(table == Table{100, 0, 0, 0, 0} ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2) {
+        GTEST_SKIP() << "could not become another user";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile("console.txt"),
+              "[ERROR] (LoadScores) Couldn't read data/highscores.dat (Permission denied): it is left as it is, and this "
+              "game's scores are not saved.\n"
+              "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (Permission denied).\n");
+    ::chmod("data/highscores.dat", 0644);
+    EXPECT_EQ(ReadFile("data/highscores.dat"), "500\r\n");
+}
+
+// Two games saving at the same moment: every reading finds one whole table, and nothing
+// else is left behind.
+TEST_F(HighScoresTest, TwoGamesSavingAtOnce)
+{
+    const Table tables[2] = {{900, 800, 700, 600, 500}, {40, 30, 20, 0, 0}};
+    const std::string texts[2] = {"900\r\n800\r\n700\r\n600\r\n500\r\n", "40\r\n30\r\n20\r\n0\r\n0\r\n"};
+    EXPECT_EQ(Saved(tables[0]), "");
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+        children[i] = ::fork();
+        if (children[i] == 0) {
+            if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(3);
+            while (std::chrono::steady_clock::now() < until) {
+                Game::SaveScores(tables[i]);
+            }
+            _exit(0);
+        }
+    }
+    int reads = 0;
+    int torn = 0;
+    int seen[2] = {0, 0};
+    while (std::chrono::steady_clock::now() < until) {
+        const std::string text = ReadFile("data/highscores.dat");
+        ++reads;
+        if (text == texts[0] || text == texts[1]) {
+            ++seen[text == texts[1]];
+        } else {
+            ++torn;
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(torn, 0) << "of " << reads << " readings";
+    EXPECT_GT(seen[1], 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("data"), {}), 1);
 }

@@ -1,7 +1,14 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
+#include "Console/Console.hpp"
 #include "Game/Game.hpp"
 #include "TempDir.hpp"
 
@@ -162,6 +169,7 @@ TEST_F(LevelLoaderTest, LinesThatAreNotUnderstood)
         "Mass=4\n"         // the separator needs its spaces
         "Colour = red\n"
         "\t\n"             // tabs are not spaces
+        "\x1B[2J\x9B\xC3\xA9\n"  // terminal controls are escaped, UTF-8 kept
         "    \n"
         "\n"
         "*[Ball]\n"        // a comment, however it goes on
@@ -171,7 +179,8 @@ TEST_F(LevelLoaderTest, LinesThatAreNotUnderstood)
         "[Ball]\n");
     EXPECT_EQ(out, Uninterpreted + "Mass = 3\n" + Uninterpreted + " * not a comment\n" + Uninterpreted +
                        "mass = 4\n" + Uninterpreted + "Mass=4\n" + Uninterpreted + "Colour = red\n" +
-                       Uninterpreted + "\t\n" + Uninterpreted + "[ball]\n" + Uninterpreted + " [Ball]\n");
+                       Uninterpreted + "\\x09\n" + Uninterpreted + "\\x1B[2J\\x9B\xC3\xA9\n" + Uninterpreted +
+                       "[ball]\n" + Uninterpreted + " [Ball]\n");
     ASSERT_EQ(Game::N, 1u);
     EXPECT_EQ(Game::Objects[0].Dimension.x, 9.0f);
     EXPECT_EQ(Game::Objects[0].Mass, 0.0f);
@@ -219,7 +228,7 @@ TEST_F(LevelLoaderTest, TableLimits)
     EXPECT_EQ(report.badLines, 1u);
 }
 
-TEST_F(LevelLoaderTest, LongLinesAreReportedWhole)
+TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
 {
     // 256 characters are fine.
     const std::string fits = "Position_X = " + std::string(256 - 14, ' ') + "7";
@@ -227,15 +236,59 @@ TEST_F(LevelLoaderTest, LongLinesAreReportedWhole)
     EXPECT_EQ(Load("[Ball]\n[Ball]\n" + fits + "\n"), "");
     EXPECT_EQ(Game::Objects[1].Position.x, 7.0f);
 
-    // 257 are reported as they stand and skipped, never cut into a second line.
+    // 257 are reported (the message cut to a console line) and skipped, never cut into a
+    // second line.
     const std::string tooLong = "Position_X = " + std::string(256 - 13, ' ') + "8";
     ASSERT_EQ(tooLong.size(), 257u);
     const std::string comment = "*" + std::string(300, '=') + "[Ball]";
     EXPECT_EQ(Load("[Ball]\n[Ball]\n" + tooLong + "\r\n" + comment + "\nMass = 2\n"),
-              Uninterpreted + tooLong + "\n" + Uninterpreted + comment + "\n");
+              Uninterpreted + tooLong.substr(0, 117) + "...\n" + Uninterpreted + comment.substr(0, 117) + "...\n");
     EXPECT_EQ(Game::N, 1u);
     EXPECT_EQ(Game::Objects[1].Position.x, 0.0f);
     EXPECT_EQ(Game::Objects[1].Mass, 2.0f);
+
+    // A line of 50 MB costs no more memory than a short one (measured in a child process,
+    // whose peak is its own).
+    {
+        std::ofstream file("data/level-01.txt", std::ios::binary);
+        file << "[Ball]\n[Ball]\nPosition_X = ";
+        const std::string chunk(1 << 20, '\x1B');
+        for (int i = 0; i < 50; ++i) {
+            file << chunk;
+        }
+        file << "\nMass = 3\n";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (std::freopen("console.txt", "w", stdout) == nullptr) _exit(3);
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        Game::LoadLevel(1);
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        std::fflush(stdout);
+        _exit(after.ru_maxrss - before.ru_maxrss < 4096 && Game::Objects[1].Mass == 3.0f ? 0 : 1);  // KiB
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::string expected = "Position_X = ";
+    while (expected.size() < 117) expected += "\\x1B";
+    EXPECT_EQ(ReadFile("console.txt"), Uninterpreted + expected.substr(0, 117) + "...\n");
+}
+
+// Console text: whole UTF-8 characters stay, everything a terminal might obey is escaped,
+// and a cut never splits a character.
+TEST(ConsoleText, Printable)
+{
+    EXPECT_EQ(Console::Printable("plain \\ text"), "plain \\ text");
+    EXPECT_EQ(Console::Printable("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9A\x80"), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9A\x80");
+    EXPECT_EQ(Console::Printable(std::string("\0\r\x7F\xC2\x9B\xB0\xC0\xAF\xED\xA0\x80", 11)),
+              "\\x00\\x0D\\x7F\\xC2\\x9B\\xB0\\xC0\\xAF\\xED\\xA0\\x80");
+    EXPECT_EQ(Console::Printable("abcdefgh", 8), "abcdefgh");
+    EXPECT_EQ(Console::Printable("abcdefghi", 8), "abcde...");
+    EXPECT_EQ(Console::Printable("abcd\xC3\xA9" "fgh", 8), "abcd...");
+    EXPECT_EQ(Console::Printable("ab\x01fghij", 8), "ab...");
 }
 
 TEST_F(LevelLoaderTest, TooFewSectionsLeaveASafeTable)
@@ -267,4 +320,13 @@ TEST_F(LevelLoaderTest, FileThatCannotBeRead)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
     EXPECT_EQ(Game::N, 1u);
     EXPECT_EQ(Game::Objects[1].Position.x, 0.0f);
+
+    // A FIFO in its place is not waited on.
+    alarm(20);
+    std::filesystem::remove("data/level-01.txt");
+    ASSERT_EQ(::mkfifo("data/level-01.txt", 0666), 0);
+    testing::internal::CaptureStdout();
+    Game::LoadLevel(1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
+    alarm(0);
 }

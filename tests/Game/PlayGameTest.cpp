@@ -31,7 +31,8 @@ using StandardSound::SoundEventEn;
 
 namespace {
 
-constexpr std::uint32_t VK_SPACE = 32, VK_END = 35, VK_ESCAPE = 27, VK_RIGHT = 39, VK_DOWN = 40;
+constexpr std::uint32_t VK_SPACE = 32, VK_END = 35, VK_ESCAPE = 27, VK_RIGHT = 39, VK_DOWN = 40, VK_LEFT = 37,
+                        VK_UP = 38, VK_SHIFT = 16, VK_M = 77, VK_P = 80, VK_R = 82;
 
 // What one frame looked like when it ended.
 struct Seen {
@@ -52,6 +53,15 @@ std::function<void(const Seen&)> probe;
 
 std::atomic<std::uint32_t> clockMs{0};
 std::uint32_t TickingClock() { return clockMs.fetch_add(10) + 10; }
+// A clock that moves only when the test moves it.
+std::uint32_t ManualClock() { return clockMs.load(); }
+
+std::vector<bool> switches;  // what the game reported after each M
+void OnSwitch(bool muted)
+{
+    std::lock_guard g(lock);
+    switches.push_back(muted);
+}
 
 void OnFrame(const FrameState& s)
 {
@@ -141,7 +151,9 @@ protected:
             ended.reset();
             returned = false;
             probe = nullptr;
+            switches.clear();
         }
+        Game::SetSoundSwitchedHandler(&OnSwitch);
         Physics::SetClock(&TickingClock);
         Game::detail::SetFrameHook(&OnFrame);
         Game::detail::SetEndHook(&OnEnd);
@@ -152,6 +164,8 @@ protected:
         Game::detail::SetFrameHook(nullptr);
         Game::detail::SetEndHook(nullptr);
         StandardSound::SetEventObserver(nullptr);
+        StandardSound::SetMuted(false);
+        Game::SetSoundSwitchedHandler(nullptr);
         Physics::SetClock(nullptr);
         Wimdows::KillWindow();
         std::lock_guard g(lock);
@@ -167,14 +181,14 @@ protected:
     // Plays a game on this thread while `script` runs on another; the script always ends the
     // game in the end, and a script that gets stuck closes the window so that nothing hangs.
     template <class Script>
-    void Play(Script script)
+    void Play(Script script, std::uint32_t firstLevel = 1)
     {
         std::thread t([&] {
             // The first frame, or the end screen when there is no level to play.
             EXPECT_TRUE(WaitUntil([] { return !frames.empty() || ended.has_value(); })) << "the game shows nothing";
             script();
         });
-        Game::PlayGame();
+        Game::PlayGame(firstLevel);
         {
             std::lock_guard g(lock);
             returned = true;
@@ -289,6 +303,8 @@ TEST_F(PlayGameTest, EndRestartsTheLevelWithTheRestartSound)
         WaitFrames(5);
         Hold(VK_END, 2);
         WaitFrames(2);
+        Hold(VK_R, 2);  // R is End's twin
+        WaitFrames(2);
         Hold(VK_ESCAPE);
     });
     const auto f = Frames();
@@ -300,7 +316,7 @@ TEST_F(PlayGameTest, EndRestartsTheLevelWithTheRestartSound)
         EXPECT_EQ(f[i + 1].rocketMass, 0.0f);   // held again
         EXPECT_EQ(f[i + 1].rocket.x, -400.0f);  // at its start
     }
-    EXPECT_GE(restarts, 2);  // held for two frames or more: a restart in each
+    EXPECT_GE(restarts, 4);  // each held for two frames or more: a restart in each
     EXPECT_EQ(Count(StandardSound::RESTART), restarts);
     for (const Seen& s : f) {
         EXPECT_EQ(s.state.level, 1u);
@@ -317,6 +333,7 @@ TEST_F(PlayGameTest, LastLevelWonShowsTheWonScreenAndSavesTheScore)
         ASSERT_TRUE(WaitEnd());
         EXPECT_EQ(BackPixel(500, 300), WonColor);
         EXPECT_TRUE(AnyPixelNear(100, 570, 140, 586, White));  // "Your score" 200
+        EXPECT_FALSE(AnyPixelNear(20, 676, 300, 688, White));  // a whole game: no remark
         Hold(VK_SPACE);
     });
     ASSERT_TRUE(ended);
@@ -443,6 +460,136 @@ TEST_F(PlayGameTest, NoWindowMeansNoGameRatherThanAnEndlessOne)
     EXPECT_TRUE(Frames().empty());
     EXPECT_FALSE(ended);
     EXPECT_FALSE(std::filesystem::exists("data/highscores.dat"));
+}
+
+TEST_F(PlayGameTest, AGameFromALaterLevelStartsThereAndStaysOutOfTheTable)
+{
+    Level(1, Hole + RocketFar);
+    Level(2, Hole + RocketAtHole);
+    WriteFile(dir.dir / "data" / "highscores.dat", "500 300 200 100 0");
+    Play(
+        [] {
+            ASSERT_TRUE(WaitEnd());
+            EXPECT_EQ(BackPixel(500, 300), WonColor);
+            EXPECT_TRUE(AnyPixelNear(20, 676, 300, 688, White));  // the remark why
+            Hold(VK_SPACE);
+        },
+        2);
+    const auto f = Frames();
+    ASSERT_FALSE(f.empty());
+    EXPECT_EQ(f[0].state.level, 2u);
+    EXPECT_EQ(f[0].state.speed, 250.0f);  // a game's first aim
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->score, 200);
+    EXPECT_EQ(Scores(), "500 300 200 100 0");  // not even rewritten
+}
+
+TEST_F(PlayGameTest, ShiftArrowsStepOncePerPressAndRepeatAfterAPauseByTheClock)
+{
+    Level(1, Hole + RocketFar);
+    clockMs = 1000;
+    Physics::SetClock(&ManualClock);
+    Play([] {
+        const auto now = [] {
+            std::lock_guard g(lock);
+            return frames.back().state;
+        };
+        Wimdows::Testing::PostKey(VK_SHIFT, true);
+        Hold(VK_DOWN, 3);  // one step however long it is held: round below 0
+        EXPECT_NEAR(now().angle, 6.270684f, 1e-5f);
+        Hold(VK_UP, 3);
+        Hold(VK_UP, 3);  // back over the full turn
+        EXPECT_NEAR(now().angle, 0.0125f, 1e-5f);
+
+        Wimdows::Testing::PostKey(VK_RIGHT, true);
+        Wimdows::Testing::Sync();
+        WaitFrames(3);
+        EXPECT_EQ(now().speed, 252.5f);
+        clockMs += 399;
+        WaitFrames(3);
+        EXPECT_EQ(now().speed, 252.5f);
+        clockMs += 1;  // 400 ms held: the repeats begin
+        WaitFrames(3);
+        EXPECT_EQ(now().speed, 255.0f);
+        clockMs += 200;  // three more at 15 a second
+        WaitFrames(3);
+        EXPECT_EQ(now().speed, 262.5f);
+        for (int i = 0; i < 60; ++i) {
+            clockMs += 200;
+            WaitFrames(2);
+        }
+        EXPECT_EQ(now().speed, 500.0f);
+        Wimdows::Testing::PostKey(VK_RIGHT, false);
+        Hold(VK_LEFT, 3);
+        EXPECT_EQ(now().speed, 497.5f);
+        Wimdows::Testing::PostKey(VK_SHIFT, false);
+        Hold(VK_ESCAPE);
+    });
+    for (const Seen& s : Frames()) EXPECT_LE(s.state.speed, 500.0f);
+}
+
+TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
+{
+    Level(1, Hole + RocketFar);
+    Level(2, Hole + RocketFar);
+    clockMs = 1000;
+    Physics::SetClock(&ManualClock);
+    static std::atomic<bool> overlay{false}, note{false};
+    overlay = false;
+    note = false;
+    {
+        std::lock_guard g(lock);
+        probe = [](const Seen& s) {
+            clockMs += 10;  // 10 ms a frame, paused or not
+            if (s.state.paused && !overlay) overlay = BackPixel(400, 340) == 0x461400 && AnyPixelNear(488, 360, 540, 376, White);
+            if (!s.state.paused && !note) note = AnyPixelNear(462, 40, 560, 56, White);
+        };
+    }
+    std::size_t pausedAt = 0, resumedAt = 0;
+    Play([&] {
+        Hold(VK_SPACE);
+        WaitFrames(3);
+        Hold(VK_P);
+        pausedAt = Frames().size();
+        for (std::uint32_t vk : {VK_RIGHT, VK_END, VK_M, VK_SPACE}) Hold(vk, 3);
+        WaitFrames(20);
+        resumedAt = Frames().size();
+        Hold(VK_P);
+        WaitFrames(3);
+        Hold(VK_M);
+        WaitFrames(3);
+        Hold(VK_M);
+        Hold(VK_P);
+        Hold(VK_ESCAPE);  // Escape still quits a paused game
+    });
+    const auto f = Frames();
+    ASSERT_GT(resumedAt, pausedAt);
+    ASSERT_GT(f.size(), resumedAt + 2);
+    const Seen& held = f[pausedAt - 1];
+    EXPECT_TRUE(held.state.paused);
+    EXPECT_NE(held.rocketMass, 0.0f);  // in flight
+    for (std::size_t i = pausedAt; i < resumedAt; ++i) {
+        EXPECT_TRUE(f[i].state.paused);
+        EXPECT_EQ(f[i].rocket.x, held.rocket.x);
+        EXPECT_EQ(f[i].state.speed, held.state.speed);
+        EXPECT_FALSE(f[i].state.stopLevel);
+    }
+    EXPECT_TRUE(overlay);
+    // On from where it stood: one frame's flight (2.5 at 250 a second), not the pause's.
+    std::size_t next = resumedAt;
+    while (next < f.size() && f[next].state.paused) ++next;
+    ASSERT_LT(next + 1, f.size());
+    EXPECT_EQ(f[next].rocket.x, held.rocket.x);  // the frame that heard P
+    EXPECT_GT(f[next + 1].rocket.x, held.rocket.x);
+    EXPECT_LE(f[next + 1].rocket.x, held.rocket.x + 5.0f);
+    EXPECT_EQ(Count(StandardSound::RESTART), 0);
+    EXPECT_EQ(Count(StandardSound::SHOOT), 1);
+    EXPECT_EQ(switches, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(note);
+    EXPECT_FALSE(StandardSound::Muted());
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->quitGame);
+    EXPECT_TRUE(f.back().state.paused);
 }
 
 }  // namespace

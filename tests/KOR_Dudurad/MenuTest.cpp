@@ -10,10 +10,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "../support/TempDir.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
+#include "Options.hpp"
+#include "Settings.hpp"
+#include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
 
@@ -57,6 +63,11 @@ std::uint32_t Back(std::int32_t x, std::int32_t y) {
     std::uint32_t c = 0xDEADBEEF;
     Testing::ReadBackBuffer(x, y, c);
     return c;
+}
+
+void Key(std::uint32_t vk) {
+    Testing::PostKey(vk, true);
+    Testing::PostKey(vk, false);
 }
 
 void Click(std::int32_t x, std::int32_t y) {
@@ -196,6 +207,68 @@ TEST_F(Menu, TheLogoIsCentredAndKeptInsideTheWindow) {
     EXPECT_NE(Back(799, 0), 0u);
 }
 
+// Tab, Shift+Tab and the side arrows move a focus frame round the buttons; Return presses.
+TEST_F(Menu, KeysMoveTheFocusAndReturnPressesTheFocusedButton) {
+    // Where each button's top-left pixel is black: the focus frame is on it.
+    const auto focused = [](std::int32_t left) {
+        return WaitFor([left] { return Screen(left, 450) == 0; }, 2000ms) && Screen(left == 226 ? 360 : 226, 450) != 0;
+    };
+    bool tab = false, tabTab = false, right = false, left = false, shiftTab = false;
+    WhenShown([&] {
+        Testing::Sync();
+        Key(9);
+        tab = focused(226);
+        Key(9);
+        tabTab = focused(360);
+        Key(39);
+        Key(39);  // past "Exit" round to the first
+        right = focused(226);
+        Key(37);
+        left = focused(492);
+        Testing::PostKey(16, true);
+        Key(9);
+        shiftTab = focused(360);
+        Testing::PostKey(16, false);
+        Key(13);
+    });
+    K::MenuTekenen();
+    EXPECT_TRUE(tab);
+    EXPECT_TRUE(tabTab);
+    EXPECT_TRUE(right);
+    EXPECT_TRUE(left);
+    EXPECT_TRUE(shiftTab);
+    EXPECT_TRUE(K::play.load());  // "Start spel"
+    EXPECT_FALSE(K::exit.load());
+}
+
+TEST_F(Menu, EscapeChoosesExitAndMSwitchesTheSoundWithANoteAndKeepsIt) {
+    ScopedWorkDir dir;
+    std::filesystem::create_directory("data");
+    StandardSound::SetMuted(false);
+    bool shown = false, gone = false;
+    WhenShown([&] {
+        Key('M');
+        // White text in the note's place below the buttons, and later the background again.
+        const auto white = [] {
+            for (int x = 20; x < 120; ++x)
+                for (int y = 515; y < 538; ++y)
+                    if (Back(x, y) == 0xFFFFFF) return true;
+            return false;
+        };
+        shown = WaitFor(white, 1000ms);
+        gone = WaitFor([&] { return !white(); }, 3000ms);
+        Key(27);
+    });
+    K::MenuTekenen();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(gone);
+    EXPECT_TRUE(StandardSound::Muted());
+    EXPECT_TRUE(K::LoadSettings().muted);
+    EXPECT_FALSE(K::play.load());
+    EXPECT_TRUE(K::exit.load());
+    StandardSound::SetMuted(false);
+}
+
 // The explanation covers the menu, buttons included, for ten seconds in which the window
 // answers nothing, and then a game starts.
 TEST_F(Menu, SpeluitlegShowsTheExplanationForTenSecondsThenPlays) {
@@ -283,6 +356,131 @@ TEST(Program, ClosingTheGameWindowSavesTheScoreAndEndsTheProgram) {
     std::int32_t best = -1;
     scores >> best;
     EXPECT_EQ(best, 100);  // the score a game starts with
+}
+
+// A game from a later level at once: no intro, no menu before it, no place in the table.
+TEST(Program, LevelOptionPlaysThatLevelAtOnceAndLeavesTheTableAlone) {
+    ScopedWorkDir dir;
+    for (const char* folder : {"graphics", "sounds"})
+        std::filesystem::copy(std::filesystem::path(KOR_BUILD_DIR) / folder, folder);
+    WriteFile("data/level-03.txt", "[Ball]\nPosition_X = 400\nRadius = 25\n[Ball]\nPosition_X = -400\nMass = 1\n");
+    std::atomic<bool> firstWasGame{false};
+    std::thread user([&] {
+        if (!WaitFor([] { return State() == STATE_ACTIVE; })) return;
+        std::uint32_t c;
+        firstWasGame = Testing::ReadBackBuffer(1023, 0, c);  // the game's window is 1024 wide, the menu's 800
+        std::this_thread::sleep_for(300ms);
+        Testing::PostKey(27, true);  // quit, then the end screen...
+        std::this_thread::sleep_for(1000ms);
+        Testing::PostKey(27, false);
+        Testing::PostKey(' ', true);
+        if (!WaitFor([] { return Testing::ControlCount() == 3; }, 10000ms)) return;  // ...and the menu
+        Click(kExitX, kButtonY);
+    });
+    K::Options options;
+    options.level = 3;
+    const auto start = Clock::now();
+    EXPECT_EQ(K::Main(options), 0);
+    EXPECT_LT(Clock::now() - start, 8000ms);  // the intro alone takes longer
+    user.join();
+    EXPECT_TRUE(firstWasGame.load());
+    EXPECT_FALSE(std::filesystem::exists("data/highscores.dat"));
+}
+
+// ---- Options and settings ----
+
+struct Parsed {
+    std::optional<int> status;
+    std::string out, err;
+    K::Options options;
+};
+Parsed Parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "KOR_Dudurad");
+    Parsed r;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    r.status = K::ParseOptions(static_cast<int>(args.size()), args.data(), r.options, out, err);
+    for (auto [file, text] : {std::pair{out, &r.out}, std::pair{err, &r.err}}) {
+        std::rewind(file);
+        char buffer[4096];
+        text->assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+        std::fclose(file);
+    }
+    return r;
+}
+
+TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus) {
+    for (const char* help : {"-h", "--help"}) {
+        const Parsed r = Parse({"--level", "2", help});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("--scale N"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+    const Parsed version = Parse({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "The KOR Dudurad 1.0.0\n");
+    for (const auto& bad : std::vector<std::vector<const char*>>{
+             {"--frobnicate"}, {"level"}, {"--scale", "9"}, {"--scale", "0"}, {"--scale=2x"}, {"--scale"},
+             {"--level", "-1"}, {"--level", "99999999999"}, {"--scale", ""}}) {
+        const Parsed r = Parse(bad);
+        EXPECT_EQ(r.status, 2) << bad[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+    }
+    EXPECT_NE(Parse({"--x\x1b[2J"}).err.find("'--x\\x1B[2J'"), std::string::npos);  // shown escaped
+}
+
+TEST(Options, ValuesAreKeptAndTheLastPresentationCounts) {
+    Parsed r = Parse({});
+    EXPECT_FALSE(r.status);
+    EXPECT_EQ(r.options.level, 0u);
+    EXPECT_EQ(r.options.scale, 0u);
+    EXPECT_EQ(r.options.presentation, K::Options::Presentation::Default);
+    r = Parse({"--fullscreen", "--level", "12", "--scale=8", "--window"});
+    EXPECT_FALSE(r.status);
+    EXPECT_EQ(r.options.level, 12u);
+    EXPECT_EQ(r.options.scale, 8u);
+    EXPECT_EQ(r.options.presentation, K::Options::Presentation::Window);
+    EXPECT_EQ(Parse({"--window", "--fullscreen"}).options.presentation, K::Options::Presentation::Fullscreen);
+}
+
+TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults) {
+    ScopedWorkDir dir;
+    std::filesystem::create_directory("data");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(K::LoadSettings().muted);  // missing: quietly the defaults
+    ASSERT_TRUE(K::SaveSettings(K::Settings{true}));
+    EXPECT_TRUE(K::LoadSettings().muted);
+    ASSERT_TRUE(K::SaveSettings(K::Settings{false}));
+    EXPECT_FALSE(K::LoadSettings().muted);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("data")) ++files;
+    EXPECT_EQ(files, 1u);  // no temporary file left behind
+
+    // A newer version's names are passed over.
+    std::ofstream("data/settings.cfg") << "# x\n\nzoom = 3\r\n  sound =  off \n";
+    EXPECT_TRUE(K::LoadSettings().muted);
+    for (const std::string& damaged : {std::string("sound = loud\n"), std::string("sound off\n"), std::string("sound = off\n\0", 13),
+                                      std::string(5000, '#')}) {
+        std::ofstream("data/settings.cfg", std::ios::binary | std::ios::trunc) << damaged;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(K::LoadSettings().muted);
+        const std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(console, "[ERROR] (LoadSettings) data/settings.cfg is damaged; the default settings are used.\n");
+    }
+    // A folder that cannot take the file: reported, the old settings kept.
+    std::ofstream("data/settings.cfg", std::ios::trunc) << "sound = off\n";
+    std::filesystem::permissions("data", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    testing::internal::CaptureStdout();
+    const bool saved = K::SaveSettings(K::Settings{false});
+    const std::string console = testing::internal::GetCapturedStdout();
+    std::filesystem::permissions("data", std::filesystem::perms::owner_all);
+    if (::geteuid() != 0) {  // root writes anyway
+        EXPECT_FALSE(saved);
+        EXPECT_NE(console.find("[ERROR] (SaveSettings)"), std::string::npos);
+        EXPECT_TRUE(K::LoadSettings().muted);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include <SDL_mixer.h>
+
 #include "StandardSoundInternal.hpp"
 #include "TempDir.hpp"
 
@@ -227,3 +229,28 @@ TEST_F(SoundTest, NewSoundCutsOffTheOldOne)
     }
     EXPECT_FALSE(d::ChannelPlaying());
 }
+
+namespace {
+
+TEST_F(SoundTest, MutedEventsReachTheObserverButNotTheMixer)
+{
+    AllSounds(5000);
+    std::string console;
+    ASSERT_TRUE(Init(true, console));
+    PlaySoundEvent(CRASH);
+    ASSERT_TRUE(d::ChannelPlaying());
+    gSeen.clear();
+    SetEventObserver(&Seen);
+    SetMuted(true);
+    EXPECT_TRUE(Muted());
+    EXPECT_EQ(Mix_Volume(0, -1), 0);  // the crash still playing is silent now
+    EXPECT_EQ(Play(SHOOT), "");
+    EXPECT_EQ(d::LastPlaybackPath(), "sounds\\\\crash.wav");
+    EXPECT_EQ(gSeen, std::vector<SoundEventEn>{SHOOT});
+    SetMuted(false);
+    EXPECT_EQ(Mix_Volume(0, -1), MIX_MAX_VOLUME);
+    PlaySoundEvent(WIN);
+    EXPECT_EQ(d::LastPlaybackPath(), "sounds\\\\win.wav");
+}
+
+}  // namespace

@@ -1,5 +1,8 @@
 // The bitmap table: loading BMP files at a size, handle reuse and shrinking, opaque and
 // masked drawing, buffered and unbuffered.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 #include <string>
 
@@ -177,3 +180,44 @@ TEST_F(Bitmaps, UnbufferedDrawingShowsThePictureAtOnce) {
 }
 
 }  // namespace
+
+// A header that promises more than its file holds is refused before anything is decoded
+// (the decoder would allocate what it promises: 65535 x 65535 is 16 GiB), and a FIFO is
+// never waited on.
+TEST_F(Bitmaps, PictureFilesThatLieAreRefusedBeforeDecoding) {
+    const auto header = [](std::int32_t w, std::int32_t h, std::uint16_t bits, std::size_t size) {
+        std::string b(size, '\0');
+        const auto put = [&](std::size_t at, std::uint32_t v, int n) {
+            for (int i = 0; i < n; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
+        };
+        b[0] = 'B';
+        b[1] = 'M';
+        put(2, static_cast<std::uint32_t>(size), 4);
+        put(10, 138, 4);  // pixels right after a 124-byte header
+        put(14, 124, 4);
+        put(18, static_cast<std::uint32_t>(w), 4);
+        put(22, static_cast<std::uint32_t>(h), 4);
+        put(26, 1, 2);
+        put(28, bits, 2);
+        return b;
+    };
+    WriteFile("graphics/huge.bmp", header(65535, 65535, 32, 154));
+    WriteFile("graphics/long.bmp", header(4000, -4000, 24, 154));  // within the pixel limit
+    WriteFile("graphics/fits.bmp", header(2, -2, 32, 138 + 16));
+    std::string truncated = ReadFile("graphics/red.bmp");
+    truncated.resize(truncated.size() - 1);
+    WriteFile("graphics/truncated.bmp", truncated);
+    ASSERT_EQ(::mkfifo("graphics/fifo.bmp", 0666), 0);
+
+    alarm(20);
+    for (const char* name : {"huge", "long", "truncated", "fifo"}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(LoadBitmap(("graphics/" + std::string(name) + ".bmp").c_str(), 10, 10), 0u) << name;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.rfind("[ERROR] (LoadBitmap) This picture is not loaded, ", 0), 0u) << err;
+    }
+    alarm(0);
+    const std::uint32_t fits = LoadBitmap("graphics/fits.bmp", 2, 2);
+    EXPECT_NE(fits, 0u);
+    DestroyBitmap(fits);
+}

@@ -337,6 +337,32 @@ TEST_F(Controls, AButtonLightsUpUnderThePointerAndSinksWhileHeld) {
     EXPECT_EQ(Screen(63, 43), face);
 }
 
+// The keyboard focus: none at first, then round the buttons in the order they were made,
+// drawn as a black frame, and pressed as a click would.
+TEST_F(Controls, TheFocusGoesRoundTheButtonsAndPressesTheOneItIsOn) {
+    EXPECT_FALSE(PressFocusedControl());  // no button yet
+    CreateButton("A", 10, 10, 80, 25, ProcA);
+    CreateButton("B", 110, 10, 80, 25, ProcB);
+    Testing::Sync();
+    EXPECT_FALSE(PressFocusedControl());  // none has the focus yet
+    EXPECT_EQ(Screen(10, 10), 0xFFFFFFu);
+    FocusControl(-1);  // backwards from nothing: the last one
+    Testing::Sync();
+    EXPECT_EQ(Screen(110, 10), 0x000000u);
+    EXPECT_EQ(Screen(113, 13), 0x000000u);  // the dotted frame inside
+    EXPECT_EQ(Screen(10, 10), 0xFFFFFFu);
+    FocusControl(1);  // round the end to the first
+    Testing::Sync();
+    EXPECT_EQ(Screen(10, 10), 0x000000u);
+    EXPECT_EQ(Screen(110, 10), 0xFFFFFFu);
+    EXPECT_TRUE(PressFocusedControl());
+    EXPECT_EQ(clicksA.load(), 1);
+    EXPECT_TRUE(onUiThread.load());
+    EXPECT_EQ(clicksB.load(), 0);
+    DestroyControl(1);
+    EXPECT_FALSE(PressFocusedControl());  // the focused button is gone, and the focus with it
+}
+
 // ---- Threads ----
 
 // The main thread grows and shrinks the table while the window's thread dispatches clicks

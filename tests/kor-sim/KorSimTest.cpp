@@ -3,9 +3,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
+#include "Png.hpp"
 #include "TempDir.hpp"
+#include "TestGraphics.hpp"
 
 namespace {
 
@@ -127,10 +132,138 @@ TEST_F(KorSimTest, BadArgumentsAndMissingFiles)
     for (const char* args : {"", "level.txt --speed", "level.txt --speed fast", "level.txt --angle 1x",
                              "level.txt --dt 0.0005", "level.txt --dt -0.01", "level.txt --steps -1",
                              "level.txt --steps 1.5", "level.txt --frobnicate", "level.txt level.txt",
-                             "missing.txt", "."}) {
+                             "missing.txt", ".", "level.txt --png", "level.txt --fit",
+                             "level.txt --png a.png --data nowhere"}) {
         const SimRun run = Sim(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_EQ(run.out, "") << args;
         EXPECT_NE(run.err.find("usage: kor-sim LEVELFILE"), std::string::npos) << args;
     }
+}
+
+TEST_F(KorSimTest, HelpAndVersionGoToStdout)
+{
+    for (const char* args : {"--help", "-h", "level.txt --frobnicate --help"}) {
+        const SimRun run = Sim(args);
+        EXPECT_EQ(run.status, args[0] == 'l' ? 2 : 0) << args;
+    }
+    const SimRun help = Sim("-h");
+    EXPECT_EQ(help.out.rfind("usage: kor-sim LEVELFILE", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+    const SimRun version = Sim("--version");
+    EXPECT_EQ(version.out, std::string("kor-sim ") + KOR_VERSION + "\n");
+}
+
+// A known winning shot over solid test pictures, so that a pixel tells which picture lies there.
+struct KorSimPictureTest : KorSimTest {
+    void SetUp() override
+    {
+        TestGraphics::WriteAll(work.dir);
+        // Black hole at (300, 0), rocket at the origin, a planet with a weak field up left.
+        WriteFile("level.txt", "[Ball]\nPosition_X = 300\nRadius = 25\n"
+                               "[Ball]\nRadius = 10\nMass = 1\n"
+                               "[Ball]\nPosition_X = -200\nPosition_Y = 200\nRadius = 20\nField = 1\n");
+    }
+
+    Png::Image Picture(const std::string& file)
+    {
+        Png::Image image;
+        std::string error;
+        EXPECT_TRUE(Png::Read(file, 3, image, error)) << error;
+        return image;
+    }
+};
+
+// 0x00BBGGRR, as the test pictures are given.
+std::uint32_t At(const Png::Image& image, int x, int y)
+{
+    const std::uint8_t* p = &image.pixels[(static_cast<std::size_t>(y) * image.width + x) * 3];
+    return p[0] | (p[1] << 8) | (p[2] << 16);
+}
+
+TEST_F(KorSimPictureTest, TheLevelAsTheGameDrawsItWithTheShotsPath)
+{
+    const SimRun run = Sim("level.txt --png shot.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("result: won"), std::string::npos);
+    const Png::Image image = Picture("shot.png");
+    ASSERT_EQ(image.width, 1024);
+    ASSERT_EQ(image.height, 768);
+    // Pictures at the game's places: the black hole's box from (787, 359), the rocket's from
+    // (502, 374), the planet's from (292, 164) with the top left quarter of its mask black.
+    EXPECT_EQ(At(image, 812, 370), TestGraphics::BlackHoleColor);
+    EXPECT_EQ(At(image, 505, 377), TestGraphics::RocketColor);
+    EXPECT_EQ(At(image, 322, 194), TestGraphics::AttractColor);
+    EXPECT_EQ(At(image, 297, 169), TestGraphics::BackgroundColor);
+    EXPECT_EQ(At(image, 10, 300), TestGraphics::BackgroundColor);
+    EXPECT_EQ(At(image, 10, 740), TestGraphics::MenuColor);
+    // The path: black dots along row 384 from the rocket to the black hole, nowhere else.
+    int dots = 0;
+    for (int x = 600; x < 760; ++x) {
+        dots += At(image, x, 384) == TestGraphics::Black;
+        EXPECT_EQ(At(image, x, 380), TestGraphics::BackgroundColor) << x;
+    }
+    EXPECT_GE(dots, 70);
+    // The outcome written in the lower right corner.
+    int bright = 0;
+    for (int y = 720; y < 768; ++y) {
+        for (int x = 800; x < 1024; ++x) {
+            bright += (At(image, x, y) & 0xFF) > 200;
+        }
+    }
+    EXPECT_GT(bright, 50);
+
+    // Held, the path is left out; --fit changes nothing while the flight stays in the window.
+    ASSERT_EQ(Sim("level.txt --no-shot --png held.png").status, 0);
+    const Png::Image held = Picture("held.png");
+    EXPECT_EQ(At(held, 700, 384), TestGraphics::BackgroundColor);
+    ASSERT_EQ(Sim("level.txt --png fit.png --fit").status, 0);
+    EXPECT_EQ(Picture("fit.png").pixels, image.pixels);
+}
+
+TEST_F(KorSimPictureTest, FitZoomsOutToAFlightThatLeavesTheWindow)
+{
+    const SimRun run = Sim("level.txt --speed 400 --angle 1.2 --steps 3000 --png far.png --fit");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Png::Image image = Picture("far.png");
+    ASSERT_EQ(image.width, 1024);
+    EXPECT_EQ(At(image, 0, 0), 0u);
+    std::size_t background = 0;
+    std::size_t frame = 0;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            background += At(image, x, y) == TestGraphics::BackgroundColor;
+            frame += At(image, x, y) == 0x808080;
+        }
+    }
+    EXPECT_GT(background, 100u);
+    EXPECT_LT(background, 1024u * 768u / 8u);
+    EXPECT_GT(frame, 40u);
+}
+
+TEST_F(KorSimTest, JsonSaysWhatTheTextSays)
+{
+    WriteFile("level.txt", StraightShot);
+    const SimRun text = Sim("level.txt --angle 0.3 --steps 50");
+    const SimRun json = Sim("level.txt --angle 0.3 --steps 50 --json");
+    ASSERT_EQ(json.status, 0) << json.err;
+    const nlohmann::json out = nlohmann::json::parse(json.out);
+    EXPECT_EQ(out["result"], "running");
+    EXPECT_EQ(out["steps"], 50);
+    ASSERT_EQ(out["bodies"].size(), 2u);
+    std::istringstream lines(text.out);
+    for (const nlohmann::json& body : out["bodies"]) {
+        std::string word, type;
+        int index = 0;
+        float px = 0, py = 0, dx = 0, dy = 0, vx = 0, vy = 0, mass = 0, field = 0;
+        int deadly = 0;
+        lines >> word >> index >> type >> px >> py >> dx >> dy >> vx >> vy >> mass >> field >> deadly;
+        EXPECT_EQ(body["type"], type);
+        EXPECT_EQ(body["position"][0].get<float>(), px);
+        EXPECT_EQ(body["position"][1].get<float>(), py);
+        EXPECT_EQ(body["speed"][1].get<float>(), vy);
+        EXPECT_EQ(body["mass"].get<float>(), mass);
+        EXPECT_EQ(body["deadly"].get<bool>(), deadly != 0);
+    }
+    EXPECT_NE(text.out.find("result: running steps=50"), std::string::npos);
 }

@@ -184,6 +184,19 @@ TEST(GridTest, AnglesAreTheOnesTheUpKeyGives)
     EXPECT_LT(LevelCheck::AngleAfterUpPresses(LevelCheck::MaxUpPresses), 6.283184f);
     EXPECT_NEAR(LevelCheck::AngleAfterUpPresses(LevelCheck::MaxUpPresses + 1), 0.004316f, 1e-4f);
 
+    // Down from 0 wraps below a full turn; the nearest Down aim to an Up aim is within half a step.
+    EXPECT_NEAR(LevelCheck::AngleAfterDownPresses(1), 6.270684f, 1e-5f);
+    for (const std::uint32_t up : {251u, 400u, 496u, 502u}) {
+        float angle = 0.0f;
+        const std::uint32_t down = LevelCheck::DownPressesNear(up, angle);
+        EXPECT_NEAR(down, 503 - up, 1u) << up;
+        EXPECT_EQ(angle, LevelCheck::AngleAfterDownPresses(down));
+        EXPECT_LE(std::fabs(angle - LevelCheck::AngleAfterUpPresses(up)), 0.00625f) << up;
+    }
+    EXPECT_EQ(LevelCheck::PressesText({}), "no presses");
+    EXPECT_EQ(LevelCheck::PressesText({4, 6, 0}), "Shift+Right x4, Shift+Up x6");
+    EXPECT_EQ(LevelCheck::PressesText({-40, 0, 3}), "Shift+Left x40, Shift+Down x3");
+
     const LevelCheck::Grid coarse;
     EXPECT_EQ(coarse.Speeds(), 101u);
     EXPECT_EQ(coarse.Angles(), 252u);

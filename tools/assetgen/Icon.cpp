@@ -1,5 +1,7 @@
 #include "Icon.hpp"
 
+#include "Png.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,36 +18,6 @@ const Canvas::Image* Find(const std::vector<Pictures::Picture>& pictures, const 
 }
 
 std::uint8_t Byte(float v) { return static_cast<std::uint8_t>(std::lrint(Canvas::Clamp01(v) * 255.0f)); }
-
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t n, std::uint32_t crc = 0)
-{
-    static const auto table = [] {
-        std::vector<std::uint32_t> t(256);
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    crc = ~crc;
-    for (std::size_t i = 0; i < n; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
-void Chunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data)
-{
-    Put32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    Put32(out, Crc32(out.data() + start, out.size() - start));
-}
 
 }  // namespace
 
@@ -106,51 +78,21 @@ Rgba Make(const std::vector<Pictures::Picture>& pictures, int size)
 
 std::vector<std::uint8_t> EncodePng(const Rgba& image)
 {
-    std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<std::uint8_t> header;
-    Put32(header, static_cast<std::uint32_t>(image.w));
-    Put32(header, static_cast<std::uint32_t>(image.h));
-    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter set, no interlace
-    Chunk(out, "IHDR", header);
-
-    // Each row starts with filter type 0; the rows go into stored deflate blocks.
-    std::vector<std::uint8_t> raw;
-    const std::size_t stride = static_cast<std::size_t>(image.w) * 4;
-    for (int y = 0; y < image.h; ++y) {
-        raw.push_back(0);
-        raw.insert(raw.end(), image.px.begin() + static_cast<std::ptrdiff_t>(y * stride),
-                   image.px.begin() + static_cast<std::ptrdiff_t>((y + 1) * stride));
-    }
-    std::vector<std::uint8_t> z = {0x78, 0x01};
-    std::size_t pos = 0;
-    do {
-        const std::size_t n = std::min<std::size_t>(65535, raw.size() - pos);
-        const bool last = pos + n == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.insert(z.end(), {static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8),
-                           static_cast<std::uint8_t>(~n & 0xFF), static_cast<std::uint8_t>((~n >> 8) & 0xFF)});
-        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(pos),
-                 raw.begin() + static_cast<std::ptrdiff_t>(pos + n));
-        pos += n;
-    } while (pos < raw.size());
-    std::uint32_t a = 1, b = 0;  // Adler-32 of the uncompressed data
-    for (const std::uint8_t v : raw) {
-        a = (a + v) % 65521;
-        b = (b + a) % 65521;
-    }
-    Put32(z, (b << 16) | a);
-    Chunk(out, "IDAT", z);
-    Chunk(out, "IEND", {});
-    return out;
+    Png::Image png;
+    png.width = image.w;
+    png.height = image.h;
+    png.channels = 4;
+    png.pixels = image.px;
+    return Png::Encode(png);
 }
 
 bool SavePng(const Rgba& image, const std::string& path)
 {
-    if (image.w <= 0 || image.px.size() != static_cast<std::size_t>(image.w) * image.h * 4) {
+    const std::vector<std::uint8_t> bytes = EncodePng(image);
+    if (bytes.empty()) {
         std::fprintf(stderr, "no icon to write to %s\n", path.c_str());
         return false;
     }
-    const std::vector<std::uint8_t> bytes = EncodePng(image);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (f && std::fclose(f) != 0) ok = false;

@@ -20,7 +20,7 @@ struct Rgba {
 // Empty when they are missing or the size is below 16.
 Rgba Make(const std::vector<Pictures::Picture>& pictures, int size);
 
-// The PNG file's bytes: 8-bit RGBA, no filtering, stored (uncompressed) deflate blocks.
+// The PNG file's bytes (8-bit RGBA, written by libpng); empty for an empty image.
 std::vector<std::uint8_t> EncodePng(const Rgba& image);
 bool SavePng(const Rgba& image, const std::string& path);
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Physics/Physics.hpp"
@@ -30,8 +31,9 @@ constexpr std::uint32_t FlightMs = 30000;
 // `stepMs` milliseconds until it is won or lost, stopped early, or FlightMs have passed.
 // Installs its own clock in the simulation.
 // With `earlyStops` false every shot runs until it is won or lost or the time is up.
+// With `trail`, the rocket's position after every step is appended to it.
 ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed,
-                   float angle, bool earlyStops = true);
+                   float angle, bool earlyStops = true, std::vector<Physics::VECTOR>* trail = nullptr);
 
 // The level as it stands after the rocket has been held for `waitMs` milliseconds in
 // steps of `stepMs`, as while a player aims: bodies on a course and bodies pulled by
@@ -47,6 +49,20 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
 float AngleAfterUpPresses(std::uint32_t presses);
 // Up presses before the angle would pass a full turn and wrap.
 constexpr std::uint32_t MaxUpPresses = 502;
+// Down from 0 wraps at once to just below a full turn.
+float AngleAfterDownPresses(std::uint32_t presses);
+
+// Presses of the fine keys (Shift+arrow: one speed step of 2.5 or one angle step of
+// 0.0125 rad each) from the aim a level starts with.
+struct Presses {
+    std::int32_t speed = 0;  // Shift+Right when positive, Shift+Left when negative
+    std::uint32_t up = 0;
+    std::uint32_t down = 0;
+};
+// "Shift+Right x4, Shift+Up x6", or "no presses".
+std::string PressesText(const Presses& presses);
+// The Down presses that come nearest to the angle of `up` Up presses, and the angle they give.
+std::uint32_t DownPressesNear(std::uint32_t up, float& angle);
 
 // Shots searched: every `speedPresses`-th speed from 0 to 500 (2.5 per press) and every
 // `anglePresses`-th angle from 0 (0.0125 rad per press) below a full turn.
@@ -64,7 +80,8 @@ struct Grid {
 
 // A shot of the grid that wins under both step sizes, chosen to be easy to repeat: the
 // most neighbours (speed and angle one grid step away) that win as well, then the fewest
-// key presses from the aim the level starts with (angle 0, speed `startSpeed`).
+// key presses from the aim the level starts with (angle 0, speed `startSpeed`), turning
+// the shorter way round.
 // `both` holds one flag per shot, speed-major. False when no shot wins.
 struct Example {
     std::uint32_t speed = 0;  // grid indices

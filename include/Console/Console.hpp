@@ -1,0 +1,39 @@
+// The program's console: text from files made safe to print, and the stop signals
+// (SIGTERM, SIGINT, SIGHUP) handled outside any signal handler. No SDL here: the game
+// and the window layer both use it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace Console {
+
+// Longest piece of outside text a console line shows.
+constexpr std::size_t TextLimit = 120;
+
+// text as it may go to a terminal: control bytes, C1 controls and bytes that are no
+// UTF-8 become \xNN; longer than limit, it is cut at a whole character and "..." ends it.
+std::string Printable(std::string_view text, std::size_t limit = TextLimit);
+
+// Line-buffers stdout, so that lines stay whole and in order when it is a file or a pipe,
+// and hands the stop signals to a watcher thread. Call first in main, before any other
+// thread exists: the threads made later inherit the blocked signals.
+// Outside a game a stop signal ends the program at once with status 128 + signal.
+void Start();
+
+// While one of these lives, a game is in progress: a first stop signal asks it to end as
+// Escape does (StopSignal() turns non-zero) instead of ending the program; a second one
+// ends the program at once.
+struct GameInProgress {
+    GameInProgress();
+    ~GameInProgress();
+    GameInProgress(const GameInProgress&) = delete;
+    GameInProgress& operator=(const GameInProgress&) = delete;
+};
+
+// The signal that asked the game to stop, 0 while none did. It stays set: the program
+// should end with status 128 + signal once the game has saved its score.
+int StopSignal();
+
+}  // namespace Console

@@ -1,0 +1,122 @@
+#include "Options.hpp"
+
+#include <cctype>
+#include <string>
+#include <string_view>
+
+#ifndef KOR_VERSION
+#define KOR_VERSION "unknown"
+#endif
+
+namespace KOR_Dudurad {
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: KOR_Dudurad [OPTION]...\n"
+    "The KOR Dudurad: aim a rocket through gravity fields into the black hole.\n"
+    "\n"
+    "  --level N      start a game at level N at once, without the intro and the menu;\n"
+    "                 a game not started at level 1 does not enter the high scores\n"
+    "  --fullscreen   play on the whole screen\n"
+    "  --window       play in a window\n"
+    "  --scale N      show the window N times as large (N from 1 to 8)\n"
+    "  -h, --help     show this help and end\n"
+    "  --version      show the version and end\n"
+    "\n"
+    "In the game: arrows aim (with Shift one step per press), Space launches, End or R\n"
+    "restarts the level, P pauses, M switches the sound off and on, Escape quits.\n";
+
+// An argument as it may be shown on the console: printable ASCII, other bytes as \xNN,
+// at most 40 characters of it.
+std::string Shown(std::string_view text)
+{
+    std::string out;
+    for (const char ch : text.substr(0, 40)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    if (text.size() > 40) out += "...";
+    return out;
+}
+
+// A whole number from low to high, digits only.
+bool Number(std::string_view text, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+{
+    if (text.empty() || text.size() > 9) return false;
+    std::uint32_t v = 0;
+    for (const char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        v = v * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+int UsageError(std::FILE* err, const std::string& line)
+{
+    std::fprintf(err, "KOR_Dudurad: %s\n%s", line.c_str(), Usage);
+    return 2;
+}
+
+}  // namespace
+
+std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::FILE* out, std::FILE* err)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i] != nullptr ? argv[i] : "";
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(Usage, out);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fprintf(out, "The KOR Dudurad %s\n", KOR_VERSION);
+            return 0;
+        }
+        if (arg == "--fullscreen") {
+            options.presentation = Options::Presentation::Fullscreen;
+            continue;
+        }
+        if (arg == "--window") {
+            options.presentation = Options::Presentation::Window;
+            continue;
+        }
+        // Options with a number: "--level N" or "--level=N".
+        const bool level = arg == "--level" || arg.starts_with("--level=");
+        const bool scale = arg == "--scale" || arg.starts_with("--scale=");
+        if (level || scale) {
+            const std::string_view name = level ? "--level" : "--scale";
+            std::string_view value;
+            if (arg.size() > name.size()) {
+                value = arg.substr(name.size() + 1);
+            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
+                value = argv[++i];
+            } else {
+                return UsageError(err, std::string(name) + " needs a number");
+            }
+            const bool ok = level ? Number(value, 1, MaxLevelOption, options.level)
+                                  : Number(value, 1, MaxScaleOption, options.scale);
+            if (!ok) {
+                return UsageError(err, std::string(name) + " needs a whole number from 1 to " +
+                                           std::to_string(level ? MaxLevelOption : MaxScaleOption) + ", not '" +
+                                           Shown(value) + "'");
+            }
+            continue;
+        }
+        return UsageError(err, (arg.starts_with("-") ? "unknown option '" : "unexpected argument '") + Shown(arg) +
+                                   "'");
+    }
+    return std::nullopt;
+}
+
+// The window layer applies these; its call goes here.
+void ApplyPresentationOptions(const Options&) {}
+
+}  // namespace KOR_Dudurad

@@ -1,0 +1,28 @@
+// The program's command line.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+namespace KOR_Dudurad {
+
+struct Options {
+    std::uint32_t level = 0;  // --level N: a game at level N at once; 0: intro and menu as usual
+    enum class Presentation : std::uint8_t { Default, Fullscreen, Window };
+    Presentation presentation = Presentation::Default;  // --fullscreen / --window, the last one counts
+    std::uint32_t scale = 0;                             // --scale N, 1 to 8; 0: not given
+};
+
+constexpr std::uint32_t MaxLevelOption = 9999;
+constexpr std::uint32_t MaxScaleOption = 8;
+
+// Reads the arguments into `options`. Returns the exit status when the program is to end
+// at once: 0 after --help (usage on `out`) or --version, 2 after a usage error (a line and
+// the usage on `err`); nothing when it is to run.
+std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::FILE* out, std::FILE* err);
+
+// The window layer applies --fullscreen, --window and --scale.
+void ApplyPresentationOptions(const Options& options);
+
+}  // namespace KOR_Dudurad
