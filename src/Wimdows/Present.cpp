@@ -35,6 +35,7 @@ bool anyUnshown = false;
 std::atomic<bool> showPosted{false};  // showRequest is in the queue
 void ShowUnshown(void*);
 QueuedRequest showRequest{ShowUnshown, nullptr, nullptr, {0}};
+void Settle();
 
 // ---- The program's choices (any thread; read when a window opens or is laid out) ----
 std::atomic<std::uint32_t> mostScale{0};   // 0: fit the display
@@ -107,6 +108,7 @@ void LayOut(SDL_Surface* screen) {
 // it. User-interface thread, holding shownLock.
 void ToScreen(SDL_Surface* from, SDL_Rect area) {
     static std::atomic<bool> toldSurface{false}, toldUpdate{false}, toldMemory{false};  // once, not every frame
+    Settle();
     SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
     if (!screen) return TellOnce(toldSurface, "The window's picture can't be shown");
     bool whole = false;
@@ -188,33 +190,50 @@ Scale::Size WindowedSize(int display, int w, int h) {
     return Scale::Scaled(client, Scale::Choose(client, room, MostScale()), room);
 }
 
-// Puts the window's frame in the middle of the usable area.
-void Centre(int w, int h) {
+// Puts the window's frame in the middle of the usable area. Before the window is mapped
+// the window system places the frame where the window is asked to be; afterwards SDL
+// allows for the frame itself.
+void Centre(int w, int h, bool mapped) {
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0) return;
     const int outerW = w + frame[1] + frame[3];
     const int outerH = h + frame[0] + frame[2];
-    const int x = usable.x + std::max(0, (usable.w - outerW) / 2) + frame[1];
-    const int y = usable.y + std::max(0, (usable.h - outerH) / 2) + frame[0];
+    const int x = usable.x + std::max(0, (usable.w - outerW) / 2) + (mapped ? frame[1] : 0);
+    const int y = usable.y + std::max(0, (usable.h - outerH) / 2) + (mapped ? frame[0] : 0);
     SDL_SetWindowPosition(window.hwnd, x, y);
 }
 
-// Once the window is on the screen its frame is known: when the frame differs from the
-// one it was placed with, the size is chosen again and the window centred, so that the
-// whole window, title bar included, is on the display.
+// True when the window with its frame lies wholly in the usable area.
+bool WhollyShown(int w, int h) {
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0) return true;
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window.hwnd, &x, &y);
+    return x - frame[1] >= usable.x && y - frame[0] >= usable.y && x + w + frame[3] <= usable.x + usable.w &&
+           y + h + frame[2] <= usable.y + usable.h;
+}
+
+// Once the window is on the screen its frame becomes known (the window manager tells it
+// a moment after the window is mapped): when it differs from the frame the window was
+// placed with, the size is chosen again and the window centred, so that the whole window,
+// title bar included, is on the display. Until a frame is known this is tried with every
+// picture shown (it only reads what SDL keeps).
 void Settle() {
     if (settled || !window.hwnd) return;
-    settled = true;
     if (SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN) return;
     int f[4] = {0, 0, 0, 0};
-    if (SDL_GetWindowBordersSize(window.hwnd, &f[0], &f[1], &f[2], &f[3]) != 0) return;
-    if (std::memcmp(f, frame, sizeof f) == 0) return;
+    if (SDL_GetWindowBordersSize(window.hwnd, &f[0], &f[1], &f[2], &f[3]) != 0) {
+        settled = true;  // the window system does not tell
+        return;
+    }
+    if (f[0] == 0 && f[1] == 0 && f[2] == 0 && f[3] == 0) return;
+    settled = true;
     std::memcpy(frame, f, sizeof f);
     const Scale::Size size = WindowedSize(displayIndex, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
     int w = 0, h = 0;
     SDL_GetWindowSize(window.hwnd, &w, &h);
     if (w != size.w || h != size.h) SDL_SetWindowSize(window.hwnd, size.w, size.h);
-    Centre(size.w, size.h);
+    if (w != size.w || h != size.h || !WhollyShown(size.w, size.h)) Centre(size.w, size.h, true);
 }
 
 // The game's icon, loaded once from the game's folder; null when it is not there.
@@ -251,7 +270,7 @@ bool PresentOpen() {
     if (!(SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN)) {
         int w = 0, h = 0;
         SDL_GetWindowSize(window.hwnd, &w, &h);
-        Centre(w, h);
+        Centre(w, h, false);
     }
     return true;
 }
@@ -327,7 +346,6 @@ void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
 }
 
 void Paint() {
-    Settle();
     PresentNow(SDL_Rect{0, 0, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load())});
 }
 
