@@ -22,6 +22,30 @@ inline std::uint32_t Mix(std::uint32_t a, std::uint32_t b, std::uint32_t f) {
     return (rb & 0xFF00FFu) | (gg & 0x00FF00u);
 }
 
+// One row of client pixels widened into blocks N pixels wide (N known to the compiler for
+// the common scales, so the loop is unrolled and vectorised).
+template <int N>
+void Widen(std::uint32_t* d, const std::uint32_t* s, std::int32_t cols, std::uint32_t alpha) {
+    for (std::int32_t i = 0; i < cols; ++i) {
+        const std::uint32_t v = s[i] | alpha;
+        for (int k = 0; k < N; ++k) d[i * N + k] = v;
+    }
+}
+
+void Widen(std::uint32_t* d, const std::uint32_t* s, std::int32_t cols, std::uint32_t alpha, std::int32_t n) {
+    switch (n) {
+    case 1: return Widen<1>(d, s, cols, alpha);
+    case 2: return Widen<2>(d, s, cols, alpha);
+    case 3: return Widen<3>(d, s, cols, alpha);
+    case 4: return Widen<4>(d, s, cols, alpha);
+    default:
+        for (std::int32_t i = 0; i < cols; ++i) {
+            const std::uint32_t v = s[i] | alpha;
+            for (std::int32_t k = 0; k < n; ++k) d[i * n + k] = v;
+        }
+    }
+}
+
 // For each window pixel p (first .. first + count - 1, relative to the picture) of an axis
 // scaled from n client pixels to m: the two client pixels around its centre and the weight
 // of the second in 256ths.
@@ -153,14 +177,7 @@ Rect Area(const Raster::Surface& dst, const Raster::Surface& src, const Layout& 
         for (std::int32_t row = 0; row < out.h / n; ++row) {
             const std::uint32_t* s = src.pixels + static_cast<std::ptrdiff_t>(sy + row) * src.pitch + sx;
             std::uint32_t* d = dst.pixels + static_cast<std::ptrdiff_t>(out.y + row * n) * dst.pitch + out.x;
-            if (n == 1) {
-                for (std::int32_t i = 0; i < cols; ++i) d[i] = s[i] | alpha;
-                continue;
-            }
-            for (std::int32_t i = 0; i < cols; ++i) {
-                const std::uint32_t v = s[i] | alpha;
-                for (std::int32_t k = 0; k < n; ++k) d[i * n + k] = v;
-            }
+            Widen(d, s, cols, alpha, n);
             for (std::int32_t k = 1; k < n; ++k)
                 std::memcpy(d + static_cast<std::ptrdiff_t>(k) * dst.pitch, d, static_cast<std::size_t>(out.w) * 4);
         }
