@@ -71,8 +71,7 @@ void TellOnce(std::atomic<bool>& told, const char* what) {
 }
 
 bool SameLayout(const SDL_Surface* screen) {
-    return laidOut && screen == laidFor && layout.picture.x + layout.picture.w <= screen->w &&
-           layout.picture.y + layout.picture.h <= screen->h;
+    return laidOut && screen == laidFor && layout.window.w == screen->w && layout.window.h == screen->h;
 }
 
 void DropLayout() {
