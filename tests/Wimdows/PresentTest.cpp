@@ -23,7 +23,7 @@ TEST(Scale, ChoosesWholeScalesThatFitAndShrinksSmoothlyOnlyBelowOne) {
     EXPECT_LT(s, 1.0f);
     const S::Size size = S::Scaled({1024, 768}, s, {1366, 741});
     EXPECT_EQ(size.h, 741);
-    EXPECT_NEAR(static_cast<float>(size.w) / size.h, 1024.0f / 768, 0.002f);
+    EXPECT_NEAR(static_cast<float>(size.w) / static_cast<float>(size.h), 1024.0f / 768, 0.002f);
     EXPECT_GT(S::Choose({1024, 768}, {0, 0}, 0), 0.0f);  // nothing known: still a scale
 }
 
