@@ -1,6 +1,7 @@
 // The figures of one run of kor_bench, gathered for the closing performance report.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -21,5 +22,9 @@ bool ProgramReport(const std::string& self);
 
 // The child process's game of restarts (kor_bench --restart-game).
 int RestartGame();
+
+// The child process that shows game frames on $DISPLAY (kor_bench --show-frame SCALE FULL):
+// prints "show MICROSECONDS_PER_FRAME PERCENT_OF_A_CORE".
+int ShowFrame(std::uint32_t scale, bool fullscreen);
 
 }  // namespace BenchReport

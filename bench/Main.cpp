@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -42,6 +43,8 @@ std::string Self()
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--restart-game") == 0) return BenchReport::RestartGame();
+    if (argc == 4 && std::strcmp(argv[1], "--show-frame") == 0)
+        return BenchReport::ShowFrame(static_cast<std::uint32_t>(std::atoi(argv[2])), std::strcmp(argv[3], "1") == 0);
     bool programOnly = false, check = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {

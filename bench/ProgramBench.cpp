@@ -28,6 +28,7 @@
 #include "BenchReport.hpp"
 #include "Game/Game.hpp"
 #include "Game/PlayGameTesting.hpp"
+#include "Wimdows/Wimdows.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
 
 namespace fs = std::filesystem;
@@ -188,11 +189,11 @@ struct XServer {
     std::string display;
     Display* dpy = nullptr;
 
-    bool Start(std::string& why)
+    bool Start(std::string& why, const std::string& screen = "1280x1024")
     {
         int fds[2];
         if (pipe(fds) != 0) return why = "no pipe", false;
-        pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+        pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen + "x24", "-nolisten", "tcp"},
                     {}, {}, -1, open("/dev/null", O_WRONLY));
         close(fds[1]);
         std::string number;
@@ -473,6 +474,38 @@ Restarts RunRestarts(const std::string& self)
     return r;
 }
 
+// ---- Showing a game frame at each scale ----
+
+struct ShowCost {
+    std::string screen;
+    std::uint32_t scale = 0;  // 0 with fullscreen: what fits the screen
+    bool fullscreen = false;
+    double frameUs = -1;  // one whole game frame to the screen (median)
+    double share = -1;    // percent of a core showing 100 frames a second
+    std::string failure;
+};
+
+// Measures one configuration in a child process on an X server of its own.
+void MeasureShow(const std::string& self, ShowCost& c)
+{
+    XServer x;
+    if (!x.Start(c.failure, c.screen)) return;
+    int fds[2];
+    if (pipe(fds) != 0) return void(c.failure = "no pipe");
+    const pid_t pid = Spawn({self, "--show-frame", std::to_string(c.scale), c.fullscreen ? "1" : "0"},
+                            {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11"}, {}, fds[1]);
+    close(fds[1]);
+    std::string text;
+    char buf[1024];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+    close(fds[0]);
+    if (WaitFor(pid, 60000ms) != 0) return void(c.failure = "the child failed");
+    std::istringstream in(text.substr(text.rfind("show ") == std::string::npos ? 0 : text.rfind("show ")));
+    std::string word;
+    in >> word >> c.frameUs >> c.share;
+    if (word != "show") c.failure = "no figures";
+}
+
 // ---- Printing ----
 
 std::string Us(const char* key)
@@ -572,9 +605,68 @@ bool ProgramReport(const std::string& self)
         std::printf("The game of restarts: not measured: %s\n", r.failure.c_str());
         ok = false;
     }
+    std::printf("Showing one game frame (1024 x 768), whole frame to the screen / share of a core at 100 frames a second:\n");
+    const auto config = [](const char* screen, std::uint32_t scale, bool fullscreen) {
+        ShowCost c;
+        c.screen = screen;
+        c.scale = scale;
+        c.fullscreen = fullscreen;
+        return c;
+    };
+    std::vector<ShowCost> shows{config("1920x1080", 1, false), config("1920x1080", 0, true),
+                                config("3840x2160", 1, false), config("3840x2160", 2, false),
+                                config("3840x2400", 3, false), config("3840x2160", 0, true)};
+    const double copyUs = f.count("BM_MemcpyFrame") ? f.at("BM_MemcpyFrame") * 1e6 : 0;
+    for (ShowCost& c : shows) {
+        MeasureShow(self, c);
+        const std::string how = c.fullscreen ? "fullscreen" : "scale " + std::to_string(c.scale);
+        if (!c.failure.empty()) {
+            std::printf("   %-9s %-10s not measured: %s\n", c.screen.c_str(), how.c_str(), c.failure.c_str());
+            continue;
+        }
+        std::printf("   %-9s %-10s %7.0f us", c.screen.c_str(), how.c_str(), c.frameUs);
+        if (copyUs > 0) std::printf(" (%4.1f x the copy)", c.frameUs / copyUs);
+        std::printf(", %4.1f %% of a core\n", c.share);
+    }
     std::printf("%s\n", ok ? "All waits are quiet and memory stays flat."
                            : "!! A figure is out of bounds (or could not be measured): see above.");
     return ok;
+}
+
+int ShowFrame(std::uint32_t scale, bool fullscreen)
+{
+    Wimdows::Init();
+    Wimdows::SetPresentOptions({scale, fullscreen});
+    Wimdows::Window("Bench", 1024, 768);
+    if (Wimdows::State() != Wimdows::STATE_ACTIVE) return 1;
+    Wimdows::SetBuffering(true);
+    // A frame with something everywhere, changed every time as a game frame is.
+    const auto draw = [](int k) {
+        for (int y = 0; y < 768; y += 32)
+            Wimdows::Rectangle(0, y, 1023, y + 31, Wimdows::RgbColor((y + k) & 255, (y * 3) & 255, k & 255), true);
+    };
+    std::vector<double> runs;
+    for (int k = 0; k < 101; ++k) {
+        draw(k);
+        const auto t0 = Clock::now();
+        Wimdows::UpdateWindow();
+        Wimdows::Testing::Sync();
+        runs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+    std::nth_element(runs.begin(), runs.begin() + 50, runs.end());
+    // As a game shows its frames: every 10 ms, without waiting for the window's thread.
+    draw(0);
+    const double cpu0 = CpuSeconds(getpid());
+    const auto t0 = Clock::now();
+    for (int k = 0; k < 300; ++k) {
+        Wimdows::UpdateWindow();
+        std::this_thread::sleep_for(10ms);
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double share = 100.0 * (CpuSeconds(getpid()) - cpu0) / wall;
+    Wimdows::KillWindow();
+    std::printf("show %.1f %.2f\n", runs[50], share);
+    return 0;
 }
 
 }  // namespace BenchReport

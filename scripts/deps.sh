@@ -14,7 +14,7 @@ packages=(
   "${play[@]}" dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   clang libclang-rt-dev llvm
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick openbox x11-utils
   lintian desktop-file-utils appstream groff-base man-db
 )
 case ${1:-} in

@@ -71,6 +71,16 @@ void FocusControl(std::int32_t step);
 // and this returns after it); false when no button has the focus.
 bool PressFocusedControl();
 
+// ---- Presentation ----
+// How windows are shown; the back buffer keeps the client size asked for either way.
+// scale 0 fits each window to its display: the largest whole scale (1, 2, 3...) whose
+// window fits the usable area, frame included, and a smooth scale below 1 when even scale
+// 1 does not fit. A scale N is a most: N where it fits, otherwise what fits. fullscreen
+// shows the windows on the whole display (F11 and Alt+Enter switch it, for the windows
+// that follow too).
+struct PresentOptions { std::uint32_t scale = 0; /* 0: fit the display */ bool fullscreen = false; };
+void SetPresentOptions(const PresentOptions& options);  // before or between windows
+
 // Module initialiser: runs once.
 void Init();
 

@@ -9,7 +9,8 @@ namespace Wimdows::Testing {
 
 // Pixel of the back buffer, as 0x00BBGGRR. False without a window or outside it.
 bool ReadBackBuffer(std::int32_t x, std::int32_t y, std::uint32_t& color);
-// Pixel of what the window shows now, as 0x00BBGGRR.
+// Pixel of what the window shows now, as 0x00BBGGRR. Positions here are client pixels,
+// whatever the scale the window is shown at.
 bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color);
 
 // Key press or release of a virtual-key code; repeat marks an auto-repeat press.

@@ -1,5 +1,7 @@
 #include "Options.hpp"
 
+#include "Wimdows/Wimdows.hpp"
+
 #include <cctype>
 #include <string>
 #include <string_view>
@@ -116,7 +118,12 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     return std::nullopt;
 }
 
-// The window layer applies these; its call goes here.
-void ApplyPresentationOptions(const Options&) {}
+void ApplyPresentationOptions(const Options& options)
+{
+    Wimdows::PresentOptions present;
+    present.scale = options.scale;
+    present.fullscreen = options.presentation == Options::Presentation::Fullscreen;
+    Wimdows::SetPresentOptions(present);
+}
 
 }  // namespace KOR_Dudurad

@@ -45,7 +45,12 @@ bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color) {
     bool found = false;
     auto read = [&] {
         if (!window.hwnd) return;
-        if (SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd)) found = ReadPixel(screen, x, y, color);
+        if (x < 0 || y < 0 || x >= static_cast<std::int32_t>(window.xlen.load()) ||
+            y >= static_cast<std::int32_t>(window.ylen.load()))
+            return;
+        std::int32_t wx = x, wy = y;
+        ClientToWindow(wx, wy);
+        if (SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd)) found = ReadPixel(screen, wx, wy, color);
     };
     return SendRequest(read) && found;
 }
@@ -63,7 +68,18 @@ void PostKey(std::uint32_t vk, bool down, bool repeat) {
     Post(e);
 }
 
+namespace {
+
+// Positions are client pixels, put where a player's pointer would be at any scale.
+void ToWindowPixels(std::int32_t& x, std::int32_t& y) {
+    auto map = [&] { ClientToWindow(x, y); };
+    SendRequest(map);
+}
+
+}  // namespace
+
 void PostMouseMove(std::int32_t x, std::int32_t y) {
+    ToWindowPixels(x, y);
     SDL_Event e{};
     e.type = SDL_MOUSEMOTION;
     e.motion.windowID = windowId.load();
@@ -73,6 +89,7 @@ void PostMouseMove(std::int32_t x, std::int32_t y) {
 }
 
 void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks) {
+    ToWindowPixels(x, y);
     SDL_Event e{};
     e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
     e.button.windowID = windowId.load();

@@ -232,9 +232,12 @@ WindowPlacement PlaceWindow(int w, int h);
 // After the window is made / before it is destroyed (user-interface thread).
 bool PresentOpen();
 void PresentClose();
-// Maps a window position to client (back-buffer) pixels; false when it lies outside the
-// picture (on a bar). The position is clamped into the picture either way.
+// Maps a window position to client (back-buffer) pixels; false when it lies on a bar (in
+// the window, outside the picture). Positions outside the window (a captured drag) are
+// mapped on the same scale: at scale 1 without bars nothing changes.
 bool MapToClient(std::int32_t& x, std::int32_t& y);
+// A client pixel to the window position at its centre (tests that act as a player).
+void ClientToWindow(std::int32_t& x, std::int32_t& y);
 // Switches the open window between windowed and fullscreen.
 void ToggleFullscreen();
 // Shows the whole back buffer (expose, restore, first showing).

@@ -116,6 +116,7 @@ TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself) {
     for (std::uint32_t vk = 1; vk < 256; ++vk) {
         SDL_Keysym ks;
         if (!I::KeysymOf(vk, ks) || I::IsSystemKey(ks)) continue;
+        if (vk == 122) continue;  // F11 switches fullscreen and never reaches the game
         ++mapped;
         Testing::PostKey(vk, true);
         EXPECT_EQ(GetKey(), vk);

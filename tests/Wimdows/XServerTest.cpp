@@ -43,6 +43,7 @@ class XServer : public WindowFixture {
 protected:
     void SetUp() override {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run me through xvfb-run";
+        SetPresentOptions({1, false});  // client pixels are screen pixels here
         Window(title, 320, 200);
         ASSERT_EQ(State(), STATE_ACTIVE);
         win = FindWindow(title);

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <SDL.h>
+
 namespace Icon {
 
 namespace {
@@ -97,6 +99,21 @@ bool SavePng(const Rgba& image, const std::string& path)
     bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (f && std::fclose(f) != 0) ok = false;
     if (!ok) std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return ok;
+}
+
+bool SaveBmp(const Rgba& image, const std::string& path)
+{
+    if (image.w <= 0 || image.px.size() != static_cast<std::size_t>(image.w) * image.h * 4) {
+        std::fprintf(stderr, "no icon to write to %s\n", path.c_str());
+        return false;
+    }
+    // Bytes R, G, B, A in memory; SDL writes a 32-bit BMP that keeps the alpha.
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint8_t*>(image.px.data()), image.w,
+                                                              image.h, 32, image.w * 4, SDL_PIXELFORMAT_ABGR8888);
+    const bool ok = surface && SDL_SaveBMP(surface, path.c_str()) == 0;
+    if (!ok) std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), SDL_GetError());
+    SDL_FreeSurface(surface);
     return ok;
 }
 

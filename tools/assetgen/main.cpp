@@ -26,8 +26,8 @@ void Usage(std::FILE* to)
     std::fputs(
         "usage: kor-assetgen OUTDIR\n"
         "         writes OUTDIR/graphics/*.bmp and OUTDIR/sounds/*.wav\n"
-        "       kor-assetgen --icon SIZE FILE.png\n"
-        "         draws the desktop icon, SIZE x SIZE pixels (16 to 1024), as PNG\n"
+        "       kor-assetgen --icon SIZE FILE.png|FILE.bmp\n"
+        "         draws the desktop icon, SIZE x SIZE pixels (16 to 1024), as PNG or BMP\n"
         "       kor-assetgen --sheet FILE.bmp\n"
         "         draws every picture onto one contact sheet (pictures, pictures through their\n"
         "         masks on grey, bodies at level sizes, game/menu/intro/end-screen mock-ups)\n"
@@ -101,7 +101,10 @@ int main(int argc, char** argv)
     if (!Text::Init()) return 1;
     int rc = 0;
     if (icon) {
-        rc = Icon::SavePng(Icon::Make(Pictures::DrawAll(), iconSize), argv[3]) ? 0 : 1;
+        const std::string file = argv[3];
+        const bool bmp = file.size() > 4 && file.compare(file.size() - 4, 4, ".bmp") == 0;
+        const Icon::Rgba image = Icon::Make(Pictures::DrawAll(), iconSize);
+        rc = (bmp ? Icon::SaveBmp(image, file) : Icon::SavePng(image, file)) ? 0 : 1;
     } else if (sheet) {
         rc = Canvas::SaveBmp(Sheet::Make(Pictures::DrawAll()), argv[2]) ? 0 : 1;
     } else {
