@@ -115,8 +115,7 @@ void DispatchEvent(const SDL_Event& e) {
         break;
     }
     default:
-        if (IsRequestEvent(e)) ServeRequest(e);
-        break;
+        break;  // wake-ups and events of no interest
     }
 }
 
@@ -130,7 +129,7 @@ std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam,
         break;
     case WM_CLOSE:
         if (hwnd && hwnd == window.hwnd) {
-            DestroyMainWindow();
+            CloseWindow();
             WindowProcedure(hwnd, WM_DESTROY, 0, 0);
         }
         break;
