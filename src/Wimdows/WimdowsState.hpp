@@ -407,7 +407,11 @@ extern std::atomic<std::uint32_t> keyEvents;
 void AddKey(std::uint32_t k);
 void DelKey();
 // Virtual-key code of an SDL key (0 when it has none), and the other way round.
+// The keypad gives the arrow and editing keys' codes with NumLock off, its digits with it on.
 std::uint32_t VirtualKey(const SDL_Keysym& keysym);
+// A keypad key's code under the other NumLock state (0 for other keys): its release
+// releases both, so that NumLock pressed while it is held leaves no key down.
+std::uint32_t KeypadTwin(const SDL_Keysym& keysym);
 bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym);
 // Keys that the window system keeps for itself (Alt combinations, F10).
 bool IsSystemKey(const SDL_Keysym& keysym);

@@ -12,13 +12,14 @@
 #             the score file untouched.
 #
 #   realdisplay.sh MODE ROUNDS PROGRAM BUILD_DIR WMCLOSE OUT_DIR
+# KOR_CLOSE_CASES (say "flying held") picks the close-box cases.
 # Prints one line per run and a summary; the exit status is 1 when any run failed.
 set -uo pipefail
 mode=$1
 rounds=$2
-prog=$3
-build=$4
-wmclose=$5
+prog=$(realpath "$3")
+build=$(realpath "$4")
+wmclose=$(realpath "$5")
 out=$6
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../support/xdrive.sh"
@@ -26,6 +27,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out"
 pid=
 xpid=
+menu=
+game=
 load=()
 work=
 cleanup() {
@@ -139,12 +142,13 @@ check() {
     cp "$work"/*.txt "$work/data/highscores.dat" "$keep/" 2> /dev/null
     sed 's/^/    /' "$work/stderr.txt" | head -n 20
   else
-    echo "ok   $1 (status $status)"
+    echo "ok   $1 (status $status, $((SECONDS - run_start)) s)"
   fi
 }
 
 close_run() {
   local what=$1 expect_scores="" target=
+  run_start=$SECONDS
   make_work far
   start_x
   launch
@@ -177,6 +181,7 @@ close_run() {
 }
 
 session_run() {
+  run_start=$SECONDS
   make_work session
   start_x
   launch
@@ -208,6 +213,7 @@ session_run() {
 
 xdies_run() {
   local when=$1
+  run_start=$SECONDS
   make_work far
   printf '500\n400\n300\n200\n100\n' > "$work/data/highscores.dat"
   start_x
@@ -231,9 +237,9 @@ xdies_run() {
 for ((r = 1; r <= rounds; ++r)); do
   case $mode in
   closebox)
-    for what in intro menu held flying endscreen; do close_run $what; done
+    for what in ${KOR_CLOSE_CASES:-intro menu held flying endscreen}; do close_run $what; done
     # The explanation holds the window for ten seconds: every other round.
-    [ $((r % 2)) -eq 1 ] && close_run explanation
+    [ -z "${KOR_CLOSE_CASES:-}" ] && [ $((r % 2)) -eq 1 ] && close_run explanation
     ;;
   sessions) session_run ;;
   xdies) for when in intro menu game; do xdies_run $when; done ;;

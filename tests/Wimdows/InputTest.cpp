@@ -155,6 +155,38 @@ TEST(KeyCodes, TheCodesTheGameUses) {
     EXPECT_EQ(vk(SDLK_UNKNOWN), 0u);
 }
 
+TEST_F(Keys, TheKeypadSteersWithNumLockOffAndGivesDigitsWithItOn) {
+    const std::pair<SDL_Scancode, std::uint32_t> keypad[] = {
+        {SDL_SCANCODE_KP_8, 38}, {SDL_SCANCODE_KP_2, 40}, {SDL_SCANCODE_KP_4, 37}, {SDL_SCANCODE_KP_6, 39},
+        {SDL_SCANCODE_KP_7, 36}, {SDL_SCANCODE_KP_1, 35}, {SDL_SCANCODE_KP_9, 33}, {SDL_SCANCODE_KP_3, 34},
+        {SDL_SCANCODE_KP_0, 45}, {SDL_SCANCODE_KP_PERIOD, 46}};
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    for (const auto& [scan, code] : keypad) {
+        e.key.keysym.scancode = scan;
+        e.key.keysym.sym = SDL_GetKeyFromScancode(scan);
+        e.key.keysym.mod = KMOD_NONE;
+        ASSERT_TRUE(I::PostEvent(e));
+        EXPECT_EQ(GetKey(), code);
+        e.key.keysym.mod = KMOD_NUM;
+        ASSERT_TRUE(I::PostEvent(e));
+        EXPECT_EQ(GetKey(), scan == SDL_SCANCODE_KP_PERIOD ? 110u : 96u + (scan == SDL_SCANCODE_KP_0 ? 0u : scan - SDL_SCANCODE_KP_1 + 1u));
+    }
+    // Held as an arrow, NumLock switched on meanwhile, released as a digit: nothing stays down.
+    e.key.keysym.scancode = SDL_SCANCODE_KP_8;
+    e.key.keysym.sym = SDLK_KP_8;
+    e.key.keysym.mod = KMOD_NONE;
+    ASSERT_TRUE(I::PostEvent(e));
+    Testing::Sync();
+    EXPECT_TRUE(KeyDown(38));
+    e.type = SDL_KEYUP;
+    e.key.keysym.mod = KMOD_NUM;
+    ASSERT_TRUE(I::PostEvent(e));
+    Testing::Sync();
+    EXPECT_FALSE(KeyDown(38));
+    EXPECT_FALSE(KeyDown(104));
+}
+
 TEST_F(Keys, SystemKeysReachNeitherTableNorQueue) {
     SDL_Event e{};
     e.type = SDL_KEYDOWN;
