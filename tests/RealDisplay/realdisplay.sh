@@ -10,6 +10,8 @@
 #             menu again, "Exit": status 0, the table "180 0 0 0 0".
 #   xdies     the X server ends under the intro, the menu and a game: a message, status 1,
 #             the score file untouched.
+#   cycles    one program run of ROUNDS cycles menu, game (quit with Escape), end screen,
+#             menu; then "Exit": status 0, the table "100 100 100 100 100".
 #
 #   realdisplay.sh MODE ROUNDS PROGRAM BUILD_DIR WMCLOSE OUT_DIR
 # KOR_CLOSE_CASES (say "flying held") picks the close-box cases.
@@ -234,6 +236,40 @@ xdies_run() {
   work=
 }
 
+cycles_run() {
+  run_start=$SECONDS
+  make_work far
+  start_x
+  launch
+  local done_cycles=0
+  if to_menu; then
+    for ((c = 1; c <= rounds; ++c)); do
+      xdotool mousemove --window "$menu" 400 462 click 1
+      game=$(find_window 'The KOR Dudurad' 15) || break
+      sleep 0.3
+      press "$game" Escape
+      sleep 0.5
+      press "$game" space  # leaves the end screen
+      menu=$(find_window Menu 15) || break
+      wait_pixel "$menu" 505 455 "$face" 10 || break
+      done_cycles=$c
+      [ $((c % 25)) -eq 0 ] && echo "     $c cycles ($((SECONDS - run_start)) s)"
+    done
+    [ "$done_cycles" -eq "$rounds" ] && xdotool mousemove --window "$menu" 532 462 click 1
+  fi
+  echo "     $done_cycles of $rounds cycles"
+  finish 15
+  [ "$done_cycles" -eq "$rounds" ] || status="$status (stuck after $done_cycles cycles)"
+  check cycles 0 "100 100 100 100 100 " ""
+  stop_x
+  rm -rf "$work"
+  work=
+}
+
+if [ "$mode" = cycles ]; then
+  cycles_run
+  rounds=0
+fi
 for ((r = 1; r <= rounds; ++r)); do
   case $mode in
   closebox)
