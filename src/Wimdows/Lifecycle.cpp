@@ -1,7 +1,7 @@
 // Window lifecycle: the user-interface thread, its event loop and the back buffer's life.
 //
 // One user-interface thread serves the whole run: it starts SDL's video once, hosts each
-// window in turn and stops video when the program ends. SDL only supports its event pump
+// window in turn and stops video when the program ends (on Wayland: see KeepVideo). SDL only supports its event pump
 // on the thread that initialised video, and keeping the display connection open between
 // windows matters on X: a server whose last client leaves resets, and a window opened
 // right then would be refused. This holds on X11, Wayland and with the dummy driver;
@@ -131,6 +131,14 @@ struct UiThread {
 };
 UiThread ui;
 
+// Whether video stays up between windows. On Wayland SDL 2.26 still dispatches the
+// decorations' callbacks of a window it has destroyed (a crash in the next window); there
+// each window brings its own connection, as the compositor does not reset.
+bool KeepVideo() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return !driver || std::strcmp(driver, "wayland") != 0;
+}
+
 void UiMain() {
     // SDL frees its per-thread data (error texts) only for threads it started itself.
     struct ThreadData {
@@ -152,6 +160,10 @@ void UiMain() {
             continue;
         }
         WinMain(nullptr);
+        if (!KeepVideo()) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            video = false;
+        }
     }
     if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
