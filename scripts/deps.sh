@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   clang libclang-rt-dev llvm
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick weston libdecor-0-plugin-1-cairo
 )
 
 missing=()
