@@ -1,10 +1,10 @@
 // Window lifecycle: the user-interface thread, its event loop and the back buffer's life.
 //
 // One user-interface thread serves the whole run: it starts SDL's video once, hosts each
-// window in turn and stops video when the program ends (on Wayland: see KeepVideo). SDL only supports its event pump
-// on the thread that initialised video, and keeping the display connection open between
-// windows matters on X: a server whose last client leaves resets, and a window opened
-// right then would be refused. This holds on X11, Wayland and with the dummy driver;
+// window in turn and stops video when the program ends (on Wayland: see KeepVideo). SDL
+// only supports its event pump on the thread that initialised video, and keeping the
+// display connection open between windows matters on X: a server whose last client
+// leaves resets, and a window opened right then would be refused. This holds on X11, Wayland and with the dummy driver;
 // other platforms (macOS) would need the window on the process's first thread.
 #include <X11/Xlib.h>
 #include <unistd.h>

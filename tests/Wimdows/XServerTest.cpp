@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "Helpers.hpp"
+// After the test framework: Xlib's macros (None, Bool) would break its headers.
+#include <SDL2/SDL_syswm.h>
 
 using namespace Wimdows;
 using namespace WimdowsTest;
@@ -43,7 +45,7 @@ class XServer : public WindowFixture {
 protected:
     void SetUp() override {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run me through xvfb-run";
-        Window(title, 320, 200);
+        Wimdows::Window(title, 320, 200);
         ASSERT_EQ(State(), STATE_ACTIVE);
         win = FindWindow(title);
         ASSERT_FALSE(win.empty()) << "xdotool does not find the window";
@@ -128,6 +130,28 @@ TEST_F(XServer, RealClicksTakeAndReleaseTheCapture) {
     Shell("xdotool mouseup 1");
     ASSERT_TRUE(WaitFor([&] { return OnUi(look) && !left; }));
     EXPECT_FALSE(captured);
+}
+
+TEST_F(XServer, AnErrorOfTheDisplayIsToldOnceAndTheProgramGoesOn) {
+    // Requests about a window that does not exist: Xlib's own handler would end the process.
+    testing::internal::CaptureStderr();
+    bool asked = false;
+    auto ask = [&] {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(I::window.hwnd, &info) || info.subsystem != SDL_SYSWM_X11) return;
+        XWindowAttributes attributes;
+        for (int i = 0; i < 3; ++i) XGetWindowAttributes(info.info.x11.display, 0x1FFFFF0, &attributes);
+        asked = true;
+    };
+    ASSERT_TRUE(OnUi(ask));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(err.find("The display refused a request"), err.rfind("The display refused a request")) << err;
+    EXPECT_NE(err.find("(error 3, request 3.0); going on."), std::string::npos) << err;
+    Rectangle(0, 0, 10, 10, RgbColor(255, 0, 0), true);  // the window still works
+    Testing::Sync();
+    EXPECT_EQ(State(), STATE_ACTIVE);
 }
 
 TEST_F(XServer, GetKeyWaitsWithoutBurningACore) {
