@@ -147,7 +147,8 @@ void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
 void PresentNow(SDL_Rect area);
 // True on the user-interface thread of the open window.
 bool OnUiThread();
-// Puts an event in SDL's queue for the window; false without a window.
+// Puts an event in SDL's queue for the window (on the user-interface thread, through the
+// requests) and returns once it is there; false without a window.
 bool PostEvent(SDL_Event& event);
 // SDL id of the open window, for events posted to it (0 when none).
 extern std::atomic<std::uint32_t> windowId;
