@@ -187,10 +187,12 @@ session_run() {
   make_work session
   start_x
   launch
-  local ok=
+  local ok= stage="the menu"
   if to_menu; then
+    stage="the game window"
     xdotool mousemove --window "$menu" 400 462 click 1
     if game=$(find_window 'The KOR Dudurad' 15); then
+      stage="the menu after the game"
       sleep 0.5
       press "$game" space   # level 1 won
       sleep 1.5
@@ -205,7 +207,10 @@ session_run() {
       fi
     fi
   fi
-  [ -n "$ok" ] || echo "     (the session did not get through; see below)"
+  if [ -z "$ok" ]; then
+    echo "     (the session did not get to $stage)"
+    import -window root "$out/stuck-$runs.png" 2> /dev/null
+  fi
   finish 15
   check session 0 "180 0 0 0 0 " ""
   stop_x
