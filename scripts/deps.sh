@@ -8,14 +8,14 @@ set -euo pipefail
 
 play=(
   cmake g++ make pkg-config
-  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libpng-dev nlohmann-json3-dev fonts-dejavu-core
+  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev libpng-dev nlohmann-json3-dev fonts-dejavu-core
 )
 packages=(
   "${play[@]}" dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   clang libclang-rt-dev llvm
-  xvfb xauth xdotool imagemagick openbox x11-utils
-  lintian desktop-file-utils appstream groff-base man-db
+  xvfb xauth xdotool imagemagick openbox x11-utils weston libdecor-0-plugin-1-cairo
+  lintian desktop-file-utils appstream groff-base man-db clang-format
 )
 case ${1:-} in
   play) packages=("${play[@]}") ;;

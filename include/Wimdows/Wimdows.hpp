@@ -19,6 +19,12 @@ void KillWindow();
 WinState State();
 // True when the window opened last was closed by the user with its close box.
 bool ClosedByUser();
+// How the window opened last ended: still open, closed by the user (its close box),
+// closed by the program (KillWindow, or its events could no longer be read), or it
+// never opened. Known from the moment the close begins, while State() may still say
+// STATE_ACTIVE for the teardown's few moments.
+enum class Ended : std::uint8_t { StillOpen, ClosedByUser, ClosedByProgram, NeverOpened };
+Ended WindowEnded();
 
 // ---- Keyboard (virtual-key codes 0..255) ----
 bool KeyDown(std::uint32_t k);

@@ -96,6 +96,8 @@ void DispatchEvent(const SDL_Event& e) {
         // game; a release always does, so that no key is left down.
         if (e.type == SDL_KEYDOWN && IsSystemKey(e.key.keysym)) break;
         WindowProcedure(window.hwnd, e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 0);
+        if (e.type == SDL_KEYUP)
+            if (const std::uint32_t twin = KeypadTwin(e.key.keysym)) WindowProcedure(window.hwnd, WM_KEYUP, twin, 0);
         break;
     }
     case SDL_MOUSEMOTION:
@@ -115,8 +117,7 @@ void DispatchEvent(const SDL_Event& e) {
         break;
     }
     default:
-        if (IsRequestEvent(e)) ServeRequest(e);
-        break;
+        break;  // wake-ups and events of no interest
     }
 }
 
@@ -130,7 +131,7 @@ std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam,
         break;
     case WM_CLOSE:
         if (hwnd && hwnd == window.hwnd) {
-            DestroyMainWindow();
+            CloseWindow();
             WindowProcedure(hwnd, WM_DESTROY, 0, 0);
         }
         break;

@@ -96,6 +96,26 @@ constexpr KeyName kNamed[] = {
     {226, SDLK_LESS, SDL_SCANCODE_NONUSBACKSLASH},
 };
 
+// The keypad's second meaning with NumLock off: the arrow and editing keys printed on it
+// (5 is Clear). Keyed by scan code, as SDL gives the digits' codes either way.
+struct KeypadKey {
+    SDL_Scancode scan;
+    std::uint8_t digit;  // with NumLock on
+    std::uint8_t edit;   // with NumLock off
+};
+constexpr KeypadKey kKeypad[] = {
+    {SDL_SCANCODE_KP_0, 96, 45},  {SDL_SCANCODE_KP_1, 97, 35},  {SDL_SCANCODE_KP_2, 98, 40},
+    {SDL_SCANCODE_KP_3, 99, 34},  {SDL_SCANCODE_KP_4, 100, 37}, {SDL_SCANCODE_KP_5, 101, 12},
+    {SDL_SCANCODE_KP_6, 102, 39}, {SDL_SCANCODE_KP_7, 103, 36}, {SDL_SCANCODE_KP_8, 104, 38},
+    {SDL_SCANCODE_KP_9, 105, 33}, {SDL_SCANCODE_KP_PERIOD, 110, 46},
+};
+
+const KeypadKey* KeypadOf(const SDL_Keysym& keysym) {
+    for (const KeypadKey& k : kKeypad)
+        if (k.scan == keysym.scancode) return &k;
+    return nullptr;
+}
+
 // Letters, digits and function keys, which run in blocks.
 std::uint32_t BlockKey(SDL_Keycode sym, SDL_Scancode scan) {
     if (sym >= SDLK_a && sym <= SDLK_z) return 65 + static_cast<std::uint32_t>(sym - SDLK_a);
@@ -126,6 +146,7 @@ void Call(bool wanted, MouseProc proc, std::uint32_t x, std::uint32_t y) {
 }  // namespace
 
 std::uint32_t VirtualKey(const SDL_Keysym& keysym) {
+    if (const KeypadKey* k = KeypadOf(keysym)) return (keysym.mod & KMOD_NUM) ? k->digit : k->edit;
     for (const KeyName& k : kNamed)
         if (k.sym == keysym.sym) return k.vk;
     if (const std::uint32_t vk = BlockKey(keysym.sym, keysym.scancode)) return vk;
@@ -153,11 +174,18 @@ bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym) {
             if (k.vk != vk) continue;
             keysym.sym = k.sym;
             keysym.scancode = k.scan;
+            if (KeypadOf(keysym)) keysym.mod = KMOD_NUM;  // the digits come with NumLock on
             return true;
         }
         return false;
     }
     return true;
+}
+
+std::uint32_t KeypadTwin(const SDL_Keysym& keysym) {
+    const KeypadKey* k = KeypadOf(keysym);
+    if (!k) return 0;
+    return (keysym.mod & KMOD_NUM) ? k->edit : k->digit;
 }
 
 bool IsSystemKey(const SDL_Keysym& keysym) {

@@ -1,13 +1,20 @@
 // Window lifecycle: the user-interface thread, its event loop and the back buffer's life.
 //
-// SDL only supports its event pump on the thread that initialised video, and every
-// window here gets a new thread, so each user-interface thread initialises the video
-// subsystem at its start and quits it at its teardown. The threads never overlap
-// (Window closes the old window and joins its thread first). This holds on X11 and with
-// the dummy driver; other platforms (macOS) would need the window on the process's first
-// thread.
+// One user-interface thread serves the whole run: it starts SDL's video once, hosts each
+// window in turn and stops video when the program ends (on Wayland: see KeepVideo). SDL
+// only supports its event pump on the thread that initialised video, and keeping the
+// display connection open between windows matters on X: a server whose last client
+// leaves resets, and a window opened right then would be refused. This holds on X11, Wayland and with the dummy driver;
+// other platforms (macOS) would need the window on the process's first thread.
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -21,6 +28,7 @@ SDL_Surface* hBitBuf = nullptr;
 std::atomic<bool> buffering{false};
 std::atomic<std::uint32_t> windowId{0};
 std::atomic<bool> closedByUser{false};
+std::atomic<Ended> ended{Ended::NeverOpened};
 
 namespace {
 
@@ -52,16 +60,113 @@ void Fail() {
     window.state.notify_all();
 }
 
-// The user-interface thread of the open (or just closed) window. Joined by the main
-// thread once the state says it is finished, and at exit.
+// ---- The display connection's errors ----
+// Xlib's own handlers end the process with exit() on whichever thread meets the error,
+// while the main thread may be drawing and static objects are destroyed under it.
+std::atomic<bool> xErrorTold{false};
+
+int OnXError(Display*, XErrorEvent* e) {
+    // A request about a window that is already gone, for instance: nothing to stop for.
+    if (!xErrorTold.exchange(true))
+        std::fprintf(stderr, "[ERROR] (Window) The display refused a request (error %u, request %u.%u); going on.\n",
+                     static_cast<unsigned>(e->error_code), static_cast<unsigned>(e->request_code),
+                     static_cast<unsigned>(e->minor_code));
+    return 0;
+}
+
+int OnXIOError(Display*) {
+    // The display is gone (the X server ended): no window can be shown any more. End here,
+    // on this thread, without running exit handlers under the other threads' feet; saved
+    // files are whole (saves go through a rename).
+    static const char message[] = "[ERROR] (Window) The connection to the display was lost; the program ends.\n";
+    const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    (void)written;
+    _exit(1);
+}
+
+void InstallXHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        XSetErrorHandler(OnXError);
+        XSetIOErrorHandler(OnXIOError);
+    });
+}
+
+// Video start-up. A display that is named but refuses the connection may be resetting
+// (its last client just left): try again for a short while.
+constexpr auto kVideoRetry = std::chrono::milliseconds(1500);
+
+bool DisplayNamed() {
+    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    for (const char* name : names) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+bool StartVideo(std::string& why) {
+    InstallXHandlers();  // before SDL's driver puts its own in front of them
+    const auto end = std::chrono::steady_clock::now() + kVideoRetry;
+    const bool named = DisplayNamed();
+    for (;;) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        why = SDL_GetError();
+        if (!named || std::chrono::steady_clock::now() >= end) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+    if (!(chosen && *chosen)) why = "no display to show it on; " + why;
+    return false;
+}
+
+// The user-interface thread, and what the other threads ask of it between windows.
 struct UiThread {
     std::thread thread;
-    void Join() {
-        if (thread.joinable()) thread.join();
-    }
+    std::mutex lock;
+    std::condition_variable wanted;
+    bool openWanted = false;  // under lock
+    bool quitWanted = false;  // under lock
     ~UiThread();
 };
 UiThread ui;
+
+// Whether video stays up between windows. On Wayland SDL 2.26 still dispatches the
+// decorations' callbacks of a window it has destroyed (a crash in the next window); there
+// each window brings its own connection, as the compositor does not reset.
+bool KeepVideo() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return !driver || std::strcmp(driver, "wayland") != 0;
+}
+
+void UiMain() {
+    // SDL frees its per-thread data (error texts) only for threads it started itself.
+    struct ThreadData {
+        ~ThreadData() { SDL_TLSCleanup(); }
+    } threadData;
+    uiThread = true;
+    bool video = false;
+    for (;;) {
+        {
+            std::unique_lock lock(ui.lock);
+            ui.wanted.wait(lock, [] { return ui.openWanted || ui.quitWanted; });
+            if (ui.quitWanted) break;
+            ui.openWanted = false;
+        }
+        std::string why;
+        if (!video && !(video = StartVideo(why))) {
+            ReportNoWindow(why.c_str());
+            Fail();
+            continue;
+        }
+        WinMain(nullptr);
+        if (!KeepVideo()) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            video = false;
+        }
+    }
+    if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
 
 }  // namespace
 
@@ -115,31 +220,26 @@ void FreeWindow() {
     bitlen = 0;
 }
 
+void CloseWindow() {
+    if (!window.hwnd) return;
+    ended.store(closedByUser.load() ? Ended::ClosedByUser : Ended::ClosedByProgram);
+    // No request reaches the window, and nothing is sent to it, once its end has begun.
+    RefuseRequests();
+    DestroyMainWindow();
+}
+
 std::uint32_t WinMain(void*) {
-    // SDL frees its per-thread data (error texts) only for threads it started itself.
-    struct ThreadData {
-        ~ThreadData() { SDL_TLSCleanup(); }
-    } threadData;
-    uiThread = true;
     quitPosted = false;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
-        std::string why = chosen && *chosen ? "" : "no display to show it on; ";
-        ReportNoWindow((why + SDL_GetError()).c_str());
-        Fail();
-        return 0;
-    }
     // Not resizable, so not maximisable either; it can be minimised. The back buffer
     // keeps the size asked for; the window's own size is presentation's choice.
     const WindowPlacement place =
         PlaceWindow(static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
     window.hwnd = SDL_CreateWindow(window.class_, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, place.w, place.h,
                                    SDL_WINDOW_HIDDEN | place.flags);
-    if (!window.hwnd || !Init() || !PresentOpen()) {
+    if (!window.hwnd || !Init() || !PresentOpen() || !PrepareWait()) {
         ReportNoWindow(SDL_GetError());
         if (window.hwnd) DestroyMainWindow();
         FreeWindow();
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         Fail();
         return 0;
     }
@@ -147,30 +247,30 @@ std::uint32_t WinMain(void*) {
     SDL_ShowWindow(window.hwnd);
     Paint();
     SDL_RaiseWindow(window.hwnd);
+    ended.store(Ended::StillOpen);
     StartRequests();
     window.state.store(STATE_ACTIVE);
     window.state.notify_all();
 
-    const bool wakesOnPush = WakesOnPush();
-    SDL_Event e;
+    // Events first, one request between them, so that a request finds the events that
+    // came before it handled; wait only when neither is there.
     while (!quitPosted) {
-        if (!NextEvent(e, wakesOnPush)) {
-            std::fprintf(stderr, "[ERROR] (WinMain) The window's events can't be read, closing it: %s\n",
-                         SDL_GetError());
-            if (window.hwnd) WindowProcedure(window.hwnd, WM_CLOSE, 0, 0);
-            break;
+        bool busy = false;
+        SDL_Event e;
+        if (SDL_PollEvent(&e)) {
+            DispatchEvent(e);
+            busy = true;
         }
-        DispatchEvent(e);
+        if (!quitPosted && ServeOneRequest()) busy = true;
+        if (!busy && !quitPosted) WaitForWork();
     }
 
     RefuseRequests();
-    // Nothing left in SDL's queue may reach the next window (the queue outlives this
-    // thread when another part of the program keeps SDL's events running).
+    // Nothing left in SDL's queue may reach the next window.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     if (window.hwnd) DestroyMainWindow();
     FreeWindow();
     windowId.store(0);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     window.state.store(STATE_DEAD);
     window.state.notify_all();
     keyEvents.fetch_add(1, std::memory_order_release);  // wakes GetKey
@@ -187,7 +287,12 @@ UiThread::~UiThread() {
         return;
     }
     if (window.state.load() == STATE_ACTIVE) KillWindow();
-    Join();
+    {
+        std::lock_guard guard(lock);
+        quitWanted = true;
+    }
+    wanted.notify_all();
+    thread.join();
 }
 
 }  // namespace
@@ -206,8 +311,8 @@ void Window(const char* title, std::uint32_t x, std::uint32_t y) {
         return;
     }
     SetHints();
+    // A window closed by the user ends by itself: wait until it is torn down.
     if (window.state.load() == STATE_ACTIVE) KillWindow();
-    ui.Join();  // a window closed by the user has ended its thread by itself
 
     if (!title) title = "";
     const std::size_t len = std::strlen(title);
@@ -225,22 +330,29 @@ void Window(const char* title, std::uint32_t x, std::uint32_t y) {
     window.xlen.store(x);
     window.ylen.store(y);
     closedByUser.store(false);
+    ended.store(Ended::NeverOpened);
 
-    try {
-        ui.thread = std::thread(WinMain, nullptr);
-    } catch (const std::system_error& error) {
-        std::fprintf(stderr, "[ERROR] (Window) Can't create window. (%s)\n", error.what());
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", "Can't create window.", nullptr);
-        delete[] window.class_;
-        window.class_ = nullptr;
-        window.xlen.store(0);
-        window.ylen.store(0);
-        return;
+    if (!ui.thread.joinable()) {
+        try {
+            ui.thread = std::thread(UiMain);
+        } catch (const std::system_error& error) {
+            std::fprintf(stderr, "[ERROR] (Window) Can't create window. (%s)\n", error.what());
+            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", "Can't create window.", nullptr);
+            delete[] window.class_;
+            window.class_ = nullptr;
+            window.xlen.store(0);
+            window.ylen.store(0);
+            return;
+        }
     }
+    {
+        std::lock_guard lock(ui.lock);
+        ui.openWanted = true;
+    }
+    ui.wanted.notify_all();
 
     window.state.wait(STATE_DEAD);
     if (window.state.load() == STATE_ERROR) {
-        ui.Join();
         window.state.store(STATE_DEAD);
         delete[] window.class_;
         window.class_ = nullptr;
@@ -256,21 +368,18 @@ void KillWindow() {
         if (window.hwnd) WindowProcedure(window.hwnd, WM_CLOSE, 0, 0);
         return;
     }
-    if (window.state.load() != STATE_ACTIVE) {
-        window.state.store(STATE_DEAD);
-        ui.Join();
-        return;
-    }
+    if (window.state.load() != STATE_ACTIVE) return;
     auto close = [] {
         if (window.hwnd) WindowProcedure(window.hwnd, WM_CLOSE, 0, 0);
     };
     SendRequest(close);  // refused when the user's close got there first: same teardown
     for (WinState s; (s = window.state.load()) != STATE_DEAD;) window.state.wait(s);
-    ui.Join();
 }
 
 WinState State() { return window.state.load(); }
 
 bool ClosedByUser() { return closedByUser.load(); }
+
+Ended WindowEnded() { return ended.load(); }
 
 }  // namespace Wimdows

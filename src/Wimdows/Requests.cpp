@@ -1,11 +1,25 @@
 // The hand-over from other threads to the user-interface thread: the back buffer's
-// guard, the request queue and the wake-up of the window's event wait.
-#include <chrono>
-#include <condition_variable>
+// guard, the request queue and the wake-up of the window's wait.
+//
+// Requests wait in this layer's own queue, and the user-interface thread is woken by the
+// layer itself: no other thread ever puts anything into SDL's queue or sends anything to
+// the window system. On X11 SDL wakes a waiting thread by sending an event to the window
+// over a second connection; sent while the window is being destroyed, that event draws an
+// error from the server, read later by whatever thread closes the connection. Here the
+// thread instead waits in poll() on the display connection and on an eventfd that the
+// layer writes, after SDL has read everything that came in.
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+#include <SDL2/SDL_syswm.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "WimdowsState.hpp"
 
@@ -15,7 +29,11 @@ thread_local bool uiThread = false;
 
 namespace {
 
-constexpr Sint32 kRequestEvent = 0x4B4F5201;
+// An event in SDL's queue that only wakes the thread (drivers where SDL wakes it itself).
+constexpr Sint32 kWakeEvent = 0x4B4F5201;
+// The longest wait without a look at SDL: the drivers keep a few timers of their own
+// (focus changes, the screen saver) that only a pump serves.
+constexpr int kWaitMs = 250;
 
 std::recursive_mutex bufferLock;
 thread_local int guardDepth = 0;
@@ -26,21 +44,26 @@ QueuedRequest* requestTail = nullptr;
 bool accepting = false;  // the window's thread serves requests; under requestLock
 std::atomic<std::uint32_t> requestsDone{0};
 
-// SDL wakes a thread that waits for events when another thread pushes one only where the
-// video driver can be woken (X11, Wayland). With the dummy and offscreen drivers
-// SDL_WaitEvent looks again every millisecond, so each hand-over (every UpdateWindow)
-// would cost up to a millisecond; there the user-interface thread waits for this layer's
-// own pushes instead, the only events those drivers get from outside.
-std::mutex wakeLock;
-std::condition_variable wakeCv;
-std::uint64_t pushes = 0;  // under wakeLock
+// How the user-interface thread waits (set by PrepareWait while no request is accepted).
+enum class WaitKind { Descriptors, SdlWait };
+WaitKind waitKind = WaitKind::Descriptors;
+int wakeFd = -1;     // eventfd written by Wake; made once, kept for the run
+int displayFd = -1;  // the X connection, or -1 (dummy and offscreen drivers)
+Display* xDisplay = nullptr;
 
-void Pushed() {
-    {
-        std::lock_guard lock(wakeLock);
-        ++pushes;
+// Under requestLock, while accepting.
+void Wake() {
+    if (waitKind == WaitKind::SdlWait) {
+        // Wayland and the others wake the display, not a window.
+        SDL_Event e{};
+        e.type = SDL_USEREVENT;
+        e.user.code = kWakeEvent;
+        SDL_PushEvent(&e);
+        return;
     }
-    wakeCv.notify_one();
+    const std::uint64_t one = 1;
+    while (write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
 }
 
 void Unlink(QueuedRequest* r) {
@@ -61,69 +84,73 @@ void Finish(QueuedRequest* r, int status) {
 
 }  // namespace
 
-bool WakesOnPush() {
+bool PrepareWait() {
+    if (wakeFd < 0) wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) return false;
+    displayFd = -1;
+    xDisplay = nullptr;
+    waitKind = WaitKind::Descriptors;
     const char* driver = SDL_GetCurrentVideoDriver();
-    return !driver || (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0);
-}
-
-bool NextEvent(SDL_Event& e, bool wakesOnPush) {
-    if (wakesOnPush) return SDL_WaitEvent(&e) == 1;
-    for (;;) {
-        std::uint64_t seen;
-        {
-            std::lock_guard lock(wakeLock);
-            seen = pushes;
-        }
-        if (SDL_PollEvent(&e)) return true;
-        std::unique_lock lock(wakeLock);
-        // The timeout only guards against events that come some other way.
-        wakeCv.wait_for(lock, std::chrono::milliseconds(10), [seen] { return pushes != seen; });
+    if (driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0)) return true;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window.hwnd && SDL_GetWindowWMInfo(window.hwnd, &info) && info.subsystem == SDL_SYSWM_X11) {
+        xDisplay = info.info.x11.display;
+        displayFd = ConnectionNumber(xDisplay);
+        return true;
     }
+    waitKind = WaitKind::SdlWait;
+    return true;
 }
 
-bool IsRequestEvent(const SDL_Event& e) { return e.type == SDL_USEREVENT && e.user.code == kRequestEvent; }
-
-void ServeRequest(const SDL_Event& e) {
-    QueuedRequest* r = static_cast<QueuedRequest*>(e.user.data1);
+bool ServeOneRequest() {
+    QueuedRequest* r;
     {
         std::lock_guard lock(requestLock);
-        bool pending = false;
-        for (QueuedRequest* p = requestHead; p && !pending; p = p->next) pending = p == r;
-        if (!pending) return;
+        r = requestHead;
+        if (!r) return false;
         Unlink(r);
     }
     r->fn(r->arg);
     Finish(r, 1);
+    return true;
+}
+
+void WaitForWork() {
+    if (waitKind == WaitKind::SdlWait) {
+        {
+            std::lock_guard lock(requestLock);
+            if (requestHead) return;
+        }
+        SDL_WaitEventTimeout(nullptr, kWaitMs);  // leaves the event for the caller
+        return;
+    }
+    std::uint64_t count;
+    while (read(wakeFd, &count, sizeof count) > 0) {
+    }
+    {
+        std::lock_guard lock(requestLock);
+        if (requestHead) return;  // a later write keeps the descriptor readable
+    }
+    if (xDisplay) {
+        // SDL has read the connection dry; whatever our own drawing has since drawn in
+        // (replies read by a sync) is in Xlib's queue, which poll() can't see.
+        XFlush(xDisplay);
+        if (XEventsQueued(xDisplay, QueuedAlready) > 0) return;
+    }
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {displayFd, POLLIN, 0}};
+    poll(fds, displayFd >= 0 ? 2 : 1, kWaitMs);
 }
 
 bool Enqueue(QueuedRequest* r) {
-    for (;;) {
-        {
-            std::lock_guard lock(requestLock);
-            if (!accepting) return false;
-            r->next = nullptr;
-            r->status.store(0, std::memory_order_relaxed);
-            (requestTail ? requestTail->next : requestHead) = r;
-            requestTail = r;
-            SDL_Event e{};
-            e.type = SDL_USEREVENT;
-            e.user.code = kRequestEvent;
-            e.user.windowID = windowId.load();
-            e.user.data1 = r;
-            const int pushed = SDL_PushEvent(&e);
-            if (pushed == 1) {
-                Pushed();
-                return true;
-            }
-            Unlink(r);
-            if (pushed == 0) {
-                std::fprintf(stderr, "[ERROR] (SendRequest) SDL filters the window's requests out.\n");
-                return false;
-            }
-        }
-        // SDL's queue is full: the window's thread is busy emptying it.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    std::lock_guard lock(requestLock);
+    if (!accepting) return false;
+    r->next = nullptr;
+    r->status.store(0, std::memory_order_relaxed);
+    (requestTail ? requestTail->next : requestHead) = r;
+    requestTail = r;
+    Wake();
+    return true;
 }
 
 void StartRequests() {
@@ -173,10 +200,9 @@ bool SendRequest(void (*fn)(void*), void* arg) {
 }
 
 bool PostEvent(SDL_Event& event) {
-    std::lock_guard lock(requestLock);
-    if (!accepting || SDL_PushEvent(&event) != 1) return false;
-    Pushed();
-    return true;
+    // Through the queue: only the user-interface thread puts events into SDL's queue.
+    auto post = [&event] { SDL_PushEvent(&event); };
+    return SendRequest(post);
 }
 
 }  // namespace Wimdows::Internal

@@ -1,10 +1,12 @@
 // Module state of the window layer, shared by its source files (and by its tests), in
 // Wimdows::Internal. Nothing outside src/Wimdows and tests/Wimdows includes this header.
 //
-// Threads. The main thread calls every public operation. Each open window has a
-// user-interface thread (WinMain) that owns the SDL window and every SDL video call:
-// it creates the window, waits for SDL events, turns them into messages for
-// WindowProcedure and serves the requests that other threads hand over. Button
+// Threads. The main thread calls every public operation. One user-interface thread,
+// started with the first window and kept for the run, owns SDL's video and every SDL
+// video call; it hosts one window at a time (WinMain): it creates the window, waits for
+// SDL events, turns them into messages for WindowProcedure and serves the requests that
+// other threads hand over. Other threads never put events into SDL's queue nor make SDL
+// wake the window's thread (see Requests.cpp). Button
 // procedures (and future mouse callbacks) run on that thread too and may draw.
 //
 // How a drawing operation uses the pieces below (the pattern every primitive, text and
@@ -145,12 +147,15 @@ void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
 void PresentNow(SDL_Rect area);
 // True on the user-interface thread of the open window.
 bool OnUiThread();
-// Puts an event in SDL's queue for the window; false without a window.
+// Puts an event in SDL's queue for the window (on the user-interface thread, through the
+// requests) and returns once it is there; false without a window.
 bool PostEvent(SDL_Event& event);
 // SDL id of the open window, for events posted to it (0 when none).
 extern std::atomic<std::uint32_t> windowId;
 // True when the window opened last was closed through its close box.
 extern std::atomic<bool> closedByUser;
+// How the window opened last ended (WindowEnded).
+extern std::atomic<Ended> ended;
 
 // ---- Messages of the window procedure ----
 // SDL events are turned into these, so that the window procedure keeps one table of
@@ -185,7 +190,12 @@ constexpr WPARAM MakeCommand(std::uint32_t id, std::uint32_t code) {
 
 // ---- Lifecycle (Lifecycle.cpp) and events (Events.cpp); user-interface thread ----
 std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam, LPARAM lParam);
+// One window's life on the user-interface thread: made, its events and requests served
+// until it closes, torn down.
 std::uint32_t WinMain(void* lpParam);
+// WM_CLOSE: refuses every request from now on, then destroys the window (in that order,
+// so that nothing is ever sent to a window that is going).
+void CloseWindow();
 // Makes the back buffer of the size asked for.
 bool Init();
 void FreeWindow();
@@ -212,13 +222,13 @@ bool Enqueue(QueuedRequest* r);
 // The window starts serving requests / stops: everyone waiting is told so.
 void StartRequests();
 void RefuseRequests();
-// The event that carries a request, and serving it in its place among the events.
-bool IsRequestEvent(const SDL_Event& e);
-void ServeRequest(const SDL_Event& e);
-// Whether pushing an event wakes the thread waiting in SDL (not so on dummy/offscreen).
-bool WakesOnPush();
-// The next event; false when the events can't be read.
-bool NextEvent(SDL_Event& e, bool wakesOnPush);
+// The user-interface thread's side, for the open window: how to wait (after the window
+// is made, before requests are accepted; false when no wait is possible), serving the
+// oldest request (false when none is queued) and waiting until an event or a request
+// may be there. Never waits in SDL where SDL would wake it through the window.
+bool PrepareWait();
+bool ServeOneRequest();
+void WaitForWork();
 
 // ---- Presentation (Present.cpp) ----
 // The SDL window for a back buffer of w x h: its size and extra creation flags.
@@ -401,7 +411,11 @@ extern std::atomic<std::uint32_t> keyEvents;
 void AddKey(std::uint32_t k);
 void DelKey();
 // Virtual-key code of an SDL key (0 when it has none), and the other way round.
+// The keypad gives the arrow and editing keys' codes with NumLock off, its digits with it on.
 std::uint32_t VirtualKey(const SDL_Keysym& keysym);
+// A keypad key's code under the other NumLock state (0 for other keys): its release
+// releases both, so that NumLock pressed while it is held leaves no key down.
+std::uint32_t KeypadTwin(const SDL_Keysym& keysym);
 bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym);
 // Keys that the window system keeps for itself (Alt combinations, F10).
 bool IsSystemKey(const SDL_Keysym& keysym);

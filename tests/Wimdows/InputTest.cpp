@@ -115,8 +115,7 @@ TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself) {
     int mapped = 0;
     for (std::uint32_t vk = 1; vk < 256; ++vk) {
         SDL_Keysym ks;
-        if (!I::KeysymOf(vk, ks) || I::IsSystemKey(ks)) continue;
-        if (vk == 122) continue;  // F11 switches fullscreen and never reaches the game
+        if (!I::KeysymOf(vk, ks) || I::IsSystemKey(ks) || ks.sym == SDLK_F11) continue;  // F11: fullscreen
         ++mapped;
         Testing::PostKey(vk, true);
         EXPECT_EQ(GetKey(), vk);
@@ -154,6 +153,38 @@ TEST(KeyCodes, TheCodesTheGameUses) {
     // A letter of a non-Latin layout is known by its place.
     EXPECT_EQ(vk(0x0444, SDL_SCANCODE_A), 65u);
     EXPECT_EQ(vk(SDLK_UNKNOWN), 0u);
+}
+
+TEST_F(Keys, TheKeypadSteersWithNumLockOffAndGivesDigitsWithItOn) {
+    const std::pair<SDL_Scancode, std::uint32_t> keypad[] = {
+        {SDL_SCANCODE_KP_8, 38}, {SDL_SCANCODE_KP_2, 40}, {SDL_SCANCODE_KP_4, 37}, {SDL_SCANCODE_KP_6, 39},
+        {SDL_SCANCODE_KP_7, 36}, {SDL_SCANCODE_KP_1, 35}, {SDL_SCANCODE_KP_9, 33}, {SDL_SCANCODE_KP_3, 34},
+        {SDL_SCANCODE_KP_0, 45}, {SDL_SCANCODE_KP_PERIOD, 46}};
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    for (const auto& [scan, code] : keypad) {
+        e.key.keysym.scancode = scan;
+        e.key.keysym.sym = SDL_GetKeyFromScancode(scan);
+        e.key.keysym.mod = KMOD_NONE;
+        ASSERT_TRUE(I::PostEvent(e));
+        EXPECT_EQ(GetKey(), code);
+        e.key.keysym.mod = KMOD_NUM;
+        ASSERT_TRUE(I::PostEvent(e));
+        EXPECT_EQ(GetKey(), scan == SDL_SCANCODE_KP_PERIOD ? 110u : 96u + (scan == SDL_SCANCODE_KP_0 ? 0u : scan - SDL_SCANCODE_KP_1 + 1u));
+    }
+    // Held as an arrow, NumLock switched on meanwhile, released as a digit: nothing stays down.
+    e.key.keysym.scancode = SDL_SCANCODE_KP_8;
+    e.key.keysym.sym = SDLK_KP_8;
+    e.key.keysym.mod = KMOD_NONE;
+    ASSERT_TRUE(I::PostEvent(e));
+    Testing::Sync();
+    EXPECT_TRUE(KeyDown(38));
+    e.type = SDL_KEYUP;
+    e.key.keysym.mod = KMOD_NUM;
+    ASSERT_TRUE(I::PostEvent(e));
+    Testing::Sync();
+    EXPECT_FALSE(KeyDown(38));
+    EXPECT_FALSE(KeyDown(104));
 }
 
 TEST_F(Keys, SystemKeysReachNeitherTableNorQueue) {

@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "Helpers.hpp"
+// After the test framework: Xlib's macros (None, Bool) would break its headers.
+#include <SDL2/SDL_syswm.h>
 
 using namespace Wimdows;
 using namespace WimdowsTest;
@@ -66,6 +68,11 @@ TEST_F(XServer, RealKeyPressesReachTheTableAndTheQueue) {
 
     Shell("xdotool windowfocus --sync " + win + " key a End Escape Return F1 0");
     for (std::uint32_t expected : {65u, 35u, 27u, 13u, 112u, 48u}) EXPECT_EQ(GetKey(), expected);
+
+    // The keypad with NumLock off, as the server starts (xdotool toggles NumLock by itself
+    // for keypad digits, so the digits are left to the unit tests).
+    Shell("xdotool windowfocus --sync " + win + " key KP_Up KP_Left KP_End KP_Next KP_Insert");
+    for (std::uint32_t expected : {38u, 37u, 35u, 34u, 45u}) EXPECT_EQ(GetKey(), expected);
 }
 
 TEST_F(XServer, TheBackBufferReachesTheScreen) {
@@ -124,6 +131,28 @@ TEST_F(XServer, RealClicksTakeAndReleaseTheCapture) {
     Shell("xdotool mouseup 1");
     ASSERT_TRUE(WaitFor([&] { return OnUi(look) && !left; }));
     EXPECT_FALSE(captured);
+}
+
+TEST_F(XServer, AnErrorOfTheDisplayIsToldOnceAndTheProgramGoesOn) {
+    // Requests about a window that does not exist: Xlib's own handler would end the process.
+    testing::internal::CaptureStderr();
+    bool asked = false;
+    auto ask = [&] {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(I::window.hwnd, &info) || info.subsystem != SDL_SYSWM_X11) return;
+        XWindowAttributes attributes;
+        for (int i = 0; i < 3; ++i) XGetWindowAttributes(info.info.x11.display, 0x1FFFFF0, &attributes);
+        asked = true;
+    };
+    ASSERT_TRUE(OnUi(ask));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(err.find("The display refused a request"), err.rfind("The display refused a request")) << err;
+    EXPECT_NE(err.find("(error 3, request 3.0); going on."), std::string::npos) << err;
+    Rectangle(0, 0, 10, 10, RgbColor(255, 0, 0), true);  // the window still works
+    Testing::Sync();
+    EXPECT_EQ(State(), STATE_ACTIVE);
 }
 
 TEST_F(XServer, GetKeyWaitsWithoutBurningACore) {
