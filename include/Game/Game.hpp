@@ -42,10 +42,9 @@ void PlayGame(std::uint32_t FirstLevel);
 // the choice can be kept. nullptr removes it.
 using SoundSwitched = void (*)(bool muted);
 void SetSoundSwitchedHandler(SoundSwitched handler);
-// True when the last PlayGame ended because its window was gone: the player closed it with
-// its close box (the game then ended as with Escape, score saved) or it could not be opened.
-// The program should end then.
-bool WindowClosed();
+// PlayGame returns with its window still open, unless the player closed it with its close
+// box (the game then ended as with Escape, score saved) or it could not be opened:
+// Wimdows::WindowEnded() tells which, and the program should end then.
 
 // Module initialiser: runs once.
 void Init();

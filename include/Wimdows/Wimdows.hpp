@@ -17,8 +17,6 @@ void Window(const char* title, std::uint32_t x, std::uint32_t y);
 // Closes the open window and returns once it is torn down.
 void KillWindow();
 WinState State();
-// True when the window opened last was closed by the user with its close box.
-bool ClosedByUser();
 // How the window opened last ended: still open, closed by the user (its close box),
 // closed by the program (KillWindow, or its events could no longer be read), or it
 // never opened. Known from the moment the close begins, while State() may still say

@@ -50,13 +50,12 @@ constexpr std::uint64_t FineRepeatsPerSecond = 15;
 constexpr std::uint32_t NoteFrames = 150;
 
 bool Initialised = false;
-std::atomic<bool> windowClosed{false};
 std::atomic<detail::FrameHook> frameHook{nullptr};
 std::atomic<detail::EndHook> endHook{nullptr};
 std::atomic<SoundSwitched> soundSwitched{nullptr};
 
 // The window is gone: closed by the player with its close box (or never opened).
-bool WindowGone() { return Wimdows::State() != Wimdows::STATE_ACTIVE; }
+bool WindowGone() { return Wimdows::WindowEnded() != Wimdows::Ended::StillOpen; }
 
 void Pause(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
 
@@ -157,13 +156,11 @@ void PlayGame() { PlayGame(1); }
 void PlayGame(std::uint32_t FirstLevel)
 {
     const Console::GameInProgress running;  // a stop signal now ends the game as Escape does
-    windowClosed = false;
     Physics::Freeze();
     Drawing::LoadWindow();
     if (WindowGone()) {
         // Nobody could see the game or press a key: playing it would never end.
         std::printf("[ERROR] (PlayGame) The game window could not be opened.\n");
-        windowClosed = true;
         return;
     }
 
@@ -334,10 +331,7 @@ void PlayGame(std::uint32_t FirstLevel)
         } while (!Wimdows::KeyDown(VK_SPACE) && !Wimdows::KeyDown(VK_ESCAPE) && !WindowGone() &&
                  Console::StopSignal() == 0);
     }
-    windowClosed = WindowGone();
 }
-
-bool WindowClosed() { return windowClosed.load(); }
 
 void Init()
 {

@@ -56,7 +56,7 @@ void FullScene(const IntroPictures& p) {
     }
 }
 
-bool WindowOpen() { return Wimdows::State() == Wimdows::STATE_ACTIVE; }
+bool WindowOpen() { return Wimdows::WindowEnded() == Wimdows::Ended::StillOpen; }
 
 // Ends a frame: the wait, then the whole buffer to the window. False once the window is
 // gone (closed with its close box): nobody is watching any more.

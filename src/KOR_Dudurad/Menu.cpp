@@ -47,7 +47,7 @@ constexpr std::int32_t NoteLeft = 10, NoteTop = 512, NoteRight = 220, NoteBottom
 
 bool Initialised = false;
 
-bool WindowOpen() { return Wimdows::State() == Wimdows::STATE_ACTIVE; }
+bool WindowOpen() { return Wimdows::WindowEnded() == Wimdows::Ended::StillOpen; }
 
 // A window of the front end could not be opened: without one nobody can play or leave
 // the menu, so the program ends.
@@ -228,7 +228,7 @@ int Main(const Options& options) {
             Wimdows::KillWindow();
             return 128 + signal;
         }
-        if (Game::WindowClosed()) return Wimdows::ClosedByUser() ? 0 : 1;
+        if (!WindowOpen()) return Wimdows::WindowEnded() == Wimdows::Ended::ClosedByUser ? 0 : 1;
     } else {
         Wimdows::Window("Intro", MenuWidth, MenuHeight);
         if (!WindowOpen()) return NoWindow("Intro");
@@ -236,7 +236,7 @@ int Main(const Options& options) {
         Bewegen();
         if (!WindowOpen()) {
             // The intro window was closed with its close box: the program ends as with "Exit".
-            return Wimdows::ClosedByUser() ? 0 : NoWindow("Intro");
+            return Wimdows::WindowEnded() == Wimdows::Ended::ClosedByUser ? 0 : NoWindow("Intro");
         }
     }
 
@@ -245,7 +245,7 @@ int Main(const Options& options) {
         if (!WindowOpen()) return NoWindow("Menu");
         MenuTekenen();
         Wimdows::KillWindow();
-        if (Wimdows::ClosedByUser()) {
+        if (Wimdows::WindowEnded() == Wimdows::Ended::ClosedByUser) {
             // The menu window was closed with its close box, perhaps after a choice that
             // was still being handled: leave as with "Exit".
             play = false;
@@ -257,10 +257,10 @@ int Main(const Options& options) {
                 Wimdows::KillWindow();  // the game ended on a stop signal, its score saved
                 return 128 + signal;
             }
-            if (Game::WindowClosed()) {
+            if (!WindowOpen()) {
                 // Closed by the player (the game ended as with Escape, its score saved):
                 // the program ends. A game window that could not be opened is a failure.
-                return Wimdows::ClosedByUser() ? 0 : 1;
+                return Wimdows::WindowEnded() == Wimdows::Ended::ClosedByUser ? 0 : 1;
             }
         }
     } while (!exit.load());

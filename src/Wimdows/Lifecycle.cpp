@@ -378,8 +378,6 @@ void KillWindow() {
 
 WinState State() { return window.state.load(); }
 
-bool ClosedByUser() { return closedByUser.load(); }
-
 Ended WindowEnded() { return ended.load(); }
 
 }  // namespace Wimdows

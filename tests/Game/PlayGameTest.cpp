@@ -258,7 +258,7 @@ TEST_F(PlayGameTest, WonLevelScoresAndGoesOnToTheNextWithFreshAim)
     ASSERT_TRUE(ended);
     EXPECT_TRUE(ended->quitGame);
     EXPECT_EQ(Scores(), "200\r\n0\r\n0\r\n0\r\n0\r\n");
-    EXPECT_FALSE(Game::WindowClosed());
+    EXPECT_EQ(Wimdows::WindowEnded(), Wimdows::Ended::StillOpen);
 }
 
 TEST_F(PlayGameTest, DeadlyWallCostsTwentyAndTheLevelIsTriedAgain)
@@ -342,7 +342,7 @@ TEST_F(PlayGameTest, LastLevelWonShowsTheWonScreenAndSavesTheScore)
     EXPECT_EQ(ended->score, 200);
     EXPECT_EQ(Count(StandardSound::OUTROWIN), 1);
     EXPECT_EQ(Scores(), "500\r\n300\r\n200\r\n200\r\n100\r\n");
-    EXPECT_FALSE(Game::WindowClosed());
+    EXPECT_EQ(Wimdows::WindowEnded(), Wimdows::Ended::StillOpen);
     EXPECT_EQ(Wimdows::State(), Wimdows::STATE_ACTIVE);  // left open for the next window
 }
 
@@ -428,7 +428,7 @@ TEST_F(PlayGameTest, CloseBoxEndsTheGameAsEscapeAndKeepsTheScore)
     EXPECT_TRUE(ended->quitGame);
     EXPECT_EQ(Count(StandardSound::OUTROQUIT), 1);
     EXPECT_EQ(Scores(), "500\r\n300\r\n200\r\n100\r\n100\r\n");
-    EXPECT_TRUE(Game::WindowClosed());
+    EXPECT_NE(Wimdows::WindowEnded(), Wimdows::Ended::StillOpen);
     EXPECT_EQ(Wimdows::State(), Wimdows::STATE_DEAD);
 }
 
@@ -447,7 +447,7 @@ TEST_F(PlayGameTest, CloseBoxEndsTheEndScreenWait)
     EXPECT_EQ(ended->score, 100);
     EXPECT_EQ(Count(StandardSound::OUTROLOSE), 1);
     EXPECT_EQ(Scores(), "100\r\n0\r\n0\r\n0\r\n0\r\n");
-    EXPECT_TRUE(Game::WindowClosed());
+    EXPECT_NE(Wimdows::WindowEnded(), Wimdows::Ended::StillOpen);
 }
 
 TEST_F(PlayGameTest, NoWindowMeansNoGameRatherThanAnEndlessOne)
@@ -456,7 +456,7 @@ TEST_F(PlayGameTest, NoWindowMeansNoGameRatherThanAnEndlessOne)
     setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
     Game::PlayGame();  // returns at once: nobody could ever press a key
     UseDummyDrivers();
-    EXPECT_TRUE(Game::WindowClosed());
+    EXPECT_NE(Wimdows::WindowEnded(), Wimdows::Ended::StillOpen);
     EXPECT_TRUE(Frames().empty());
     EXPECT_FALSE(ended);
     EXPECT_FALSE(std::filesystem::exists("data/highscores.dat"));

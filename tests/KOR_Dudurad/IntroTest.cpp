@@ -162,7 +162,7 @@ TEST_F(Intro, ClosingTheWindowEndsItAtOnce) {
     EXPECT_LT(Clock::now() - start, 1000ms);
     EXPECT_LT(state.frames.load(), 50u);
     EXPECT_EQ(State(), STATE_DEAD);
-    EXPECT_TRUE(ClosedByUser());
+    EXPECT_EQ(WindowEnded(), Ended::ClosedByUser);
 }
 
 TEST_F(Intro, WithoutAWindowItReturnsAtOnce) {

@@ -62,7 +62,7 @@ TEST_F(CloseWhileDrawing, TheUserClosesTheWindowWhileTheMainThreadDraws) {
         while (DrawFrame(static_cast<std::uint32_t>(frames), frames % 2 == 0)) ++frames;
         user.join();
         ASSERT_TRUE(WaitFor([] { return State() == STATE_DEAD; })) << round;
-        EXPECT_TRUE(ClosedByUser());
+        EXPECT_EQ(WindowEnded(), Ended::ClosedByUser);
         if (frames > 0) ++drawnWhileClosing;
         EXPECT_FALSE(DrawFrame(0, true));  // after the close nothing is drawn
     }

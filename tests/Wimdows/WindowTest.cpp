@@ -82,7 +82,7 @@ TEST_F(Lifecycle, KillWindowWithoutWindowReturnsAtOnce) {
     EXPECT_EQ(State(), STATE_DEAD);
     KillWindow();
     EXPECT_EQ(State(), STATE_DEAD);
-    EXPECT_FALSE(ClosedByUser());
+    EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
 }
 
 TEST_F(Lifecycle, OpensShownWithExactClientSizeAndBackBuffer) {
@@ -90,7 +90,7 @@ TEST_F(Lifecycle, OpensShownWithExactClientSizeAndBackBuffer) {
     ASSERT_EQ(State(), STATE_ACTIVE);
     EXPECT_EQ(I::window.xlen.load(), 800u);
     EXPECT_EQ(I::window.ylen.load(), 550u);
-    EXPECT_FALSE(ClosedByUser());
+    EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
     int w = 0, h = 0;
     Uint32 flags = 0;
     std::string title;
@@ -114,7 +114,7 @@ TEST_F(Lifecycle, OpensShownWithExactClientSizeAndBackBuffer) {
     }
     KillWindow();
     EXPECT_EQ(State(), STATE_DEAD);
-    EXPECT_FALSE(ClosedByUser());
+    EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
     ExpectEmptyState();
 }
 
@@ -151,18 +151,18 @@ TEST_F(Lifecycle, CloseBoxTearsTheWindowDownWhileTheMainThreadGoesOn) {
     FillTables();
     Testing::PostClose();
     ASSERT_TRUE(WaitFor([] { return State() == STATE_DEAD; }));
-    EXPECT_TRUE(ClosedByUser());
+    EXPECT_EQ(WindowEnded(), Ended::ClosedByUser);
     ExpectEmptyState();
     // The program learns of it afterwards and may still call anything.
     EXPECT_EQ(GetKey(), 0u);
     KillWindow();
-    EXPECT_TRUE(ClosedByUser());
+    EXPECT_EQ(WindowEnded(), Ended::ClosedByUser);
     // A new window starts afresh.
     Window("Intro", 200, 100);
     ASSERT_EQ(State(), STATE_ACTIVE);
-    EXPECT_FALSE(ClosedByUser());
+    EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
     KillWindow();
-    EXPECT_FALSE(ClosedByUser());
+    EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
 }
 
 TEST_F(Lifecycle, QuitRequestOfTheSystemCountsAsTheUsersClose) {
@@ -171,7 +171,7 @@ TEST_F(Lifecycle, QuitRequestOfTheSystemCountsAsTheUsersClose) {
     quit.type = SDL_QUIT;
     ASSERT_TRUE(I::PostEvent(quit));
     ASSERT_TRUE(WaitFor([] { return State() == STATE_DEAD; }));
-    EXPECT_TRUE(ClosedByUser());
+    EXPECT_EQ(WindowEnded(), Ended::ClosedByUser);
 }
 
 TEST_F(Lifecycle, ManyWindowsInARow) {
@@ -357,7 +357,7 @@ TEST_F(Requests, ClosingFromTheUserInterfaceThreadEndsTheWindowAfterwards) {
     EXPECT_TRUE(stillBuffer);
     EXPECT_EQ(key, 0u);
     ASSERT_TRUE(WaitFor([] { return State() == STATE_DEAD; }));
-    EXPECT_FALSE(ClosedByUser());
+    EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
 }
 
 // ---- Command dispatch ----

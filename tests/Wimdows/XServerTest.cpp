@@ -46,7 +46,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run me through xvfb-run";
         SetPresentOptions({1, false});  // client pixels are screen pixels here
-        Window(title, 320, 200);
+        Wimdows::Window(title, 320, 200);
         ASSERT_EQ(State(), STATE_ACTIVE);
         win = FindWindow(title);
         ASSERT_FALSE(win.empty()) << "xdotool does not find the window";
