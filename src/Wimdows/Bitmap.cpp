@@ -13,7 +13,7 @@
 #include "Console/Console.hpp"
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 BitStruct* bit = nullptr;
 std::uint32_t bitlen = 0;
@@ -166,11 +166,11 @@ void DelBitmap(std::uint32_t del) {
     }
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail
 
 namespace Wimdows {
 
-using namespace Internal;
+using namespace detail;
 
 std::uint32_t LoadBitmap(const char* file, std::uint32_t width, std::uint32_t height) {
     if (!file || width == 0 || height == 0) return 0;

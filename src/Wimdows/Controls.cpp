@@ -12,7 +12,7 @@
 
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 bool inButtonProc = false;
 ControlWindow* children = nullptr;
@@ -326,11 +326,11 @@ void DelControl(std::uint32_t del) {
     controllen = len;
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail
 
 namespace Wimdows {
 
-using namespace Internal;
+using namespace detail;
 
 namespace {
 

@@ -14,7 +14,7 @@ struct PenStruct {
 
 }  // namespace Wimdows
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 namespace {
 
@@ -102,11 +102,11 @@ void UpdateDC(const DrawStruct& draw) {
     ShowArea(draw.x0, draw.y0, draw.x1, draw.y1);
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail
 
 namespace Wimdows {
 
-using namespace Internal;
+using namespace detail;
 
 void SetBuffering(bool state) {
     if (window.state.load() != STATE_ACTIVE) return;

@@ -3,7 +3,7 @@
 
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 // Menu table: no operation fills it in this game; commands 100 to 9999 look here.
 MenuStruct* menu = nullptr;
@@ -159,4 +159,4 @@ std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam,
     return 0;
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail

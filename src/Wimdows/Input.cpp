@@ -2,7 +2,7 @@
 // its capture, and the translation of SDL keys into virtual-key codes.
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 std::atomic<bool> key[256];
 KeyBuffer keybuf{};
@@ -274,11 +274,11 @@ void ResetInput() {
     Flush();
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail
 
 namespace Wimdows {
 
-using namespace Internal;
+using namespace detail;
 
 bool KeyDown(std::uint32_t k) { return k <= 255 && key[k].load(); }
 
@@ -313,10 +313,10 @@ void FlushKeys() { Flush(); }
 namespace Wimdows {
 
 std::uint32_t TakeKey() {
-    Internal::Claim();
-    const std::uint32_t code = Internal::keybuf.tail ? Internal::keybuf.tail->key : 0;
-    Internal::DelKey();
-    Internal::Unclaim();
+    detail::Claim();
+    const std::uint32_t code = detail::keybuf.tail ? detail::keybuf.tail->key : 0;
+    detail::DelKey();
+    detail::Unclaim();
     return code;
 }
 

@@ -21,7 +21,7 @@
 
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 WinStruct window{};
 SDL_Surface* hBitBuf = nullptr;
@@ -297,11 +297,11 @@ UiThread::~UiThread() {
 
 }  // namespace
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail
 
 namespace Wimdows {
 
-using namespace Internal;
+using namespace detail;
 
 void Init() { SetHints(); }
 

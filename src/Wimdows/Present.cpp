@@ -16,7 +16,7 @@
 #include "Wimdows/Scale.hpp"
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 namespace {
 
@@ -348,13 +348,13 @@ void Paint() {
     PresentNow(SDL_Rect{0, 0, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load())});
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail
 
 namespace Wimdows {
 
 void SetPresentOptions(const PresentOptions& options) {
-    Internal::mostScale.store(options.scale);
-    Internal::fullscreen.store(options.fullscreen);
+    detail::mostScale.store(options.scale);
+    detail::fullscreen.store(options.fullscreen);
 }
 
 }  // namespace Wimdows

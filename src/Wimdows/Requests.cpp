@@ -23,7 +23,7 @@
 
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 thread_local bool uiThread = false;
 
@@ -205,4 +205,4 @@ bool PostEvent(SDL_Event& event) {
     return SendRequest(post);
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail

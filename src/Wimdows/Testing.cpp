@@ -8,7 +8,7 @@
 
 namespace Wimdows::Testing {
 
-using namespace Internal;
+using namespace detail;
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "WimdowsState.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 FontStruct font{};
 
@@ -193,11 +193,11 @@ void Int2Char(char* chp, std::int32_t nr) {
     chp[len] = '\0';
 }
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail
 
 namespace Wimdows {
 
-using namespace Internal;
+using namespace detail;
 
 void SetFont(std::uint32_t style, std::uint32_t color) {
     font.style.store(style);

@@ -1,5 +1,5 @@
 // Module state of the window layer, shared by its source files (and by its tests), in
-// Wimdows::Internal. Nothing outside src/Wimdows and tests/Wimdows includes this header.
+// Wimdows::detail. Nothing outside src/Wimdows and tests/Wimdows includes this header.
 //
 // Threads. The main thread calls every public operation. One user-interface thread,
 // started with the first window and kept for the run, owns SDL's video and every SDL
@@ -80,7 +80,7 @@
 #include "Wimdows/Raster.hpp"
 #include "Wimdows/Wimdows.hpp"
 
-namespace Wimdows::Internal {
+namespace Wimdows::detail {
 
 // ---- The window record ----
 struct WinStruct {
@@ -447,4 +447,4 @@ void MouseMessage(std::uint32_t msg, LPARAM lParam);
 // Teardown of the input state: key table, queue, mouse record, capture.
 void ResetInput();
 
-}  // namespace Wimdows::Internal
+}  // namespace Wimdows::detail

@@ -30,7 +30,7 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
 // Runs f on the user-interface thread and returns once it has run.
 template <class F>
 bool OnUi(F f) {
-    return Wimdows::Internal::SendRequest(f);
+    return Wimdows::detail::SendRequest(f);
 }
 
 // Every pixel of a 32-bit surface as 0x00BBGGRR, row by row.
@@ -50,22 +50,22 @@ inline std::vector<std::uint32_t> Pixels(SDL_Surface* s) {
 
 // The whole back buffer, or the whole of what the window shows.
 inline std::vector<std::uint32_t> BackPixels() {
-    Wimdows::Internal::BufferGuard guard;
-    return guard ? Pixels(Wimdows::Internal::hBitBuf) : std::vector<std::uint32_t>{};
+    Wimdows::detail::BufferGuard guard;
+    return guard ? Pixels(Wimdows::detail::hBitBuf) : std::vector<std::uint32_t>{};
 }
 inline std::vector<std::uint32_t> ScreenPixels() {
     std::vector<std::uint32_t> out;
     auto read = [&] {
-        if (Wimdows::Internal::window.hwnd) out = Pixels(SDL_GetWindowSurface(Wimdows::Internal::window.hwnd));
+        if (Wimdows::detail::window.hwnd) out = Pixels(SDL_GetWindowSurface(Wimdows::detail::window.hwnd));
     };
-    Wimdows::Internal::SendRequest(read);
+    Wimdows::detail::SendRequest(read);
     return out;
 }
 
 // Fills the back buffer with one colour without showing it.
 inline void FillBack(std::uint32_t color) {
-    Wimdows::Internal::BufferGuard guard;
-    if (guard) SDL_FillRect(Wimdows::Internal::hBitBuf, nullptr, Wimdows::Internal::ColorToPixel(color));
+    Wimdows::detail::BufferGuard guard;
+    if (guard) SDL_FillRect(Wimdows::detail::hBitBuf, nullptr, Wimdows::detail::ColorToPixel(color));
 }
 
 // Every test starts and ends without a window.

@@ -6,7 +6,7 @@
 
 using namespace Wimdows;
 using namespace WimdowsTest;
-namespace I = Wimdows::Internal;
+namespace I = Wimdows::detail;
 
 namespace {
 

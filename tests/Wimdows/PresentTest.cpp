@@ -129,7 +129,7 @@ TEST(ScaledWindow, ShowsBlocksAndTakesClicksWhereDrawn) {
     Window("Scaled", 100, 60);
     ASSERT_EQ(State(), STATE_ACTIVE);
     int ww = 0, wh = 0;
-    OnUi([&] { SDL_GetWindowSize(Internal::window.hwnd, &ww, &wh); });
+    OnUi([&] { SDL_GetWindowSize(detail::window.hwnd, &ww, &wh); });
     EXPECT_EQ(ww, 300);
     EXPECT_EQ(wh, 180);
     Rectangle(10, 10, 19, 19, RgbColor(255, 0, 0), true);
