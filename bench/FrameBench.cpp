@@ -4,7 +4,7 @@
 // unless SDL_VIDEODRIVER says otherwise.
 #include <benchmark/benchmark.h>
 
-#include <SDL2/SDL.h>
+#include <SDL.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,7 +27,8 @@ namespace {
 
 constexpr int kW = 1024, kH = 768;
 
-void SavePicture(const std::string& path, int w, int h, bool roundMask, std::uint32_t seed) {
+void SavePicture(const std::string& path, int w, int h, bool roundMask, std::uint32_t seed)
+{
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_XRGB8888);
     std::mt19937 rng(seed);
     auto* p = static_cast<std::uint32_t*>(s->pixels);
@@ -43,7 +44,8 @@ struct Scene {
     std::uint32_t background = 0, sprite = 0, mask = 0;
     std::vector<std::pair<int, int>> path;
 
-    Scene() {
+    Scene()
+    {
         setenv("SDL_VIDEODRIVER", "dummy", 0);
         dir = std::filesystem::temp_directory_path() / ("kor-frame-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(dir);
@@ -57,11 +59,12 @@ struct Scene {
         mask = Wimdows::LoadBitmap((dir / "raket-mask.bmp").c_str(), 50, 50);
         for (int i = 0; i < 2000; ++i) {  // a flight path curving over the screen
             const double t = i / 2000.0;
-            path.push_back({static_cast<int>(40 + 940 * t),
-                            static_cast<int>(700 - 1800 * t * (1 - t) + 30 * std::sin(40 * t))});
+            path.push_back(
+                {static_cast<int>(40 + 940 * t), static_cast<int>(700 - 1800 * t * (1 - t) + 30 * std::sin(40 * t))});
         }
     }
-    ~Scene() {
+    ~Scene()
+    {
         Wimdows::KillWindow();
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
@@ -70,7 +73,8 @@ struct Scene {
 
     // The head-up display's twelve texts: four labels and four numbers in black, level and
     // score with their numbers in white.
-    static void HeadUpDisplay(std::int32_t n) {
+    static void HeadUpDisplay(std::int32_t n)
+    {
         Wimdows::SetFont(0, 0);
         Wimdows::Text("Huidige Hoek (\xB0)", 20, 720);
         Wimdows::TextInt(45 + n, 120, 720);
@@ -87,7 +91,8 @@ struct Scene {
         Wimdows::TextInt(240 + n, 55, 10);
     }
 
-    void Frame(std::int32_t n) const {
+    void Frame(std::int32_t n) const
+    {
         Wimdows::ClearScreen();
         Wimdows::DrawBitmap(background, 0, 0);
         Wimdows::HPEN pen = Wimdows::CreatePen(2, 0, 0);
@@ -101,12 +106,14 @@ struct Scene {
     }
 };
 
-Scene& TheScene() {
+Scene& TheScene()
+{
     static Scene scene;
     return scene;
 }
 
-void BM_MemcpyFrame(benchmark::State& state) {
+void BM_MemcpyFrame(benchmark::State& state)
+{
     std::vector<std::uint32_t> a(kW * kH, 1), b(kW * kH, 2);
     for (auto _ : state) {
         std::memcpy(b.data(), a.data(), a.size() * 4);
@@ -117,7 +124,8 @@ BENCHMARK(BM_MemcpyFrame)->Unit(benchmark::kMicrosecond);
 
 // freshNumbers: every number of the display changes every frame (no text comes from the cache
 // twice); otherwise they stay, as while the player looks at a flying rocket.
-void Frames(benchmark::State& state, bool freshNumbers) {
+void Frames(benchmark::State& state, bool freshNumbers)
+{
     Scene& scene = TheScene();
     if (!scene.Ready()) {
         state.SkipWithError("no window or pictures");
@@ -136,20 +144,23 @@ BENCHMARK_CAPTURE(Frames, BM_GameFrame, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Frames, BM_GameFrameFreshNumbers, true)->Unit(benchmark::kMicrosecond);
 
 // The parts of a frame alone.
-void BM_ClearScreen(benchmark::State& state) {
+void BM_ClearScreen(benchmark::State& state)
+{
     if (!TheScene().Ready()) return state.SkipWithError("no window");
     for (auto _ : state) Wimdows::ClearScreen();
 }
 BENCHMARK(BM_ClearScreen)->Unit(benchmark::kMicrosecond);
 
-void BM_Background(benchmark::State& state) {
+void BM_Background(benchmark::State& state)
+{
     const Scene& scene = TheScene();
     if (!scene.Ready()) return state.SkipWithError("no window");
     for (auto _ : state) Wimdows::DrawBitmap(scene.background, 0, 0);
 }
 BENCHMARK(BM_Background)->Unit(benchmark::kMicrosecond);
 
-void BM_MaskedBitmaps100(benchmark::State& state) {
+void BM_MaskedBitmaps100(benchmark::State& state)
+{
     const Scene& scene = TheScene();
     if (!scene.Ready()) return state.SkipWithError("no window");
     for (auto _ : state)
@@ -158,7 +169,8 @@ void BM_MaskedBitmaps100(benchmark::State& state) {
 }
 BENCHMARK(BM_MaskedBitmaps100)->Unit(benchmark::kMicrosecond);
 
-void BM_DottedPath2000(benchmark::State& state) {
+void BM_DottedPath2000(benchmark::State& state)
+{
     const Scene& scene = TheScene();
     if (!scene.Ready()) return state.SkipWithError("no window");
     for (auto _ : state) {
@@ -171,20 +183,23 @@ void BM_DottedPath2000(benchmark::State& state) {
 }
 BENCHMARK(BM_DottedPath2000)->Unit(benchmark::kMicrosecond);
 
-void BM_HeadUpDisplay(benchmark::State& state) {
+void BM_HeadUpDisplay(benchmark::State& state)
+{
     if (!TheScene().Ready()) return state.SkipWithError("no window");
     for (auto _ : state) Scene::HeadUpDisplay(0);
 }
 BENCHMARK(BM_HeadUpDisplay)->Unit(benchmark::kMicrosecond);
 
 // One whole-window copy handed to the window's thread, and the hand-over alone.
-void BM_UpdateWindow(benchmark::State& state) {
+void BM_UpdateWindow(benchmark::State& state)
+{
     if (!TheScene().Ready()) return state.SkipWithError("no window");
     for (auto _ : state) Wimdows::UpdateWindow();
 }
 BENCHMARK(BM_UpdateWindow)->Unit(benchmark::kMicrosecond);
 
-void BM_HandOver(benchmark::State& state) {
+void BM_HandOver(benchmark::State& state)
+{
     if (!TheScene().Ready()) return state.SkipWithError("no window");
     for (auto _ : state) Wimdows::Testing::Sync();
 }

@@ -26,7 +26,8 @@ public:
     {
         for (const Run& run : runs)
             if (run.iterations > 0 && run.run_type == Run::RT_Iteration)
-                BenchReport::Figures()[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+                BenchReport::Figures()[run.benchmark_name()] =
+                    run.real_accumulated_time / static_cast<double>(run.iterations);
         ConsoleReporter::ReportRuns(runs);
     }
 };

@@ -45,10 +45,10 @@ std::map<std::string, double>& Figures()
 
 namespace {
 
-constexpr double kWaitSeconds = 4.0;       // each CPU share is taken over this long
-constexpr double kWaitShareLimit = 2.0;    // percent of one core
+constexpr double kWaitSeconds = 4.0;     // each CPU share is taken over this long
+constexpr double kWaitShareLimit = 2.0;  // percent of one core
 constexpr int kRestarts = 50;
-constexpr long kGrowthLimitKb = 512;       // RSS from restart 10 to restart 50
+constexpr long kGrowthLimitKb = 512;  // RSS from restart 10 to restart 50
 
 // ---- Processes ----
 
@@ -261,7 +261,8 @@ struct XServer {
     // Whether any pixel of the area differs from `colour`.
     bool AnyOtherThan(Window w, int x, int y, int width, int height, std::uint32_t colour)
     {
-        XImage* img = XGetImage(dpy, w, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        XImage* img =
+            XGetImage(dpy, w, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
         if (!img) return false;
         bool other = false;
         for (int j = 0; j < height && !other; ++j)
@@ -298,7 +299,7 @@ struct Session {
     bool ran = false;
     std::string failure;
     double startToIntroMs = 0;
-    double introMs = 0;  // start to the intro's final picture
+    double introMs = 0;                                             // start to the intro's final picture
     double introWait = 0, menuWait = 0, gamePlay = 0, endWait = 0;  // percent of one core
     std::string busyThreads;
     long peakKb = 0;
@@ -327,13 +328,14 @@ Session PlaySession(const fs::path& build)
     if (!x.Start(s.failure)) return s;
     const fs::path work = MakeWorkDir(build);
     for (const auto& f : fs::directory_iterator(build / "data"))
-        if (f.path().filename().string().rfind("level-", 0) == 0) fs::copy_file(f.path(), work / "data" / f.path().filename());
+        if (f.path().filename().string().rfind("level-", 0) == 0)
+            fs::copy_file(f.path(), work / "data" / f.path().filename());
     const int log = open((work / "console.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
     const auto start = Clock::now();
     pid_t pid = Spawn({(build / "KOR_Dudurad").string()},
-                      {"DISPLAY=" + x.display, "SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "WAYLAND_DISPLAY"}, work.string(), log,
-                      log);
+                      {"DISPLAY=" + x.display, "SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "WAYLAND_DISPLAY"}, work.string(),
+                      log, log);
     close(log);
     auto alive = [&] { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; };
     auto fail = [&](const std::string& why) {
@@ -351,7 +353,13 @@ Session PlaySession(const fs::path& build)
     s.startToIntroMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     // The intro text at (550, 500) is on the final picture only; the blue corner below the
     // crew tells that the window shows the intro's pictures at all (it starts black).
-    if (!Until([&] { return (x.Pixel(intro, 20, 520) == kBackground && x.AnyOtherThan(intro, 550, 500, 250, 50, kBackground)) || !alive(); }, 60000ms))
+    if (!Until(
+            [&] {
+                return (x.Pixel(intro, 20, 520) == kBackground &&
+                        x.AnyOtherThan(intro, 550, 500, 250, 50, kBackground)) ||
+                       !alive();
+            },
+            60000ms))
         return fail("the intro's final picture never came");
     if (!alive()) return fail("the program ended during the intro");
     s.introMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -375,18 +383,21 @@ Session PlaySession(const fs::path& build)
     if (!game) return fail("no game window after \"Start spel\"");
     std::this_thread::sleep_for(1000ms);
     s.gamePlay = CpuShare(pid, 2.0);
-    if (!x.Xdotool({"windowfocus", "--sync", std::to_string(game), "keydown", "Escape", "sleep", "0.15", "keyup", "Escape"}))
+    if (!x.Xdotool(
+            {"windowfocus", "--sync", std::to_string(game), "keydown", "Escape", "sleep", "0.15", "keyup", "Escape"}))
         return fail("xdotool failed");
     std::this_thread::sleep_for(1500ms);  // the end screen comes, then a pause of 500 ms
     threads.clear();
     s.endWait = CpuShare(pid, kWaitSeconds, &threads);
     if (!threads.empty()) s.busyThreads += "  end-screen wait:\n" + threads;
 
-    if (!x.Xdotool({"windowfocus", "--sync", std::to_string(game), "keydown", "space", "sleep", "0.15", "keyup", "space"}))
+    if (!x.Xdotool(
+            {"windowfocus", "--sync", std::to_string(game), "keydown", "space", "sleep", "0.15", "keyup", "space"}))
         return fail("xdotool failed");
     menu = x.WaitMapped("Menu", 15000ms, alive);
     if (!menu) return fail("no menu after the end screen");
-    if (!Until([&] { return x.Pixel(menu, 505, 455) == kFace; }, 10000ms)) return fail("the second menu's buttons never came");
+    if (!Until([&] { return x.Pixel(menu, 505, 455) == kFace; }, 10000ms))
+        return fail("the second menu's buttons never came");
     s.peakKb = StatusKb(pid, "VmHWM:");
     if (!x.Xdotool({"mousemove", "--window", std::to_string(menu), "532", "462", "click", "1"}))
         return fail("xdotool failed");
@@ -580,11 +591,13 @@ bool ProgramReport(const std::string& self)
     if (s.ran) {
         std::printf("Start to the intro window showing: %.0f ms (to the intro's final picture: %.1f s)\n",
                     s.startToIntroMs, s.introMs / 1000.0);
-        std::printf("Share of one core (over %.0f s each): intro's final wait %.1f %%, menu wait %.1f %%, "
-                    "end-screen wait %.1f %%\n",
-                    kWaitSeconds, s.introWait, s.menuWait, s.endWait);
+        std::printf(
+            "Share of one core (over %.0f s each): intro's final wait %.1f %%, menu wait %.1f %%, "
+            "end-screen wait %.1f %%\n",
+            kWaitSeconds, s.introWait, s.menuWait, s.endWait);
         std::printf("                             (a game being played, for comparison: %.1f %%)\n", s.gamePlay);
-        std::printf("Peak memory of that session: %.1f MB; exit status after \"Exit\": %d\n", s.peakKb / 1024.0, s.status);
+        std::printf("Peak memory of that session: %.1f MB; exit status after \"Exit\": %d\n", s.peakKb / 1024.0,
+                    s.status);
         if (!s.busyThreads.empty()) std::printf("Busy threads:\n%s", s.busyThreads.c_str());
         for (const double w : {s.introWait, s.menuWait, s.endWait}) ok &= w <= kWaitShareLimit;
         ok &= s.status == 0;
@@ -598,14 +611,14 @@ bool ProgramReport(const std::string& self)
             std::printf("%s%.1f", (k - 1) % 25 == 0 ? "\n   " : " ", r.rssKb[k] / 1024.0);
         std::printf("\n");
         const long growth = r.rssKb[kRestarts] - r.rssKb[10];
-        std::printf("   growth from restart 10 to 50: %ld KB; peak %.1f MB\n", growth,
-                    r.peakKb / 1024.0);
+        std::printf("   growth from restart 10 to 50: %ld KB; peak %.1f MB\n", growth, r.peakKb / 1024.0);
         ok &= growth <= kGrowthLimitKb;
     } else {
         std::printf("The game of restarts: not measured: %s\n", r.failure.c_str());
         ok = false;
     }
-    std::printf("Showing one game frame (1024 x 768), whole frame to the screen / share of a core at 100 frames a second:\n");
+    std::printf(
+        "Showing one game frame (1024 x 768), whole frame to the screen / share of a core at 100 frames a second:\n");
     const auto config = [](const char* screen, std::uint32_t scale, bool fullscreen) {
         ShowCost c;
         c.screen = screen;

@@ -12,7 +12,8 @@
 namespace bench {
 
 // Median of 101 copies, in nanoseconds; measured once per process.
-inline double MemcpyReferenceNs() {
+inline double MemcpyReferenceNs()
+{
     static const double ns = [] {
         constexpr std::size_t pixels = 1024 * 768;
         std::vector<std::uint32_t> a(pixels, 1), b(pixels, 2);

@@ -124,9 +124,9 @@ void CheckAgainstHeads(const Game::LevelReport& report, const std::vector<SHAPE>
         // Two blank bodies stand in for black hole and rocket.
         for (int i = 0; i < 2; ++i) {
             const OBJECT& o = Game::Objects[i];
-            if (Game::N != 1 || o.Type != SHAPE::Ball || o.Position.x != 0 || o.Position.y != 0 ||
-                o.Dimension.x != 0 || o.Dimension.y != 0 || o.Speed.x != 0 || o.Speed.y != 0 || o.Mass != 0 ||
-                o.Field != 0 || o.GameOverOnCollision) {
+            if (Game::N != 1 || o.Type != SHAPE::Ball || o.Position.x != 0 || o.Position.y != 0 || o.Dimension.x != 0 ||
+                o.Dimension.y != 0 || o.Speed.x != 0 || o.Speed.y != 0 || o.Mass != 0 || o.Field != 0 ||
+                o.GameOverOnCollision) {
                 fuzz::Fail("a level of %zu heads did not leave two blank bodies (N = %u)", heads.size(), Game::N);
             }
         }

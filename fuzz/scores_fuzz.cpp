@@ -124,8 +124,8 @@ void CheckAddHighScore(const std::array<std::int32_t, Entries>& descending, std:
     best.resize(Entries);
     if (!std::equal(best.begin(), best.end(), g.table().begin())) {
         fuzz::Fail("AddHighScore(%d) on %d %d %d %d %d gave %d %d %d %d %d", score, descending[0], descending[1],
-                   descending[2], descending[3], descending[4], g.table()[0], g.table()[1], g.table()[2],
-                   g.table()[3], g.table()[4]);
+                   descending[2], descending[3], descending[4], g.table()[0], g.table()[1], g.table()[2], g.table()[3],
+                   g.table()[4]);
     }
 }
 

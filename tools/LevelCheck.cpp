@@ -74,9 +74,9 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
     const Physics::OBJECT& rocket = Objects[1];
     double reach = Farthest(Objects[0]);
     double pull = 0.0;
-    double fastestFixed = 0.0;   // highest speed of a body of mass 0
-    double kinetic = 0.0;        // kinetic energy of the others with mass
-    double lightest = 0.0;       // smallest mass among them
+    double fastestFixed = 0.0;  // highest speed of a body of mass 0
+    double kinetic = 0.0;       // kinetic energy of the others with mass
+    double lightest = 0.0;      // smallest mass among them
     bool massive = false;
     bool anyField = rocket.Field != 0.0f;
     for (std::uint32_t i = 2; i <= N; ++i) {
@@ -121,8 +121,8 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
     return fastest <= 0.5 * away && escapes(clear);  // B
 }
 
-ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed,
-                   float angle, bool earlyStops, std::vector<Physics::VECTOR>* trail)
+ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
+                   bool earlyStops, std::vector<Physics::VECTOR>* trail)
 {
     N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
     Physics::SetClock(&SimulatedClock);
@@ -230,7 +230,8 @@ std::uint32_t DownPressesNear(std::uint32_t up, float& angle)
     std::uint32_t best = 0;
     float bestAngle = 0.0f;
     float bestGap = 1e9f;
-    for (std::uint32_t d = up <= 503 ? 502 - std::min<std::uint32_t>(up, 502) : 0; d <= 503 - std::min<std::uint32_t>(up, 503); ++d) {
+    for (std::uint32_t d = up <= 503 ? 502 - std::min<std::uint32_t>(up, 502) : 0;
+         d <= 503 - std::min<std::uint32_t>(up, 503); ++d) {
         const float a = AngleAfterDownPresses(d);
         const float gap = std::fabs(a - target);
         if (gap < bestGap) {

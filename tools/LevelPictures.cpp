@@ -89,7 +89,8 @@ bool WriteMap(const std::string& file, const MapInput& in, std::string& error)
     Wimdows::ClearScreen();
     for (std::int32_t s = 0; s < speeds; ++s) {
         for (std::int32_t a = 0; a < angles; ++a) {
-            const std::size_t i = static_cast<std::size_t>(s) * static_cast<std::size_t>(angles) + static_cast<std::size_t>(a);
+            const std::size_t i =
+                static_cast<std::size_t>(s) * static_cast<std::size_t>(angles) + static_cast<std::size_t>(a);
             const std::uint32_t c = CellColour(in.fine[i], in.coarse[i]);
             counts[std::find(colours, colours + 4, c) - colours] += 1;
             Wimdows::Rectangle(cellX(s), cellY(a), cellX(s) + m.cellWidth - 1, cellY(a) + m.cellHeight - 1, Ref(c),
@@ -181,8 +182,9 @@ std::vector<LevelCheck::Example> PickPaths(const std::vector<std::uint8_t>& both
             const auto s = static_cast<std::uint32_t>(i / angles);
             const auto a = static_cast<std::uint32_t>(i % angles);
             int neighbours = 0;
-            const std::size_t next[4] = {s > 0 ? at(s - 1, a) : both.size(), s + 1 < speeds ? at(s + 1, a) : both.size(),
-                                         at(s, (a + 1) % angles), at(s, (a + angles - 1) % angles)};
+            const std::size_t next[4] = {s > 0 ? at(s - 1, a) : both.size(),
+                                         s + 1 < speeds ? at(s + 1, a) : both.size(), at(s, (a + 1) % angles),
+                                         at(s, (a + angles - 1) % angles)};
             for (const std::size_t n : next) {
                 if (n >= both.size() || !both[n]) {
                     continue;
@@ -209,7 +211,8 @@ std::vector<LevelCheck::Example> PickPaths(const std::vector<std::uint8_t>& both
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return bands[x].size > bands[y].size; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return bands[x].size > bands[y].size; });
     // Paths of other aims first: bands along one aim fly much the same way.
     std::vector<bool> taken(bands.size(), false);
     if (exampleAt < both.size() && band[exampleAt] >= 0) {

@@ -293,8 +293,12 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     R::Copy(view, fx, fy, R::View(small));
     R::FrameRect(view, fx - 1, fy - 1, fx + small.width, fy + small.height, 0x808080);
     for (const Box& b : outside) {
-        auto clampX = [&](std::int64_t x) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(mapX(x), -1, W)); };
-        auto clampY = [&](std::int64_t y) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(mapY(y), -1, H)); };
+        auto clampX = [&](std::int64_t x) {
+            return static_cast<std::int32_t>(std::clamp<std::int64_t>(mapX(x), -1, W));
+        };
+        auto clampY = [&](std::int64_t y) {
+            return static_cast<std::int32_t>(std::clamp<std::int64_t>(mapY(y), -1, H));
+        };
         R::FrameRect(view, clampX(b.x0), clampY(b.y0), std::max(clampX(b.x0), clampX(b.x1) - 1),
                      std::max(clampY(b.y0), clampY(b.y1) - 1), 0xB0B0B0);
     }

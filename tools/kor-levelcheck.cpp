@@ -6,14 +6,14 @@
 // The simulation keeps its state in the module, so the shots are shared out among worker
 // processes (one per core by default); they take rows of shots from a counter in shared
 // memory and write each shot's outcome into a shared table.
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -100,18 +100,15 @@ struct Row {
 
 // What the workers share with the parent, in one anonymous shared mapping.
 struct Shared {
-    std::atomic<std::uint32_t>* nextRow;  // the next row to take
-    std::atomic<std::uint32_t>* doneRows; // rows finished, per level and step size
-    std::uint8_t* outcome;                // [level][step][speed][angle]
-    std::uint64_t* steps;                 // [worker][level], steps simulated
+    std::atomic<std::uint32_t>* nextRow;   // the next row to take
+    std::atomic<std::uint32_t>* doneRows;  // rows finished, per level and step size
+    std::uint8_t* outcome;                 // [level][step][speed][angle]
+    std::uint64_t* steps;                  // [worker][level], steps simulated
 };
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "shared between processes");
 
 // Level 1 is begun with speed 250, every later level with 150.
-float StartSpeed(const std::string& path)
-{
-    return Scene::LevelNumber(path) == 1 ? 250.0f : 150.0f;
-}
+float StartSpeed(const std::string& path) { return Scene::LevelNumber(path) == 1 ? 250.0f : 150.0f; }
 
 void Work(const Shared& shared, const std::vector<Level>& levels, const std::vector<Row>& rows,
           const LevelCheck::Grid& grid, bool earlyStops, std::uint64_t* steps)
@@ -128,9 +125,8 @@ void Work(const Shared& shared, const std::vector<Level>& levels, const std::vec
         std::uint8_t* out = shared.outcome + (static_cast<std::size_t>(row.level) * 2 + row.step) * perStep +
                             static_cast<std::size_t>(row.speed) * angles;
         for (std::uint32_t a = 0; a < angles; ++a) {
-            const LevelCheck::ShotResult shot =
-                LevelCheck::RunShot(level.held[row.step], level.N, StepMs[row.step], grid.Speed(row.speed), grid.Angle(a),
-                                   earlyStops);
+            const LevelCheck::ShotResult shot = LevelCheck::RunShot(level.held[row.step], level.N, StepMs[row.step],
+                                                                    grid.Speed(row.speed), grid.Angle(a), earlyStops);
             out[a] = static_cast<std::uint8_t>(shot.outcome);
             steps[row.level] += shot.steps;
         }
@@ -146,7 +142,6 @@ void QuietStdout()
         close(devnull);
     }
 }
-
 
 // Runs `work` with stdout sent to /dev/null: the simulation's remarks about odd contacts
 // would bury the table.
@@ -170,7 +165,8 @@ std::string Duration(double seconds)
     if (seconds < 60.0) {
         std::snprintf(text, sizeof text, "%.0f s", seconds);
     } else if (seconds < 3600.0) {
-        std::snprintf(text, sizeof text, "%d min %02d s", static_cast<int>(seconds) / 60, static_cast<int>(seconds) % 60);
+        std::snprintf(text, sizeof text, "%d min %02d s", static_cast<int>(seconds) / 60,
+                      static_cast<int>(seconds) % 60);
     } else {
         std::snprintf(text, sizeof text, "%d h %02d min", static_cast<int>(seconds) / 3600,
                       static_cast<int>(seconds) / 60 % 60);
@@ -193,8 +189,7 @@ struct Progress {
         if (!show) {
             return;
         }
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         // A row of steps of 0.01 s costs about twice one of 0.02 s.
         std::uint64_t done = 0;
         std::uint64_t total = 0;
@@ -217,7 +212,8 @@ struct Progress {
         const int filled = static_cast<int>(share * Width);
         std::string bar(static_cast<std::size_t>(filled), '#');
         bar.append(static_cast<std::size_t>(Width - filled), '.');
-        const std::string left = done == 0 ? "estimating" : "about " + Duration(elapsed * (1.0 - share) / share) + " left";
+        const std::string left =
+            done == 0 ? "estimating" : "about " + Duration(elapsed * (1.0 - share) / share) + " left";
         std::fprintf(stderr, "\r[%s] %3d%%  %s   ", bar.c_str(), static_cast<int>(share * 100.0), left.c_str());
         std::fflush(stderr);
         drawn = true;
@@ -260,8 +256,9 @@ void ChoosePresses(const Level& level, const LevelCheck::Grid& grid, Result& r)
     bool downWins = false;
     if (up > 0 && down < up) {
         Quietly([&] {
-            downWins = LevelCheck::RunShot(level.held[0], level.N, StepMs[0], r.speed, downAngle).outcome == Outcome::Won &&
-                       LevelCheck::RunShot(level.held[1], level.N, StepMs[1], r.speed, downAngle).outcome == Outcome::Won;
+            downWins =
+                LevelCheck::RunShot(level.held[0], level.N, StepMs[0], r.speed, downAngle).outcome == Outcome::Won &&
+                LevelCheck::RunShot(level.held[1], level.N, StepMs[1], r.speed, downAngle).outcome == Outcome::Won;
         });
     }
     if (downWins) {
@@ -489,8 +486,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kor-levelcheck: the search did not finish\n");
         return 3;
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     std::vector<Result> results(levels.size());
     bool allGood = true;
@@ -498,7 +494,7 @@ int main(int argc, char** argv)
         const Level& level = levels[l];
         Result& r = results[l];
         if (!level.tableOk) {
-            r.failure = !level.report.opened          ? "the level cannot be read"
+            r.failure = !level.report.opened           ? "the level cannot be read"
                         : level.report.tooManySections ? "the level has more bodies than the table holds (101)"
                                                        : "the level needs at least a black hole and a rocket";
             allGood = false;
@@ -630,9 +626,10 @@ int main(int argc, char** argv)
         return status;
     }
 
-    std::printf("%zu level(s); %u speeds x %u angles = %u shots each, steps of 0.01 s and 0.02 s, "
-                "up to %u s; %ld worker(s)",
-                levels.size(), grid.Speeds(), grid.Angles(), grid.Shots(), LevelCheck::FlightMs / 1000, jobs);
+    std::printf(
+        "%zu level(s); %u speeds x %u angles = %u shots each, steps of 0.01 s and 0.02 s, "
+        "up to %u s; %ld worker(s)",
+        levels.size(), grid.Speeds(), grid.Angles(), grid.Shots(), LevelCheck::FlightMs / 1000, jobs);
     if (waitMs > 0) {
         std::printf("; launched after %.2f s of aiming", waitMs * 0.001);
     }

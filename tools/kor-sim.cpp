@@ -287,9 +287,8 @@ int main(int argc, char** argv)
     for (std::uint32_t i = 0; i <= Game::N; ++i) {
         const Physics::OBJECT& o = Objects[i];
         std::printf("body %u %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %d\n", static_cast<unsigned>(i),
-                    o.Type == Physics::SHAPE::Ball ? "ball" : "rectangle", o.Position.x, o.Position.y,
-                    o.Dimension.x, o.Dimension.y, o.Speed.x, o.Speed.y, o.Mass, o.Field,
-                    o.GameOverOnCollision ? 1 : 0);
+                    o.Type == Physics::SHAPE::Ball ? "ball" : "rectangle", o.Position.x, o.Position.y, o.Dimension.x,
+                    o.Dimension.y, o.Speed.x, o.Speed.y, o.Mass, o.Field, o.GameOverOnCollision ? 1 : 0);
     }
     std::printf("result: %s steps=%llu\n", result, run);
     return status;

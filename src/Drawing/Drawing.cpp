@@ -37,10 +37,10 @@ struct ArrowHandles {
 };
 // In the order of the Arrow enumeration, which is the order of loading.
 const ArrowHandles pijl[ArrowCount] = {
-    {&pijl_linksboven, &pijl_linksboven_mask},   {&pijl_links, &pijl_links_mask},
-    {&pijl_linksonder, &pijl_linksonder_mask},   {&pijl_boven, &pijl_boven_mask},
-    {&pijl_onder, &pijl_onder_mask},             {&pijl_rechtsboven, &pijl_rechtsboven_mask},
-    {&pijl_rechts, &pijl_rechts_mask},           {&pijl_rechtsonder, &pijl_rechtsonder_mask},
+    {&pijl_linksboven, &pijl_linksboven_mask}, {&pijl_links, &pijl_links_mask},
+    {&pijl_linksonder, &pijl_linksonder_mask}, {&pijl_boven, &pijl_boven_mask},
+    {&pijl_onder, &pijl_onder_mask},           {&pijl_rechtsboven, &pijl_rechtsboven_mask},
+    {&pijl_rechts, &pijl_rechts_mask},         {&pijl_rechtsonder, &pijl_rechtsonder_mask},
 };
 
 bool RecordingPath = false;
@@ -173,8 +173,8 @@ void UnloadGraph(Physics::ObjectTable& Objects, std::uint32_t N)
     Release(menu);
 }
 
-void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score,
-          float Angle, float Speed, float PreviousAngle, float PreviousSpeed)
+void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score, float Angle,
+          float Speed, float PreviousAngle, float PreviousSpeed)
 {
     Wimdows::ClearScreen();
     Wimdows::DrawBitmap(Background, 0, 0);

@@ -127,10 +127,7 @@ bool WriteAll(int fd, const std::string& bytes)
     return true;
 }
 
-void ReportSaveFailure(const std::string& reason)
-{
-    std::printf("[ERROR] (SaveScores) %s\n", reason.c_str());
-}
+void ReportSaveFailure(const std::string& reason) { std::printf("[ERROR] (SaveScores) %s\n", reason.c_str()); }
 
 }  // namespace
 
@@ -148,9 +145,10 @@ void LoadScores(std::span<std::int32_t> HighScores)
     std::string problem;
     std::FILE* file = detail::OpenRegularFile(ScoresFile, problem);
     if (file == nullptr) {
-        std::printf("[ERROR] (LoadScores) Couldn't read %s (%s): it is left as it is, and this game's "
-                    "scores are not saved.\n",
-                    ScoresFile, problem.c_str());
+        std::printf(
+            "[ERROR] (LoadScores) Couldn't read %s (%s): it is left as it is, and this game's "
+            "scores are not saved.\n",
+            ScoresFile, problem.c_str());
         return;
     }
     std::size_t filled = 0;

@@ -28,7 +28,8 @@ struct IntroPictures {
     std::uint32_t text;
 };
 
-IntroPictures LoadPictures() {
+IntroPictures LoadPictures()
+{
     using Wimdows::LoadBitmap;
     IntroPictures p{};
     p.logo = LoadBitmap("./graphics/Logo3.bmp", 280, 280);
@@ -46,7 +47,8 @@ IntroPictures LoadPictures() {
 
 void Background() { Wimdows::Rectangle(0, 0, 800, 550, Wimdows::RgbColor(0, 20, 70), true); }
 
-void FullScene(const IntroPictures& p) {
+void FullScene(const IntroPictures& p)
+{
     Background();
     Wimdows::DrawBitmap(p.logo, 400, 125);
     Wimdows::DrawBitmap(p.largeBlock, 680, 125);
@@ -60,7 +62,8 @@ bool WindowOpen() { return Wimdows::WindowEnded() == Wimdows::Ended::StillOpen; 
 
 // Ends a frame: the wait, then the whole buffer to the window. False once the window is
 // gone (closed with its close box): nobody is watching any more.
-bool EndFrame(std::uint32_t& frame) {
+bool EndFrame(std::uint32_t& frame)
+{
     std::this_thread::sleep_for(FrameWait);
     Wimdows::UpdateWindow();
     if (const detail::FrameHook hook = frameHook.load()) hook(++frame);
@@ -69,7 +72,8 @@ bool EndFrame(std::uint32_t& frame) {
 
 }  // namespace
 
-void Bewegen() {
+void Bewegen()
+{
     if (!WindowOpen()) return;
     std::uint32_t frame = 0;
     Background();

@@ -11,9 +11,9 @@
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 #include "Options.hpp"
-#include "Settings.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
+#include "Settings.hpp"
 #include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"
 
@@ -51,7 +51,8 @@ bool WindowOpen() { return Wimdows::WindowEnded() == Wimdows::Ended::StillOpen; 
 
 // A window of the front end could not be opened: without one nobody can play or leave
 // the menu, so the program ends.
-int NoWindow(const char* title) {
+int NoWindow(const char* title)
+{
     std::fprintf(stderr,
                  "[ERROR] (main) The window \"%s\" could not be opened. The KOR Dudurad needs a graphical "
                  "display (an X11 or Wayland session; is DISPLAY set?).\n",
@@ -85,34 +86,35 @@ void SwitchSound()
 bool MenuKey(std::uint32_t key)
 {
     switch (key) {
-    case VK_TAB:
-        Wimdows::FocusControl(Wimdows::KeyDown(VK_SHIFT) ? -1 : 1);
-        break;
-    case VK_RIGHT:
-        Wimdows::FocusControl(1);
-        break;
-    case VK_LEFT:
-        Wimdows::FocusControl(-1);
-        break;
-    case VK_RETURN:
-    case VK_SPACE:
-        Wimdows::PressFocusedControl();
-        break;
-    case VK_ESCAPE:
-        Button3();
-        break;
-    case VK_M:
-        SwitchSound();
-        return true;
-    default:
-        break;
+        case VK_TAB:
+            Wimdows::FocusControl(Wimdows::KeyDown(VK_SHIFT) ? -1 : 1);
+            break;
+        case VK_RIGHT:
+            Wimdows::FocusControl(1);
+            break;
+        case VK_LEFT:
+            Wimdows::FocusControl(-1);
+            break;
+        case VK_RETURN:
+        case VK_SPACE:
+            Wimdows::PressFocusedControl();
+            break;
+        case VK_ESCAPE:
+            Button3();
+            break;
+        case VK_M:
+            SwitchSound();
+            return true;
+        default:
+            break;
     }
     return false;
 }
 
 }  // namespace
 
-void Logo(std::uint32_t hoogte, std::uint32_t breedte) {
+void Logo(std::uint32_t hoogte, std::uint32_t breedte)
+{
     // The menu window's size, not read from the window; larger pictures would not fit.
     hoogte = std::min(hoogte, MenuWidth);
     breedte = std::min(breedte, MenuHeight);
@@ -126,7 +128,8 @@ void Logo(std::uint32_t hoogte, std::uint32_t breedte) {
     Wimdows::DestroyBitmap(title);
 }
 
-void Button1() {
+void Button1()
+{
     Wimdows::ClearScreen();
     const std::uint32_t uitleg = Wimdows::LoadBitmap("./graphics/Speluitleg.bmp", MenuWidth, MenuHeight);
     Wimdows::DrawBitmap(uitleg, 0, 0);
@@ -138,19 +141,22 @@ void Button1() {
     Wimdows::DestroyBitmap(uitleg);
 }
 
-void Button2() {
+void Button2()
+{
     play = true;
     loop = false;
     exit = false;
 }
 
-void Button3() {
+void Button3()
+{
     play = false;
     loop = false;
     exit = true;
 }
 
-void MenuTekenen() {
+void MenuTekenen()
+{
     Wimdows::ClearScreen();
     Wimdows::Rectangle(0, 0, 800, 550, Wimdows::RgbColor(0, 20, 70), true);
     loop = true;
@@ -190,7 +196,8 @@ void MenuTekenen() {
     Wimdows::DestroyControl(button3);
 }
 
-void InitModules() {
+void InitModules()
+{
     if (Initialised) return;
     Initialised = true;
     Wimdows::Init();
@@ -203,13 +210,15 @@ void InitModules() {
 
 int Main() { return Main(Options{}); }
 
-int Main(int argc, char** argv) {
+int Main(int argc, char** argv)
+{
     Options options;
     if (const std::optional<int> status = ParseOptions(argc, argv, options, stdout, stderr)) return *status;
     return Main(options);
 }
 
-int Main(const Options& options) {
+int Main(const Options& options)
+{
     if (options.level > 0 && !Game::LevelExists(options.level)) {
         std::fprintf(stderr, "[ERROR] (main) There is no level %u: %s is missing.\n",
                      static_cast<unsigned>(options.level), Game::detail::LevelFileName(options.level).c_str());

@@ -112,8 +112,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
             }
             continue;
         }
-        return UsageError(err, (arg.starts_with("-") ? "unknown option '" : "unexpected argument '") + Shown(arg) +
-                                   "'");
+        return UsageError(err,
+                          (arg.starts_with("-") ? "unknown option '" : "unexpected argument '") + Shown(arg) + "'");
     }
     return std::nullopt;
 }

@@ -11,7 +11,7 @@ struct Options {
     std::uint32_t level = 0;  // --level N: a game at level N at once; 0: intro and menu as usual
     enum class Presentation : std::uint8_t { Default, Fullscreen, Window };
     Presentation presentation = Presentation::Default;  // --fullscreen / --window, the last one counts
-    std::uint32_t scale = 0;                             // --scale N, 1 to 8; 0: not given
+    std::uint32_t scale = 0;                            // --scale N, 1 to 8; 0: not given
 };
 
 constexpr std::uint32_t MaxLevelOption = 9999;

@@ -81,8 +81,7 @@ bool SaveSettings(const Settings& settings, const char* path)
     std::string temp = (target.parent_path() / (target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        std::printf("[ERROR] (SaveSettings) The settings could not be saved in %s (%s).\n", path,
-                    std::strerror(errno));
+        std::printf("[ERROR] (SaveSettings) The settings could not be saved in %s (%s).\n", path, std::strerror(errno));
         return false;
     }
     const std::string text = std::string("# The KOR Dudurad\nsound = ") + (settings.muted ? "off" : "on") + "\n";

@@ -138,8 +138,7 @@ bool DoesBallRectangleCollide(OBJECT Ball, OBJECT Rectangle)
 {
     const float r = Ball.Dimension.x;
     const VECTOR half = VectorScale(0.5f, Rectangle.Dimension);
-    const VECTOR BallDistance =
-        VectorAbs(VectorDifference(VectorDifference(Ball.Position, Rectangle.Position), half));
+    const VECTOR BallDistance = VectorAbs(VectorDifference(VectorDifference(Ball.Position, Rectangle.Position), half));
     if (BallDistance.x > r + half.x) {
         return false;
     }

@@ -27,7 +27,7 @@ struct SoundRc {
 };
 
 constexpr const char* EventFiles[8] = {
-    "shoot.wav", "bounce.wav", "crash.wav", "win.wav",
+    "shoot.wav",   "bounce.wav",    "crash.wav",      "win.wav",
     "restart.wav", "outro_win.wav", "outro_lose.wav", "outro_quit.wav",
 };
 

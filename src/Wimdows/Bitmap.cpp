@@ -23,7 +23,8 @@ namespace {
 // Larger pictures are refused: the scaler would need gigabytes for what no window shows.
 constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 26;
 
-std::uint32_t Bytes(const unsigned char* p, int count) {
+std::uint32_t Bytes(const unsigned char* p, int count)
+{
     std::uint32_t value = 0;
     for (int i = count - 1; i >= 0; --i) value = value << 8 | p[i];
     return value;
@@ -34,7 +35,8 @@ std::uint32_t Bytes(const unsigned char* p, int count) {
 // Uncompressed pixels must lie within the file; run-length coded ones can claim far more
 // than their bytes, and are held to the game's pixel limit only. Null when it does, the
 // reason otherwise. Headers the decoder does not know are left for it to refuse.
-const char* HeaderProblem(const unsigned char* h, std::size_t got, std::uint64_t fileSize) {
+const char* HeaderProblem(const unsigned char* h, std::size_t got, std::uint64_t fileSize)
+{
     if (got < 26 || h[0] != 'B' || h[1] != 'M') return nullptr;
     const std::uint64_t offset = Bytes(h + 10, 4);
     const std::uint32_t headerSize = Bytes(h + 14, 4);
@@ -67,7 +69,8 @@ const char* HeaderProblem(const unsigned char* h, std::size_t got, std::uint64_t
 // The picture file, opened only when it is a regular file whose header holds true, so
 // that a FIFO cannot block the load and a lying header cannot make the decoder allocate
 // gigabytes. Null, with a message, otherwise.
-SDL_RWops* OpenPicture(const std::string& path) {
+SDL_RWops* OpenPicture(const std::string& path)
+{
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;  // missing: left to the callers, as before
     struct stat info {};
@@ -98,7 +101,8 @@ SDL_RWops* OpenPicture(const std::string& path) {
 // Reads a BMP file into the back buffer's format at exactly width x height. Pictures
 // that are purely black and white (masks) are scaled without smoothing so that they
 // stay so; everything else is scaled smoothly. Null when the file is missing or unreadable.
-SDL_Surface* LoadPicture(const char* file, int width, int height, bool& blackWhite) {
+SDL_Surface* LoadPicture(const char* file, int width, int height, bool& blackWhite)
+{
     std::string path(file);
     for (char& c : path)
         if (c == '\\') c = '/';
@@ -124,14 +128,16 @@ SDL_Surface* LoadPicture(const char* file, int width, int height, bool& blackWhi
 }
 
 // The slot of a handle when it is in use; null otherwise. Under the BufferGuard.
-const BitStruct* Slot(std::uint32_t handle) {
+const BitStruct* Slot(std::uint32_t handle)
+{
     if (handle < 1 || handle > bitlen || !bit[handle - 1].hbit) return nullptr;
     return &bit[handle - 1];
 }
 
 }  // namespace
 
-std::uint32_t AddBitmap(SDL_Surface* addbit, std::uint32_t width, std::uint32_t height, bool blackWhite) {
+std::uint32_t AddBitmap(SDL_Surface* addbit, std::uint32_t width, std::uint32_t height, bool blackWhite)
+{
     const BitStruct added{addbit, width, height, blackWhite};
     for (std::uint32_t i = 0; i < bitlen; ++i) {
         if (bit[i].hbit) continue;
@@ -147,7 +153,8 @@ std::uint32_t AddBitmap(SDL_Surface* addbit, std::uint32_t width, std::uint32_t 
     return ++bitlen;
 }
 
-void DelBitmap(std::uint32_t del) {
+void DelBitmap(std::uint32_t del)
+{
     if (del >= bitlen) return;
     SDL_FreeSurface(bit[del].hbit);
     bit[del].hbit = nullptr;
@@ -172,7 +179,8 @@ namespace Wimdows {
 
 using namespace detail;
 
-std::uint32_t LoadBitmap(const char* file, std::uint32_t width, std::uint32_t height) {
+std::uint32_t LoadBitmap(const char* file, std::uint32_t width, std::uint32_t height)
+{
     if (!file || width == 0 || height == 0) return 0;
     // The table belongs to the open window: without one a handle would outlive its table.
     if (window.state.load() != STATE_ACTIVE) return 0;
@@ -193,12 +201,14 @@ std::uint32_t LoadBitmap(const char* file, std::uint32_t width, std::uint32_t he
     return handle;
 }
 
-void DestroyBitmap(std::uint32_t bitmap) {
+void DestroyBitmap(std::uint32_t bitmap)
+{
     BufferGuard guard;
     if (Slot(bitmap)) DelBitmap(bitmap - 1);
 }
 
-void DrawBitmap(std::uint32_t bitmap, std::int32_t x, std::int32_t y) {
+void DrawBitmap(std::uint32_t bitmap, std::int32_t x, std::int32_t y)
+{
     if (window.state.load() != STATE_ACTIVE) return;
     std::int64_t w = 0;
     std::int64_t h = 0;
@@ -214,7 +224,8 @@ void DrawBitmap(std::uint32_t bitmap, std::int32_t x, std::int32_t y) {
     ShowArea(x, y, x + w - 1, y + h - 1);
 }
 
-void DrawMaskBitmap(std::uint32_t bitmap, std::uint32_t maskbitmap, std::int32_t x, std::int32_t y) {
+void DrawMaskBitmap(std::uint32_t bitmap, std::uint32_t maskbitmap, std::int32_t x, std::int32_t y)
+{
     if (window.state.load() != STATE_ACTIVE) return;
     std::int64_t w = 0;
     std::int64_t h = 0;

@@ -30,8 +30,8 @@ ControlWindow* pressedChild = nullptr;
 ControlWindow* focusedChild = nullptr;
 
 // Colours of a desktop push button, 0x00BBGGRR.
-constexpr std::uint32_t kFace = 0xC8D0D4;      // (212, 208, 200)
-constexpr std::uint32_t kHotFace = 0xE8EEF0;   // lighter while the pointer is over it
+constexpr std::uint32_t kFace = 0xC8D0D4;     // (212, 208, 200)
+constexpr std::uint32_t kHotFace = 0xE8EEF0;  // lighter while the pointer is over it
 constexpr std::uint32_t kHighlight = 0xFFFFFF;
 constexpr std::uint32_t kLight = 0xE3E3E3;
 constexpr std::uint32_t kShadow = 0x808080;
@@ -39,11 +39,13 @@ constexpr std::uint32_t kDarkShadow = 0x404040;
 constexpr std::uint32_t kEditFace = 0xFFFFFF;
 constexpr std::uint32_t kFocus = 0x000000;
 
-Uint32 Pixel(SDL_Surface* screen, std::uint32_t color) {
+Uint32 Pixel(SDL_Surface* screen, std::uint32_t color)
+{
     return SDL_MapRGB(screen->format, color & 0xFFu, (color >> 8) & 0xFFu, (color >> 16) & 0xFFu);
 }
 
-void Fill(SDL_Surface* screen, int x, int y, int w, int h, std::uint32_t color) {
+void Fill(SDL_Surface* screen, int x, int y, int w, int h, std::uint32_t color)
+{
     if (w <= 0 || h <= 0) return;
     const SDL_Rect r{x, y, w, h};
     SDL_FillRect(screen, &r, Pixel(screen, color));
@@ -51,7 +53,8 @@ void Fill(SDL_Surface* screen, int x, int y, int w, int h, std::uint32_t color) 
 
 // One ring of a 3-D edge: `topLeft` along the top and left, `bottomRight` along the
 // bottom and right, `inset` pixels inside the rectangle.
-void Ring(SDL_Surface* screen, const SDL_Rect& r, int inset, std::uint32_t topLeft, std::uint32_t bottomRight) {
+void Ring(SDL_Surface* screen, const SDL_Rect& r, int inset, std::uint32_t topLeft, std::uint32_t bottomRight)
+{
     const int x = r.x + inset;
     const int y = r.y + inset;
     const int w = r.w - 2 * inset;
@@ -63,7 +66,8 @@ void Ring(SDL_Surface* screen, const SDL_Rect& r, int inset, std::uint32_t topLe
     Fill(screen, x, y, 1, h - 1, topLeft);
 }
 
-void DrawChild(SDL_Surface* screen, const ControlWindow& c) {
+void DrawChild(SDL_Surface* screen, const ControlWindow& c)
+{
     const SDL_Rect& r = c.rect;
     const bool sunken = c.pressed && c.hot;
     if (c.type == CTRL_EDIT) {
@@ -108,7 +112,8 @@ void DrawChild(SDL_Surface* screen, const ControlWindow& c) {
 }
 
 // The caption in the interface font, black, once; null for an empty caption or no font.
-SDL_Surface* RenderCaption(const char* text) {
+SDL_Surface* RenderCaption(const char* text)
+{
     if (!text || !*text) return nullptr;
     std::lock_guard lock(TextLock());
     TTF_Font* ttf = CreateFont(0);
@@ -126,21 +131,24 @@ void Redraw(const ControlWindow& c) { ShowAgain(c.rect); }
 bool Contains(const SDL_Rect& r, int x, int y) { return x >= r.x && y >= r.y && x - r.x < r.w && y - r.y < r.h; }
 
 // The topmost control under a point: the one made last.
-ControlWindow* ChildAt(int x, int y) {
+ControlWindow* ChildAt(int x, int y)
+{
     ControlWindow* found = nullptr;
     for (ControlWindow* c = children; c; c = c->next)
         if (Contains(c->rect, x, y)) found = c;
     return found;
 }
 
-void SetHot(ControlWindow* c, bool hot) {
+void SetHot(ControlWindow* c, bool hot)
+{
     if (!c || c->hot == hot) return;
     c->hot = hot;
     Redraw(*c);
 }
 
 // Only `over` is under the pointer now.
-void HoverOnly(ControlWindow* over) {
+void HoverOnly(ControlWindow* over)
+{
     for (ControlWindow* c = children; c; c = c->next)
         if (c != over) SetHot(c, false);
     SetHot(over, true);
@@ -149,13 +157,14 @@ void HoverOnly(ControlWindow* over) {
 void Capture(bool on) { SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE); }
 
 // The left button comes up on the control that holds the press.
-void Release(bool inside) {
+void Release(bool inside)
+{
     ControlWindow* c = pressedChild;
     pressedChild = nullptr;
     Capture(false);
     c->pressed = false;
     c->hot = inside;
-    Redraw(*c);  // raised again before its procedure runs
+    Redraw(*c);                      // raised again before its procedure runs
     const std::intptr_t id = c->id;  // the procedure may destroy the control
     if (inside && c->type == CTRL_BUTTON && id >= kFirstChildId && id <= 0xFFFF && window.hwnd)
         WindowProcedure(window.hwnd, WM_COMMAND, MakeCommand(static_cast<std::uint32_t>(id), 0), 0);
@@ -165,13 +174,15 @@ void Release(bool inside) {
 
 // ---- Children of the window (user-interface thread) ----
 
-bool IsChild(const ControlWindow* child) {
+bool IsChild(const ControlWindow* child)
+{
     for (const ControlWindow* c = children; c; c = c->next)
         if (c == child) return true;
     return false;
 }
 
-void DestroyChild(ControlWindow* child) {
+void DestroyChild(ControlWindow* child)
+{
     for (ControlWindow** p = &children; *p; p = &(*p)->next) {
         if (*p != child) continue;
         *p = child->next;
@@ -187,21 +198,25 @@ void DestroyChild(ControlWindow* child) {
     }
 }
 
-void DestroyChildren() {
+void DestroyChildren()
+{
     while (children) DestroyChild(children);
 }
 
-void ControlRequest(ControlParamStruct& request) {
+void ControlRequest(ControlParamStruct& request)
+{
     if (request.create) {
         request.hwnd = nullptr;
-        if (window.hwnd && request.width > 0 && request.height > 0 && request.width <= kMaxSide && request.height <= kMaxSide) {
+        if (window.hwnd && request.width > 0 && request.height > 0 && request.width <= kMaxSide &&
+            request.height <= kMaxSide) {
             const char* text = request.text ? request.text : "";
             const std::size_t len = std::strlen(text);
             auto* c = new (std::nothrow) ControlWindow{};
             char* copy = new (std::nothrow) char[len + 1];
             if (c && copy) {
                 std::memcpy(copy, text, len + 1);
-                c->rect = SDL_Rect{request.x, request.y, static_cast<int>(request.width), static_cast<int>(request.height)};
+                c->rect =
+                    SDL_Rect{request.x, request.y, static_cast<int>(request.width), static_cast<int>(request.height)};
                 c->text = copy;
                 c->id = request.id;
                 c->type = request.type;
@@ -225,7 +240,8 @@ void ControlRequest(ControlParamStruct& request) {
     request.finished.store(true, std::memory_order_release);
 }
 
-void DrawChildren(SDL_Surface* screen, const SDL_Rect& area) {
+void DrawChildren(SDL_Surface* screen, const SDL_Rect& area)
+{
     if (!children) return;
     SDL_Rect clip;
     SDL_GetClipRect(screen, &clip);
@@ -237,7 +253,8 @@ void DrawChildren(SDL_Surface* screen, const SDL_Rect& area) {
     SDL_SetClipRect(screen, &clip);
 }
 
-bool ControlMouse(std::uint32_t msg, LPARAM lParam) {
+bool ControlMouse(std::uint32_t msg, LPARAM lParam)
+{
     // Signed words here: a captured pointer left of or above the window is outside every control.
     const int x = static_cast<std::int16_t>(LPARAM2DWORD(lParam) & 0xFFFFu);
     const int y = static_cast<std::int16_t>(LPARAM2DWORD(lParam) >> 16);
@@ -263,15 +280,17 @@ bool ControlMouse(std::uint32_t msg, LPARAM lParam) {
     return true;
 }
 
-void ControlsMouseLeave() {
+void ControlsMouseLeave()
+{
     if (pressedChild) return;  // the pressed control follows the pointer outside too
     HoverOnly(nullptr);
 }
 
 // ---- The table (requesting thread, under the guard) ----
 
-std::uint32_t AddControl(ControlWindow* hwnd, std::int32_t x, std::int32_t y, std::uint32_t width,
-                         std::uint32_t height, ButtonProc proc, ControlType type) {
+std::uint32_t AddControl(ControlWindow* hwnd, std::int32_t x, std::int32_t y, std::uint32_t width, std::uint32_t height,
+                         ButtonProc proc, ControlType type)
+{
     std::uint32_t place = 0;
     {
         BufferGuard guard;
@@ -305,7 +324,8 @@ std::uint32_t AddControl(ControlWindow* hwnd, std::int32_t x, std::int32_t y, st
     return place;
 }
 
-void DelControl(std::uint32_t del) {
+void DelControl(std::uint32_t del)
+{
     BufferGuard guard;
     if (del >= controllen) return;
     ctrl[del].hwnd = nullptr;
@@ -335,7 +355,8 @@ using namespace detail;
 namespace {
 
 // Hands a control request to the window's thread; false when no window serves it.
-bool Request(ControlParamStruct& block) {
+bool Request(ControlParamStruct& block)
+{
     auto serve = [&block] {
         if (window.hwnd)
             WindowProcedure(window.hwnd, WM_CONTROL, reinterpret_cast<WPARAM>(&block), 0);
@@ -348,7 +369,8 @@ bool Request(ControlParamStruct& block) {
 
 }  // namespace
 
-void FocusControl(std::int32_t step) {
+void FocusControl(std::int32_t step)
+{
     if (window.state.load() != STATE_ACTIVE || step == 0) return;
     auto move = [step] {
         ControlWindow* buttons[64];
@@ -369,7 +391,8 @@ void FocusControl(std::int32_t step) {
     SendRequest(move);
 }
 
-bool PressFocusedControl() {
+bool PressFocusedControl()
+{
     if (window.state.load() != STATE_ACTIVE) return false;
     bool pressed = false;
     auto press = [&pressed] {
@@ -383,8 +406,9 @@ bool PressFocusedControl() {
     return pressed;
 }
 
-std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std::uint32_t width,
-                           std::uint32_t height, ButtonProc proc) {
+std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std::uint32_t width, std::uint32_t height,
+                           ButtonProc proc)
+{
     if (window.state.load() != STATE_ACTIVE) return 0;
     ControlParamStruct block{nullptr, text, x, y, width, height, -1, CTRL_BUTTON, true, {false}};
     if (!Request(block) || !block.hwnd) return 0;
@@ -397,7 +421,8 @@ std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std
     return id;
 }
 
-void DestroyControl(std::uint32_t control) {
+void DestroyControl(std::uint32_t control)
+{
     if (window.state.load() != STATE_ACTIVE || control == 0) return;
     ControlWindow* hwnd = nullptr;
     {

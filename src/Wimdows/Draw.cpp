@@ -31,15 +31,17 @@ bool Known(const PenStruct* pen) { return pen && std::find(pens.begin(), pens.en
 
 }  // namespace
 
-std::uint32_t CreateColor(std::uint32_t color) {
+std::uint32_t CreateColor(std::uint32_t color)
+{
     const std::uint32_t r = color & 0xFFu;
     const std::uint32_t g = (color >> 8) & 0xFFu;
     const std::uint32_t b = (color >> 16) & 0xFFu;
     return r | (g << 8) | (b << 16);
 }
 
-void SetDraw(DrawStruct& draw, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-             std::uint32_t color, bool fill) {
+void SetDraw(DrawStruct& draw, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color,
+             bool fill)
+{
     draw.x0 = std::min(x0, x1);
     draw.x1 = std::max(x0, x1);
     draw.y0 = std::min(y0, y1);
@@ -48,37 +50,39 @@ void SetDraw(DrawStruct& draw, std::int32_t x0, std::int32_t y0, std::int32_t x1
     draw.fill = fill;
 }
 
-void DrawObject(const DrawStruct& draw) {
+void DrawObject(const DrawStruct& draw)
+{
     BufferGuard guard;
     if (!guard) return;
     const Raster::Surface s = View(hBitBuf);
     const std::uint32_t pixel = ColorToPixel(draw.color);
     switch (draw.object) {
-    case DR_LINE:
-        Raster::Line(s, draw.x2, draw.y2, draw.x3, draw.y3, pixel);
-        break;
-    case DR_RECT:
-        if (draw.fill)
-            Raster::FillRect(s, draw.x0, draw.y0, draw.x1, draw.y1, pixel);
-        else
-            Raster::FrameRect(s, draw.x0, draw.y0, draw.x1, draw.y1, pixel);
-        break;
-    case DR_ELLIPSE:
-        Raster::Ellipse(s, draw.x0, draw.y0, draw.x1, draw.y1, pixel, draw.fill, pixel);
-        break;
-    case DR_ARC:
-        Raster::Arc(s, draw.x0, draw.y0, draw.x1, draw.y1, draw.x2, draw.y2, draw.x3, draw.y3, pixel);
-        break;
-    case DR_PIE:
-        Raster::Pie(s, draw.x0, draw.y0, draw.x1, draw.y1, draw.x2, draw.y2, draw.x3, draw.y3, pixel, draw.fill,
-                    pixel);
-        break;
-    default:
-        break;
+        case DR_LINE:
+            Raster::Line(s, draw.x2, draw.y2, draw.x3, draw.y3, pixel);
+            break;
+        case DR_RECT:
+            if (draw.fill)
+                Raster::FillRect(s, draw.x0, draw.y0, draw.x1, draw.y1, pixel);
+            else
+                Raster::FrameRect(s, draw.x0, draw.y0, draw.x1, draw.y1, pixel);
+            break;
+        case DR_ELLIPSE:
+            Raster::Ellipse(s, draw.x0, draw.y0, draw.x1, draw.y1, pixel, draw.fill, pixel);
+            break;
+        case DR_ARC:
+            Raster::Arc(s, draw.x0, draw.y0, draw.x1, draw.y1, draw.x2, draw.y2, draw.x3, draw.y3, pixel);
+            break;
+        case DR_PIE:
+            Raster::Pie(s, draw.x0, draw.y0, draw.x1, draw.y1, draw.x2, draw.y2, draw.x3, draw.y3, pixel, draw.fill,
+                        pixel);
+            break;
+        default:
+            break;
     }
 }
 
-void ShowArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+void ShowArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1)
+{
     if (buffering.load()) return;
     const std::int64_t w = window.xlen.load();
     const std::int64_t h = window.ylen.load();
@@ -91,7 +95,8 @@ void ShowArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1
                 static_cast<std::int32_t>(y1 - y0 + 1));
 }
 
-void UpdateDC(const DrawStruct& draw) {
+void UpdateDC(const DrawStruct& draw)
+{
     if (window.state.load() != STATE_ACTIVE) return;
     {
         BufferGuard guard;
@@ -108,28 +113,33 @@ namespace Wimdows {
 
 using namespace detail;
 
-void SetBuffering(bool state) {
+void SetBuffering(bool state)
+{
     if (window.state.load() != STATE_ACTIVE) return;
     if (buffering.load() && !state) UpdateWindow();
     buffering.store(state);
 }
 
-void UpdateWindow() {
+void UpdateWindow()
+{
     if (window.state.load() != STATE_ACTIVE) return;
     PresentRect(0, 0, static_cast<std::int32_t>(window.xlen.load()), static_cast<std::int32_t>(window.ylen.load()));
 }
 
-std::uint32_t RgbColor(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+std::uint32_t RgbColor(std::uint32_t r, std::uint32_t g, std::uint32_t b)
+{
     return std::min(r, 255u) + std::min(g, 255u) * 256u + std::min(b, 255u) * 65536u;
 }
 
-void ClearScreen() {
+void ClearScreen()
+{
     // The inclusive far corner lies just outside the buffer and is clipped.
     Rectangle(0, 0, static_cast<std::int32_t>(window.xlen.load()), static_cast<std::int32_t>(window.ylen.load()), 0,
               true);
 }
 
-void Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color) {
+void Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color)
+{
     DrawStruct draw{};
     SetDraw(draw, x0, y0, x1, y1, color, false);
     draw.x2 = x0;
@@ -140,7 +150,8 @@ void Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, st
     UpdateDC(draw);
 }
 
-void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color, bool fill) {
+void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color, bool fill)
+{
     DrawStruct draw{};
     SetDraw(draw, x0, y0, x1, y1, color, fill);
     draw.object = DR_RECT;
@@ -149,33 +160,38 @@ void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y
 
 // The pen operations draw into the back buffer only and never show anything: a polyline is
 // shown by the frame's UpdateWindow. Every pen is one pixel wide.
-HPEN CreatePen(std::uint32_t PenStyle, std::int32_t /*Width*/, std::uint32_t Color) {
+HPEN CreatePen(std::uint32_t PenStyle, std::int32_t /*Width*/, std::uint32_t Color)
+{
     auto* pen = new PenStruct{{PenStyle, ColorToPixel(CreateColor(Color))}};
     BufferGuard guard;
     pens.push_back(pen);
     return pen;
 }
 
-void SelectPen(HPEN Pen) {
+void SelectPen(HPEN Pen)
+{
     BufferGuard guard;
     if (!Known(Pen)) return;
     currentPen = Pen;
     penPos.phase = 0;  // each polyline starts its pattern afresh
 }
 
-void MovePenTo(std::int32_t x, std::int32_t y) {
+void MovePenTo(std::int32_t x, std::int32_t y)
+{
     BufferGuard guard;
     Raster::PenMoveTo(penPos, x, y);
 }
 
-void LineTo(std::int32_t x, std::int32_t y) {
+void LineTo(std::int32_t x, std::int32_t y)
+{
     BufferGuard guard;
     const Raster::Pen pen = currentPen ? currentPen->pen : kDefaultPen;
     // Without a back buffer the position still moves on.
     Raster::PenLineTo(guard ? View(hBitBuf) : Raster::Surface{}, pen, penPos, x, y);
 }
 
-void DeletePen(HPEN Pen) {
+void DeletePen(HPEN Pen)
+{
     {
         BufferGuard guard;
         const auto at = std::find(pens.begin(), pens.end(), Pen);

@@ -14,25 +14,29 @@ bool quitPosted = false;
 
 namespace {
 
-void CloseMessage(bool byUser) {
+void CloseMessage(bool byUser)
+{
     if (byUser) closedByUser.store(true);
     if (window.hwnd) WindowProcedure(window.hwnd, WM_CLOSE, 0, 0);
 }
 
 // F11 and Alt+Enter switch between windowed and fullscreen; the game never sees them.
-bool IsFullscreenKey(const SDL_Keysym& keysym) {
+bool IsFullscreenKey(const SDL_Keysym& keysym)
+{
     if (keysym.sym == SDLK_F11) return (keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) == 0;
     const bool enter = keysym.sym == SDLK_RETURN || keysym.sym == SDLK_KP_ENTER;
     return enter && (keysym.mod & KMOD_ALT) && !(keysym.mod & (KMOD_CTRL | KMOD_GUI));
 }
 
-void MouseEvent(std::uint32_t msg, std::int32_t x, std::int32_t y) {
+void MouseEvent(std::uint32_t msg, std::int32_t x, std::int32_t y)
+{
     if (!MapToClient(x, y) && msg != WM_MOUSEMOVE && msg != WM_LBUTTONUP && msg != WM_RBUTTONUP) return;
     WindowProcedure(window.hwnd, msg, 0, MakeLParam(x, y));
 }
 
 // WM_COMMAND: menu commands (100 to 9999) and control commands (10000 and above).
-void Command(WPARAM wParam) {
+void Command(WPARAM wParam)
+{
     const std::uint32_t code = static_cast<std::uint32_t>(wParam >> 16) & 0xFFFFu;
     const std::uint32_t id = static_cast<std::uint32_t>(wParam) & 0xFFFFu;
     if (code == 1 || id < 100) return;
@@ -40,8 +44,7 @@ void Command(WPARAM wParam) {
         // Only entries that exist are called; nothing fills the menu table in this game.
         const std::uint32_t entry = id / 100 - 1;
         const std::uint32_t index = id % 100;
-        if (entry < menulen && index < menu[entry].itemlen && menu[entry].item[index])
-            menu[entry].item[index]();
+        if (entry < menulen && index < menu[entry].itemlen && menu[entry].item[index]) menu[entry].item[index]();
         return;
     }
     if (code != 0) return;
@@ -61,100 +64,103 @@ void Command(WPARAM wParam) {
 
 }  // namespace
 
-void DispatchEvent(const SDL_Event& e) {
+void DispatchEvent(const SDL_Event& e)
+{
     switch (e.type) {
-    case SDL_QUIT:
-        CloseMessage(true);
-        break;
-    case SDL_WINDOWEVENT:
-        switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
+        case SDL_QUIT:
             CloseMessage(true);
             break;
-        case SDL_WINDOWEVENT_LEAVE:
-            ControlsMouseLeave();
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_CLOSE:
+                    CloseMessage(true);
+                    break;
+                case SDL_WINDOWEVENT_LEAVE:
+                    ControlsMouseLeave();
+                    break;
+                case SDL_WINDOWEVENT_SHOWN:
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    if (window.hwnd) WindowProcedure(window.hwnd, WM_PAINT, 0, 0);
+                    break;
+                default:
+                    break;
+            }
             break;
-        case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_EXPOSED:
-        case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            if (window.hwnd) WindowProcedure(window.hwnd, WM_PAINT, 0, 0);
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            if (IsFullscreenKey(e.key.keysym)) {
+                if (e.type == SDL_KEYDOWN && !e.key.repeat) ToggleFullscreen();
+                break;
+            }
+            const std::uint32_t vk = VirtualKey(e.key.keysym);
+            if (vk == 0) break;
+            // Alt combinations and F10 belong to the window system and never reach the
+            // game; a release always does, so that no key is left down.
+            if (e.type == SDL_KEYDOWN && IsSystemKey(e.key.keysym)) break;
+            WindowProcedure(window.hwnd, e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 0);
+            if (e.type == SDL_KEYUP)
+                if (const std::uint32_t twin = KeypadTwin(e.key.keysym))
+                    WindowProcedure(window.hwnd, WM_KEYUP, twin, 0);
             break;
+        }
+        case SDL_MOUSEMOTION:
+            MouseEvent(WM_MOUSEMOVE, e.motion.x, e.motion.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            const bool down = e.type == SDL_MOUSEBUTTONDOWN;
+            // The second press of a double click comes as a double-click message instead.
+            const bool twice = down && e.button.clicks >= 2 && e.button.clicks % 2 == 0;
+            std::uint32_t msg = 0;
+            if (e.button.button == SDL_BUTTON_LEFT)
+                msg = twice ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+            else if (e.button.button == SDL_BUTTON_RIGHT && !twice)  // right double clicks: ignored
+                msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            if (msg) MouseEvent(msg, e.button.x, e.button.y);
+            break;
+        }
         default:
-            break;
-        }
-        break;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-        if (IsFullscreenKey(e.key.keysym)) {
-            if (e.type == SDL_KEYDOWN && !e.key.repeat) ToggleFullscreen();
-            break;
-        }
-        const std::uint32_t vk = VirtualKey(e.key.keysym);
-        if (vk == 0) break;
-        // Alt combinations and F10 belong to the window system and never reach the
-        // game; a release always does, so that no key is left down.
-        if (e.type == SDL_KEYDOWN && IsSystemKey(e.key.keysym)) break;
-        WindowProcedure(window.hwnd, e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 0);
-        if (e.type == SDL_KEYUP)
-            if (const std::uint32_t twin = KeypadTwin(e.key.keysym)) WindowProcedure(window.hwnd, WM_KEYUP, twin, 0);
-        break;
-    }
-    case SDL_MOUSEMOTION:
-        MouseEvent(WM_MOUSEMOVE, e.motion.x, e.motion.y);
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-        const bool down = e.type == SDL_MOUSEBUTTONDOWN;
-        // The second press of a double click comes as a double-click message instead.
-        const bool twice = down && e.button.clicks >= 2 && e.button.clicks % 2 == 0;
-        std::uint32_t msg = 0;
-        if (e.button.button == SDL_BUTTON_LEFT)
-            msg = twice ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-        else if (e.button.button == SDL_BUTTON_RIGHT && !twice)  // right double clicks: ignored
-            msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-        if (msg) MouseEvent(msg, e.button.x, e.button.y);
-        break;
-    }
-    default:
-        break;  // wake-ups and events of no interest
+            break;  // wake-ups and events of no interest
     }
 }
 
-std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam, LPARAM lParam) {
+std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
     switch (msg) {
-    case WM_DESTROY:
-        quitPosted = true;
-        break;
-    case WM_PAINT:
-        Paint();
-        break;
-    case WM_CLOSE:
-        if (hwnd && hwnd == window.hwnd) {
-            CloseWindow();
-            WindowProcedure(hwnd, WM_DESTROY, 0, 0);
-        }
-        break;
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-        KeyMessage(msg, wParam);
-        break;
-    case WM_COMMAND:
-        Command(wParam);
-        break;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-        if (!ControlMouse(msg, lParam)) MouseMessage(msg, lParam);
-        break;
-    case WM_CONTROL:
-        ControlRequest(*reinterpret_cast<ControlParamStruct*>(wParam));
-        break;
-    default:
-        break;
+        case WM_DESTROY:
+            quitPosted = true;
+            break;
+        case WM_PAINT:
+            Paint();
+            break;
+        case WM_CLOSE:
+            if (hwnd && hwnd == window.hwnd) {
+                CloseWindow();
+                WindowProcedure(hwnd, WM_DESTROY, 0, 0);
+            }
+            break;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            KeyMessage(msg, wParam);
+            break;
+        case WM_COMMAND:
+            Command(wParam);
+            break;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+            if (!ControlMouse(msg, lParam)) MouseMessage(msg, lParam);
+            break;
+        case WM_CONTROL:
+            ControlRequest(*reinterpret_cast<ControlParamStruct*>(wParam));
+            break;
+        default:
+            break;
     }
     return 0;
 }

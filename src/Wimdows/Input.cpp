@@ -15,16 +15,19 @@ namespace {
 
 // Claims the queue's guard: test and set in one step, waiting (not spinning) while the
 // other side holds it.
-void Claim() {
+void Claim()
+{
     while (block.exchange(true, std::memory_order_acquire)) block.wait(true, std::memory_order_relaxed);
 }
 
-void Unclaim() {
+void Unclaim()
+{
     block.store(false, std::memory_order_release);
     block.notify_all();
 }
 
-void Flush() {
+void Flush()
+{
     Claim();
     while (keybuf.tail) DelKey();
     Unclaim();
@@ -104,20 +107,22 @@ struct KeypadKey {
     std::uint8_t edit;   // with NumLock off
 };
 constexpr KeypadKey kKeypad[] = {
-    {SDL_SCANCODE_KP_0, 96, 45},  {SDL_SCANCODE_KP_1, 97, 35},  {SDL_SCANCODE_KP_2, 98, 40},
-    {SDL_SCANCODE_KP_3, 99, 34},  {SDL_SCANCODE_KP_4, 100, 37}, {SDL_SCANCODE_KP_5, 101, 12},
-    {SDL_SCANCODE_KP_6, 102, 39}, {SDL_SCANCODE_KP_7, 103, 36}, {SDL_SCANCODE_KP_8, 104, 38},
+    {SDL_SCANCODE_KP_0, 96, 45},  {SDL_SCANCODE_KP_1, 97, 35},       {SDL_SCANCODE_KP_2, 98, 40},
+    {SDL_SCANCODE_KP_3, 99, 34},  {SDL_SCANCODE_KP_4, 100, 37},      {SDL_SCANCODE_KP_5, 101, 12},
+    {SDL_SCANCODE_KP_6, 102, 39}, {SDL_SCANCODE_KP_7, 103, 36},      {SDL_SCANCODE_KP_8, 104, 38},
     {SDL_SCANCODE_KP_9, 105, 33}, {SDL_SCANCODE_KP_PERIOD, 110, 46},
 };
 
-const KeypadKey* KeypadOf(const SDL_Keysym& keysym) {
+const KeypadKey* KeypadOf(const SDL_Keysym& keysym)
+{
     for (const KeypadKey& k : kKeypad)
         if (k.scan == keysym.scancode) return &k;
     return nullptr;
 }
 
 // Letters, digits and function keys, which run in blocks.
-std::uint32_t BlockKey(SDL_Keycode sym, SDL_Scancode scan) {
+std::uint32_t BlockKey(SDL_Keycode sym, SDL_Scancode scan)
+{
     if (sym >= SDLK_a && sym <= SDLK_z) return 65 + static_cast<std::uint32_t>(sym - SDLK_a);
     if (sym >= SDLK_0 && sym <= SDLK_9) return 48 + static_cast<std::uint32_t>(sym - SDLK_0);
     if (sym >= SDLK_F1 && sym <= SDLK_F12) return 112 + static_cast<std::uint32_t>(sym - SDLK_F1);
@@ -129,23 +134,27 @@ std::uint32_t BlockKey(SDL_Keycode sym, SDL_Scancode scan) {
     return 0;
 }
 
-void SetCapture() {
+void SetCapture()
+{
     captured = true;
     SDL_CaptureMouse(SDL_TRUE);  // fails harmlessly where the driver cannot capture
 }
 
-void ReleaseCapture() {
+void ReleaseCapture()
+{
     captured = false;
     SDL_CaptureMouse(SDL_FALSE);
 }
 
-void Call(bool wanted, MouseProc proc, std::uint32_t x, std::uint32_t y) {
+void Call(bool wanted, MouseProc proc, std::uint32_t x, std::uint32_t y)
+{
     if (wanted && proc) proc(x, y);
 }
 
 }  // namespace
 
-std::uint32_t VirtualKey(const SDL_Keysym& keysym) {
+std::uint32_t VirtualKey(const SDL_Keysym& keysym)
+{
     if (const KeypadKey* k = KeypadOf(keysym)) return (keysym.mod & KMOD_NUM) ? k->digit : k->edit;
     for (const KeyName& k : kNamed)
         if (k.sym == keysym.sym) return k.vk;
@@ -155,7 +164,8 @@ std::uint32_t VirtualKey(const SDL_Keysym& keysym) {
     return 0;
 }
 
-bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym) {
+bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym)
+{
     keysym = SDL_Keysym{};
     if (vk >= 65 && vk <= 90) {
         keysym.sym = SDLK_a + static_cast<SDL_Keycode>(vk - 65);
@@ -182,18 +192,21 @@ bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym) {
     return true;
 }
 
-std::uint32_t KeypadTwin(const SDL_Keysym& keysym) {
+std::uint32_t KeypadTwin(const SDL_Keysym& keysym)
+{
     const KeypadKey* k = KeypadOf(keysym);
     if (!k) return 0;
     return (keysym.mod & KMOD_NUM) ? k->edit : k->digit;
 }
 
-bool IsSystemKey(const SDL_Keysym& keysym) {
+bool IsSystemKey(const SDL_Keysym& keysym)
+{
     if (keysym.sym == SDLK_F10 || keysym.sym == SDLK_LALT || keysym.sym == SDLK_RALT) return true;
     return (keysym.mod & KMOD_ALT) && !(keysym.mod & KMOD_CTRL);
 }
 
-void AddKey(std::uint32_t k) {
+void AddKey(std::uint32_t k)
+{
     QueueElmt* element = new QueueElmt{k, nullptr};  // allocated before the guard is claimed
     Claim();
     if (keybuf.head)
@@ -207,7 +220,8 @@ void AddKey(std::uint32_t k) {
 }
 
 // Removes the oldest element; the caller holds the guard.
-void DelKey() {
+void DelKey()
+{
     QueueElmt* oldest = keybuf.tail;
     if (!oldest) return;
     if (oldest->prev) {
@@ -219,7 +233,8 @@ void DelKey() {
     delete oldest;
 }
 
-void KeyMessage(std::uint32_t msg, WPARAM wParam) {
+void KeyMessage(std::uint32_t msg, WPARAM wParam)
+{
     const std::uint32_t code = static_cast<std::uint32_t>(wParam) & 255u;
     if (msg == WM_KEYDOWN) {
         key[code].store(true);
@@ -229,45 +244,47 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam) {
     }
 }
 
-void MouseMessage(std::uint32_t msg, LPARAM lParam) {
+void MouseMessage(std::uint32_t msg, LPARAM lParam)
+{
     // Unsigned words: a captured pointer left of or above the window gives values near 65535.
     const std::uint32_t x = LPARAM2DWORD(lParam) & 0xFFFFu;
     const std::uint32_t y = LPARAM2DWORD(lParam) >> 16;
     switch (msg) {
-    case WM_MOUSEMOVE:
-        while (block.load(std::memory_order_acquire)) block.wait(true);
-        mouse.x = static_cast<std::int32_t>(x);
-        mouse.y = static_cast<std::int32_t>(y);
-        break;
-    case WM_LBUTTONDOWN:
-        mouse.left = true;
-        if (!mouse.right) SetCapture();
-        Call(mouse.onLeftDown, mouse.LeftDownProc, x, y);
-        break;
-    case WM_LBUTTONUP:
-        mouse.left = false;
-        if (!mouse.right) ReleaseCapture();
-        Call(mouse.onLeftUp, mouse.LeftUpProc, x, y);
-        break;
-    case WM_LBUTTONDBLCLK:
-        Call(mouse.onDouble, mouse.DoubleProc, x, y);
-        break;
-    case WM_RBUTTONDOWN:
-        mouse.right = true;
-        if (!mouse.left) SetCapture();
-        Call(mouse.onRightDown, mouse.RightDownProc, x, y);
-        break;
-    case WM_RBUTTONUP:
-        mouse.right = false;
-        if (!mouse.left) ReleaseCapture();
-        Call(mouse.onRightUp, mouse.RightUpProc, x, y);
-        break;
-    default:
-        break;
+        case WM_MOUSEMOVE:
+            while (block.load(std::memory_order_acquire)) block.wait(true);
+            mouse.x = static_cast<std::int32_t>(x);
+            mouse.y = static_cast<std::int32_t>(y);
+            break;
+        case WM_LBUTTONDOWN:
+            mouse.left = true;
+            if (!mouse.right) SetCapture();
+            Call(mouse.onLeftDown, mouse.LeftDownProc, x, y);
+            break;
+        case WM_LBUTTONUP:
+            mouse.left = false;
+            if (!mouse.right) ReleaseCapture();
+            Call(mouse.onLeftUp, mouse.LeftUpProc, x, y);
+            break;
+        case WM_LBUTTONDBLCLK:
+            Call(mouse.onDouble, mouse.DoubleProc, x, y);
+            break;
+        case WM_RBUTTONDOWN:
+            mouse.right = true;
+            if (!mouse.left) SetCapture();
+            Call(mouse.onRightDown, mouse.RightDownProc, x, y);
+            break;
+        case WM_RBUTTONUP:
+            mouse.right = false;
+            if (!mouse.left) ReleaseCapture();
+            Call(mouse.onRightUp, mouse.RightUpProc, x, y);
+            break;
+        default:
+            break;
     }
 }
 
-void ResetInput() {
+void ResetInput()
+{
     mouse = MouseStruct{};
     if (captured) ReleaseCapture();
     for (std::atomic<bool>& k : key) k.store(false);
@@ -282,7 +299,8 @@ using namespace detail;
 
 bool KeyDown(std::uint32_t k) { return k <= 255 && key[k].load(); }
 
-std::uint32_t GetKey() {
+std::uint32_t GetKey()
+{
     if (OnUiThread()) {
         // In a button procedure no key can arrive before it returns: take what is there.
         Claim();
@@ -312,7 +330,8 @@ void FlushKeys() { Flush(); }
 
 namespace Wimdows {
 
-std::uint32_t TakeKey() {
+std::uint32_t TakeKey()
+{
     detail::Claim();
     const std::uint32_t code = detail::keybuf.tail ? detail::keybuf.tail->key : 0;
     detail::DelKey();

@@ -40,7 +40,8 @@ constexpr std::uint32_t kMaxSide = 16384;  // X servers refuse larger windows an
 // the dummy driver).
 constexpr const char* kVisibleDrivers = "x11,wayland,KMSDRM";
 
-void SetHints() {
+void SetHints()
+{
     SDL_SetHint(SDL_HINT_VIDEODRIVER, kVisibleDrivers);
     // Ctrl-C in the console ends the program, as for any console program.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -50,12 +51,14 @@ void SetHints() {
     PresentHints();
 }
 
-void ReportNoWindow(const char* why) {
+void ReportNoWindow(const char* why)
+{
     std::fprintf(stderr, "[ERROR] (Window) Can't open the window \"%s\": %s\n", window.class_ ? window.class_ : "",
                  why && *why ? why : "unknown reason");
 }
 
-void Fail() {
+void Fail()
+{
     window.state.store(STATE_ERROR);
     window.state.notify_all();
 }
@@ -65,7 +68,8 @@ void Fail() {
 // while the main thread may be drawing and static objects are destroyed under it.
 std::atomic<bool> xErrorTold{false};
 
-int OnXError(Display*, XErrorEvent* e) {
+int OnXError(Display*, XErrorEvent* e)
+{
     // A request about a window that is already gone, for instance: nothing to stop for.
     if (!xErrorTold.exchange(true))
         std::fprintf(stderr, "[ERROR] (Window) The display refused a request (error %u, request %u.%u); going on.\n",
@@ -74,7 +78,8 @@ int OnXError(Display*, XErrorEvent* e) {
     return 0;
 }
 
-int OnXIOError(Display*) {
+int OnXIOError(Display*)
+{
     // The display is gone (the X server ended): no window can be shown any more. End here,
     // on this thread, without running exit handlers under the other threads' feet; saved
     // files are whole (saves go through a rename).
@@ -84,7 +89,8 @@ int OnXIOError(Display*) {
     _exit(1);
 }
 
-void InstallXHandlers() {
+void InstallXHandlers()
+{
     static std::once_flag once;
     std::call_once(once, [] {
         XSetErrorHandler(OnXError);
@@ -96,7 +102,8 @@ void InstallXHandlers() {
 // (its last client just left): try again for a short while.
 constexpr auto kVideoRetry = std::chrono::milliseconds(1500);
 
-bool DisplayNamed() {
+bool DisplayNamed()
+{
     const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
     for (const char* name : names) {
         const char* value = std::getenv(name);
@@ -105,7 +112,8 @@ bool DisplayNamed() {
     return false;
 }
 
-bool StartVideo(std::string& why) {
+bool StartVideo(std::string& why)
+{
     InstallXHandlers();  // before SDL's driver puts its own in front of them
     const auto end = std::chrono::steady_clock::now() + kVideoRetry;
     const bool named = DisplayNamed();
@@ -134,12 +142,14 @@ UiThread ui;
 // Whether video stays up between windows. On Wayland SDL 2.26 still dispatches the
 // decorations' callbacks of a window it has destroyed (a crash in the next window); there
 // each window brings its own connection, as the compositor does not reset.
-bool KeepVideo() {
+bool KeepVideo()
+{
     const char* driver = SDL_GetCurrentVideoDriver();
     return !driver || std::strcmp(driver, "wayland") != 0;
 }
 
-void UiMain() {
+void UiMain()
+{
     // SDL frees its per-thread data (error texts) only for threads it started itself.
     struct ThreadData {
         ~ThreadData() { SDL_TLSCleanup(); }
@@ -170,7 +180,8 @@ void UiMain() {
 
 }  // namespace
 
-void DestroyMainWindow() {
+void DestroyMainWindow()
+{
     {
         BufferGuard guard;
         for (std::uint32_t i = 0; i < controllen; ++i) ctrl[i].hwnd = nullptr;
@@ -181,7 +192,8 @@ void DestroyMainWindow() {
     window.hwnd = nullptr;
 }
 
-bool Init() {
+bool Init()
+{
     const std::int32_t w = static_cast<std::int32_t>(window.xlen.load());
     const std::int32_t h = static_cast<std::int32_t>(window.ylen.load());
     if (w <= 0 || h <= 0) return false;
@@ -192,7 +204,8 @@ bool Init() {
     return true;
 }
 
-void FreeWindow() {
+void FreeWindow()
+{
     delete[] window.class_;
     window.class_ = nullptr;
     PresentClose();
@@ -220,7 +233,8 @@ void FreeWindow() {
     bitlen = 0;
 }
 
-void CloseWindow() {
+void CloseWindow()
+{
     if (!window.hwnd) return;
     ended.store(closedByUser.load() ? Ended::ClosedByUser : Ended::ClosedByProgram);
     // No request reaches the window, and nothing is sent to it, once its end has begun.
@@ -228,7 +242,8 @@ void CloseWindow() {
     DestroyMainWindow();
 }
 
-std::uint32_t WinMain(void*) {
+std::uint32_t WinMain(void*)
+{
     quitPosted = false;
     // Not resizable, so not maximisable either; it can be minimised. The back buffer
     // keeps the size asked for; the window's own size is presentation's choice.
@@ -280,7 +295,8 @@ std::uint32_t WinMain(void*) {
 
 namespace {
 
-UiThread::~UiThread() {
+UiThread::~UiThread()
+{
     if (!thread.joinable()) return;
     if (uiThread) {  // exit() from a button procedure: the thread cannot join itself
         thread.detach();
@@ -305,7 +321,8 @@ using namespace detail;
 
 void Init() { SetHints(); }
 
-void Window(const char* title, std::uint32_t x, std::uint32_t y) {
+void Window(const char* title, std::uint32_t x, std::uint32_t y)
+{
     if (OnUiThread()) {
         std::fprintf(stderr, "[ERROR] (Window) A window can't be opened from a button procedure.\n");
         return;
@@ -361,7 +378,8 @@ void Window(const char* title, std::uint32_t x, std::uint32_t y) {
     }
 }
 
-void KillWindow() {
+void KillWindow()
+{
     if (OnUiThread()) {
         // From a button procedure: the thread cannot wait for itself. The window is
         // destroyed now and torn down as soon as the procedure returns.

@@ -28,7 +28,7 @@ namespace {
 // window's thread copies while the next frame is drawn. Requests to show keep their place
 // among the other requests, so whatever is asked of the window afterwards finds the area
 // on the screen.
-std::mutex shownLock;  // taken before a BufferGuard, never while holding one
+std::mutex shownLock;          // taken before a BufferGuard, never while holding one
 SDL_Surface* shown = nullptr;  // under shownLock; made on first use, released with the window
 SDL_Rect unshown{};            // under shownLock: the area of `shown` not yet on the window
 bool anyUnshown = false;
@@ -38,8 +38,8 @@ QueuedRequest showRequest{ShowUnshown, nullptr, nullptr, {0}};
 void Settle();
 
 // ---- The program's choices (any thread; read when a window opens or is laid out) ----
-std::atomic<std::uint32_t> mostScale{0};   // 0: fit the display
-std::atomic<bool> fullscreen{false};       // also follows F11 / Alt+Enter for later windows
+std::atomic<std::uint32_t> mostScale{0};  // 0: fit the display
+std::atomic<bool> fullscreen{false};      // also follows F11 / Alt+Enter for later windows
 
 // ---- The open window's layout (user-interface thread) ----
 Scale::Layout layout{};
@@ -58,7 +58,8 @@ constexpr const char* kIconFile = "graphics/kor-dudurad-icon.bmp";
 
 // The most scale for this window. Drivers that show nobody anything (dummy, offscreen: the
 // tests) keep the size asked for unless the program sets a scale.
-std::uint32_t MostScale() {
+std::uint32_t MostScale()
+{
     const std::uint32_t most = mostScale.load();
     if (most != 0) return most;
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -66,15 +67,18 @@ std::uint32_t MostScale() {
     return shows ? 0 : 1;
 }
 
-void TellOnce(std::atomic<bool>& told, const char* what) {
+void TellOnce(std::atomic<bool>& told, const char* what)
+{
     if (!told.exchange(true)) std::fprintf(stderr, "[ERROR] (Window) %s: %s\n", what, SDL_GetError());
 }
 
-bool SameLayout(const SDL_Surface* screen) {
+bool SameLayout(const SDL_Surface* screen)
+{
     return laidOut && screen == laidFor && layout.window.w == screen->w && layout.window.h == screen->h;
 }
 
-void DropLayout() {
+void DropLayout()
+{
     SDL_FreeSurface(view);
     view = nullptr;
     laidOut = false;
@@ -82,16 +86,19 @@ void DropLayout() {
 }
 
 // A 32-bit window surface with the back buffer's channel order: scaled into directly.
-bool SameChannels(const SDL_Surface* s) {
+bool SameChannels(const SDL_Surface* s)
+{
     const SDL_PixelFormat* f = s->format;
     return f->BytesPerPixel == 4 && f->Rmask == 0xFF0000u && f->Gmask == 0x00FF00u && f->Bmask == 0x0000FFu;
 }
 
 // Lays the picture out on the window surface anew (first showing, another size,
 // fullscreen) and paints the bars black.
-void LayOut(SDL_Surface* screen) {
+void LayOut(SDL_Surface* screen)
+{
     DropLayout();
-    const Scale::Size client{static_cast<std::int32_t>(window.xlen.load()), static_cast<std::int32_t>(window.ylen.load())};
+    const Scale::Size client{static_cast<std::int32_t>(window.xlen.load()),
+                             static_cast<std::int32_t>(window.ylen.load())};
     layout = Scale::Place(client, {screen->w, screen->h}, MostScale());
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
     const Scale::Rect& p = layout.picture;
@@ -105,7 +112,8 @@ void LayOut(SDL_Surface* screen) {
 
 // Copies an area of the picture to show onto the window and has the window system show
 // it. User-interface thread, holding shownLock.
-void ToScreen(SDL_Surface* from, SDL_Rect area) {
+void ToScreen(SDL_Surface* from, SDL_Rect area)
+{
     static std::atomic<bool> toldSurface{false}, toldUpdate{false}, toldMemory{false};  // once, not every frame
     Settle();
     SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
@@ -145,11 +153,13 @@ void ToScreen(SDL_Surface* from, SDL_Rect area) {
     }
     if (whole) changed = {0, 0, screen->w, screen->h};
     if (changed.w <= 0 || changed.h <= 0) return;
-    if (SDL_UpdateWindowSurfaceRects(window.hwnd, &changed, 1) != 0) TellOnce(toldUpdate, "The window's picture can't be shown");
+    if (SDL_UpdateWindowSurfaceRects(window.hwnd, &changed, 1) != 0)
+        TellOnce(toldUpdate, "The window's picture can't be shown");
 }
 
 // The request that other threads' PresentRect leave behind.
-void ShowUnshown(void*) {
+void ShowUnshown(void*)
+{
     showPosted.store(false);  // before taking the area: a later PresentRect posts again
     std::lock_guard lock(shownLock);
     if (!anyUnshown || !shown || !window.hwnd) return;
@@ -159,7 +169,8 @@ void ShowUnshown(void*) {
 
 // Copies an area of the back buffer into the picture to show; false when there is
 // nothing to show. Holding shownLock.
-bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped) {
+bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped)
+{
     BufferGuard guard;
     if (!guard) return false;
     const SDL_Rect whole{0, 0, hBitBuf->w, hBitBuf->h};
@@ -175,14 +186,16 @@ bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped) {
 
 // The room for a window's client area on its display: the usable area (without panels)
 // less the window frame.
-Scale::Size Room(int display) {
+Scale::Size Room(int display)
+{
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return {};
     return {usable.w - frame[1] - frame[3], usable.h - frame[0] - frame[2]};
 }
 
 // The window's size for its client area at the scale that fits the display.
-Scale::Size WindowedSize(int display, int w, int h) {
+Scale::Size WindowedSize(int display, int w, int h)
+{
     const Scale::Size client{w, h};
     const Scale::Size room = Room(display);
     if (room.w <= 0 || room.h <= 0) return client;  // nothing known about the display
@@ -192,7 +205,8 @@ Scale::Size WindowedSize(int display, int w, int h) {
 // Puts the window's frame in the middle of the usable area. Before the window is mapped
 // the window system places the frame where the window is asked to be; afterwards SDL
 // allows for the frame itself.
-void Centre(int w, int h, bool mapped) {
+void Centre(int w, int h, bool mapped)
+{
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0) return;
     const int outerW = w + frame[1] + frame[3];
@@ -203,7 +217,8 @@ void Centre(int w, int h, bool mapped) {
 }
 
 // True when the window with its frame lies wholly in the usable area.
-bool WhollyShown(int w, int h) {
+bool WhollyShown(int w, int h)
+{
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0) return true;
     int x = 0, y = 0;
@@ -217,7 +232,8 @@ bool WhollyShown(int w, int h) {
 // placed with, the size is chosen again and the window centred, so that the whole window,
 // title bar included, is on the display. Until a frame is known this is tried with every
 // picture shown (it only reads what SDL keeps).
-void Settle() {
+void Settle()
+{
     if (settled || !window.hwnd) return;
     if (SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN) return;
     int f[4] = {0, 0, 0, 0};
@@ -228,7 +244,8 @@ void Settle() {
     if (f[0] == 0 && f[1] == 0 && f[2] == 0 && f[3] == 0) return;
     settled = true;
     std::memcpy(frame, f, sizeof f);
-    const Scale::Size size = WindowedSize(displayIndex, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
+    const Scale::Size size =
+        WindowedSize(displayIndex, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
     int w = 0, h = 0;
     SDL_GetWindowSize(window.hwnd, &w, &h);
     if (w != size.w || h != size.h) SDL_SetWindowSize(window.hwnd, size.w, size.h);
@@ -236,26 +253,30 @@ void Settle() {
 }
 
 // The game's icon, loaded once from the game's folder; null when it is not there.
-SDL_Surface* Icon() {
+SDL_Surface* Icon()
+{
     static SDL_Surface* icon = SDL_LoadBMP(kIconFile);
     return icon;
 }
 
 }  // namespace
 
-void PresentHints() {
+void PresentHints()
+{
     // The desktop matches windows to the game's menu entry by these names (WM_CLASS on X11,
     // the app id on Wayland); SDL reads them from the environment when it makes a window.
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", kAppId, 1);
     SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", kAppId, 1);
 }
 
-WindowPlacement PlaceWindow(int w, int h) {
+WindowPlacement PlaceWindow(int w, int h)
+{
     const Scale::Size size = WindowedSize(displayIndex, w, h);
     return {size.w, size.h, fullscreen.load() ? static_cast<std::uint32_t>(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u};
 }
 
-bool PresentOpen() {
+bool PresentOpen()
+{
     // The back buffer is a software picture: on X11 show it through the window system's
     // own shared-memory image instead of an OpenGL texture. Wayland has no such image:
     // there SDL needs its accelerated window surface, or the window is never mapped.
@@ -274,7 +295,8 @@ bool PresentOpen() {
     return true;
 }
 
-void PresentClose() {
+void PresentClose()
+{
     std::lock_guard lock(shownLock);
     SDL_FreeSurface(shown);
     shown = nullptr;
@@ -288,27 +310,32 @@ void PresentClose() {
     }
 }
 
-bool MapToClient(std::int32_t& x, std::int32_t& y) {
+bool MapToClient(std::int32_t& x, std::int32_t& y)
+{
     if (!laidOut) return true;
     return Scale::ToClient(layout, x, y);
 }
 
-void ClientToWindow(std::int32_t& x, std::int32_t& y) {
+void ClientToWindow(std::int32_t& x, std::int32_t& y)
+{
     if (laidOut) Scale::ToWindow(layout, x, y);
 }
 
-void ToggleFullscreen() {
+void ToggleFullscreen()
+{
     if (!window.hwnd) return;
     const bool on = !(SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN);
     if (SDL_SetWindowFullscreen(window.hwnd, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
-        std::fprintf(stderr, "[ERROR] (Window) Can't switch to %s: %s\n", on ? "fullscreen" : "a window", SDL_GetError());
+        std::fprintf(stderr, "[ERROR] (Window) Can't switch to %s: %s\n", on ? "fullscreen" : "a window",
+                     SDL_GetError());
         return;
     }
     fullscreen.store(on);
     Paint();
 }
 
-void ShowAgain(SDL_Rect area) {
+void ShowAgain(SDL_Rect area)
+{
     std::lock_guard lock(shownLock);
     if (!shown || !window.hwnd) return;
     const SDL_Rect whole{0, 0, shown->w, shown->h};
@@ -316,7 +343,8 @@ void ShowAgain(SDL_Rect area) {
     if (SDL_IntersectRect(&area, &whole, &clipped)) ToScreen(shown, clipped);
 }
 
-void PresentNow(SDL_Rect area) {
+void PresentNow(SDL_Rect area)
+{
     // Through the picture to show, so that an older area that another thread left to be
     // shown can't come over this one afterwards.
     std::lock_guard lock(shownLock);
@@ -324,7 +352,8 @@ void PresentNow(SDL_Rect area) {
     if (window.hwnd && CopyToShown(area, clipped)) ToScreen(shown, clipped);
 }
 
-void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
+{
     if (w <= 0 || h <= 0 || window.state.load() != STATE_ACTIVE) return;
     const SDL_Rect area{x, y, w, h};
     if (OnUiThread()) {
@@ -344,15 +373,14 @@ void PresentRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
     if (!showPosted.exchange(true) && !Enqueue(&showRequest)) showPosted.store(false);
 }
 
-void Paint() {
-    PresentNow(SDL_Rect{0, 0, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load())});
-}
+void Paint() { PresentNow(SDL_Rect{0, 0, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load())}); }
 
 }  // namespace Wimdows::detail
 
 namespace Wimdows {
 
-void SetPresentOptions(const PresentOptions& options) {
+void SetPresentOptions(const PresentOptions& options)
+{
     detail::mostScale.store(options.scale);
     detail::fullscreen.store(options.fullscreen);
 }

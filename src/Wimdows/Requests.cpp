@@ -14,7 +14,7 @@
 
 #include <X11/Xlib.h>
 
-#include <SDL2/SDL_syswm.h>
+#include <SDL_syswm.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -52,7 +52,8 @@ int displayFd = -1;  // the X connection, or -1 (dummy and offscreen drivers)
 Display* xDisplay = nullptr;
 
 // Under requestLock, while accepting.
-void Wake() {
+void Wake()
+{
     if (waitKind == WaitKind::SdlWait) {
         // Wayland and the others wake the display, not a window.
         SDL_Event e{};
@@ -66,7 +67,8 @@ void Wake() {
     }
 }
 
-void Unlink(QueuedRequest* r) {
+void Unlink(QueuedRequest* r)
+{
     QueuedRequest* prev = nullptr;
     for (QueuedRequest* p = requestHead; p; prev = p, p = p->next) {
         if (p != r) continue;
@@ -76,7 +78,8 @@ void Unlink(QueuedRequest* r) {
     }
 }
 
-void Finish(QueuedRequest* r, int status) {
+void Finish(QueuedRequest* r, int status)
+{
     r->status.store(status, std::memory_order_release);  // the caller may return right now
     requestsDone.fetch_add(1, std::memory_order_release);
     requestsDone.notify_all();
@@ -84,7 +87,8 @@ void Finish(QueuedRequest* r, int status) {
 
 }  // namespace
 
-bool PrepareWait() {
+bool PrepareWait()
+{
     if (wakeFd < 0) wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd < 0) return false;
     displayFd = -1;
@@ -103,7 +107,8 @@ bool PrepareWait() {
     return true;
 }
 
-bool ServeOneRequest() {
+bool ServeOneRequest()
+{
     QueuedRequest* r;
     {
         std::lock_guard lock(requestLock);
@@ -116,7 +121,8 @@ bool ServeOneRequest() {
     return true;
 }
 
-void WaitForWork() {
+void WaitForWork()
+{
     if (waitKind == WaitKind::SdlWait) {
         {
             std::lock_guard lock(requestLock);
@@ -142,7 +148,8 @@ void WaitForWork() {
     poll(fds, displayFd >= 0 ? 2 : 1, kWaitMs);
 }
 
-bool Enqueue(QueuedRequest* r) {
+bool Enqueue(QueuedRequest* r)
+{
     std::lock_guard lock(requestLock);
     if (!accepting) return false;
     r->next = nullptr;
@@ -153,12 +160,14 @@ bool Enqueue(QueuedRequest* r) {
     return true;
 }
 
-void StartRequests() {
+void StartRequests()
+{
     std::lock_guard lock(requestLock);
     accepting = true;
 }
 
-void RefuseRequests() {
+void RefuseRequests()
+{
     std::lock_guard lock(requestLock);
     accepting = false;
     while (QueuedRequest* r = requestHead) {
@@ -168,19 +177,22 @@ void RefuseRequests() {
     requestTail = nullptr;
 }
 
-BufferGuard::BufferGuard() {
+BufferGuard::BufferGuard()
+{
     bufferLock.lock();
     ++guardDepth;
 }
 
-BufferGuard::~BufferGuard() {
+BufferGuard::~BufferGuard()
+{
     --guardDepth;
     bufferLock.unlock();
 }
 
 bool OnUiThread() { return uiThread; }
 
-bool SendRequest(void (*fn)(void*), void* arg) {
+bool SendRequest(void (*fn)(void*), void* arg)
+{
     if (uiThread) {
         fn(arg);
         return true;
@@ -199,7 +211,8 @@ bool SendRequest(void (*fn)(void*), void* arg) {
     }
 }
 
-bool PostEvent(SDL_Event& event) {
+bool PostEvent(SDL_Event& event)
+{
     // Through the queue: only the user-interface thread puts events into SDL's queue.
     auto post = [&event] { SDL_PushEvent(&event); };
     return SendRequest(post);

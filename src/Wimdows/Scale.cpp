@@ -15,7 +15,8 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : 
 bool Empty(Size s) { return s.w <= 0 || s.h <= 0; }
 
 // One channel pair mix: a and b weighted (256 - f) and f, rounded to nearest.
-inline std::uint32_t Mix(std::uint32_t a, std::uint32_t b, std::uint32_t f) {
+inline std::uint32_t Mix(std::uint32_t a, std::uint32_t b, std::uint32_t f)
+{
     const std::uint32_t g = 256 - f;
     const std::uint32_t rb = ((a & 0xFF00FFu) * g + (b & 0xFF00FFu) * f + 0x800080u) >> 8;
     const std::uint32_t gg = ((a & 0x00FF00u) * g + (b & 0x00FF00u) * f + 0x008000u) >> 8;
@@ -25,24 +26,30 @@ inline std::uint32_t Mix(std::uint32_t a, std::uint32_t b, std::uint32_t f) {
 // One row of client pixels widened into blocks N pixels wide (N known to the compiler for
 // the common scales, so the loop is unrolled and vectorised).
 template <int N>
-void Widen(std::uint32_t* d, const std::uint32_t* s, std::int32_t cols, std::uint32_t alpha) {
+void Widen(std::uint32_t* d, const std::uint32_t* s, std::int32_t cols, std::uint32_t alpha)
+{
     for (std::int32_t i = 0; i < cols; ++i) {
         const std::uint32_t v = s[i] | alpha;
         for (int k = 0; k < N; ++k) d[i * N + k] = v;
     }
 }
 
-void Widen(std::uint32_t* d, const std::uint32_t* s, std::int32_t cols, std::uint32_t alpha, std::int32_t n) {
+void Widen(std::uint32_t* d, const std::uint32_t* s, std::int32_t cols, std::uint32_t alpha, std::int32_t n)
+{
     switch (n) {
-    case 1: return Widen<1>(d, s, cols, alpha);
-    case 2: return Widen<2>(d, s, cols, alpha);
-    case 3: return Widen<3>(d, s, cols, alpha);
-    case 4: return Widen<4>(d, s, cols, alpha);
-    default:
-        for (std::int32_t i = 0; i < cols; ++i) {
-            const std::uint32_t v = s[i] | alpha;
-            for (std::int32_t k = 0; k < n; ++k) d[i * n + k] = v;
-        }
+        case 1:
+            return Widen<1>(d, s, cols, alpha);
+        case 2:
+            return Widen<2>(d, s, cols, alpha);
+        case 3:
+            return Widen<3>(d, s, cols, alpha);
+        case 4:
+            return Widen<4>(d, s, cols, alpha);
+        default:
+            for (std::int32_t i = 0; i < cols; ++i) {
+                const std::uint32_t v = s[i] | alpha;
+                for (std::int32_t k = 0; k < n; ++k) d[i * n + k] = v;
+            }
     }
 }
 
@@ -53,7 +60,8 @@ struct Taps {
     std::vector<std::int32_t> i0, i1;
     std::vector<std::uint32_t> f;
 };
-Taps MakeTaps(std::int32_t first, std::int32_t count, std::int32_t n, std::int32_t m) {
+Taps MakeTaps(std::int32_t first, std::int32_t count, std::int32_t n, std::int32_t m)
+{
     Taps t;
     t.i0.resize(static_cast<std::size_t>(count));
     t.i1.resize(static_cast<std::size_t>(count));
@@ -73,7 +81,8 @@ Taps MakeTaps(std::int32_t first, std::int32_t count, std::int32_t n, std::int32
 
 }  // namespace
 
-float Choose(Size client, Size room, std::uint32_t most) {
+float Choose(Size client, Size room, std::uint32_t most)
+{
     if (Empty(client)) return 1.0f;
     if (Empty(room)) return 1.0f / 64;
     if (room.w >= client.w && room.h >= client.h) {
@@ -85,7 +94,8 @@ float Choose(Size client, Size room, std::uint32_t most) {
                     static_cast<float>(room.h) / static_cast<float>(client.h));
 }
 
-Size Scaled(Size client, float scale, Size limit) {
+Size Scaled(Size client, float scale, Size limit)
+{
     Size s{std::max(1, static_cast<std::int32_t>(std::nearbyint(static_cast<float>(client.w) * scale))),
            std::max(1, static_cast<std::int32_t>(std::nearbyint(static_cast<float>(client.h) * scale)))};
     if (limit.w > 0) s.w = std::min(s.w, limit.w);
@@ -93,7 +103,8 @@ Size Scaled(Size client, float scale, Size limit) {
     return s;
 }
 
-Layout Place(Size client, Size window, std::uint32_t most) {
+Layout Place(Size client, Size window, std::uint32_t most)
+{
     Layout layout;
     layout.client = client;
     layout.window = window;
@@ -115,7 +126,8 @@ Layout Place(Size client, Size window, std::uint32_t most) {
     return layout;
 }
 
-bool ToClient(const Layout& layout, std::int32_t& x, std::int32_t& y) {
+bool ToClient(const Layout& layout, std::int32_t& x, std::int32_t& y)
+{
     const Rect& p = layout.picture;
     const Size& c = layout.client;
     if (Empty(c) || p.w <= 0 || p.h <= 0) return true;
@@ -129,7 +141,8 @@ bool ToClient(const Layout& layout, std::int32_t& x, std::int32_t& y) {
     return inPicture || !inWindow;
 }
 
-void ToWindow(const Layout& layout, std::int32_t& x, std::int32_t& y) {
+void ToWindow(const Layout& layout, std::int32_t& x, std::int32_t& y)
+{
     const Rect& p = layout.picture;
     const Size& c = layout.client;
     if (Empty(c)) return;
@@ -137,7 +150,8 @@ void ToWindow(const Layout& layout, std::int32_t& x, std::int32_t& y) {
     y = p.y + static_cast<std::int32_t>(FloorDiv((2 * static_cast<std::int64_t>(y) + 1) * p.h, 2 * std::int64_t{c.h}));
 }
 
-Rect WindowArea(const Layout& layout, Rect area) {
+Rect WindowArea(const Layout& layout, Rect area)
+{
     const Size& c = layout.client;
     const Rect& p = layout.picture;
     const std::int32_t x0 = std::max(area.x, 0);
@@ -155,15 +169,16 @@ Rect WindowArea(const Layout& layout, Rect area) {
         return static_cast<std::int32_t>(std::clamp<std::int64_t>(FloorDiv((std::int64_t{a} - 1) * m, n), 0, m));
     };
     const auto hi = [](std::int32_t a, std::int32_t n, std::int32_t m) {
-        return static_cast<std::int32_t>(std::clamp<std::int64_t>(FloorDiv((std::int64_t{a} + 1) * m + n - 1, n), 0, m));
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(FloorDiv((std::int64_t{a} + 1) * m + n - 1, n), 0, m));
     };
     const std::int32_t wx0 = lo(x0, c.w, p.w), wx1 = hi(x1, c.w, p.w);
     const std::int32_t wy0 = lo(y0, c.h, p.h), wy1 = hi(y1, c.h, p.h);
     return {p.x + wx0, p.y + wy0, wx1 - wx0, wy1 - wy0};
 }
 
-Rect Area(const Raster::Surface& dst, const Raster::Surface& src, const Layout& layout, Rect area,
-          std::uint32_t alpha) {
+Rect Area(const Raster::Surface& dst, const Raster::Surface& src, const Layout& layout, Rect area, std::uint32_t alpha)
+{
     const Rect& p = layout.picture;
     if (!dst.pixels || !src.pixels || src.width != layout.client.w || src.height != layout.client.h) return {};
     if (p.x < 0 || p.y < 0 || p.x + p.w > dst.width || p.y + p.h > dst.height) return {};

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "WimdowsState.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
+#include "WimdowsState.hpp"
 
 namespace Wimdows::Testing {
 
@@ -12,7 +12,8 @@ using namespace detail;
 
 namespace {
 
-bool ReadPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32_t& color) {
+bool ReadPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32_t& color)
+{
     if (x < 0 || y < 0 || x >= surface->w || y >= surface->h) return false;
     const int bytes = surface->format->BytesPerPixel;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
@@ -28,19 +29,22 @@ bool ReadPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32
     return true;
 }
 
-void Post(SDL_Event& event) {
+void Post(SDL_Event& event)
+{
     if (!PostEvent(event)) std::fprintf(stderr, "[Testing] No window takes the event %u.\n", event.type);
 }
 
 }  // namespace
 
-bool ReadBackBuffer(std::int32_t x, std::int32_t y, std::uint32_t& color) {
+bool ReadBackBuffer(std::int32_t x, std::int32_t y, std::uint32_t& color)
+{
     if (window.state.load() != STATE_ACTIVE) return false;
     BufferGuard guard;
     return guard && ReadPixel(hBitBuf, x, y, color);
 }
 
-bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color) {
+bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color)
+{
     if (window.state.load() != STATE_ACTIVE) return false;
     bool found = false;
     auto read = [&] {
@@ -55,7 +59,8 @@ bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color) {
     return SendRequest(read) && found;
 }
 
-void PostKey(std::uint32_t vk, bool down, bool repeat) {
+void PostKey(std::uint32_t vk, bool down, bool repeat)
+{
     SDL_Event e{};
     if (!KeysymOf(vk, e.key.keysym)) {
         std::fprintf(stderr, "[Testing] No key has the code %u.\n", vk);
@@ -71,14 +76,16 @@ void PostKey(std::uint32_t vk, bool down, bool repeat) {
 namespace {
 
 // Positions are client pixels, put where a player's pointer would be at any scale.
-void ToWindowPixels(std::int32_t& x, std::int32_t& y) {
+void ToWindowPixels(std::int32_t& x, std::int32_t& y)
+{
     auto map = [&] { ClientToWindow(x, y); };
     SendRequest(map);
 }
 
 }  // namespace
 
-void PostMouseMove(std::int32_t x, std::int32_t y) {
+void PostMouseMove(std::int32_t x, std::int32_t y)
+{
     ToWindowPixels(x, y);
     SDL_Event e{};
     e.type = SDL_MOUSEMOTION;
@@ -88,7 +95,8 @@ void PostMouseMove(std::int32_t x, std::int32_t y) {
     Post(e);
 }
 
-void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks) {
+void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks)
+{
     ToWindowPixels(x, y);
     SDL_Event e{};
     e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
@@ -101,7 +109,8 @@ void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int 
     Post(e);
 }
 
-void PostClose() {
+void PostClose()
+{
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
     e.window.windowID = windowId.load();
@@ -109,12 +118,14 @@ void PostClose() {
     Post(e);
 }
 
-void Sync() {
+void Sync()
+{
     auto nothing = [] {};
     SendRequest(nothing);
 }
 
-std::uint32_t ControlCount() {
+std::uint32_t ControlCount()
+{
     BufferGuard guard;
     return controllen;
 }

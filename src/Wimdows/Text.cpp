@@ -27,12 +27,8 @@ struct Face {
     int size;
 };
 constexpr Face kFaces[] = {
-    {"DejaVu Sans,sans-serif", 10},
-    {"DejaVu Sans,sans-serif:bold", 12},
-    {"DejaVu Sans Mono,monospace", 12},
-    {"DejaVu Sans,sans-serif", 11},
-    {"DejaVu Sans Mono,monospace", 11},
-    {"DejaVu Sans Mono,monospace", 10},
+    {"DejaVu Sans,sans-serif", 10}, {"DejaVu Sans,sans-serif:bold", 12}, {"DejaVu Sans Mono,monospace", 12},
+    {"DejaVu Sans,sans-serif", 11}, {"DejaVu Sans Mono,monospace", 11},  {"DejaVu Sans Mono,monospace", 10},
 };
 constexpr std::uint32_t kFaceCount = sizeof kFaces / sizeof kFaces[0];
 
@@ -43,7 +39,8 @@ bool looked = false;
 TTF_Font* fonts[kFaceCount] = {};
 
 // The file of the best match for a fontconfig pattern; empty when there is none.
-std::string FindFontFile(FcConfig* config, const char* pattern) {
+std::string FindFontFile(FcConfig* config, const char* pattern)
+{
     FcPattern* wanted = FcNameParse(reinterpret_cast<const FcChar8*>(pattern));
     if (!wanted) return {};
     FcPatternAddBool(wanted, FC_SCALABLE, FcTrue);
@@ -63,7 +60,8 @@ std::string FindFontFile(FcConfig* config, const char* pattern) {
 // Opens the fonts of all styles, once. A style whose font is missing borrows another's:
 // any readable text beats none. Fontconfig's configuration is loaded for this alone and
 // released afterwards.
-void OpenFaces() {
+void OpenFaces()
+{
     if (looked) return;
     looked = true;
     std::string why = "fontconfig finds no scalable font";
@@ -93,7 +91,8 @@ void OpenFaces() {
         if (!f) f = fonts[0] ? fonts[0] : any;
 }
 
-TTF_Font* OpenFace(std::uint32_t face) {
+TTF_Font* OpenFace(std::uint32_t face)
+{
     OpenFaces();
     return fonts[face];
 }
@@ -113,7 +112,8 @@ std::size_t renderedPixels = 0;
 std::string scratchKey;
 
 // Straight-alpha ARGB pixels of the text; null for an empty text or without a font.
-const Raster::Image* Render(std::uint32_t style, std::uint32_t color, const char* text) {
+const Raster::Image* Render(std::uint32_t style, std::uint32_t color, const char* text)
+{
     const std::uint32_t face = FaceOf(style);
     scratchKey.assign(1, static_cast<char>(face));
     for (int shift = 0; shift < 24; shift += 8) scratchKey.push_back(static_cast<char>((color >> shift) & 0xFFu));
@@ -156,14 +156,16 @@ const Raster::Image* Render(std::uint32_t style, std::uint32_t color, const char
 
 }  // namespace
 
-std::mutex& TextLock() {
+std::mutex& TextLock()
+{
     static std::mutex lock;
     return lock;
 }
 
 TTF_Font* CreateFont(std::uint32_t style) { return OpenFace(FaceOf(style)); }
 
-std::int32_t intlen(std::int32_t nr) {
+std::int32_t intlen(std::int32_t nr)
+{
     std::int32_t len = 1;
     std::int64_t n = nr;  // the most negative value has no 32-bit negation
     if (n < 0) {
@@ -177,7 +179,8 @@ std::int32_t intlen(std::int32_t nr) {
     return len;
 }
 
-void Int2Char(char* chp, std::int32_t nr) {
+void Int2Char(char* chp, std::int32_t nr)
+{
     const std::int32_t len = intlen(nr);
     std::int64_t n = nr;
     std::int32_t neg = 0;
@@ -199,12 +202,14 @@ namespace Wimdows {
 
 using namespace detail;
 
-void SetFont(std::uint32_t style, std::uint32_t color) {
+void SetFont(std::uint32_t style, std::uint32_t color)
+{
     font.style.store(style);
     font.color.store(CreateColor(color));
 }
 
-void Text(const char* text, std::int32_t x, std::int32_t y) {
+void Text(const char* text, std::int32_t x, std::int32_t y)
+{
     if (!text || window.state.load() != STATE_ACTIVE) return;
     std::int64_t w = 0;
     std::int64_t h = 0;
@@ -223,13 +228,15 @@ void Text(const char* text, std::int32_t x, std::int32_t y) {
     ShowArea(x, y, x + w - 1, y + h - 1);
 }
 
-void TextInt(std::int32_t number, std::int32_t x, std::int32_t y) {
+void TextInt(std::int32_t number, std::int32_t x, std::int32_t y)
+{
     char digits[12];  // "-2147483648" and its null character
     Int2Char(digits, number);
     Text(digits, x, y);
 }
 
-void GetTextSize(const char* text, std::uint32_t style, std::uint32_t& width, std::uint32_t& height) {
+void GetTextSize(const char* text, std::uint32_t style, std::uint32_t& width, std::uint32_t& height)
+{
     width = 0;
     height = 0;
     if (!text || window.state.load() != STATE_ACTIVE) return;

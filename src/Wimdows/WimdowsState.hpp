@@ -70,8 +70,8 @@
 //     in a later request, which checks it with IsChild.
 #pragma once
 
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_ttf.h>
+#include <SDL.h>
+#include <SDL_ttf.h>
 
 #include <atomic>
 #include <cstdint>
@@ -115,14 +115,17 @@ public:
     explicit operator bool() const noexcept { return hBitBuf != nullptr; }
 };
 
-constexpr std::uint32_t ColorToPixel(std::uint32_t color) {
+constexpr std::uint32_t ColorToPixel(std::uint32_t color)
+{
     return ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
 }
-constexpr std::uint32_t PixelToColor(std::uint32_t pixel) {
+constexpr std::uint32_t PixelToColor(std::uint32_t pixel)
+{
     return ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
 }
 // The pixels of a 32-bit software surface (the back buffer, a picture) for the pixel routines.
-inline Raster::Surface View(SDL_Surface* surface) {
+inline Raster::Surface View(SDL_Surface* surface)
+{
     if (!surface) return {};
     return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
 }
@@ -135,7 +138,8 @@ inline Raster::Surface View(SDL_Surface* surface) {
 // BufferGuard. Requests are served in order with the SDL events posted before them.
 bool SendRequest(void (*fn)(void*), void* arg);
 template <class F>
-bool SendRequest(F& f) {
+bool SendRequest(F& f)
+{
     return SendRequest([](void* p) { (*static_cast<F*>(p))(); }, &f);
 }
 // Shows the given area of the back buffer on the window (clipped to the buffer). Any
@@ -179,12 +183,14 @@ enum Message : std::uint32_t {
 using WPARAM = std::uintptr_t;
 using LPARAM = std::int32_t;
 
-constexpr LPARAM MakeLParam(std::int32_t x, std::int32_t y) {
+constexpr LPARAM MakeLParam(std::int32_t x, std::int32_t y)
+{
     return static_cast<LPARAM>((static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFFu));
 }
 constexpr std::uint32_t LPARAM2DWORD(LPARAM lParam) { return static_cast<std::uint32_t>(lParam); }
 // WM_COMMAND: the notification code is the high word, the identifier the low word.
-constexpr WPARAM MakeCommand(std::uint32_t id, std::uint32_t code) {
+constexpr WPARAM MakeCommand(std::uint32_t id, std::uint32_t code)
+{
     return (static_cast<WPARAM>(code & 0xFFFFu) << 16) | (id & 0xFFFFu);
 }
 
@@ -270,8 +276,8 @@ struct DrawStruct {
 // color AND 0xFFFFFF: the form every colour takes inside the layer.
 std::uint32_t CreateColor(std::uint32_t color);
 // Sorts the box into the record and sets its colour and fill (not its kind).
-void SetDraw(DrawStruct& draw, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-             std::uint32_t color, bool fill);
+void SetDraw(DrawStruct& draw, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color,
+             bool fill);
 // Renders the record into the back buffer only.
 void DrawObject(const DrawStruct& draw);
 // Renders the record and, when unbuffered, shows its box (far column and row included).
@@ -333,8 +339,8 @@ struct ControlWindow {
     char* text;           // own copy of the caption (new[]), released with the control
     std::intptr_t id;     // child-window identifier: -1 until the table gives it slot + 10000
     ControlType type;
-    bool pressed;         // the left button went down on it and is still held
-    bool hot = false;     // the pointer is over it (and no other control holds the press)
+    bool pressed;                    // the left button went down on it and is still held
+    bool hot = false;                // the pointer is over it (and no other control holds the press)
     SDL_Surface* caption = nullptr;  // the caption rendered once (ARGB), released with the control
 };
 extern ControlWindow* children;  // user-interface thread only
@@ -353,9 +359,9 @@ struct ControlParamStruct {
     std::int32_t y;
     std::uint32_t width;
     std::uint32_t height;
-    std::intptr_t id;     // create: the child-window identifier to start with
+    std::intptr_t id;  // create: the child-window identifier to start with
     ControlType type;
-    bool create;          // true: create, false: destroy
+    bool create;  // true: create, false: destroy
     std::atomic<bool> finished;
 };
 // The control request row of the window procedure (WM_CONTROL).
@@ -363,8 +369,8 @@ void ControlRequest(ControlParamStruct& block);
 // Table maintenance on the requesting thread (they take the BufferGuard themselves).
 // AddControl returns the new identifier (slot + 1), 0 when the window is gone or memory
 // runs out. DelControl frees slot `del` (0-based) and drops the free slots at the end.
-std::uint32_t AddControl(ControlWindow* hwnd, std::int32_t x, std::int32_t y, std::uint32_t width,
-                         std::uint32_t height, ButtonProc proc, ControlType type);
+std::uint32_t AddControl(ControlWindow* hwnd, std::int32_t x, std::int32_t y, std::uint32_t width, std::uint32_t height,
+                         ButtonProc proc, ControlType type);
 void DelControl(std::uint32_t del);
 // Draws every child that meets `area` onto the window surface, clipped to it (ToScreen).
 void DrawChildren(SDL_Surface* screen, const SDL_Rect& area);

@@ -8,6 +8,7 @@
 
 #include <sys/wait.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -19,7 +20,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using FileFormats::Bmp;
@@ -56,9 +56,9 @@ const std::map<std::string, std::pair<int, int>> kFixedSize = {
 };
 
 // Ball pictures are scaled to 2r x 2r: square, and large enough to stay sharp for big bodies.
-const std::vector<std::string> kBalls = {"zwartgat.bmp", "zwartgat-mask.bmp", "raket.bmp",  "raket-mask.bmp",
-                                         "aantrekking.bmp", "afstoting.bmp", "geenveld.bmp", "astero.bmp",
-                                         "planeet-mask.bmp"};
+const std::vector<std::string> kBalls = {"zwartgat.bmp",   "zwartgat-mask.bmp", "raket.bmp",
+                                         "raket-mask.bmp", "aantrekking.bmp",   "afstoting.bmp",
+                                         "geenveld.bmp",   "astero.bmp",        "planeet-mask.bmp"};
 const std::vector<std::string> kWalls = {"roderechthoek.bmp", "blauwerechthoek.bmp", "rechthoek-mask.bmp"};
 
 const std::set<std::string> kManifest(std::begin(AssetManifest::Files), std::end(AssetManifest::Files));
@@ -85,14 +85,22 @@ struct Pair {
     std::string picture, mask;
 };
 const std::vector<Pair> kMasked = {
-    {"zwartgat.bmp", "zwartgat-mask.bmp"},     {"raket.bmp", "raket-mask.bmp"},
-    {"roderechthoek.bmp", "rechthoek-mask.bmp"}, {"blauwerechthoek.bmp", "rechthoek-mask.bmp"},
-    {"aantrekking.bmp", "planeet-mask.bmp"},   {"afstoting.bmp", "planeet-mask.bmp"},
-    {"geenveld.bmp", "planeet-mask.bmp"},      {"astero.bmp", "planeet-mask.bmp"},
-    {"linksboven.bmp", "linksboven-mask.bmp"}, {"links.bmp", "links-mask.bmp"},
-    {"linksonder.bmp", "linksonder-mask.bmp"}, {"boven.bmp", "boven-mask.bmp"},
-    {"onder.bmp", "onder-mask.bmp"},           {"rechtsboven.bmp", "rechtsboven-mask.bmp"},
-    {"rechts.bmp", "rechts-mask.bmp"},         {"rechtsonder.bmp", "rechtsonder-mask.bmp"},
+    {"zwartgat.bmp", "zwartgat-mask.bmp"},
+    {"raket.bmp", "raket-mask.bmp"},
+    {"roderechthoek.bmp", "rechthoek-mask.bmp"},
+    {"blauwerechthoek.bmp", "rechthoek-mask.bmp"},
+    {"aantrekking.bmp", "planeet-mask.bmp"},
+    {"afstoting.bmp", "planeet-mask.bmp"},
+    {"geenveld.bmp", "planeet-mask.bmp"},
+    {"astero.bmp", "planeet-mask.bmp"},
+    {"linksboven.bmp", "linksboven-mask.bmp"},
+    {"links.bmp", "links-mask.bmp"},
+    {"linksonder.bmp", "linksonder-mask.bmp"},
+    {"boven.bmp", "boven-mask.bmp"},
+    {"onder.bmp", "onder-mask.bmp"},
+    {"rechtsboven.bmp", "rechtsboven-mask.bmp"},
+    {"rechts.bmp", "rechts-mask.bmp"},
+    {"rechtsonder.bmp", "rechtsonder-mask.bmp"},
 };
 
 struct Stats {
@@ -223,8 +231,8 @@ TEST(AssetFiles, EachArrowPointsTheWayItsNameSays)
     // The head is the wide end: across the arrow's axis the mask reaches further on the tip's
     // side of the middle than on the tail's.
     const std::map<std::string, std::pair<int, int>> dirs = {
-        {"linksboven", {-1, -1}}, {"links", {-1, 0}},  {"linksonder", {-1, 1}}, {"boven", {0, -1}},
-        {"onder", {0, 1}},        {"rechtsboven", {1, -1}}, {"rechts", {1, 0}}, {"rechtsonder", {1, 1}},
+        {"linksboven", {-1, -1}}, {"links", {-1, 0}},       {"linksonder", {-1, 1}}, {"boven", {0, -1}},
+        {"onder", {0, 1}},        {"rechtsboven", {1, -1}}, {"rechts", {1, 0}},      {"rechtsonder", {1, 1}},
     };
     for (const auto& [name, dir] : dirs) {
         Bmp m = Load(name + "-mask.bmp");
@@ -289,8 +297,8 @@ TEST(AssetFiles, EndScreensAreDistinctAndKeepTheScoreCornerCalm)
 TEST(AssetFiles, FrontEndPicturesBlendIntoTheMenuBlue)
 {
     // The menu and the intro paint RgbColor(0, 20, 70) behind these pictures.
-    for (const char* name : {"Logo3.bmp", "Menu1.bmp", "introtekst.bmp", "Yuvik.bmp", "Bramo.bmp", "Tessun.bmp",
-                             "Olvek.bmp"}) {
+    for (const char* name :
+         {"Logo3.bmp", "Menu1.bmp", "introtekst.bmp", "Yuvik.bmp", "Bramo.bmp", "Tessun.bmp", "Olvek.bmp"}) {
         Bmp b = Load(name);
         auto near = [&](int x, int y) {
             const auto& p = b.At(x, y);
@@ -390,6 +398,6 @@ TEST(AssetManifest, TheGameOpensExactlyTheListedFiles)
             opened.insert("sounds/" + (*m)[1].str());
     }
     EXPECT_TRUE(opened == kManifest) << "named in src/ or include/, not listed in tools/assetgen/assets.txt:"
-                                     << Missing(opened, kManifest) << "; listed, not named in src/ or include/:"
-                                     << Missing(kManifest, opened);
+                                     << Missing(opened, kManifest)
+                                     << "; listed, not named in src/ or include/:" << Missing(kManifest, opened);
 }

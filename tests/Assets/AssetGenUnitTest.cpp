@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <filesystem>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace Canvas;
@@ -22,7 +22,7 @@ TEST(Shapes, SignedDistancesAreNegativeInsideAndExactOnSimpleShapes)
     EXPECT_FLOAT_EQ(SdRoundBox(7, 0, 0, 0, 4, 2, 0), 3);
     EXPECT_NEAR(SdRoundBox(7, 6, 0, 0, 4, 2, 0), 5, 1e-5);  // off the corner: 3-4-5
     EXPECT_FLOAT_EQ(SdSegment(5, 3, 0, 0, 10, 0), 3);
-    EXPECT_FLOAT_EQ(SdSegment(-4, 3, 0, 0, 10, 0), 5);       // past the end: to the end point
+    EXPECT_FLOAT_EQ(SdSegment(-4, 3, 0, 0, 10, 0), 5);              // past the end: to the end point
     EXPECT_FLOAT_EQ(SdSegment(1, 1, 2, 2, 2, 2), std::sqrt(2.0f));  // a point-like segment
 }
 
@@ -31,8 +31,8 @@ TEST(Shapes, PolygonInsideTestHandlesConcaveOutlines)
     // An arrow pointing right: concave where the head meets the shaft.
     std::vector<Pt> arrow = {{10, 0}, {4, 5}, {4, 2}, {-10, 2}, {-10, -2}, {4, -2}, {4, -5}};
     EXPECT_LT(SdPolygon(0, 0, arrow), 0);
-    EXPECT_LT(SdPolygon(6, 3, arrow), 0);   // in the head, beside the shaft line
-    EXPECT_GT(SdPolygon(0, 4, arrow), 0);   // beside the shaft, behind the head
+    EXPECT_LT(SdPolygon(6, 3, arrow), 0);  // in the head, beside the shaft line
+    EXPECT_GT(SdPolygon(0, 4, arrow), 0);  // beside the shaft, behind the head
     EXPECT_GT(SdPolygon(12, 0, arrow), 0);
     EXPECT_NEAR(SdPolygon(0, 4, arrow), 2, 1e-5);
     EXPECT_NEAR(SdPolygon(-5, 0, arrow), -2, 1e-5);

@@ -43,7 +43,8 @@ inline std::string ReadBmp(const std::string& path, Bmp& out)
     std::vector<std::uint8_t> b = ReadAll(path);
     if (b.size() < 54) return "missing or shorter than a BMP header";
     if (b[0] != 'B' || b[1] != 'M') return "no BM signature";
-    if (U32(b, 2) != b.size()) return "size field " + std::to_string(U32(b, 2)) + " != file size " + std::to_string(b.size());
+    if (U32(b, 2) != b.size())
+        return "size field " + std::to_string(U32(b, 2)) + " != file size " + std::to_string(b.size());
     std::uint32_t offset = U32(b, 10), header = U32(b, 14);
     if (header < 40) return "info header of " + std::to_string(header) + " bytes";
     auto w = static_cast<std::int32_t>(U32(b, 18)), h = static_cast<std::int32_t>(U32(b, 22));
@@ -96,7 +97,8 @@ inline std::string ReadWav(const std::string& path, Wav& out)
             std::uint16_t align = U16(b, at + 20);
             out.bits = U16(b, at + 22);
             if (out.bits != 16) return "not 16-bit";
-            if (out.channels < 1 || align != out.channels * 2 || byteRate != static_cast<std::uint32_t>(out.rate) * align)
+            if (out.channels < 1 || align != out.channels * 2 ||
+                byteRate != static_cast<std::uint32_t>(out.rate) * align)
                 return "inconsistent fmt fields";
             haveFmt = true;
         } else if (id == "data") {

@@ -28,7 +28,10 @@ Icon::Rgba Decode(const Bytes& png)
     return Icon::Rgba{image.width, image.height, image.pixels};
 }
 
-std::uint8_t Alpha(const Icon::Rgba& img, int x, int y) { return img.px[(static_cast<std::size_t>(y) * img.w + x) * 4 + 3]; }
+std::uint8_t Alpha(const Icon::Rgba& img, int x, int y)
+{
+    return img.px[(static_cast<std::size_t>(y) * img.w + x) * 4 + 3];
+}
 
 TEST(IconPng, PixelsComeBackExactly)
 {

@@ -138,14 +138,14 @@ TEST_F(DrawTest, NegativeSizesGetNoPictureAndDrawNothing)
 
 TEST_F(DrawTest, BodiesAtTheirWindowPlaces)
 {
-    objects[0] = Ball(300, 200, 25);               // black hole: 50 x 50 from (787, 159)
-    objects[1] = Ball(-200, -100, 12, 1);          // flying rocket: 24 x 24 from (300, 472)
-    objects[2] = Ball(0, 0, 10, 0, 0);             // planet without field: 20 x 20 from (502, 374)
-    objects[3] = Box(100, 0, 50, 30, true);        // deadly wall: 50 x 30 from (612, 354)
-    objects[4] = Box(-300, 100, 20, 10, false);    // blue block: from (212, 274)
-    objects[5] = Ball(-100, 250, 12.25f, 0, 5);    // attracting: 24 x 24 from (400, 122)
-    objects[6] = Ball(-100, -250, 10, 0, -5);      // repelling
-    objects[7] = Ball(200, -250, 10, 3, 0);        // asteroid
+    objects[0] = Ball(300, 200, 25);             // black hole: 50 x 50 from (787, 159)
+    objects[1] = Ball(-200, -100, 12, 1);        // flying rocket: 24 x 24 from (300, 472)
+    objects[2] = Ball(0, 0, 10, 0, 0);           // planet without field: 20 x 20 from (502, 374)
+    objects[3] = Box(100, 0, 50, 30, true);      // deadly wall: 50 x 30 from (612, 354)
+    objects[4] = Box(-300, 100, 20, 10, false);  // blue block: from (212, 274)
+    objects[5] = Ball(-100, 250, 12.25f, 0, 5);  // attracting: 24 x 24 from (400, 122)
+    objects[6] = Ball(-100, -250, 10, 0, -5);    // repelling
+    objects[7] = Ball(200, -250, 10, 3, 0);      // asteroid
     n = 7;
     Drawing::LoadGraph(objects, n);
     Frame();
@@ -365,7 +365,7 @@ TEST_F(DrawTest, MissingPicturesDrawNothingAndDoNotFail)
     EXPECT_EQ(objects[2].Image, 0u);
     EXPECT_EQ(CurrentHandles().Background, 0u);
     Frame();
-    EXPECT_EQ(BackPixel(512, 384), Black);  // only the cleared screen
+    EXPECT_EQ(BackPixel(512, 384), Black);                                   // only the cleared screen
     EXPECT_TRUE(AnyPixelNear(LevelLabel.x, LevelLabel.y, 1024, 26, White));  // texts still written
     Drawing::UnloadGraph(objects, n);
 }

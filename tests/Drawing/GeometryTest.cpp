@@ -128,14 +128,10 @@ TEST(OffScreenArrow, EachRowWithItsOwnPlacement)
         std::int32_t ax, ay, d, tx, ty;
     };
     const Row rows[] = {
-        {-30, -40, ArrowLinksBoven, 0, 0, 50, 30, 30},
-        {-100, 300, ArrowLinks, 0, 288, 100, 50, 300},
-        {-30, 808, ArrowLinksOnder, 0, 738, 50, 30, 738},
-        {500, -7, ArrowBoven, 488, 0, 7, 500, 50},
-        {500, 800, ArrowOnder, 488, 718, 32, 500, 718},
-        {1054, -40, ArrowRechtsBoven, 994, 0, 50, 994, 30},
-        {1100, 300, ArrowRechts, 974, 300, 76, 974, 300},
-        {1054, 808, ArrowRechtsOnder, 994, 738, 50, 994, 708},
+        {-30, -40, ArrowLinksBoven, 0, 0, 50, 30, 30},    {-100, 300, ArrowLinks, 0, 288, 100, 50, 300},
+        {-30, 808, ArrowLinksOnder, 0, 738, 50, 30, 738}, {500, -7, ArrowBoven, 488, 0, 7, 500, 50},
+        {500, 800, ArrowOnder, 488, 718, 32, 500, 718},   {1054, -40, ArrowRechtsBoven, 994, 0, 50, 994, 30},
+        {1100, 300, ArrowRechts, 974, 300, 76, 974, 300}, {1054, 808, ArrowRechtsOnder, 994, 738, 50, 994, 708},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE("rocket at window " + std::to_string(r.X) + ", " + std::to_string(r.Y));
@@ -154,8 +150,17 @@ TEST(OffScreenArrow, EachRowWithItsOwnPlacement)
 
 TEST(OffScreenArrow, NothingInsideTheWindowOrOnItsBorderLines)
 {
-    for (auto [X, Y] : {std::pair<std::int64_t, std::int64_t>{0, 0}, {512, 384}, {1023, 767}, {0, -20},
-                        {-20, 0}, {1024, 300}, {500, 768}, {-20, 768}, {1024, -5}, {1100, 0}, {1024, 768}}) {
+    for (auto [X, Y] : {std::pair<std::int64_t, std::int64_t>{0, 0},
+                        {512, 384},
+                        {1023, 767},
+                        {0, -20},
+                        {-20, 0},
+                        {1024, 300},
+                        {500, 768},
+                        {-20, 768},
+                        {1024, -5},
+                        {1100, 0},
+                        {1024, 768}}) {
         EXPECT_EQ(ArrowForWindowPoint(X, Y).arrow, ArrowNone) << X << ", " << Y;
     }
     // y = 768 is a border line even for a rocket far to the left.

@@ -106,13 +106,25 @@ TEST_F(HighScoresTest, DamagedWordsAreSkippedAndTheTableStaysInOrder)
         Table expected;
         const char* message;
     } cases[] = {
-        {"600 abc 300 200 100", {600, 300, 200, 100, 0}, "Word 2 of data/highscores.dat is not a whole number and is skipped: abc"},
-        {"600 500 12abc 200 100 50", {600, 500, 200, 100, 50}, "Word 3 of data/highscores.dat is not a whole number and is skipped: 12abc"},
-        {"600 1.5 x\x1B[2J 300", {600, 300, 0, 0, 0}, "Word 2 of data/highscores.dat is not a whole number and is skipped: 1.5"},
-        {"600 2147483648 300", {2147483647, 600, 300, 0, 0}, "Word 2 of data/highscores.dat is beyond the range of a score and is read as its end: 2147483648"},
-        {"600 -99999999999999999999 300", {600, 300, 0, 0, -2147483647 - 1}, "Word 2 of data/highscores.dat is beyond the range of a score and is read as its end: -99999999999999999999"},
+        {"600 abc 300 200 100",
+         {600, 300, 200, 100, 0},
+         "Word 2 of data/highscores.dat is not a whole number and is skipped: abc"},
+        {"600 500 12abc 200 100 50",
+         {600, 500, 200, 100, 50},
+         "Word 3 of data/highscores.dat is not a whole number and is skipped: 12abc"},
+        {"600 1.5 x\x1B[2J 300",
+         {600, 300, 0, 0, 0},
+         "Word 2 of data/highscores.dat is not a whole number and is skipped: 1.5"},
+        {"600 2147483648 300",
+         {2147483647, 600, 300, 0, 0},
+         "Word 2 of data/highscores.dat is beyond the range of a score and is read as its end: 2147483648"},
+        {"600 -99999999999999999999 300",
+         {600, 300, 0, 0, -2147483647 - 1},
+         "Word 2 of data/highscores.dat is beyond the range of a score and is read as its end: -99999999999999999999"},
         {"- 5", {5, 0, 0, 0, 0}, "Word 1 of data/highscores.dat is not a whole number and is skipped: -"},
-        {"\x1B]0;x\x07 5", {5, 0, 0, 0, 0}, "Word 1 of data/highscores.dat is not a whole number and is skipped: \\x1B]0;x\\x07"},
+        {"\x1B]0;x\x07 5",
+         {5, 0, 0, 0, 0},
+         "Word 1 of data/highscores.dat is not a whole number and is skipped: \\x1B]0;x\\x07"},
         {"100 300 -20 200", {300, 200, 100, 0, -20}, nullptr},  // edited by hand: put in order
     };
     for (const auto& c : cases) {
@@ -127,7 +139,8 @@ TEST_F(HighScoresTest, LeadingZerosOfAnyLengthAreRead)
 {
     // A long run of zeros is still a well-formed integer: it must not end the reading.
     const std::string zeros(26, '0');
-    WriteFile("data/highscores.dat", "5\r\n" + zeros + " -" + zeros + "300 +" + zeros + "40\x1A" + zeros + "2147483647");
+    WriteFile("data/highscores.dat",
+              "5\r\n" + zeros + " -" + zeros + "300 +" + zeros + "40\x1A" + zeros + "2147483647");
     EXPECT_EQ(Loaded(), (Table{2147483647, 40, 5, 0, -300}));
     WriteFile("data/highscores.dat", "7 -" + zeros + "2147483648 " + zeros + "2147483648 1");
     EXPECT_EQ(Loaded(), (Table{2147483647, 7, 1, 0, -2147483647 - 1}));
@@ -142,7 +155,8 @@ TEST_F(HighScoresTest, FailedSaveKeepsTheOldTable)
     std::filesystem::remove("data/highscores.dat");
     std::filesystem::create_directories("data/highscores.dat/keep");
     std::string out = Saved(old);
-    EXPECT_EQ(out, "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (a folder, not a regular file).\n");
+    EXPECT_EQ(out,
+              "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (a folder, not a regular file).\n");
     EXPECT_TRUE(std::filesystem::is_directory("data/highscores.dat/keep"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("data"), {}), 1);
 
@@ -159,7 +173,7 @@ TEST_F(HighScoresTest, SaveThroughASymbolicLinkWritesItsTarget)
     namespace fs = std::filesystem;
     fs::create_directories("elsewhere/deeper");
     WriteFile("elsewhere/deeper/scores", "300\n200\n");
-    fs::create_symlink("deeper/scores", "elsewhere/link");     // relative to its own folder
+    fs::create_symlink("deeper/scores", "elsewhere/link");  // relative to its own folder
     fs::create_symlink(fs::absolute("elsewhere/link"), "data/highscores.dat");
     EXPECT_EQ(Loaded(), (Table{300, 200, 0, 0, 0}));
 
@@ -246,8 +260,9 @@ TEST_F(HighScoresTest, UnreadableFileIsKept)
         // Root reads any file: the player is played by "nobody" (a fork, so no thread of the
         // test runs as anyone else).
         if (std::freopen("console.txt", "w", stdout) == nullptr) _exit(3);
-        if (::geteuid() == 0 && (::chmod(".", 0777) != 0 || ::chmod("data", 0777) != 0 || ::setgroups(0, nullptr) != 0 ||
-                                 ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)) {
+        if (::geteuid() == 0 &&
+            (::chmod(".", 0777) != 0 || ::chmod("data", 0777) != 0 || ::setgroups(0, nullptr) != 0 ||
+             ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)) {
             _exit(2);
         }
         std::array<std::int32_t, 5> table{7, 7, 7, 7, 7};
@@ -264,10 +279,11 @@ TEST_F(HighScoresTest, UnreadableFileIsKept)
         GTEST_SKIP() << "could not become another user";
     }
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadFile("console.txt"),
-              "[ERROR] (LoadScores) Couldn't read data/highscores.dat (Permission denied): it is left as it is, and this "
-              "game's scores are not saved.\n"
-              "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (Permission denied).\n");
+    EXPECT_EQ(
+        ReadFile("console.txt"),
+        "[ERROR] (LoadScores) Couldn't read data/highscores.dat (Permission denied): it is left as it is, and this "
+        "game's scores are not saved.\n"
+        "[ERROR] (SaveScores) Not saved: data/highscores.dat is left as it is (Permission denied).\n");
     ::chmod("data/highscores.dat", 0644);
     EXPECT_EQ(ReadFile("data/highscores.dat"), "500\r\n");
 }

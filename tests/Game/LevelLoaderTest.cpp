@@ -126,15 +126,15 @@ TEST_F(LevelLoaderTest, PropertyLines)
 {
     const std::string out = Load(
         "[Ball]\n"
-        "Mass = 5 \n"             // trailing space: not a number, no message
-        "Field =  5\n"            // leading spaces are part of the number
+        "Mass = 5 \n"   // trailing space: not a number, no message
+        "Field =  5\n"  // leading spaces are part of the number
         "[Rectangle]\n"
-        "Radius = 30\n"           // a rectangle's width
+        "Radius = 30\n"  // a rectangle's width
         "Dimension_Y = 8\n"
         "GameOverOnCollision = 1\n"
         "GameOverOnCollision = 0\n"  // once deadly, stays deadly
         "Position_X = 1\n"
-        "Position_X = 2\n"        // the last well-formed value wins
+        "Position_X = 2\n"  // the last well-formed value wins
         "Position_X = x\n"
         "Speed_X = 1.5E1\n"
         "Speed_Y = -3\n"
@@ -162,25 +162,25 @@ TEST_F(LevelLoaderTest, PropertyLines)
 TEST_F(LevelLoaderTest, LinesThatAreNotUnderstood)
 {
     const std::string out = Load(
-        "Mass = 3\n"       // before any section head
+        "Mass = 3\n"  // before any section head
         "[Ball]\n"
         " * not a comment\n"
-        "mass = 4\n"       // keys are case-sensitive
-        "Mass=4\n"         // the separator needs its spaces
+        "mass = 4\n"  // keys are case-sensitive
+        "Mass=4\n"    // the separator needs its spaces
         "Colour = red\n"
-        "\t\n"             // tabs are not spaces
+        "\t\n"                   // tabs are not spaces
         "\x1B[2J\x9B\xC3\xA9\n"  // terminal controls are escaped, UTF-8 kept
         "    \n"
         "\n"
-        "*[Ball]\n"        // a comment, however it goes on
-        "[ball]\n"         // no new body: the next line still sets body 0
+        "*[Ball]\n"  // a comment, however it goes on
+        "[ball]\n"   // no new body: the next line still sets body 0
         " [Ball]\n"
         "Radius = 9\n"
         "[Ball]\n");
-    EXPECT_EQ(out, Uninterpreted + "Mass = 3\n" + Uninterpreted + " * not a comment\n" + Uninterpreted +
-                       "mass = 4\n" + Uninterpreted + "Mass=4\n" + Uninterpreted + "Colour = red\n" +
-                       Uninterpreted + "\\x09\n" + Uninterpreted + "\\x1B[2J\\x9B\xC3\xA9\n" + Uninterpreted +
-                       "[ball]\n" + Uninterpreted + " [Ball]\n");
+    EXPECT_EQ(out, Uninterpreted + "Mass = 3\n" + Uninterpreted + " * not a comment\n" + Uninterpreted + "mass = 4\n" +
+                       Uninterpreted + "Mass=4\n" + Uninterpreted + "Colour = red\n" + Uninterpreted + "\\x09\n" +
+                       Uninterpreted + "\\x1B[2J\\x9B\xC3\xA9\n" + Uninterpreted + "[ball]\n" + Uninterpreted +
+                       " [Ball]\n");
     ASSERT_EQ(Game::N, 1u);
     EXPECT_EQ(Game::Objects[0].Dimension.x, 9.0f);
     EXPECT_EQ(Game::Objects[0].Mass, 0.0f);
@@ -217,9 +217,9 @@ TEST_F(LevelLoaderTest, TableLimits)
     WriteFile("data/level-01.txt", Sections(103) + "Mass = 9\n" + "Bogus = 1\n");
     testing::internal::CaptureStdout();
     const Game::LevelReport report = Game::LoadLevelFile("data/level-01.txt");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "[ERROR] (ReadLevelFileLine) Too many bodies: only the first 101 are used.\n" + Uninterpreted +
-                  "Bogus = 1\n");
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout(),
+        "[ERROR] (ReadLevelFileLine) Too many bodies: only the first 101 are used.\n" + Uninterpreted + "Bogus = 1\n");
     EXPECT_EQ(Game::N, 100u);
     EXPECT_EQ(Game::Objects[100].Position.x, 100.0f);
     EXPECT_EQ(Game::Objects[100].Mass, 0.0f);
@@ -282,12 +282,16 @@ TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
 TEST(ConsoleText, Printable)
 {
     EXPECT_EQ(Console::Printable("plain \\ text"), "plain \\ text");
-    EXPECT_EQ(Console::Printable("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9A\x80"), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9A\x80");
+    EXPECT_EQ(Console::Printable("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9A\x80"),
+              "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9A\x80");
     EXPECT_EQ(Console::Printable(std::string("\0\r\x7F\xC2\x9B\xB0\xC0\xAF\xED\xA0\x80", 11)),
               "\\x00\\x0D\\x7F\\xC2\\x9B\\xB0\\xC0\\xAF\\xED\\xA0\\x80");
     EXPECT_EQ(Console::Printable("abcdefgh", 8), "abcdefgh");
     EXPECT_EQ(Console::Printable("abcdefghi", 8), "abcde...");
-    EXPECT_EQ(Console::Printable("abcd\xC3\xA9" "fgh", 8), "abcd...");
+    EXPECT_EQ(Console::Printable("abcd\xC3\xA9"
+                                 "fgh",
+                                 8),
+              "abcd...");
     EXPECT_EQ(Console::Printable("ab\x01fghij", 8), "ab...");
 }
 
@@ -317,7 +321,8 @@ TEST_F(LevelLoaderTest, FileThatCannotBeRead)
     EXPECT_TRUE(Game::LevelExists(1));
     testing::internal::CaptureStdout();
     Game::LoadLevel(1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
     EXPECT_EQ(Game::N, 1u);
     EXPECT_EQ(Game::Objects[1].Position.x, 0.0f);
 
@@ -327,6 +332,7 @@ TEST_F(LevelLoaderTest, FileThatCannotBeRead)
     ASSERT_EQ(::mkfifo("data/level-01.txt", 0666), 0);
     testing::internal::CaptureStdout();
     Game::LoadLevel(1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
     alarm(0);
 }

@@ -112,7 +112,10 @@ bool WaitFrames(std::size_t k)
     return WaitUntil([&] { return frames.size() >= target || returned; });
 }
 
-bool WaitEnd() { return WaitUntil([] { return ended.has_value(); }); }
+bool WaitEnd()
+{
+    return WaitUntil([] { return ended.has_value(); });
+}
 
 // Holds a key until the game has tested it in at least `k` whole frames, or, on the end
 // screen, until the game has returned.
@@ -174,8 +177,9 @@ protected:
 
     void Level(int number, const std::string& text)
     {
-        WriteFile(dir.dir / "data" / (std::string(number < 10 ? "level-0" : "level-") + std::to_string(number) + ".txt"),
-                  text);
+        WriteFile(
+            dir.dir / "data" / (std::string(number < 10 ? "level-0" : "level-") + std::to_string(number) + ".txt"),
+            text);
     }
 
     // Plays a game on this thread while `script` runs on another; the script always ends the
@@ -224,9 +228,9 @@ TEST_F(PlayGameTest, WonLevelScoresAndGoesOnToTheNextWithFreshAim)
         probe = [&](const Seen& s) {
             if (s.state.level != 2 || looked.exchange(true)) return;
             // The first frame of level 2: bodies, aiming arrow and display where the tables put them.
-            EXPECT_EQ(BackPixel(100, 472), RocketColor);   // rocket (-400, -100) r 12
+            EXPECT_EQ(BackPixel(100, 472), RocketColor);     // rocket (-400, -100) r 12
             EXPECT_EQ(BackPixel(887, 359), BlackHoleColor);  // hole (400, 0) r 25
-            EXPECT_EQ(BackPixel(141, 484), White);          // speed 150: a 30 pixel shaft
+            EXPECT_EQ(BackPixel(141, 484), White);           // speed 150: a 30 pixel shaft
             EXPECT_NE(BackPixel(150, 484), White);
             EXPECT_EQ(BackPixel(5, 705), MenuColor);
             EXPECT_TRUE(AnyPixelNear(120, 740, 145, 756, Black));  // current speed
@@ -541,7 +545,8 @@ TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
         std::lock_guard g(lock);
         probe = [](const Seen& s) {
             clockMs += 10;  // 10 ms a frame, paused or not
-            if (s.state.paused && !overlay) overlay = BackPixel(400, 340) == 0x461400 && AnyPixelNear(488, 360, 540, 376, White);
+            if (s.state.paused && !overlay)
+                overlay = BackPixel(400, 340) == 0x461400 && AnyPixelNear(488, 360, 540, 376, White);
             if (!s.state.paused && !note) note = AnyPixelNear(462, 40, 560, 56, White);
         };
     }

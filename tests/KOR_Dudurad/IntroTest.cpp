@@ -32,12 +32,13 @@ struct Seen {
     Clock::time_point finalPicture;
     std::mutex lock;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> probes;  // (frame, colour)
-    std::uint32_t closeAt = 0;  // post a close at this frame
-    std::uint32_t keyAt = 0;    // post a key press at this frame
+    std::uint32_t closeAt = 0;                                    // post a close at this frame
+    std::uint32_t keyAt = 0;                                      // post a key press at this frame
 };
 Seen* seen = nullptr;
 
-std::uint32_t ScreenAt(std::int32_t x, std::int32_t y) {
+std::uint32_t ScreenAt(std::int32_t x, std::int32_t y)
+{
     std::uint32_t c = 0xDEADBEEF;
     Testing::ReadScreen(x, y, c);
     return c;
@@ -45,40 +46,42 @@ std::uint32_t ScreenAt(std::int32_t x, std::int32_t y) {
 
 // Pixels looked at per frame: the logo's middle, the first portrait, the rocket's body on
 // its three legs, the intro text.
-void Hook(std::uint32_t frame) {
+void Hook(std::uint32_t frame)
+{
     if (frame == 1) seen->first = Clock::now();
     seen->frames = frame;
     if (frame == seen->closeAt) Testing::PostClose();
     if (frame == seen->keyAt) Testing::PostKey('Q', true);
     std::lock_guard lock(seen->lock);
     switch (frame) {
-    case 1:    // the logo is still right of the window: plain background
-        seen->probes.push_back({frame, ScreenAt(540, 265)});
-        break;
-    case 201:  // the logo has arrived at (400, 125)
-        seen->probes.push_back({frame, ScreenAt(540, 265)});
-        seen->probes.push_back({frame + 10000, ScreenAt(175, 62)});  // no crew yet
-        break;
-    case 405:  // all four rows in place
-        seen->probes.push_back({frame, ScreenAt(175, 62)});
-        break;
-    case 500:  // rocket at (800 - 3 * 94, 80) = (518, 80): its body at (548, 110)
-        seen->probes.push_back({frame, ScreenAt(548, 110)});
-        break;
-    case 600:  // going down at (340, 80 + 3 * 39) = (340, 197): body at (370, 227)
-        seen->probes.push_back({frame, ScreenAt(370, 227)});
-        break;
-    case 821:  // the final picture
-        seen->finalPicture = Clock::now();
-        seen->probes.push_back({frame, ScreenAt(370, 227)});
-        seen->probes.push_back({frame + 10000, ScreenAt(548, 110)});
-        break;
-    default:
-        break;
+        case 1:  // the logo is still right of the window: plain background
+            seen->probes.push_back({frame, ScreenAt(540, 265)});
+            break;
+        case 201:  // the logo has arrived at (400, 125)
+            seen->probes.push_back({frame, ScreenAt(540, 265)});
+            seen->probes.push_back({frame + 10000, ScreenAt(175, 62)});  // no crew yet
+            break;
+        case 405:  // all four rows in place
+            seen->probes.push_back({frame, ScreenAt(175, 62)});
+            break;
+        case 500:  // rocket at (800 - 3 * 94, 80) = (518, 80): its body at (548, 110)
+            seen->probes.push_back({frame, ScreenAt(548, 110)});
+            break;
+        case 600:  // going down at (340, 80 + 3 * 39) = (340, 197): body at (370, 227)
+            seen->probes.push_back({frame, ScreenAt(370, 227)});
+            break;
+        case 821:  // the final picture
+            seen->finalPicture = Clock::now();
+            seen->probes.push_back({frame, ScreenAt(370, 227)});
+            seen->probes.push_back({frame + 10000, ScreenAt(548, 110)});
+            break;
+        default:
+            break;
     }
 }
 
-std::uint32_t Probe(std::uint32_t frame) {
+std::uint32_t Probe(std::uint32_t frame)
+{
     std::lock_guard lock(seen->lock);
     for (const auto& [f, c] : seen->probes)
         if (f == frame) return c;
@@ -87,7 +90,8 @@ std::uint32_t Probe(std::uint32_t frame) {
 }
 
 // The intro text's box holds something besides the background.
-bool TextShown() {
+bool TextShown()
+{
     for (int x = 560; x < 800; x += 4)
         for (int y = 505; y < 550; y += 3)
             if (ScreenAt(x, y) != kBackground) return true;
@@ -96,14 +100,16 @@ bool TextShown() {
 
 class Intro : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         seen = &state;
         KOR_Dudurad::detail::SetFrameHook(Hook);
         Window("Intro", 800, 550);
         ASSERT_EQ(State(), STATE_ACTIVE);
         SetBuffering(true);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         KOR_Dudurad::detail::SetFrameHook(nullptr);
         KillWindow();
         seen = nullptr;
@@ -113,7 +119,8 @@ protected:
 
 // A key pressed during the animation neither stops nor shortens it, and ends the intro
 // as soon as the final picture is up.
-TEST_F(Intro, AllFramesPlayAtTheirPaceAndAnEarlyKeyEndsItAfterTheFinalPicture) {
+TEST_F(Intro, AllFramesPlayAtTheirPaceAndAnEarlyKeyEndsItAfterTheFinalPicture)
+{
     ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
     state.keyAt = 30;
     const auto start = Clock::now();
@@ -127,14 +134,15 @@ TEST_F(Intro, AllFramesPlayAtTheirPaceAndAnEarlyKeyEndsItAfterTheFinalPicture) {
     EXPECT_EQ(Probe(10201), kBackground);
     EXPECT_NE(Probe(405), kBackground);
     EXPECT_NE(Probe(500), kBackground);
-    EXPECT_NE(Probe(600), Probe(821));    // the rocket over the logo, then not
+    EXPECT_NE(Probe(600), Probe(821));     // the rocket over the logo, then not
     EXPECT_EQ(Probe(10821), kBackground);  // nor above it
     EXPECT_TRUE(TextShown());
 }
 
 // Without the rocket's mask no rocket appears, the rest plays as usual, and without a key
 // the final picture stays until one comes.
-TEST_F(Intro, AMissingMaskLeavesTheRocketOutAndTheFinalPictureWaitsForAKey) {
+TEST_F(Intro, AMissingMaskLeavesTheRocketOutAndTheFinalPictureWaitsForAKey)
+{
     ScopedWorkDir dir;
     std::filesystem::copy(std::filesystem::path(KOR_BUILD_DIR) / "graphics", "graphics");
     std::filesystem::remove("graphics/raket-mask.bmp");
@@ -154,7 +162,8 @@ TEST_F(Intro, AMissingMaskLeavesTheRocketOutAndTheFinalPictureWaitsForAKey) {
     EXPECT_TRUE(TextShown());
 }
 
-TEST_F(Intro, ClosingTheWindowEndsItAtOnce) {
+TEST_F(Intro, ClosingTheWindowEndsItAtOnce)
+{
     ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
     state.closeAt = 5;
     const auto start = Clock::now();
@@ -165,7 +174,8 @@ TEST_F(Intro, ClosingTheWindowEndsItAtOnce) {
     EXPECT_EQ(WindowEnded(), Ended::ClosedByUser);
 }
 
-TEST_F(Intro, WithoutAWindowItReturnsAtOnce) {
+TEST_F(Intro, WithoutAWindowItReturnsAtOnce)
+{
     KillWindow();
     const auto start = Clock::now();
     KOR_Dudurad::Bewegen();

@@ -6,14 +6,14 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "../support/TempDir.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
@@ -44,7 +44,8 @@ constexpr std::int32_t kStartX = 400;
 constexpr std::int32_t kExitX = 532;
 
 template <class Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10000ms) {
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10000ms)
+{
     const auto end = Clock::now() + limit;
     while (!pred()) {
         if (Clock::now() > end) return false;
@@ -53,30 +54,35 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10000ms) {
     return true;
 }
 
-std::uint32_t Screen(std::int32_t x, std::int32_t y) {
+std::uint32_t Screen(std::int32_t x, std::int32_t y)
+{
     std::uint32_t c = 0xDEADBEEF;
     Testing::ReadScreen(x, y, c);
     return c;
 }
 
-std::uint32_t Back(std::int32_t x, std::int32_t y) {
+std::uint32_t Back(std::int32_t x, std::int32_t y)
+{
     std::uint32_t c = 0xDEADBEEF;
     Testing::ReadBackBuffer(x, y, c);
     return c;
 }
 
-void Key(std::uint32_t vk) {
+void Key(std::uint32_t vk)
+{
     Testing::PostKey(vk, true);
     Testing::PostKey(vk, false);
 }
 
-void Click(std::int32_t x, std::int32_t y) {
+void Click(std::int32_t x, std::int32_t y)
+{
     Testing::PostMouseMove(x, y);
     Testing::PostMouseButton(1, true, x, y);
     Testing::PostMouseButton(1, false, x, y);
 }
 
-double ProcessSeconds() {
+double ProcessSeconds()
+{
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
@@ -84,7 +90,8 @@ double ProcessSeconds() {
 
 class Menu : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
         K::play = false;
         K::loop = false;
@@ -92,13 +99,15 @@ protected:
         Window("Menu", 800, 550);
         ASSERT_EQ(State(), STATE_ACTIVE);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         if (player.joinable()) player.join();
         KillWindow();
     }
     // Runs `then` on another thread once the menu's three buttons are up.
     template <class F>
-    void WhenShown(F then) {
+    void WhenShown(F then)
+    {
         player = std::thread([then] {
             if (WaitFor([] { return Testing::ControlCount() == 3; })) then();
         });
@@ -106,7 +115,8 @@ protected:
     std::thread player;
 };
 
-TEST_F(Menu, StartSpelPlaysAndTheMenuIsDrawnWithItsButtonsOverThePicture) {
+TEST_F(Menu, StartSpelPlaysAndTheMenuIsDrawnWithItsButtonsOverThePicture)
+{
     std::atomic<bool> looked{false};
     std::uint32_t corner = 0, title = 0, logo = 0, faceOnScreen = 0, faceInBuffer = 0;
     WhenShown([&] {
@@ -135,7 +145,8 @@ TEST_F(Menu, StartSpelPlaysAndTheMenuIsDrawnWithItsButtonsOverThePicture) {
     EXPECT_EQ(Screen(kStartX, kButtonY), kBackground);
 }
 
-TEST_F(Menu, ExitLeaves) {
+TEST_F(Menu, ExitLeaves)
+{
     K::play = true;  // left over from an earlier choice
     WhenShown([] { Click(kExitX, kButtonY); });
     K::MenuTekenen();
@@ -143,7 +154,8 @@ TEST_F(Menu, ExitLeaves) {
     EXPECT_TRUE(K::exit.load());
 }
 
-TEST_F(Menu, ClosingTheWindowCountsAsExit) {
+TEST_F(Menu, ClosingTheWindowCountsAsExit)
+{
     K::play = true;
     WhenShown([] { Testing::PostClose(); });
     const auto start = Clock::now();
@@ -154,7 +166,8 @@ TEST_F(Menu, ClosingTheWindowCountsAsExit) {
     EXPECT_EQ(State(), STATE_DEAD);
 }
 
-TEST_F(Menu, WithoutAWindowTheWaitEndsAtOnceAsExit) {
+TEST_F(Menu, WithoutAWindowTheWaitEndsAtOnceAsExit)
+{
     KillWindow();
     const auto start = Clock::now();
     K::MenuTekenen();
@@ -162,7 +175,8 @@ TEST_F(Menu, WithoutAWindowTheWaitEndsAtOnceAsExit) {
     EXPECT_TRUE(K::exit.load());
 }
 
-TEST_F(Menu, TheWaitSleepsInsteadOfSpinning) {
+TEST_F(Menu, TheWaitSleepsInsteadOfSpinning)
+{
     double cpu = 0;
     WhenShown([&] {
         const double before = ProcessSeconds();
@@ -176,7 +190,8 @@ TEST_F(Menu, TheWaitSleepsInsteadOfSpinning) {
     EXPECT_LT(cpu, 0.5) << "seconds of processor time in one second of waiting";
 }
 
-TEST_F(Menu, WithoutTheLogoTheMenuStillWorks) {
+TEST_F(Menu, WithoutTheLogoTheMenuStillWorks)
+{
     ScopedWorkDir dir;
     std::filesystem::create_directory("graphics");
     std::filesystem::copy(std::filesystem::path(KOR_BUILD_DIR) / "graphics/Menu1.bmp", "graphics/Menu1.bmp");
@@ -194,7 +209,8 @@ TEST_F(Menu, WithoutTheLogoTheMenuStillWorks) {
     EXPECT_TRUE(K::exit.load());
 }
 
-TEST_F(Menu, TheLogoIsCentredAndKeptInsideTheWindow) {
+TEST_F(Menu, TheLogoIsCentredAndKeptInsideTheWindow)
+{
     ClearScreen();
     K::Logo(100, 50);
     EXPECT_NE(Back(400, 275), 0u);
@@ -208,7 +224,8 @@ TEST_F(Menu, TheLogoIsCentredAndKeptInsideTheWindow) {
 }
 
 // Tab, Shift+Tab and the side arrows move a focus frame round the buttons; Return presses.
-TEST_F(Menu, KeysMoveTheFocusAndReturnPressesTheFocusedButton) {
+TEST_F(Menu, KeysMoveTheFocusAndReturnPressesTheFocusedButton)
+{
     // Where each button's top-left pixel is black: the focus frame is on it.
     const auto focused = [](std::int32_t left) {
         return WaitFor([left] { return Screen(left, 450) == 0; }, 2000ms) && Screen(left == 226 ? 360 : 226, 450) != 0;
@@ -241,7 +258,8 @@ TEST_F(Menu, KeysMoveTheFocusAndReturnPressesTheFocusedButton) {
     EXPECT_FALSE(K::exit.load());
 }
 
-TEST_F(Menu, EscapeChoosesExitAndMSwitchesTheSoundWithANoteAndKeepsIt) {
+TEST_F(Menu, EscapeChoosesExitAndMSwitchesTheSoundWithANoteAndKeepsIt)
+{
     ScopedWorkDir dir;
     std::filesystem::create_directory("data");
     StandardSound::SetMuted(false);
@@ -271,7 +289,8 @@ TEST_F(Menu, EscapeChoosesExitAndMSwitchesTheSoundWithANoteAndKeepsIt) {
 
 // The explanation covers the menu, buttons included, for ten seconds in which the window
 // answers nothing, and then a game starts.
-TEST_F(Menu, SpeluitlegShowsTheExplanationForTenSecondsThenPlays) {
+TEST_F(Menu, SpeluitlegShowsTheExplanationForTenSecondsThenPlays)
+{
     std::uint32_t onButton = 0, inBuffer = 0;
     Clock::time_point clicked;
     WhenShown([&] {
@@ -295,7 +314,8 @@ TEST_F(Menu, SpeluitlegShowsTheExplanationForTenSecondsThenPlays) {
 
 // ---- The whole start-up ----
 
-TEST(Program, ClosingTheIntroEndsTheProgramWithStatusZero) {
+TEST(Program, ClosingTheIntroEndsTheProgramWithStatusZero)
+{
     ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
     std::thread user([] {
         if (WaitFor([] { return State() == STATE_ACTIVE; })) {
@@ -310,7 +330,8 @@ TEST(Program, ClosingTheIntroEndsTheProgramWithStatusZero) {
     EXPECT_EQ(State(), STATE_DEAD);
 }
 
-TEST(Program, AKeyAfterTheIntroOpensTheMenuAndExitEndsWithStatusZero) {
+TEST(Program, AKeyAfterTheIntroOpensTheMenuAndExitEndsWithStatusZero)
+{
     ASSERT_EQ(::chdir(KOR_BUILD_DIR), 0);
     K::exit = false;
     std::thread user([] {
@@ -330,7 +351,8 @@ TEST(Program, AKeyAfterTheIntroOpensTheMenuAndExitEndsWithStatusZero) {
 
 // The game window's close box ends the game as Escape does (score saved) and then the
 // whole program, with status 0.
-TEST(Program, ClosingTheGameWindowSavesTheScoreAndEndsTheProgram) {
+TEST(Program, ClosingTheGameWindowSavesTheScoreAndEndsTheProgram)
+{
     ScopedWorkDir dir;
     for (const char* folder : {"graphics", "sounds", "data"})
         std::filesystem::copy(std::filesystem::path(KOR_BUILD_DIR) / folder, folder);
@@ -359,7 +381,8 @@ TEST(Program, ClosingTheGameWindowSavesTheScoreAndEndsTheProgram) {
 }
 
 // A game from a later level at once: no intro, no menu before it, no place in the table.
-TEST(Program, LevelOptionPlaysThatLevelAtOnceAndLeavesTheTableAlone) {
+TEST(Program, LevelOptionPlaysThatLevelAtOnceAndLeavesTheTableAlone)
+{
     ScopedWorkDir dir;
     for (const char* folder : {"graphics", "sounds"})
         std::filesystem::copy(std::filesystem::path(KOR_BUILD_DIR) / folder, folder);
@@ -394,7 +417,8 @@ struct Parsed {
     std::string out, err;
     K::Options options;
 };
-Parsed Parse(std::vector<const char*> args) {
+Parsed Parse(std::vector<const char*> args)
+{
     args.insert(args.begin(), "KOR_Dudurad");
     Parsed r;
     std::FILE* out = std::tmpfile();
@@ -409,7 +433,8 @@ Parsed Parse(std::vector<const char*> args) {
     return r;
 }
 
-TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus) {
+TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus)
+{
     for (const char* help : {"-h", "--help"}) {
         const Parsed r = Parse({"--level", "2", help});
         EXPECT_EQ(r.status, 0);
@@ -419,9 +444,15 @@ TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus) {
     const Parsed version = Parse({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "The KOR Dudurad 1.0.0\n");
-    for (const auto& bad : std::vector<std::vector<const char*>>{
-             {"--frobnicate"}, {"level"}, {"--scale", "9"}, {"--scale", "0"}, {"--scale=2x"}, {"--scale"},
-             {"--level", "-1"}, {"--level", "99999999999"}, {"--scale", ""}}) {
+    for (const auto& bad : std::vector<std::vector<const char*>>{{"--frobnicate"},
+                                                                 {"level"},
+                                                                 {"--scale", "9"},
+                                                                 {"--scale", "0"},
+                                                                 {"--scale=2x"},
+                                                                 {"--scale"},
+                                                                 {"--level", "-1"},
+                                                                 {"--level", "99999999999"},
+                                                                 {"--scale", ""}}) {
         const Parsed r = Parse(bad);
         EXPECT_EQ(r.status, 2) << bad[0];
         EXPECT_EQ(r.out, "");
@@ -430,7 +461,8 @@ TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus) {
     EXPECT_NE(Parse({"--x\x1b[2J"}).err.find("'--x\\x1B[2J'"), std::string::npos);  // shown escaped
 }
 
-TEST(Options, ValuesAreKeptAndTheLastPresentationCounts) {
+TEST(Options, ValuesAreKeptAndTheLastPresentationCounts)
+{
     Parsed r = Parse({});
     EXPECT_FALSE(r.status);
     EXPECT_EQ(r.options.level, 0u);
@@ -444,7 +476,8 @@ TEST(Options, ValuesAreKeptAndTheLastPresentationCounts) {
     EXPECT_EQ(Parse({"--window", "--fullscreen"}).options.presentation, K::Options::Presentation::Fullscreen);
 }
 
-TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults) {
+TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)
+{
     ScopedWorkDir dir;
     std::filesystem::create_directory("data");
     testing::internal::CaptureStdout();
@@ -461,8 +494,8 @@ TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults) {
     // A newer version's names are passed over.
     std::ofstream("data/settings.cfg") << "# x\n\nzoom = 3\r\n  sound =  off \n";
     EXPECT_TRUE(K::LoadSettings().muted);
-    for (const std::string& damaged : {std::string("sound = loud\n"), std::string("sound off\n"), std::string("sound = off\n\0", 13),
-                                      std::string(5000, '#')}) {
+    for (const std::string& damaged : {std::string("sound = loud\n"), std::string("sound off\n"),
+                                       std::string("sound = off\n\0", 13), std::string(5000, '#')}) {
         std::ofstream("data/settings.cfg", std::ios::binary | std::ios::trunc) << damaged;
         testing::internal::CaptureStdout();
         EXPECT_FALSE(K::LoadSettings().muted);

@@ -202,7 +202,7 @@ TEST_F(PhysicsTest, BallRectangleWithoutRelativeSpeed)
     testing::internal::CaptureStdout();
     HandleCollision(ball, box);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), BallRectangleMessage);
-    EXPECT_EQ(ball.Position.x, 12.0f);  // not separated
+    EXPECT_EQ(ball.Position.x, 12.0f);        // not separated
     EXPECT_NEAR(ball.Speed.x, -3.0f, 1e-5f);  // bounced along (1, 0)
     EXPECT_NEAR(ball.Speed.y, 4.0f, 1e-5f);
     EXPECT_EQ(Count(BOUNCE), 1);

@@ -54,7 +54,7 @@ std::string Wave(int milliseconds)
     return wav + data;
 }
 
-const char* const AllFiles[] = {"thx.wav", "shoot.wav", "bounce.wav", "crash.wav", "win.wav",
+const char* const AllFiles[] = {"thx.wav",     "shoot.wav",     "bounce.wav",     "crash.wav",     "win.wav",
                                 "restart.wav", "outro_win.wav", "outro_lose.wav", "outro_quit.wav"};
 
 std::vector<SoundEventEn> gSeen;
@@ -74,7 +74,10 @@ struct SoundTest : ::testing::Test {
         d::Shutdown();
         SetEventObserver(nullptr);
     }
-    void Sound(const char* name, int milliseconds = 100) { WriteFile(std::string("sounds/") + name, Wave(milliseconds)); }
+    void Sound(const char* name, int milliseconds = 100)
+    {
+        WriteFile(std::string("sounds/") + name, Wave(milliseconds));
+    }
     void AllSounds(int milliseconds = 100)
     {
         for (const char* name : AllFiles) {

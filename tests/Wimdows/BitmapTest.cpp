@@ -19,7 +19,8 @@ constexpr int kW = 80, kH = 60;
 constexpr std::uint32_t kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
 
 // Writes a BMP file whose pixel (x, y) has the colour f(x, y) (0x00BBGGRR).
-void WriteBmp(const std::string& path, int w, int h, const std::function<std::uint32_t(int, int)>& f) {
+void WriteBmp(const std::string& path, int w, int h, const std::function<std::uint32_t(int, int)>& f)
+{
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 24, SDL_PIXELFORMAT_BGR24);
     ASSERT_NE(s, nullptr);
     for (int y = 0; y < h; ++y)
@@ -35,7 +36,8 @@ void WriteBmp(const std::string& path, int w, int h, const std::function<std::ui
     SDL_FreeSurface(s);
 }
 
-std::uint32_t Back(int x, int y) {
+std::uint32_t Back(int x, int y)
+{
     std::uint32_t c = 0xDEADBEEF;
     EXPECT_TRUE(Testing::ReadBackBuffer(x, y, c));
     return c;
@@ -43,7 +45,8 @@ std::uint32_t Back(int x, int y) {
 
 // Number of pixels of the colour c, and whether they all lie inside the box.
 std::size_t CountIn(const std::vector<std::uint32_t>& pixels, std::uint32_t c, int x0, int y0, int x1, int y1,
-                    bool& outside) {
+                    bool& outside)
+{
     std::size_t n = 0;
     outside = false;
     for (int i = 0; i < static_cast<int>(pixels.size()); ++i) {
@@ -58,7 +61,8 @@ std::size_t CountIn(const std::vector<std::uint32_t>& pixels, std::uint32_t c, i
 class Bitmaps : public WindowFixture {
 protected:
     ScopedWorkDir dir;
-    void SetUp() override {
+    void SetUp() override
+    {
         WriteBmp("graphics/red.bmp", 100, 100, [](int, int) { return kRed; });
         WriteBmp("graphics/mask.bmp", 40, 40, [](int x, int) { return x < 20 ? kWhite : 0u; });
         WriteBmp("graphics/grey-mask.bmp", 20, 20, [](int x, int) { return x < 10 ? 0x808080u : 0x7F7F7Fu; });
@@ -70,7 +74,8 @@ protected:
     }
 };
 
-TEST_F(Bitmaps, HandlesReuseTheLowestFreeSlotAndTheTableShrinksFromItsEnd) {
+TEST_F(Bitmaps, HandlesReuseTheLowestFreeSlotAndTheTableShrinksFromItsEnd)
+{
     EXPECT_EQ(LoadBitmap(".\\graphics\\red.bmp", 10, 10), 1u);  // backslashes are separators
     EXPECT_EQ(LoadBitmap("./graphics/red.bmp", 10, 10), 2u);
     EXPECT_EQ(LoadBitmap("graphics/red.bmp", 10, 10), 3u);
@@ -108,14 +113,15 @@ TEST_F(Bitmaps, HandlesReuseTheLowestFreeSlotAndTheTableShrinksFromItsEnd) {
     DrawBitmap(1, 0, 0);
 }
 
-TEST_F(Bitmaps, PicturesAreScaledToTheSizeAskedFor) {
+TEST_F(Bitmaps, PicturesAreScaledToTheSizeAskedFor)
+{
     ClearScreen();
     const std::uint32_t red = LoadBitmap("graphics/red.bmp", 50, 20);
     DrawBitmap(red, 10, 10);
     bool outside = true;
     EXPECT_EQ(CountIn(BackPixels(), kRed, 10, 10, 59, 29, outside), 50u * 20u);
     EXPECT_FALSE(outside);
-    DrawBitmap(0, 0, 0);  // nothing
+    DrawBitmap(0, 0, 0);       // nothing
     DrawBitmap(red, -45, 55);  // partly outside: clipped
     EXPECT_EQ(CountIn(BackPixels(), kRed, 0, 0, kW - 1, kH - 1, outside), 50u * 20u + 5u * 5u);
 
@@ -130,7 +136,8 @@ TEST_F(Bitmaps, PicturesAreScaledToTheSizeAskedFor) {
     EXPECT_FALSE(I::bit[rb - 1].blackWhite);
 }
 
-TEST_F(Bitmaps, MaskedCopiesKeepTheBackgroundWhereTheMaskIsBlack) {
+TEST_F(Bitmaps, MaskedCopiesKeepTheBackgroundWhereTheMaskIsBlack)
+{
     const std::uint32_t red = LoadBitmap("graphics/red.bmp", 20, 20);
     const std::uint32_t mask = LoadBitmap("graphics/mask.bmp", 20, 20);  // left half white
     const std::uint32_t small = LoadBitmap("graphics/mask.bmp", 10, 10);
@@ -162,7 +169,8 @@ TEST_F(Bitmaps, MaskedCopiesKeepTheBackgroundWhereTheMaskIsBlack) {
     EXPECT_EQ(CountIn(BackPixels(), kBlue, 0, 0, kW - 1, kH - 1, outside), static_cast<std::size_t>(kW * kH));
 }
 
-TEST_F(Bitmaps, UnbufferedDrawingShowsThePictureAtOnce) {
+TEST_F(Bitmaps, UnbufferedDrawingShowsThePictureAtOnce)
+{
     const std::uint32_t red = LoadBitmap("graphics/red.bmp", 20, 20);
     const std::uint32_t mask = LoadBitmap("graphics/mask.bmp", 20, 20);
     ClearScreen();
@@ -184,7 +192,8 @@ TEST_F(Bitmaps, UnbufferedDrawingShowsThePictureAtOnce) {
 // A header that promises more than its file holds is refused before anything is decoded
 // (the decoder would allocate what it promises: 65535 x 65535 is 16 GiB), and a FIFO is
 // never waited on.
-TEST_F(Bitmaps, PictureFilesThatLieAreRefusedBeforeDecoding) {
+TEST_F(Bitmaps, PictureFilesThatLieAreRefusedBeforeDecoding)
+{
     const auto header = [](std::int32_t w, std::int32_t h, std::uint16_t bits, std::size_t size) {
         std::string b(size, '\0');
         const auto put = [&](std::size_t at, std::uint32_t v, int n) {

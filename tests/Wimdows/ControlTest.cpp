@@ -15,14 +15,16 @@ namespace {
 std::atomic<int> clicksA{0};
 std::atomic<int> clicksB{0};
 std::atomic<bool> onUiThread{false};
-void ProcA() {
+void ProcA()
+{
     ++clicksA;
     onUiThread.store(I::OnUiThread());
 }
 void ProcB() { ++clicksB; }
 
 // Child-window identifier of the control in slot `slot`, read on the window's thread.
-std::intptr_t ChildId(std::uint32_t slot) {
+std::intptr_t ChildId(std::uint32_t slot)
+{
     std::intptr_t id = 0;
     OnUi([&] {
         I::BufferGuard guard;
@@ -31,18 +33,21 @@ std::intptr_t ChildId(std::uint32_t slot) {
     return id;
 }
 
-std::uint32_t Controllen() {
+std::uint32_t Controllen()
+{
     I::BufferGuard guard;
     return I::controllen;
 }
 
-std::uint32_t Screen(std::int32_t x, std::int32_t y) {
+std::uint32_t Screen(std::int32_t x, std::int32_t y)
+{
     std::uint32_t c = 0xDEADBEEF;
     EXPECT_TRUE(Testing::ReadScreen(x, y, c)) << x << "," << y;
     return c;
 }
 
-void Click(std::int32_t x, std::int32_t y) {
+void Click(std::int32_t x, std::int32_t y)
+{
     Testing::PostMouseMove(x, y);
     Testing::PostMouseButton(1, true, x, y);
     Testing::PostMouseButton(1, false, x, y);
@@ -51,7 +56,8 @@ void Click(std::int32_t x, std::int32_t y) {
 
 class Controls : public WindowFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Window("Controls", 200, 120);
         ASSERT_EQ(State(), STATE_ACTIVE);
         clicksA = 0;
@@ -62,7 +68,8 @@ protected:
 
 // ---- The table ----
 
-TEST_F(Controls, ButtonsAreNumberedFromOneWithChildIdsFrom10000) {
+TEST_F(Controls, ButtonsAreNumberedFromOneWithChildIdsFrom10000)
+{
     EXPECT_EQ(CreateButton("a", 0, 0, 20, 10, ProcA), 1u);
     EXPECT_EQ(CreateButton("b", 30, 0, 20, 10, ProcA), 2u);
     EXPECT_EQ(CreateButton("c", 60, 0, 20, 10, ProcA), 3u);
@@ -75,7 +82,8 @@ TEST_F(Controls, ButtonsAreNumberedFromOneWithChildIdsFrom10000) {
     EXPECT_EQ(I::ctrl[1].type, I::CTRL_BUTTON);
 }
 
-TEST_F(Controls, AFreedSlotIsReusedAndTheTableShrinksOnlyFromItsEnd) {
+TEST_F(Controls, AFreedSlotIsReusedAndTheTableShrinksOnlyFromItsEnd)
+{
     for (int i = 0; i < 3; ++i) CreateButton("x", i * 30, 0, 20, 10, ProcA);
     DestroyControl(2);
     EXPECT_EQ(Controllen(), 3u);
@@ -98,7 +106,8 @@ TEST_F(Controls, AFreedSlotIsReusedAndTheTableShrinksOnlyFromItsEnd) {
     EXPECT_EQ(ChildId(0), 10000);
 }
 
-TEST_F(Controls, DestroyingOneTwoThreeEmptiesTheTableAndWithSlotTwoFreeThreeLeavesOne) {
+TEST_F(Controls, DestroyingOneTwoThreeEmptiesTheTableAndWithSlotTwoFreeThreeLeavesOne)
+{
     for (int i = 0; i < 3; ++i) CreateButton("x", i * 30, 0, 20, 10, ProcA);
     for (std::uint32_t id : {1u, 2u, 3u}) DestroyControl(id);
     EXPECT_EQ(Controllen(), 0u);
@@ -111,7 +120,8 @@ TEST_F(Controls, DestroyingOneTwoThreeEmptiesTheTableAndWithSlotTwoFreeThreeLeav
     EXPECT_EQ(ChildId(0), 10000);
 }
 
-TEST_F(Controls, InvalidIdentifiersAreIgnored) {
+TEST_F(Controls, InvalidIdentifiersAreIgnored)
+{
     CreateButton("x", 0, 0, 20, 10, ProcA);
     CreateButton("y", 30, 0, 20, 10, ProcA);
     DestroyControl(1);
@@ -120,7 +130,8 @@ TEST_F(Controls, InvalidIdentifiersAreIgnored) {
     EXPECT_EQ(ChildId(1), 10001);
 }
 
-TEST_F(Controls, NoWindowMeansNoButtonAndAnUntouchedTable) {
+TEST_F(Controls, NoWindowMeansNoButtonAndAnUntouchedTable)
+{
     KillWindow();
     EXPECT_EQ(CreateButton("x", 0, 0, 20, 10, ProcA), 0u);
     DestroyControl(1);
@@ -128,14 +139,16 @@ TEST_F(Controls, NoWindowMeansNoButtonAndAnUntouchedTable) {
     EXPECT_EQ(I::controllen, 0u);
 }
 
-TEST_F(Controls, TheWindowSystemRefusingAButtonGivesZero) {
+TEST_F(Controls, TheWindowSystemRefusingAButtonGivesZero)
+{
     EXPECT_EQ(CreateButton("empty", 0, 0, 0, 10, ProcA), 0u);
     EXPECT_EQ(CreateButton("huge", 0, 0, 20, 100000, ProcA), 0u);
     EXPECT_EQ(Controllen(), 0u);
     EXPECT_EQ(CreateButton(nullptr, 0, 0, 20, 10, ProcA), 1u);  // no caption is an empty one
 }
 
-TEST_F(Controls, TeardownReleasesTheButtonsAndTheNextWindowStartsAtOne) {
+TEST_F(Controls, TeardownReleasesTheButtonsAndTheNextWindowStartsAtOne)
+{
     CreateButton("x", 0, 0, 20, 10, ProcA);
     CreateButton("y", 30, 0, 20, 10, ProcA);
     Testing::PostClose();  // the close box
@@ -150,7 +163,8 @@ TEST_F(Controls, TeardownReleasesTheButtonsAndTheNextWindowStartsAtOne) {
 
 // ---- Clicks ----
 
-TEST_F(Controls, PressAndReleaseOnAButtonCallsItsProcedureOnTheWindowsThread) {
+TEST_F(Controls, PressAndReleaseOnAButtonCallsItsProcedureOnTheWindowsThread)
+{
     ASSERT_EQ(CreateButton("A", 10, 10, 80, 25, ProcA), 1u);
     ASSERT_EQ(CreateButton("B", 110, 10, 80, 25, ProcB), 2u);
     Click(50, 20);
@@ -168,7 +182,8 @@ TEST_F(Controls, PressAndReleaseOnAButtonCallsItsProcedureOnTheWindowsThread) {
     EXPECT_FALSE(left);
 }
 
-TEST_F(Controls, PressOnOneButtonAndReleaseOnAnotherDoesNothing) {
+TEST_F(Controls, PressOnOneButtonAndReleaseOnAnotherDoesNothing)
+{
     CreateButton("A", 10, 10, 80, 25, ProcA);
     CreateButton("B", 110, 10, 80, 25, ProcB);
     Testing::PostMouseButton(1, true, 50, 20);
@@ -183,7 +198,8 @@ TEST_F(Controls, PressOnOneButtonAndReleaseOnAnotherDoesNothing) {
     EXPECT_EQ(clicksB.load(), 0);
 }
 
-TEST_F(Controls, DraggingOffAndBackBeforeReleasingStillClicks) {
+TEST_F(Controls, DraggingOffAndBackBeforeReleasingStillClicks)
+{
     CreateButton("A", 10, 10, 80, 25, ProcA);
     Testing::PostMouseButton(1, true, 50, 20);
     Testing::PostMouseMove(150, 100);
@@ -193,7 +209,8 @@ TEST_F(Controls, DraggingOffAndBackBeforeReleasingStillClicks) {
     EXPECT_EQ(clicksA.load(), 1);
 }
 
-TEST_F(Controls, RightClicksDoNothingAndADoubleClickIsTwoClicks) {
+TEST_F(Controls, RightClicksDoNothingAndADoubleClickIsTwoClicks)
+{
     CreateButton("A", 10, 10, 80, 25, ProcA);
     Testing::PostMouseButton(3, true, 50, 20);
     Testing::PostMouseButton(3, false, 50, 20);
@@ -207,7 +224,8 @@ TEST_F(Controls, RightClicksDoNothingAndADoubleClickIsTwoClicks) {
     EXPECT_EQ(clicksA.load(), 2);
 }
 
-TEST_F(Controls, AClickBeforeTheButtonHasItsSlotAndAfterItIsDestroyedIsIgnored) {
+TEST_F(Controls, AClickBeforeTheButtonHasItsSlotAndAfterItIsDestroyedIsIgnored)
+{
     CreateButton("A", 10, 10, 80, 25, ProcA);
     OnUi([] { I::ctrl[0].hwnd->id = -1; });  // as between its creation and its slot
     Click(50, 20);
@@ -217,14 +235,16 @@ TEST_F(Controls, AClickBeforeTheButtonHasItsSlotAndAfterItIsDestroyedIsIgnored) 
     EXPECT_EQ(clicksA.load(), 0);
 }
 
-void DestroyMyself() {
+void DestroyMyself()
+{
     ++clicksA;
     DestroyControl(1);
 }
 int madeInProc = 0;
 void MakeAnother() { madeInProc = static_cast<int>(CreateButton("more", 110, 10, 80, 25, ProcB)); }
 
-TEST_F(Controls, AProcedureMayDestroyItsOwnButtonOrMakeANewOne) {
+TEST_F(Controls, AProcedureMayDestroyItsOwnButtonOrMakeANewOne)
+{
     CreateButton("A", 10, 10, 80, 25, DestroyMyself);
     CreateButton("M", 10, 50, 80, 25, MakeAnother);
     Click(50, 20);
@@ -240,13 +260,15 @@ TEST_F(Controls, AProcedureMayDestroyItsOwnButtonOrMakeANewOne) {
 }
 
 std::atomic<bool> drewOnUi{false};
-void DrawRed() {
+void DrawRed()
+{
     drewOnUi.store(I::OnUiThread());
     Rectangle(0, 60, 199, 119, RgbColor(255, 0, 0), true);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
-TEST_F(Controls, AProcedureThatDrawsShowsItsDrawingAtOnce) {
+TEST_F(Controls, AProcedureThatDrawsShowsItsDrawingAtOnce)
+{
     FillBack(0x00FF00);
     UpdateWindow();
     CreateButton("Draw", 10, 10, 80, 25, DrawRed);
@@ -260,7 +282,8 @@ TEST_F(Controls, AProcedureThatDrawsShowsItsDrawingAtOnce) {
 
 // ---- The look ----
 
-TEST_F(Controls, AButtonIsDrawnOverThePictureAndNeverIntoTheBackBuffer) {
+TEST_F(Controls, AButtonIsDrawnOverThePictureAndNeverIntoTheBackBuffer)
+{
     FillBack(0x00FF00);
     UpdateWindow();
     ASSERT_EQ(CreateButton("Start spel", 60, 40, 80, 25, ProcA), 1u);
@@ -303,7 +326,8 @@ TEST_F(Controls, AButtonIsDrawnOverThePictureAndNeverIntoTheBackBuffer) {
     EXPECT_EQ(Screen(60, 40), 0x0000FFu);
 }
 
-TEST_F(Controls, AButtonLightsUpUnderThePointerAndSinksWhileHeld) {
+TEST_F(Controls, AButtonLightsUpUnderThePointerAndSinksWhileHeld)
+{
     FillBack(0x00FF00);
     UpdateWindow();
     CreateButton("A", 60, 40, 80, 25, ProcA);
@@ -319,7 +343,7 @@ TEST_F(Controls, AButtonLightsUpUnderThePointerAndSinksWhileHeld) {
     Testing::Sync();
     EXPECT_EQ(Screen(60, 40), 0x404040u);   // sunken: dark top-left edge
     EXPECT_EQ(Screen(139, 64), 0xFFFFFFu);  // light bottom-right edge
-    Testing::PostMouseMove(10, 10);  // held, but off the button: raised again
+    Testing::PostMouseMove(10, 10);         // held, but off the button: raised again
     Testing::Sync();
     EXPECT_EQ(Screen(60, 40), 0xFFFFFFu);
     EXPECT_EQ(Screen(63, 43), face);
@@ -339,7 +363,8 @@ TEST_F(Controls, AButtonLightsUpUnderThePointerAndSinksWhileHeld) {
 
 // The keyboard focus: none at first, then round the buttons in the order they were made,
 // drawn as a black frame, and pressed as a click would.
-TEST_F(Controls, TheFocusGoesRoundTheButtonsAndPressesTheOneItIsOn) {
+TEST_F(Controls, TheFocusGoesRoundTheButtonsAndPressesTheOneItIsOn)
+{
     EXPECT_FALSE(PressFocusedControl());  // no button yet
     CreateButton("A", 10, 10, 80, 25, ProcA);
     CreateButton("B", 110, 10, 80, 25, ProcB);
@@ -368,7 +393,8 @@ TEST_F(Controls, TheFocusGoesRoundTheButtonsAndPressesTheOneItIsOn) {
 // The main thread grows and shrinks the table while the window's thread dispatches clicks
 // on a button that stays: every click arrives once, and nothing reads a released table
 // (ASan and TSan watch this test).
-TEST_F(Controls, ClicksWhileTheTableIsReplacedReachTheRightButton) {
+TEST_F(Controls, ClicksWhileTheTableIsReplacedReachTheRightButton)
+{
     ASSERT_EQ(CreateButton("stay", 10, 10, 40, 20, ProcA), 1u);
     std::atomic<bool> done{false};
     constexpr int kClicks = 300;

@@ -18,14 +18,16 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 using Points = std::set<std::pair<int, int>>;
 
 // Pixels of `pixels` that have the colour c.
-Points Where(const std::vector<std::uint32_t>& pixels, std::uint32_t c) {
+Points Where(const std::vector<std::uint32_t>& pixels, std::uint32_t c)
+{
     Points out;
     for (int i = 0; i < static_cast<int>(pixels.size()); ++i)
         if (pixels[i] == c) out.insert({i % kW, i / kW});
     return out;
 }
 
-Points Box(int x0, int y0, int x1, int y1) {
+Points Box(int x0, int y0, int x1, int y1)
+{
     Points out;
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) out.insert({x, y});
@@ -34,7 +36,8 @@ Points Box(int x0, int y0, int x1, int y1) {
 
 class Drawing : public WindowFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Window("Draw", kW, kH);
         ASSERT_EQ(State(), STATE_ACTIVE);
         Testing::Sync();  // the repaint of the first showing is over
@@ -44,7 +47,8 @@ protected:
     static Points Drawn(std::uint32_t c = kWhite) { return Where(BackPixels(), c); }
 };
 
-TEST(Colours, PackingAndTheLayersOwnForm) {
+TEST(Colours, PackingAndTheLayersOwnForm)
+{
     EXPECT_EQ(RgbColor(300, 0, 0), 255u);
     EXPECT_EQ(RgbColor(0, 0, 255), 0xFF0000u);
     EXPECT_EQ(RgbColor(0, 20, 70), 4592640u);
@@ -52,7 +56,8 @@ TEST(Colours, PackingAndTheLayersOwnForm) {
     EXPECT_EQ(I::CreateColor(0xFF123456u), 0x123456u);
 }
 
-TEST_F(Drawing, RedComesOutRedOnTheScreen) {
+TEST_F(Drawing, RedComesOutRedOnTheScreen)
+{
     SetBuffering(false);
     Rectangle(0, 0, 3, 3, RgbColor(255, 0, 0), true);
     std::uint32_t raw = 0;
@@ -65,7 +70,8 @@ TEST_F(Drawing, RedComesOutRedOnTheScreen) {
     EXPECT_EQ(raw, 0x0000FFu);  // red 255, green 0, blue 0
 }
 
-TEST_F(Drawing, LinesCoverBothEndPointsWhicheverWayTheyRun) {
+TEST_F(Drawing, LinesCoverBothEndPointsWhicheverWayTheyRun)
+{
     Line(10, 5, 2, 5, kWhite);
     EXPECT_EQ(Drawn(), Box(2, 5, 10, 5));
     ClearScreen();
@@ -83,7 +89,8 @@ TEST_F(Drawing, LinesCoverBothEndPointsWhicheverWayTheyRun) {
     EXPECT_EQ(Drawn().size(), diagonal.size() + kW);
 }
 
-TEST_F(Drawing, RectanglesCoverBothCornersFramedOrFilledWithCornersInAnyOrder) {
+TEST_F(Drawing, RectanglesCoverBothCornersFramedOrFilledWithCornersInAnyOrder)
+{
     Rectangle(10, 10, 20, 20, kWhite, false);
     Points frame = Box(10, 10, 20, 20);
     for (const auto& p : Box(11, 11, 19, 19)) frame.erase(p);
@@ -100,19 +107,22 @@ TEST_F(Drawing, RectanglesCoverBothCornersFramedOrFilledWithCornersInAnyOrder) {
     EXPECT_EQ(Drawn(), Box(5, 7, 5, 7));
 }
 
-TEST_F(Drawing, ClearScreenBlackensEverythingUpToTheLastPixel) {
+TEST_F(Drawing, ClearScreenBlackensEverythingUpToTheLastPixel)
+{
     FillBack(kWhite);
     ClearScreen();
     EXPECT_EQ(Drawn(0).size(), static_cast<std::size_t>(kW * kH));
 }
 
-TEST_F(Drawing, EllipsesArcsAndPiesLeaveOutTheRightColumnAndBottomRow) {
+TEST_F(Drawing, EllipsesArcsAndPiesLeaveOutTheRightColumnAndBottomRow)
+{
     I::DrawStruct draw{};
     I::SetDraw(draw, 30, 30, 10, 10, 0xFF00FFFFu, true);  // sorted, colour cleared to 0x00FFFF
     draw.object = I::DR_ELLIPSE;
     I::UpdateDC(draw);
     const Points ellipse = Drawn(0x00FFFF);
-    EXPECT_TRUE(ellipse.count({10, 20}) && ellipse.count({29, 20}) && ellipse.count({20, 10}) && ellipse.count({20, 29}));
+    EXPECT_TRUE(ellipse.count({10, 20}) && ellipse.count({29, 20}) && ellipse.count({20, 10}) &&
+                ellipse.count({20, 29}));
     for (const auto& p : ellipse) EXPECT_TRUE(p.first < 30 && p.second < 30);
     EXPECT_TRUE(ellipse.count({20, 20}));  // filled
 
@@ -130,11 +140,12 @@ TEST_F(Drawing, EllipsesArcsAndPiesLeaveOutTheRightColumnAndBottomRow) {
     I::UpdateDC(draw);
     const Points pie = Drawn(0x00FFFF);
     EXPECT_TRUE(pie.count({20, 20}) || pie.count({19, 19}));  // the centre
-    EXPECT_TRUE(pie.count({24, 16}));                        // inside the quarter: filled
+    EXPECT_TRUE(pie.count({24, 16}));                         // inside the quarter: filled
     EXPECT_FALSE(pie.count({16, 24}));
 }
 
-TEST_F(Drawing, BufferedDrawingWaitsForUpdateWindowAndUnbufferedShowsAtOnce) {
+TEST_F(Drawing, BufferedDrawingWaitsForUpdateWindowAndUnbufferedShowsAtOnce)
+{
     SetBuffering(false);  // shows the cleared buffer
     ASSERT_EQ(Where(ScreenPixels(), 0).size(), static_cast<std::size_t>(kW * kH));
     SetBuffering(true);
@@ -167,7 +178,8 @@ TEST_F(Drawing, BufferedDrawingWaitsForUpdateWindowAndUnbufferedShowsAtOnce) {
     EXPECT_EQ(Where(ScreenPixels(), 0x0000FF).size(), static_cast<std::size_t>(kW * kH));
 }
 
-TEST_F(Drawing, AWindowClosedWhileShowingLeavesTheNextOneShowing) {
+TEST_F(Drawing, AWindowClosedWhileShowingLeavesTheNextOneShowing)
+{
     for (int round = 0; round < 10; ++round) {
         SetBuffering(false);
         Testing::PostClose();
@@ -179,7 +191,8 @@ TEST_F(Drawing, AWindowClosedWhileShowingLeavesTheNextOneShowing) {
     }
 }
 
-TEST_F(Drawing, TheWindowNeverFallsBackToAnOlderPicture) {
+TEST_F(Drawing, TheWindowNeverFallsBackToAnOlderPicture)
+{
     // The main thread leaves an area to be shown while a button procedure is busy on the
     // window's thread; the procedure then draws the same area anew and shows it at once.
     SetBuffering(false);
@@ -198,7 +211,8 @@ TEST_F(Drawing, TheWindowNeverFallsBackToAnOlderPicture) {
     EXPECT_EQ(Where(ScreenPixels(), 0x00FF00), Box(0, 0, 9, 9));
 }
 
-TEST_F(Drawing, PensDrawPatternedPolylinesIntoTheBackBufferOnly) {
+TEST_F(Drawing, PensDrawPatternedPolylinesIntoTheBackBufferOnly)
+{
     SetBuffering(false);
     HPEN dot = CreatePen(2, 0, RgbColor(255, 255, 255));
     SelectPen(dot);
@@ -233,7 +247,8 @@ TEST_F(Drawing, PensDrawPatternedPolylinesIntoTheBackBufferOnly) {
     DeletePen(dot);
 }
 
-TEST(NoWindow, DrawingOperationsDoNothing) {
+TEST(NoWindow, DrawingOperationsDoNothing)
+{
     ASSERT_EQ(State(), STATE_DEAD);
     SetBuffering(true);
     Line(0, 0, 10, 10, kWhite);

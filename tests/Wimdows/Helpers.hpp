@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "Wimdows/Wimdows.hpp"
-#include "WimdowsState.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
+#include "WimdowsState.hpp"
 
 namespace WimdowsTest {
 
@@ -18,7 +18,8 @@ using namespace std::chrono_literals;
 
 // Waits until pred() holds, at most `limit`; tells whether it did.
 template <class Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms)
+{
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -29,16 +30,19 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
 
 // Runs f on the user-interface thread and returns once it has run.
 template <class F>
-bool OnUi(F f) {
+bool OnUi(F f)
+{
     return Wimdows::detail::SendRequest(f);
 }
 
 // Every pixel of a 32-bit surface as 0x00BBGGRR, row by row.
-inline std::vector<std::uint32_t> Pixels(SDL_Surface* s) {
+inline std::vector<std::uint32_t> Pixels(SDL_Surface* s)
+{
     std::vector<std::uint32_t> out;
     if (!s || s->format->BytesPerPixel != 4) return out;
     for (int y = 0; y < s->h; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch);
         for (int x = 0; x < s->w; ++x) {
             Uint8 r, g, b;
             SDL_GetRGB(row[x], s->format, &r, &g, &b);
@@ -49,11 +53,13 @@ inline std::vector<std::uint32_t> Pixels(SDL_Surface* s) {
 }
 
 // The whole back buffer, or the whole of what the window shows.
-inline std::vector<std::uint32_t> BackPixels() {
+inline std::vector<std::uint32_t> BackPixels()
+{
     Wimdows::detail::BufferGuard guard;
     return guard ? Pixels(Wimdows::detail::hBitBuf) : std::vector<std::uint32_t>{};
 }
-inline std::vector<std::uint32_t> ScreenPixels() {
+inline std::vector<std::uint32_t> ScreenPixels()
+{
     std::vector<std::uint32_t> out;
     auto read = [&] {
         if (Wimdows::detail::window.hwnd) out = Pixels(SDL_GetWindowSurface(Wimdows::detail::window.hwnd));
@@ -63,7 +69,8 @@ inline std::vector<std::uint32_t> ScreenPixels() {
 }
 
 // Fills the back buffer with one colour without showing it.
-inline void FillBack(std::uint32_t color) {
+inline void FillBack(std::uint32_t color)
+{
     Wimdows::detail::BufferGuard guard;
     if (guard) SDL_FillRect(Wimdows::detail::hBitBuf, nullptr, Wimdows::detail::ColorToPixel(color));
 }

@@ -12,13 +12,15 @@ namespace {
 
 class Keys : public WindowFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Window("Keys", 64, 64);
         ASSERT_EQ(State(), STATE_ACTIVE);
     }
 };
 
-TEST_F(Keys, KeyDownIsFalseOutsideTheTableAndForKeysNeverPressed) {
+TEST_F(Keys, KeyDownIsFalseOutsideTheTableAndForKeysNeverPressed)
+{
     EXPECT_FALSE(KeyDown(256));
     EXPECT_FALSE(KeyDown(0xFFFFFFFFu));
     EXPECT_FALSE(KeyDown(32));
@@ -31,7 +33,8 @@ TEST_F(Keys, KeyDownIsFalseOutsideTheTableAndForKeysNeverPressed) {
     EXPECT_FALSE(KeyDown(32));
 }
 
-TEST_F(Keys, PressesComeOutInOrderAndLeaveTheQueueEmpty) {
+TEST_F(Keys, PressesComeOutInOrderAndLeaveTheQueueEmpty)
+{
     for (std::uint32_t k : {'A', 'B', 'C'}) Testing::PostKey(k, true);
     EXPECT_EQ(GetKey(), std::uint32_t{'A'});
     EXPECT_EQ(GetKey(), std::uint32_t{'B'});
@@ -40,7 +43,8 @@ TEST_F(Keys, PressesComeOutInOrderAndLeaveTheQueueEmpty) {
     EXPECT_EQ(I::keybuf.tail, nullptr);
 }
 
-TEST_F(Keys, RepeatsOfAHeldKeyAreQueuedAndTheKeyStaysDownUntilReleased) {
+TEST_F(Keys, RepeatsOfAHeldKeyAreQueuedAndTheKeyStaysDownUntilReleased)
+{
     Testing::PostKey(37, true);
     Testing::PostKey(37, true, true);
     Testing::PostKey(37, true, true);
@@ -54,7 +58,8 @@ TEST_F(Keys, RepeatsOfAHeldKeyAreQueuedAndTheKeyStaysDownUntilReleased) {
     for (std::uint32_t expected : {37u, 37u, 37u, 39u}) EXPECT_EQ(GetKey(), expected);
 }
 
-TEST_F(Keys, FlushEmptiesTheQueueButNotTheTable) {
+TEST_F(Keys, FlushEmptiesTheQueueButNotTheTable)
+{
     FlushKeys();  // empty queue: nothing happens
     Testing::PostKey(27, true);
     Testing::PostKey(35, true);
@@ -67,7 +72,8 @@ TEST_F(Keys, FlushEmptiesTheQueueButNotTheTable) {
     EXPECT_EQ(GetKey(), 32u);  // the queue works on after a flush
 }
 
-TEST_F(Keys, GetKeyWaitsForTheNextPress) {
+TEST_F(Keys, GetKeyWaitsForTheNextPress)
+{
     std::atomic<bool> posted{false};
     std::thread player([&] {
         std::this_thread::sleep_for(100ms);
@@ -80,7 +86,8 @@ TEST_F(Keys, GetKeyWaitsForTheNextPress) {
     player.join();
 }
 
-TEST_F(Keys, GetKeyReturnsZeroWhenTheWindowClosesDuringTheWait) {
+TEST_F(Keys, GetKeyReturnsZeroWhenTheWindowClosesDuringTheWait)
+{
     std::thread user([] {
         std::this_thread::sleep_for(100ms);
         Testing::PostClose();
@@ -91,7 +98,8 @@ TEST_F(Keys, GetKeyReturnsZeroWhenTheWindowClosesDuringTheWait) {
     EXPECT_EQ(GetKey(), 0u);  // and at once without a window
 }
 
-TEST_F(Keys, TeardownEmptiesTableAndQueue) {
+TEST_F(Keys, TeardownEmptiesTableAndQueue)
+{
     Testing::PostKey('X', true);
     Testing::PostKey('Y', true);
     Testing::Sync();
@@ -103,7 +111,8 @@ TEST_F(Keys, TeardownEmptiesTableAndQueue) {
     EXPECT_EQ(GetKey(), std::uint32_t{'Z'});  // nothing of the old window is left
 }
 
-TEST_F(Keys, PressesThatNobodyReadsPileUpUntilTeardown) {
+TEST_F(Keys, PressesThatNobodyReadsPileUpUntilTeardown)
+{
     for (int i = 0; i < 500; ++i) Testing::PostKey(38, true, i > 0);
     Testing::Sync();
     int queued = 0;
@@ -111,7 +120,8 @@ TEST_F(Keys, PressesThatNobodyReadsPileUpUntilTeardown) {
     EXPECT_EQ(queued, 500);
 }
 
-TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself) {
+TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself)
+{
     int mapped = 0;
     for (std::uint32_t vk = 1; vk < 256; ++vk) {
         SDL_Keysym ks;
@@ -124,7 +134,8 @@ TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself) {
     EXPECT_GT(mapped, 90);
 }
 
-TEST(KeyCodes, TheCodesTheGameUses) {
+TEST(KeyCodes, TheCodesTheGameUses)
+{
     auto vk = [](SDL_Keycode sym, SDL_Scancode scan = SDL_SCANCODE_UNKNOWN) {
         SDL_Keysym ks{};
         ks.sym = sym;
@@ -155,10 +166,11 @@ TEST(KeyCodes, TheCodesTheGameUses) {
     EXPECT_EQ(vk(SDLK_UNKNOWN), 0u);
 }
 
-TEST_F(Keys, TheKeypadSteersWithNumLockOffAndGivesDigitsWithItOn) {
+TEST_F(Keys, TheKeypadSteersWithNumLockOffAndGivesDigitsWithItOn)
+{
     const std::pair<SDL_Scancode, std::uint32_t> keypad[] = {
-        {SDL_SCANCODE_KP_8, 38}, {SDL_SCANCODE_KP_2, 40}, {SDL_SCANCODE_KP_4, 37}, {SDL_SCANCODE_KP_6, 39},
-        {SDL_SCANCODE_KP_7, 36}, {SDL_SCANCODE_KP_1, 35}, {SDL_SCANCODE_KP_9, 33}, {SDL_SCANCODE_KP_3, 34},
+        {SDL_SCANCODE_KP_8, 38}, {SDL_SCANCODE_KP_2, 40},     {SDL_SCANCODE_KP_4, 37}, {SDL_SCANCODE_KP_6, 39},
+        {SDL_SCANCODE_KP_7, 36}, {SDL_SCANCODE_KP_1, 35},     {SDL_SCANCODE_KP_9, 33}, {SDL_SCANCODE_KP_3, 34},
         {SDL_SCANCODE_KP_0, 45}, {SDL_SCANCODE_KP_PERIOD, 46}};
     SDL_Event e{};
     e.type = SDL_KEYDOWN;
@@ -170,7 +182,9 @@ TEST_F(Keys, TheKeypadSteersWithNumLockOffAndGivesDigitsWithItOn) {
         EXPECT_EQ(GetKey(), code);
         e.key.keysym.mod = KMOD_NUM;
         ASSERT_TRUE(I::PostEvent(e));
-        EXPECT_EQ(GetKey(), scan == SDL_SCANCODE_KP_PERIOD ? 110u : 96u + (scan == SDL_SCANCODE_KP_0 ? 0u : scan - SDL_SCANCODE_KP_1 + 1u));
+        EXPECT_EQ(GetKey(), scan == SDL_SCANCODE_KP_PERIOD
+                                ? 110u
+                                : 96u + (scan == SDL_SCANCODE_KP_0 ? 0u : scan - SDL_SCANCODE_KP_1 + 1u));
     }
     // Held as an arrow, NumLock switched on meanwhile, released as a digit: nothing stays down.
     e.key.keysym.scancode = SDL_SCANCODE_KP_8;
@@ -187,7 +201,8 @@ TEST_F(Keys, TheKeypadSteersWithNumLockOffAndGivesDigitsWithItOn) {
     EXPECT_FALSE(KeyDown(104));
 }
 
-TEST_F(Keys, SystemKeysReachNeitherTableNorQueue) {
+TEST_F(Keys, SystemKeysReachNeitherTableNorQueue)
+{
     SDL_Event e{};
     e.type = SDL_KEYDOWN;
     e.key.keysym.sym = SDLK_F10;
@@ -212,7 +227,8 @@ TEST_F(Keys, SystemKeysReachNeitherTableNorQueue) {
     EXPECT_FALSE(KeyDown('X'));
 }
 
-TEST(KeysWithoutWindow, NothingArrivesAndNothingFails) {
+TEST(KeysWithoutWindow, NothingArrivesAndNothingFails)
+{
     KillWindow();
     testing::internal::CaptureStderr();
     Testing::PostKey(32, true);
@@ -231,7 +247,8 @@ struct MouseView {
     bool left, right, captured;
 };
 
-MouseView Look() {
+MouseView Look()
+{
     MouseView v{};
     EXPECT_TRUE(OnUi([&] { v = {I::mouse.x, I::mouse.y, I::mouse.left, I::mouse.right, I::captured}; }));
     return v;
@@ -239,7 +256,8 @@ MouseView Look() {
 
 class Mouse : public Keys {};
 
-TEST_F(Mouse, MovesAreRecordedAsUnsignedWords) {
+TEST_F(Mouse, MovesAreRecordedAsUnsignedWords)
+{
     Testing::PostMouseMove(12, 34);
     MouseView v = Look();
     EXPECT_EQ(v.x, 12);
@@ -253,7 +271,8 @@ TEST_F(Mouse, MovesAreRecordedAsUnsignedWords) {
     EXPECT_EQ(v.y, 65535);
 }
 
-TEST_F(Mouse, TheFirstButtonTakesTheCaptureAndTheLastReleasesIt) {
+TEST_F(Mouse, TheFirstButtonTakesTheCaptureAndTheLastReleasesIt)
+{
     Testing::PostMouseButton(1, true, 5, 5);
     MouseView v = Look();
     EXPECT_TRUE(v.left);
@@ -270,7 +289,8 @@ TEST_F(Mouse, TheFirstButtonTakesTheCaptureAndTheLastReleasesIt) {
     EXPECT_FALSE(v.captured);
 }
 
-TEST_F(Mouse, ADoubleClickLeavesButtonAndCaptureAlone) {
+TEST_F(Mouse, ADoubleClickLeavesButtonAndCaptureAlone)
+{
     Testing::PostMouseButton(1, true, 5, 5);
     Testing::PostMouseButton(1, false, 5, 5);
     Testing::PostMouseButton(1, true, 5, 5, 2);
@@ -289,7 +309,8 @@ void OnDown(std::uint32_t x, std::uint32_t y) { ++downs, lastX = x, lastY = y; }
 void OnUp(std::uint32_t, std::uint32_t) { ++ups; }
 void OnDouble(std::uint32_t, std::uint32_t) { ++doubles; }
 
-TEST_F(Mouse, CallbacksRunOnlyWhenAskedFor) {
+TEST_F(Mouse, CallbacksRunOnlyWhenAskedFor)
+{
     downs = ups = doubles = 0;
     ASSERT_TRUE(OnUi([] {
         I::mouse.LeftDownProc = OnDown;

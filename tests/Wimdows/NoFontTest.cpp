@@ -13,7 +13,8 @@ namespace {
 
 class NoFont : public WindowFixture {};
 
-TEST_F(NoFont, TextIsLeftOutWithOneClearMessage) {
+TEST_F(NoFont, TextIsLeftOutWithOneClearMessage)
+{
     ASSERT_EQ(setenv("FONTCONFIG_FILE", KOR_NO_FONTS_CONF, 1), 0);
     Window("No font", 60, 30);
     ASSERT_EQ(State(), STATE_ACTIVE);

@@ -11,8 +11,9 @@ namespace S = Wimdows::Scale;
 
 namespace {
 
-TEST(Scale, ChoosesWholeScalesThatFitAndShrinksSmoothlyOnlyBelowOne) {
-    EXPECT_EQ(S::Choose({1024, 768}, {1366, 768}, 0), 1.0f);  // fits: as asked
+TEST(Scale, ChoosesWholeScalesThatFitAndShrinksSmoothlyOnlyBelowOne)
+{
+    EXPECT_EQ(S::Choose({1024, 768}, {1366, 768}, 0), 1.0f);   // fits: as asked
     EXPECT_EQ(S::Choose({1024, 768}, {3840, 2100}, 0), 2.0f);  // HiDPI: largest whole scale
     EXPECT_EQ(S::Choose({800, 550}, {3840, 2100}, 0), 3.0f);
     EXPECT_EQ(S::Choose({800, 550}, {3840, 2100}, 2), 2.0f);  // a scale asked for is a most
@@ -27,7 +28,8 @@ TEST(Scale, ChoosesWholeScalesThatFitAndShrinksSmoothlyOnlyBelowOne) {
     EXPECT_GT(S::Choose({1024, 768}, {0, 0}, 0), 0.0f);  // nothing known: still a scale
 }
 
-TEST(Scale, FullscreenCentresThePictureAndMapsTheMouseBack) {
+TEST(Scale, FullscreenCentresThePictureAndMapsTheMouseBack)
+{
     const S::Layout hd = S::Place({1024, 768}, {1920, 1080}, 0);
     EXPECT_EQ(hd.factor, 1);
     EXPECT_EQ(hd.picture.x, 448);
@@ -78,13 +80,15 @@ TEST(Scale, FullscreenCentresThePictureAndMapsTheMouseBack) {
 }
 
 // A picture of distinct pixels.
-std::vector<std::uint32_t> Picture(int w, int h) {
+std::vector<std::uint32_t> Picture(int w, int h)
+{
     std::vector<std::uint32_t> p(static_cast<std::size_t>(w) * h);
     for (std::size_t i = 0; i < p.size(); ++i) p[i] = static_cast<std::uint32_t>(i * 2654435761u) & 0xFFFFFFu;
     return p;
 }
 
-TEST(Scale, AreasScaleIntoBlocksAndSmoothAreasJoinWithoutSeams) {
+TEST(Scale, AreasScaleIntoBlocksAndSmoothAreasJoinWithoutSeams)
+{
     const int w = 40, h = 30;
     std::vector<std::uint32_t> src = Picture(w, h);
     const Raster::Surface from{src.data(), w, h, w};
@@ -124,7 +128,8 @@ TEST(Scale, AreasScaleIntoBlocksAndSmoothAreasJoinWithoutSeams) {
 
 // On the dummy driver a window keeps its size unless a scale is set; set, the window grows,
 // shows blocks, and clicks land on the controls where they are drawn.
-TEST(ScaledWindow, ShowsBlocksAndTakesClicksWhereDrawn) {
+TEST(ScaledWindow, ShowsBlocksAndTakesClicksWhereDrawn)
+{
     SetPresentOptions({3, false});
     Window("Scaled", 100, 60);
     ASSERT_EQ(State(), STATE_ACTIVE);

@@ -16,7 +16,8 @@ namespace {
 
 // One drawing operation done as the primitives will do it: pixels written by our own
 // code (so that the sanitizers see every access), then the area shown when unbuffered.
-bool DrawFrame(std::uint32_t color, bool show) {
+bool DrawFrame(std::uint32_t color, bool show)
+{
     if (State() != STATE_ACTIVE) return false;
     int w = 0, h = 0;
     {
@@ -36,7 +37,8 @@ bool DrawFrame(std::uint32_t color, bool show) {
     return true;
 }
 
-void LoadPictures(int count) {
+void LoadPictures(int count)
+{
     I::BufferGuard guard;
     I::bitlen = static_cast<std::uint32_t>(count);
     I::bit = new I::BitStruct[count]{};
@@ -46,7 +48,8 @@ void LoadPictures(int count) {
 
 class CloseWhileDrawing : public WindowFixture {};
 
-TEST_F(CloseWhileDrawing, TheUserClosesTheWindowWhileTheMainThreadDraws) {
+TEST_F(CloseWhileDrawing, TheUserClosesTheWindowWhileTheMainThreadDraws)
+{
     std::mt19937 random(1234);
     int drawnWhileClosing = 0;
     for (int round = 0; round < 40; ++round) {
@@ -69,7 +72,8 @@ TEST_F(CloseWhileDrawing, TheUserClosesTheWindowWhileTheMainThreadDraws) {
     EXPECT_GT(drawnWhileClosing, 20);
 }
 
-TEST_F(CloseWhileDrawing, BothThreadsDrawWhileTheUserCloses) {
+TEST_F(CloseWhileDrawing, BothThreadsDrawWhileTheUserCloses)
+{
     // A button procedure draws on the user-interface thread while the main thread draws too.
     for (int round = 0; round < 25; ++round) {
         Window("Stress", 200, 150);
@@ -90,7 +94,8 @@ TEST_F(CloseWhileDrawing, BothThreadsDrawWhileTheUserCloses) {
 }
 
 // A picture file of w x h pixels: a colour ramp, or a round black-and-white mask.
-void WritePicture(const char* path, int w, int h, bool mask) {
+void WritePicture(const char* path, int w, int h, bool mask)
+{
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_XRGB8888);
     ASSERT_NE(s, nullptr);
     Raster::Ellipse(I::View(s), 0, 0, w, h, 0xFFFFFF, true, mask ? 0xFFFFFF : 0x3080C0);
@@ -99,7 +104,8 @@ void WritePicture(const char* path, int w, int h, bool mask) {
 }
 
 // One frame of everything the game draws, as the game draws it; `n` varies the frame.
-void DrawEverything(std::uint32_t n) {
+void DrawEverything(std::uint32_t n)
+{
     const bool buffered = n % 3 != 0;
     SetBuffering(buffered);
     const std::uint32_t back = LoadBitmap("back.bmp", 120, 90);
@@ -126,7 +132,8 @@ void DrawEverything(std::uint32_t n) {
     if (buffered) UpdateWindow();
 }
 
-TEST_F(CloseWhileDrawing, TheUserClosesTheWindowDuringRealDrawingOnBothThreads) {
+TEST_F(CloseWhileDrawing, TheUserClosesTheWindowDuringRealDrawingOnBothThreads)
+{
     ScopedWorkDir dir;
     WritePicture("back.bmp", 160, 120, false);
     WritePicture("sprite.bmp", 40, 40, false);
@@ -151,7 +158,8 @@ TEST_F(CloseWhileDrawing, TheUserClosesTheWindowDuringRealDrawingOnBothThreads) 
     }
 }
 
-TEST_F(CloseWhileDrawing, KillWindowWhileInputPoursIn) {
+TEST_F(CloseWhileDrawing, KillWindowWhileInputPoursIn)
+{
     for (int round = 0; round < 20; ++round) {
         Window("Stress", 100, 100);
         ASSERT_EQ(State(), STATE_ACTIVE);

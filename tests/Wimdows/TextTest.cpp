@@ -14,7 +14,8 @@ namespace {
 constexpr int kW = 200, kH = 40;
 constexpr std::uint32_t kGreen = 0x00FF00, kWhite = 0xFFFFFF;
 
-std::string Digits(std::int32_t n) {
+std::string Digits(std::int32_t n)
+{
     char text[12];
     I::Int2Char(text, n);
     return text;
@@ -23,7 +24,8 @@ std::string Digits(std::int32_t n) {
 struct Size {
     std::uint32_t w = 0, h = 0;
 };
-Size Measure(const char* text, std::uint32_t style = 0) {
+Size Measure(const char* text, std::uint32_t style = 0)
+{
     Size s;
     GetTextSize(text, style, s.w, s.h);
     return s;
@@ -33,7 +35,8 @@ Size Measure(const char* text, std::uint32_t style = 0) {
 struct Ink {
     int count = 0, x0 = INT_MAX, y0 = INT_MAX, x1 = -1, y1 = -1;
 };
-Ink InkOf(const std::vector<std::uint32_t>& pixels, std::uint32_t c) {
+Ink InkOf(const std::vector<std::uint32_t>& pixels, std::uint32_t c)
+{
     Ink ink;
     for (int i = 0; i < static_cast<int>(pixels.size()); ++i) {
         if (pixels[i] == c) continue;
@@ -47,7 +50,8 @@ Ink InkOf(const std::vector<std::uint32_t>& pixels, std::uint32_t c) {
 
 class Texts : public WindowFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Window("Text", kW, kH);
         ASSERT_EQ(State(), STATE_ACTIVE);
         Testing::Sync();  // the repaint of the first showing is over
@@ -55,13 +59,15 @@ protected:
         FillBack(kGreen);
         SetFont(0, kWhite);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetFont(0, 0);
         WindowFixture::TearDown();
     }
 };
 
-TEST(Numbers, DecimalTextOfEveryInt32) {
+TEST(Numbers, DecimalTextOfEveryInt32)
+{
     EXPECT_EQ(I::intlen(0), 1);
     EXPECT_EQ(I::intlen(9), 1);
     EXPECT_EQ(I::intlen(10), 2);
@@ -76,12 +82,17 @@ TEST(Numbers, DecimalTextOfEveryInt32) {
     EXPECT_EQ(Digits(INT32_MIN), "-2147483648");
 }
 
-TEST_F(Texts, HeadUpDisplayLabelsEndBeforeTheirNumbers) {
+TEST_F(Texts, HeadUpDisplayLabelsEndBeforeTheirNumbers)
+{
     struct Label {
         const char* text;
         int x, before;
-    } labels[] = {{"Huidige Hoek (\xB0)", 20, 120}, {"Huidige Snelheid", 20, 120}, {"Vorige Hoek (\xB0)", 150, 230},
-                  {"Vorige Snelheid", 150, 230},    {"Score", 20, 55},             {"Level", 964, 994}};
+    } labels[] = {{"Huidige Hoek (\xB0)", 20, 120},
+                  {"Huidige Snelheid", 20, 120},
+                  {"Vorige Hoek (\xB0)", 150, 230},
+                  {"Vorige Snelheid", 150, 230},
+                  {"Score", 20, 55},
+                  {"Level", 964, 994}};
     for (const Label& l : labels) {
         const Size s = Measure(l.text);
         EXPECT_LE(l.x + static_cast<int>(s.w), l.before) << l.text << " is " << s.w << " wide";
@@ -101,7 +112,8 @@ TEST_F(Texts, HeadUpDisplayLabelsEndBeforeTheirNumbers) {
     EXPECT_EQ(Measure(nullptr).w, 0u);
 }
 
-TEST_F(Texts, GlyphsLieOverThePictureWithoutBackground) {
+TEST_F(Texts, GlyphsLieOverThePictureWithoutBackground)
+{
     Text("Huidige Hoek (\xB0)", 10, 10);
     const Size s = Measure("Huidige Hoek (\xB0)");
     const std::vector<std::uint32_t> after = BackPixels();
@@ -129,7 +141,8 @@ TEST_F(Texts, GlyphsLieOverThePictureWithoutBackground) {
     EXPECT_EQ(red, white);
 }
 
-TEST_F(Texts, TheDegreeSignIsASmallRingHighUpInTheLine) {
+TEST_F(Texts, TheDegreeSignIsASmallRingHighUpInTheLine)
+{
     Text("\xB0", 10, 10);
     const Ink degree = InkOf(BackPixels(), kGreen);
     const Size cell = Measure("\xB0");
@@ -140,7 +153,8 @@ TEST_F(Texts, TheDegreeSignIsASmallRingHighUpInTheLine) {
     EXPECT_GT(InkOf(BackPixels(), kGreen).y1, degree.y1);  // unlike a letter or a missing glyph box
 }
 
-TEST_F(Texts, NumbersAreWrittenAsTheirDecimalText) {
+TEST_F(Texts, NumbersAreWrittenAsTheirDecimalText)
+{
     const std::int32_t numbers[] = {0, -42, 1000, INT32_MIN};
     for (std::int32_t n : numbers) {
         FillBack(kGreen);
@@ -152,7 +166,8 @@ TEST_F(Texts, NumbersAreWrittenAsTheirDecimalText) {
     }
 }
 
-TEST_F(Texts, UnbufferedTextShowsExactlyItsMeasuredArea) {
+TEST_F(Texts, UnbufferedTextShowsExactlyItsMeasuredArea)
+{
     SetBuffering(false);  // shows the green
     FillBack(kWhite);     // only in the back buffer
     Text("Level", 150, 20);
@@ -171,7 +186,8 @@ TEST_F(Texts, UnbufferedTextShowsExactlyItsMeasuredArea) {
     Text(nullptr, 0, 0);
 }
 
-TEST(NoWindow, TextDrawsNothingAndMeasuresNothing) {
+TEST(NoWindow, TextDrawsNothingAndMeasuresNothing)
+{
     ASSERT_EQ(State(), STATE_DEAD);
     Text("Score", 0, 0);
     TextInt(12, 0, 0);

@@ -19,21 +19,24 @@ namespace I = Wimdows::detail;
 
 namespace {
 
-std::uint32_t OnScreen(std::int32_t x, std::int32_t y) {
+std::uint32_t OnScreen(std::int32_t x, std::int32_t y)
+{
     std::uint32_t c = 0xDEADBEEF;
     EXPECT_TRUE(Testing::ReadScreen(x, y, c)) << x << "," << y;
     return c;
 }
 
 // Fills the whole back buffer with one colour, the way the drawing code will.
-void FillBackBuffer(std::uint32_t color) {
+void FillBackBuffer(std::uint32_t color)
+{
     I::BufferGuard guard;
     ASSERT_TRUE(guard);
     SDL_FillRect(I::hBitBuf, nullptr, I::ColorToPixel(color));
 }
 
 // Tables and flags that the teardown must leave empty.
-void ExpectEmptyState() {
+void ExpectEmptyState()
+{
     EXPECT_EQ(I::window.xlen.load(), 0u);
     EXPECT_EQ(I::window.ylen.load(), 0u);
     EXPECT_EQ(I::hBitBuf, nullptr);
@@ -53,14 +56,15 @@ void ExpectEmptyState() {
 }
 
 // Gives the open window something in every table, as the later parts of the layer will.
-void FillTables() {
+void FillTables()
+{
     auto fill = [] {
         I::BufferGuard guard;
         I::bitlen = 2;
         I::bit = new I::BitStruct[2]{};
         I::bit[1] = {SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_XRGB8888), 8, 8, false};
-        auto* child = new I::ControlWindow{I::children, {1, 2, 30, 20}, new char[3]{'O', 'K', 0}, 10000,
-                                           I::CTRL_BUTTON, false};
+        auto* child =
+            new I::ControlWindow{I::children, {1, 2, 30, 20}, new char[3]{'O', 'K', 0}, 10000, I::CTRL_BUTTON, false};
         I::children = child;
         I::controllen = 1;
         I::ctrl = new I::ControlStruct[1]{{child, 1, 2, 30, 20, nullptr, I::CTRL_BUTTON}};
@@ -77,7 +81,8 @@ void FillTables() {
 
 class Lifecycle : public WindowFixture {};
 
-TEST_F(Lifecycle, KillWindowWithoutWindowReturnsAtOnce) {
+TEST_F(Lifecycle, KillWindowWithoutWindowReturnsAtOnce)
+{
     KillWindow();
     EXPECT_EQ(State(), STATE_DEAD);
     KillWindow();
@@ -85,7 +90,8 @@ TEST_F(Lifecycle, KillWindowWithoutWindowReturnsAtOnce) {
     EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
 }
 
-TEST_F(Lifecycle, OpensShownWithExactClientSizeAndBackBuffer) {
+TEST_F(Lifecycle, OpensShownWithExactClientSizeAndBackBuffer)
+{
     Window("Menu", 800, 550);
     ASSERT_EQ(State(), STATE_ACTIVE);
     EXPECT_EQ(I::window.xlen.load(), 800u);
@@ -118,7 +124,8 @@ TEST_F(Lifecycle, OpensShownWithExactClientSizeAndBackBuffer) {
     ExpectEmptyState();
 }
 
-TEST_F(Lifecycle, ReopeningWithTheSameTitleClosesTheOldWindowCompletelyFirst) {
+TEST_F(Lifecycle, ReopeningWithTheSameTitleClosesTheOldWindowCompletelyFirst)
+{
     Window("Menu", 320, 200);
     ASSERT_EQ(State(), STATE_ACTIVE);
     FillTables();
@@ -145,7 +152,8 @@ TEST_F(Lifecycle, ReopeningWithTheSameTitleClosesTheOldWindowCompletelyFirst) {
     (void)first;
 }
 
-TEST_F(Lifecycle, CloseBoxTearsTheWindowDownWhileTheMainThreadGoesOn) {
+TEST_F(Lifecycle, CloseBoxTearsTheWindowDownWhileTheMainThreadGoesOn)
+{
     Window("Intro", 200, 100);
     ASSERT_EQ(State(), STATE_ACTIVE);
     FillTables();
@@ -165,7 +173,8 @@ TEST_F(Lifecycle, CloseBoxTearsTheWindowDownWhileTheMainThreadGoesOn) {
     EXPECT_NE(WindowEnded(), Ended::ClosedByUser);
 }
 
-TEST_F(Lifecycle, QuitRequestOfTheSystemCountsAsTheUsersClose) {
+TEST_F(Lifecycle, QuitRequestOfTheSystemCountsAsTheUsersClose)
+{
     Window("Intro", 200, 100);
     SDL_Event quit{};
     quit.type = SDL_QUIT;
@@ -174,7 +183,8 @@ TEST_F(Lifecycle, QuitRequestOfTheSystemCountsAsTheUsersClose) {
     EXPECT_EQ(WindowEnded(), Ended::ClosedByUser);
 }
 
-TEST_F(Lifecycle, ManyWindowsInARow) {
+TEST_F(Lifecycle, ManyWindowsInARow)
+{
     for (int i = 0; i < 8; ++i) {
         Window("The KOR Dudurad", 1024, 768);
         ASSERT_EQ(State(), STATE_ACTIVE) << i;
@@ -182,7 +192,8 @@ TEST_F(Lifecycle, ManyWindowsInARow) {
     }
 }
 
-TEST_F(Lifecycle, ImpossibleSizesAreRefusedWithAMessage) {
+TEST_F(Lifecycle, ImpossibleSizesAreRefusedWithAMessage)
+{
     testing::internal::CaptureStderr();
     Window("Zero", 0, 100);
     EXPECT_EQ(State(), STATE_DEAD);
@@ -198,12 +209,14 @@ TEST_F(Lifecycle, ImpossibleSizesAreRefusedWithAMessage) {
 // Sets environment variables for one scope and puts the old values back.
 class Environment {
 public:
-    void Set(const char* name, const char* value) {
+    void Set(const char* name, const char* value)
+    {
         const char* old = std::getenv(name);
         saved_.push_back({name, old ? old : "", old != nullptr});
         value ? setenv(name, value, 1) : unsetenv(name);
     }
-    ~Environment() {
+    ~Environment()
+    {
         for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
             it->had ? setenv(it->name.c_str(), it->value.c_str(), 1) : unsetenv(it->name.c_str());
     }
@@ -217,7 +230,8 @@ private:
 };
 
 // Opens a window where no display can show it; returns what the console got.
-std::string OpenWithoutDisplay(std::chrono::steady_clock::duration& took) {
+std::string OpenWithoutDisplay(std::chrono::steady_clock::duration& took)
+{
     testing::internal::CaptureStderr();
     const auto start = std::chrono::steady_clock::now();
     Window("Nowhere", 320, 200);
@@ -227,7 +241,8 @@ std::string OpenWithoutDisplay(std::chrono::steady_clock::duration& took) {
 
 // In a process of its own (video starts once per run): opens a window where no display
 // can show it, then one on the dummy driver. Ends with status 0 when all went as it should.
-void OpenNowhereThenSomewhere(const char* driver, const char* display, const std::string& said) {
+void OpenNowhereThenSomewhere(const char* driver, const char* display, const std::string& said)
+{
     setenv("SDL_VIDEODRIVER", driver, 1);
     if (!*driver) unsetenv("SDL_VIDEODRIVER");
     display ? setenv("DISPLAY", display, 1) : unsetenv("DISPLAY");
@@ -251,7 +266,8 @@ void OpenNowhereThenSomewhere(const char* driver, const char* display, const std
     _exit(faults);
 }
 
-TEST_F(Lifecycle, WithoutAnyDisplayWindowComesBackDeadAndSaysWhy) {
+TEST_F(Lifecycle, WithoutAnyDisplayWindowComesBackDeadAndSaysWhy)
+{
     if (access("/dev/dri", F_OK) == 0) GTEST_SKIP() << "this machine has a console display";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(OpenNowhereThenSomewhere("", nullptr,
@@ -263,7 +279,8 @@ TEST_F(Lifecycle, WithoutAnyDisplayWindowComesBackDeadAndSaysWhy) {
                 testing::ExitedWithCode(0), "");
 }
 
-TEST_F(Lifecycle, PaintShowsTheBackBufferAndARestoredWindowIsRepainted) {
+TEST_F(Lifecycle, PaintShowsTheBackBufferAndARestoredWindowIsRepainted)
+{
     Window("Paint", 100, 80);
     ASSERT_EQ(State(), STATE_ACTIVE);
     Testing::Sync();  // the repaint of the window's first showing is over
@@ -300,7 +317,8 @@ TEST_F(Lifecycle, PaintShowsTheBackBufferAndARestoredWindowIsRepainted) {
 
 class Requests : public WindowFixture {};
 
-TEST_F(Requests, RunOnTheUserInterfaceThreadAfterTheEventsPostedBefore) {
+TEST_F(Requests, RunOnTheUserInterfaceThreadAfterTheEventsPostedBefore)
+{
     bool ran = false;
     EXPECT_FALSE(OnUi([&] { ran = true; }));  // no window
     EXPECT_FALSE(ran);
@@ -328,7 +346,8 @@ TEST_F(Requests, RunOnTheUserInterfaceThreadAfterTheEventsPostedBefore) {
     EXPECT_TRUE(allDown);
 }
 
-TEST_F(Requests, HoldingTheBackBufferRefusesInsteadOfDeadlocking) {
+TEST_F(Requests, HoldingTheBackBufferRefusesInsteadOfDeadlocking)
+{
     Window("Requests", 64, 64);
     testing::internal::CaptureStderr();
     bool ran = false;
@@ -343,7 +362,8 @@ TEST_F(Requests, HoldingTheBackBufferRefusesInsteadOfDeadlocking) {
     EXPECT_TRUE(ran);
 }
 
-TEST_F(Requests, ClosingFromTheUserInterfaceThreadEndsTheWindowAfterwards) {
+TEST_F(Requests, ClosingFromTheUserInterfaceThreadEndsTheWindowAfterwards)
+{
     Window("Button", 64, 64);
     bool stillBuffer = false;
     std::uint32_t key = 99;
@@ -370,40 +390,46 @@ void Button() { ++buttonCalls; }
 
 class Commands : public WindowFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Window("Commands", 64, 64);
         ASSERT_EQ(State(), STATE_ACTIVE);
         std::memset(menuCalls, 0, sizeof menuCalls);
         buttonCalls = 0;
     }
-    static void Send(std::uint32_t id, std::uint32_t code = 0) {
+    static void Send(std::uint32_t id, std::uint32_t code = 0)
+    {
         ASSERT_TRUE(OnUi([&] { I::WindowProcedure(I::window.hwnd, I::WM_COMMAND, I::MakeCommand(id, code), 0); }));
     }
 };
 
-TEST_F(Commands, MenuRangeWithoutEntriesIsIgnored) {
+TEST_F(Commands, MenuRangeWithoutEntriesIsIgnored)
+{
     for (std::uint32_t id : {100u, 101u, 199u, 200u, 5050u, 9999u}) Send(id);
     SUCCEED();
 }
 
-TEST_F(Commands, OnlyExistingMenuItemsAreCalled) {
+TEST_F(Commands, OnlyExistingMenuItemsAreCalled)
+{
     ASSERT_TRUE(OnUi([] {
         I::menulen = 2;
-        I::menu = new I::MenuStruct[2]{{new I::ItemProc[1]{Item00}, 1}, {new I::ItemProc[3]{nullptr, nullptr, Item12}, 3}};
+        I::menu =
+            new I::MenuStruct[2]{{new I::ItemProc[1]{Item00}, 1}, {new I::ItemProc[3]{nullptr, nullptr, Item12}, 3}};
     }));
     Send(100);  // entry 0, item 0
     Send(202);  // entry 1, item 2
     Send(101);  // entry 0 has one item
     Send(201);  // an empty item
     Send(299);
-    Send(300);  // entry 2 does not exist
+    Send(300);     // entry 2 does not exist
     Send(100, 1);  // from an accelerator
     Send(42);
     EXPECT_EQ(menuCalls[0][0], 1);
     EXPECT_EQ(menuCalls[1][2], 1);
 }
 
-TEST_F(Commands, ButtonClicksCallTheProcedureOfAnExistingButtonSlot) {
+TEST_F(Commands, ButtonClicksCallTheProcedureOfAnExistingButtonSlot)
+{
     ASSERT_TRUE(OnUi([] {
         I::BufferGuard guard;
         auto* child = new I::ControlWindow{nullptr, {0, 0, 10, 10}, nullptr, 10000, I::CTRL_BUTTON, false};
@@ -431,7 +457,8 @@ TEST_F(Commands, ButtonClicksCallTheProcedureOfAnExistingButtonSlot) {
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Leaves the process no address space for another thread's stack, then opens a window.
-[[noreturn]] void OpenWithoutRoomForAThread() {
+[[noreturn]] void OpenWithoutRoomForAThread()
+{
     unsetenv("DISPLAY");  // the message box must not wait for a click
     long pages = 0;
     if (FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -446,7 +473,8 @@ TEST_F(Commands, ButtonClicksCallTheProcedureOfAnExistingButtonSlot) {
 }
 #endif
 
-TEST(ThreadStart, MessageWhenNoThreadCanBeStarted) {
+TEST(ThreadStart, MessageWhenNoThreadCanBeStarted)
+{
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizers need more address space than this test leaves";
 #else

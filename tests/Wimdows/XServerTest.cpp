@@ -8,7 +8,7 @@
 
 #include "Helpers.hpp"
 // After the test framework: Xlib's macros (None, Bool) would break its headers.
-#include <SDL2/SDL_syswm.h>
+#include <SDL_syswm.h>
 
 using namespace Wimdows;
 using namespace WimdowsTest;
@@ -17,7 +17,8 @@ namespace I = Wimdows::detail;
 namespace {
 
 // Runs a shell command; its output with the trailing newline cut.
-std::string Shell(const std::string& command) {
+std::string Shell(const std::string& command)
+{
     std::string out;
     if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
         char buffer[256];
@@ -29,13 +30,15 @@ std::string Shell(const std::string& command) {
 }
 
 // The X window id of our window, found by its title as a player's tool would.
-std::string FindWindow(const std::string& title) {
+std::string FindWindow(const std::string& title)
+{
     std::string id;
     WaitFor([&] { return !(id = Shell("xdotool search --name '^" + title + "$'")).empty(); });
     return id.substr(0, id.find('\n'));
 }
 
-double ProcessSeconds() {
+double ProcessSeconds()
+{
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
@@ -43,7 +46,8 @@ double ProcessSeconds() {
 
 class XServer : public WindowFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run me through xvfb-run";
         SetPresentOptions({1, false});  // client pixels are screen pixels here
         Wimdows::Window(title, 320, 200);
@@ -56,7 +60,8 @@ protected:
     std::string win;
 };
 
-TEST_F(XServer, RealKeyPressesReachTheTableAndTheQueue) {
+TEST_F(XServer, RealKeyPressesReachTheTableAndTheQueue)
+{
     Shell("xdotool windowfocus --sync " + win + " key space");
     EXPECT_EQ(GetKey(), 32u);
 
@@ -75,23 +80,25 @@ TEST_F(XServer, RealKeyPressesReachTheTableAndTheQueue) {
     for (std::uint32_t expected : {38u, 37u, 35u, 34u, 45u}) EXPECT_EQ(GetKey(), expected);
 }
 
-TEST_F(XServer, TheBackBufferReachesTheScreen) {
+TEST_F(XServer, TheBackBufferReachesTheScreen)
+{
     {
         I::BufferGuard guard;
         ASSERT_TRUE(guard);
-        SDL_FillRect(I::hBitBuf, nullptr, I::ColorToPixel(0x00FF00));           // green
+        SDL_FillRect(I::hBitBuf, nullptr, I::ColorToPixel(0x00FF00));  // green
         SDL_Rect box{10, 20, 30, 40};
-        SDL_FillRect(I::hBitBuf, &box, I::ColorToPixel(0x0000FF));              // red
+        SDL_FillRect(I::hBitBuf, &box, I::ColorToPixel(0x0000FF));  // red
     }
     I::PresentRect(0, 0, 320, 200);
     Testing::Sync();
-    const std::string pixels =
-        Shell("import -window " + win + " -crop 1x1+15+25 -depth 8 txt:- ; import -window " + win + " -crop 1x1+200+100 -depth 8 txt:-");
+    const std::string pixels = Shell("import -window " + win + " -crop 1x1+15+25 -depth 8 txt:- ; import -window " +
+                                     win + " -crop 1x1+200+100 -depth 8 txt:-");
     EXPECT_NE(pixels.find("#FF0000"), std::string::npos) << pixels;
     EXPECT_NE(pixels.find("#00FF00"), std::string::npos) << pixels;
 }
 
-TEST_F(XServer, PrimitivesAndTextShowOnTheRealWindow) {
+TEST_F(XServer, PrimitivesAndTextShowOnTheRealWindow)
+{
     ClearScreen();  // unbuffered: each operation shows at once
     Rectangle(10, 10, 49, 29, RgbColor(255, 0, 0), true);
     Line(0, 100, 319, 100, RgbColor(0, 0, 255));
@@ -114,7 +121,8 @@ TEST_F(XServer, PrimitivesAndTextShowOnTheRealWindow) {
     SetFont(0, 0);
 }
 
-TEST_F(XServer, RealClicksTakeAndReleaseTheCapture) {
+TEST_F(XServer, RealClicksTakeAndReleaseTheCapture)
+{
     Shell("xdotool mousemove --window " + win + " 40 50 mousedown 1");
     bool left = false, captured = false;
     std::int32_t x = 0, y = 0;
@@ -133,7 +141,8 @@ TEST_F(XServer, RealClicksTakeAndReleaseTheCapture) {
     EXPECT_FALSE(captured);
 }
 
-TEST_F(XServer, AnErrorOfTheDisplayIsToldOnceAndTheProgramGoesOn) {
+TEST_F(XServer, AnErrorOfTheDisplayIsToldOnceAndTheProgramGoesOn)
+{
     // Requests about a window that does not exist: Xlib's own handler would end the process.
     testing::internal::CaptureStderr();
     bool asked = false;
@@ -155,7 +164,8 @@ TEST_F(XServer, AnErrorOfTheDisplayIsToldOnceAndTheProgramGoesOn) {
     EXPECT_EQ(State(), STATE_ACTIVE);
 }
 
-TEST_F(XServer, GetKeyWaitsWithoutBurningACore) {
+TEST_F(XServer, GetKeyWaitsWithoutBurningACore)
+{
     std::thread player([this] {
         std::this_thread::sleep_for(5s);
         Shell("xdotool windowfocus --sync " + win + " key Return");

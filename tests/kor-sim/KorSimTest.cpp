@@ -70,14 +70,20 @@ TEST_F(KorSimTest, StraightShotIntoTheBlackHole)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     // The win distance is 0.75 * 35 = 26.25: reached after 30 steps of 2.5 units.
-    EXPECT_EQ(run.out, "body 0 ball 100 0 25 0 0 0 0 0 0\n"
-                       "body 1 ball " + RocketX(30, 10) + " 0 10 0 250 0 1 0 0\n"
-                       "result: won steps=30\n");
+    EXPECT_EQ(run.out,
+              "body 0 ball 100 0 25 0 0 0 0 0 0\n"
+              "body 1 ball " +
+                  RocketX(30, 10) +
+                  " 0 10 0 250 0 1 0 0\n"
+                  "result: won steps=30\n");
 
     run = Sim("level.txt --dt 0.02 --speed 250 --angle 0");
-    EXPECT_EQ(run.out, "body 0 ball 100 0 25 0 0 0 0 0 0\n"
-                       "body 1 ball " + RocketX(15, 20) + " 0 10 0 250 0 1 0 0\n"
-                       "result: won steps=15\n");
+    EXPECT_EQ(run.out,
+              "body 0 ball 100 0 25 0 0 0 0 0 0\n"
+              "body 1 ball " +
+                  RocketX(15, 20) +
+                  " 0 10 0 250 0 1 0 0\n"
+                  "result: won steps=15\n");
 
     // Straight up the rocket misses and runs out of steps.
     run = Sim("level.txt --angle 1.5707964 --steps 40");
@@ -89,9 +95,10 @@ TEST_F(KorSimTest, HeldRocketAndZeroSteps)
     WriteFile("level.txt", StraightShot);
     SimRun run = Sim("level.txt --no-shot --steps 5");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "body 0 ball 100 0 25 0 0 0 0 0 0\n"
-                       "body 1 ball 0 0 10 0 0 0 0 0 0\n"  // held: mass 0
-                       "result: running steps=5\n");
+    EXPECT_EQ(run.out,
+              "body 0 ball 100 0 25 0 0 0 0 0 0\n"
+              "body 1 ball 0 0 10 0 0 0 0 0 0\n"  // held: mass 0
+              "result: running steps=5\n");
     run = Sim("level.txt --steps 0");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("body 1 ball 0 0 10 0 250 0 1 0 0\nresult: running steps=0\n"), std::string::npos)
@@ -131,9 +138,8 @@ TEST_F(KorSimTest, BadArgumentsAndMissingFiles)
     WriteFile("level.txt", StraightShot);
     for (const char* args : {"", "level.txt --speed", "level.txt --speed fast", "level.txt --angle 1x",
                              "level.txt --dt 0.0005", "level.txt --dt -0.01", "level.txt --steps -1",
-                             "level.txt --steps 1.5", "level.txt --frobnicate", "level.txt level.txt",
-                             "missing.txt", ".", "level.txt --png", "level.txt --fit",
-                             "level.txt --png a.png --data nowhere"}) {
+                             "level.txt --steps 1.5", "level.txt --frobnicate", "level.txt level.txt", "missing.txt",
+                             ".", "level.txt --png", "level.txt --fit", "level.txt --png a.png --data nowhere"}) {
         const SimRun run = Sim(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_EQ(run.out, "") << args;
@@ -160,9 +166,10 @@ struct KorSimPictureTest : KorSimTest {
     {
         TestGraphics::WriteAll(work.dir);
         // Black hole at (300, 0), rocket at the origin, a planet with a weak field up left.
-        WriteFile("level.txt", "[Ball]\nPosition_X = 300\nRadius = 25\n"
-                               "[Ball]\nRadius = 10\nMass = 1\n"
-                               "[Ball]\nPosition_X = -200\nPosition_Y = 200\nRadius = 20\nField = 1\n");
+        WriteFile("level.txt",
+                  "[Ball]\nPosition_X = 300\nRadius = 25\n"
+                  "[Ball]\nRadius = 10\nMass = 1\n"
+                  "[Ball]\nPosition_X = -200\nPosition_Y = 200\nRadius = 20\nField = 1\n");
     }
 
     Png::Image Picture(const std::string& file)

@@ -138,12 +138,14 @@ TEST_F(KorLevelCheckTest, HelpVersionAndProgress)
 TEST_F(KorLevelCheckTest, ExampleAimedDownWhenThatIsTheShorterWay)
 {
     // The black hole below straight ahead: the winning shots lie under angle 0.
-    WriteFile("low.txt", "[Ball]\nPosition_X = 100\nPosition_Y = -60\nRadius = 25\n"
-                         "[Ball]\nRadius = 10\nMass = 1\n");
+    WriteFile("low.txt",
+              "[Ball]\nPosition_X = 100\nPosition_Y = -60\nRadius = 25\n"
+              "[Ball]\nRadius = 10\nMass = 1\n");
     const ToolRun run = Check("low.txt");
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(run.out, m, std::regex(R"(angle (\d+\.\d{4}) rad = [0-9.]+ deg \(Shift\+Down x(\d+)\))")))
+    ASSERT_TRUE(
+        std::regex_search(run.out, m, std::regex(R"(angle (\d+\.\d{4}) rad = [0-9.]+ deg \(Shift\+Down x(\d+)\))")))
         << run.out;
     const std::uint32_t down = static_cast<std::uint32_t>(std::stoul(m[2]));
     EXPECT_LT(down, 40u);
@@ -193,7 +195,8 @@ TEST_F(KorLevelCheckTest, JsonMapAndPathsAgreeWithTheText)
     for (std::uint32_t s = 0; s < grid.Speeds(); ++s) {
         for (std::uint32_t a = 0; a < grid.Angles(); ++a) {
             // The corner away from the example's cross.
-            const std::uint32_t c = colour(left + static_cast<int>(s) * cw, top + static_cast<int>(grid.Angles() - 1 - a) * ch);
+            const std::uint32_t c =
+                colour(left + static_cast<int>(s) * cw, top + static_cast<int>(grid.Angles() - 1 - a) * ch);
             green += c == LevelPictures::WonBoth;
             yellow += c == LevelPictures::WonOne;
         }

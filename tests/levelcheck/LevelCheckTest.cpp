@@ -92,18 +92,18 @@ TEST(RunShotTest, AShotAFarFieldBringsBackIsNotGivenUp)
         EXPECT_EQ(back.outcome, Outcome::Won) << ms;
         EXPECT_GT(back.steps * ms, 2000u) << ms;  // out and back again
         EXPECT_EQ(LevelCheck::RunShot(level.table, level.N, ms, 300.0f, 0.0f).outcome, Outcome::Gone) << ms;
-        EXPECT_EQ(LevelCheck::RunShot(level.table, level.N, ms, 300.0f, 0.0f, false).outcome, Outcome::Flying)
-            << ms;
+        EXPECT_EQ(LevelCheck::RunShot(level.table, level.N, ms, 300.0f, 0.0f, false).outcome, Outcome::Flying) << ms;
     }
 
     // The early stops never change which shots of a grid win.
     for (int s = 0; s <= 500; s += 50) {
         for (int a = 0; a < 503; a += 48) {
             const float angle = LevelCheck::AngleAfterUpPresses(static_cast<std::uint32_t>(a));
-            const bool early = LevelCheck::RunShot(level.table, level.N, 20, static_cast<float>(s), angle).outcome ==
-                               Outcome::Won;
-            const bool full = LevelCheck::RunShot(level.table, level.N, 20, static_cast<float>(s), angle, false)
-                                  .outcome == Outcome::Won;
+            const bool early =
+                LevelCheck::RunShot(level.table, level.N, 20, static_cast<float>(s), angle).outcome == Outcome::Won;
+            const bool full =
+                LevelCheck::RunShot(level.table, level.N, 20, static_cast<float>(s), angle, false).outcome ==
+                Outcome::Won;
             EXPECT_EQ(early, full) << "speed " << s << " angle " << angle;
         }
     }

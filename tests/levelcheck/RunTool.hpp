@@ -16,9 +16,9 @@ struct ToolRun {
 
 inline ToolRun RunTool(const std::string& commandLine)
 {
-    const std::string errFile = (std::filesystem::temp_directory_path() /
-                                 ("kor-levelcheck-stderr-" + std::to_string(::getpid()) + ".txt"))
-                                    .string();
+    const std::string errFile =
+        (std::filesystem::temp_directory_path() / ("kor-levelcheck-stderr-" + std::to_string(::getpid()) + ".txt"))
+            .string();
     ToolRun run;
     std::FILE* pipe = ::popen((commandLine + " 2>" + errFile).c_str(), "r");
     if (pipe == nullptr) {

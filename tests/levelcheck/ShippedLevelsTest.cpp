@@ -105,15 +105,17 @@ TEST(ShippedLevelsTest, EveryKindOfBodyAppears)
             } else if (o.Mass != 0.0f) {
                 kinds.insert(moving ? "moving asteroid" : "asteroid at rest");
             } else {
-                kinds.insert(o.Field > 0.0f ? "attracting planet" : o.Field < 0.0f ? "repelling planet" : "planet without a field");
+                kinds.insert(o.Field > 0.0f   ? "attracting planet"
+                             : o.Field < 0.0f ? "repelling planet"
+                                              : "planet without a field");
             }
             if (o.Mass == 0.0f && moving) {
                 kinds.insert("body on a fixed course");
             }
         }
     }
-    const std::set<std::string> all = {"red rectangle",      "blue rectangle",       "rectangle with a field",
-                                       "moving asteroid",    "asteroid at rest",     "attracting planet",
-                                       "repelling planet",   "planet without a field", "body on a fixed course"};
+    const std::set<std::string> all = {"red rectangle",    "blue rectangle",         "rectangle with a field",
+                                       "moving asteroid",  "asteroid at rest",       "attracting planet",
+                                       "repelling planet", "planet without a field", "body on a fixed course"};
     EXPECT_EQ(kinds, all);
 }

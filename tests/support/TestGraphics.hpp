@@ -67,8 +67,8 @@ void WriteBmp(const std::filesystem::path& path, int w, int h, F at)
         }
     }
     std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                 static_cast<std::streamsize>(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 inline void WriteSolid(const std::filesystem::path& path, std::uint32_t color, int w = 16, int h = 16)
@@ -95,7 +95,8 @@ inline void WriteAll(const std::filesystem::path& dir)
     WriteSolid(g / "lost_kor.bmp", LostColor, 64, 48);
     for (const char* m : {"zwartgat-mask.bmp", "raket-mask.bmp", "rechthoek-mask.bmp"}) WriteSolid(g / m, White);
     WriteBmp(g / "planeet-mask.bmp", 16, 16, [](int x, int y) { return x < 8 && y < 8 ? Black : White; });
-    const char* arrows[8] = {"linksboven", "links", "linksonder", "boven", "onder", "rechtsboven", "rechts", "rechtsonder"};
+    const char* arrows[8] = {"linksboven", "links",       "linksonder", "boven",
+                             "onder",      "rechtsboven", "rechts",     "rechtsonder"};
     for (int i = 0; i < 8; ++i) {
         WriteSolid(g / (std::string(arrows[i]) + ".bmp"), ArrowColors[i]);
         WriteSolid(g / (std::string(arrows[i]) + "-mask.bmp"), White);

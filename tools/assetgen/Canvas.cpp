@@ -58,8 +58,7 @@ void PasteMasked(Image& dst, const Image& src, const Image& mask, int x, int y)
     for (int j = 0; j < src.h && j < mask.h; ++j)
         for (int i = 0; i < src.w && i < mask.w; ++i) {
             int dx = x + i, dy = y + j;
-            if (dx >= 0 && dy >= 0 && dx < dst.w && dy < dst.h && mask.At(i, j).r > 0.5f)
-                dst.At(dx, dy) = src.At(i, j);
+            if (dx >= 0 && dy >= 0 && dx < dst.w && dy < dst.h && mask.At(i, j).r > 0.5f) dst.At(dx, dy) = src.At(i, j);
         }
 }
 
@@ -128,10 +127,7 @@ Image ScaleSmooth(const Image& src, int w, int h)
     return out;
 }
 
-float SdCircle(float px, float py, float cx, float cy, float r)
-{
-    return std::hypot(px - cx, py - cy) - r;
-}
+float SdCircle(float px, float py, float cx, float cy, float r) { return std::hypot(px - cx, py - cy) - r; }
 
 float SdRoundBox(float px, float py, float cx, float cy, float hw, float hh, float radius)
 {

@@ -106,8 +106,8 @@ struct Rng {
     std::uint64_t state;
 };
 std::uint64_t Next(Rng& r);
-float Uniform(Rng& r);                     // [0, 1)
-float Range(Rng& r, float lo, float hi);   // [lo, hi)
+float Uniform(Rng& r);                    // [0, 1)
+float Range(Rng& r, float lo, float hi);  // [lo, hi)
 
 // Smooth value noise in [0, 1] and its fractal sum.
 float Noise2(float x, float y, std::uint32_t seed);

@@ -15,10 +15,10 @@ namespace {
 constexpr float kPi = 3.14159265f;
 
 // Generated sizes of the pictures whose on-screen size the level decides.
-constexpr int kBall = 128;       // black hole, rocket, planets, asteroid (all square)
-constexpr int kWall = 128;       // rectangles: stretched to any w x h
-constexpr int kLogoW = 390;      // shown at 500x300 in the menu and 280x280 in the intro:
-constexpr int kLogoH = 300;      // an aspect between the two keeps both distortions mild
+constexpr int kBall = 128;   // black hole, rocket, planets, asteroid (all square)
+constexpr int kWall = 128;   // rectangles: stretched to any w x h
+constexpr int kLogoW = 390;  // shown at 500x300 in the menu and 280x280 in the intro:
+constexpr int kLogoH = 300;  // an aspect between the two keeps both distortions mild
 
 // ---------------------------------------------------------------------------------------------
 // Small 3-D helpers for shading spheres.
@@ -49,10 +49,10 @@ using Surface = std::function<SurfacePoint(V3 n)>;
 
 struct SphereStyle {
     float ambient = 0.10f;
-    float wrap = 0.10f;      // light reaching past the terminator
+    float wrap = 0.10f;  // light reaching past the terminator
     float specular = 0.30f;
     float shininess = 28.0f;
-    Rgb rim{};               // light at the limb (atmosphere, field)
+    Rgb rim{};  // light at the limb (atmosphere, field)
     float rimPower = 3.0f;
 };
 
@@ -253,8 +253,8 @@ Image BlackHole(int size)
             float ang = std::atan2(dy, dx);
             float swirl = ang + 3.2f * std::log(std::max(d, 0.05f));
             float streak = Fbm3(std::cos(swirl) * 2.2f, std::sin(swirl) * 2.2f, d * 5, 4, 51);
-            float heat = Smooth(1.0f, 0.40f, d);  // 1 at the inner edge of the disc
-            float disc = Smooth(0.36f, 0.44f, d);  // the disc starts outside the core
+            float heat = Smooth(1.0f, 0.40f, d);            // 1 at the inner edge of the disc
+            float disc = Smooth(0.36f, 0.44f, d);           // the disc starts outside the core
             float beam = 1 + 0.35f * std::cos(ang - 2.6f);  // the side coming at us is brighter
             float lum = disc * heat * (0.55f + 0.75f * streak) * beam;
             Rgb hot = Mix(Hex(120, 20, 70), Hex(255, 120, 30), Smooth(0.1f, 0.55f, heat));
@@ -296,7 +296,8 @@ float ProfileSdf(float u, float v, float u0, float u1, Half half)
 {
     float uc = std::clamp(u, u0, u1);
     float e = 0.5f;
-    float slope = (half(std::min(uc + e, u1)) - half(std::max(uc - e, u0))) / (std::min(uc + e, u1) - std::max(uc - e, u0));
+    float slope =
+        (half(std::min(uc + e, u1)) - half(std::max(uc - e, u0))) / (std::min(uc + e, u1) - std::max(uc - e, u0));
     float side = (std::fabs(v) - half(uc)) / std::sqrt(1 + slope * slope);
     return std::max({side, u0 - u, u - u1});
 }
@@ -469,7 +470,7 @@ void ArrowPictures(int w, int h, float dirx, float diry, Image& pic, Image& mask
     float headHalf = diagonal ? 14.0f : (std::min(w, h) / 2.0f - 0.75f);
     float tail = diagonal ? -16.0f : -tip;
     float shaftHalf = diagonal ? 4.6f : 5.2f;
-    std::vector<Pt> local = {{tip, 0},        {headBase, headHalf},  {headBase, shaftHalf}, {tail, shaftHalf},
+    std::vector<Pt> local = {{tip, 0},           {headBase, headHalf},   {headBase, shaftHalf}, {tail, shaftHalf},
                              {tail, -shaftHalf}, {headBase, -shaftHalf}, {headBase, -headHalf}};
     std::vector<Pt> poly;
     for (const Pt& p : local) poly.push_back({cx + ax * p.x - ay * p.y, cy + ay * p.x + ax * p.y});
@@ -491,10 +492,10 @@ void ArrowPictures(int w, int h, float dirx, float diry, Image& pic, Image& mask
 // Space backdrops.
 
 struct Backdrop {
-    Rgb base0, base1;     // top-left and bottom-right of the base gradient
-    Rgb nebula0, nebula1; // two gas colours
-    float nebula;         // how much gas
-    int stars;            // number of small stars
+    Rgb base0, base1;      // top-left and bottom-right of the base gradient
+    Rgb nebula0, nebula1;  // two gas colours
+    float nebula;          // how much gas
+    int stars;             // number of small stars
     int bigStars;
     std::uint32_t seed;
 };
@@ -608,11 +609,16 @@ Image HudBar()
         for (int x = 0; x < 300; ++x) {
             float t = y / 67.0f;
             Rgb c = Mix(Hex(238, 242, 249), Hex(204, 214, 230), t);
-            if (y < 4) c = Hex(58, 78, 130);
-            else if (y < 6) c = Hex(255, 170, 60);
-            else if (y == 6) c = Hex(255, 255, 255);
-            if (x >= 296) c = Hex(58, 78, 130);
-            else if (x >= 294) c = Hex(160, 175, 200);
+            if (y < 4)
+                c = Hex(58, 78, 130);
+            else if (y < 6)
+                c = Hex(255, 170, 60);
+            else if (y == 6)
+                c = Hex(255, 255, 255);
+            if (x >= 296)
+                c = Hex(58, 78, 130);
+            else if (x >= 294)
+                c = Hex(160, 175, 200);
             img.At(x, y) = c;
         }
     return img;
@@ -622,7 +628,7 @@ Image HudBar()
 // Text effects.
 
 struct TextLook {
-    Rgb top, bottom;       // vertical gradient of the letters
+    Rgb top, bottom;  // vertical gradient of the letters
     Rgb outline;
     int outlineWidth = 0;
     Rgb glow;
@@ -637,7 +643,8 @@ int Title(Image& img, int cx, int y, Text::Face face, int size, const std::strin
     int x = cx - fill.w / 2;
     if (look.glowStrength > 0) {
         int pad = look.glowRadius * 3;
-        Text::Alpha glow = Text::Blur(Text::Render(face, size, s, std::max(look.outlineWidth, 1)), look.glowRadius, pad);
+        Text::Alpha glow =
+            Text::Blur(Text::Render(face, size, s, std::max(look.outlineWidth, 1)), look.glowRadius, pad);
         Text::Glow(img, glow, x - pad - std::max(look.outlineWidth, 1), y - pad - std::max(look.outlineWidth, 1),
                    look.glow, look.glowStrength);
     }
@@ -656,7 +663,8 @@ void Panel(Image& img, float x0, float y0, float x1, float y1, float alpha, Rgb 
     float cx = (x0 + x1) / 2, cy = (y0 + y1) / 2, hw = (x1 - x0) / 2, hh = (y1 - y0) / 2;
     auto sd = [&](float px, float py) { return SdRoundBox(px, py, cx, cy, hw, hh, 14); };
     FillShape(img, x0, y0, x1, y1, Hex(6, 8, 24), sd, alpha);
-    FillShape(img, x0, y0, x1, y1, border, [&](float px, float py) { return std::fabs(sd(px, py) + 1) - 0.8f; }, 0.8f);
+    FillShape(
+        img, x0, y0, x1, y1, border, [&](float px, float py) { return std::fabs(sd(px, py) + 1) - 0.8f; }, 0.8f);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -667,8 +675,8 @@ const Box kScoreArea{8, 548, 318, 694};
 
 void ScorePanel(Image& img, Rgb border)
 {
-    Panel(img, static_cast<float>(kScoreArea.x0), static_cast<float>(kScoreArea.y0),
-          static_cast<float>(kScoreArea.x1), static_cast<float>(kScoreArea.y1), 0.72f, border);
+    Panel(img, static_cast<float>(kScoreArea.x0), static_cast<float>(kScoreArea.y0), static_cast<float>(kScoreArea.x1),
+          static_cast<float>(kScoreArea.y1), 0.72f, border);
 }
 
 void ContinueHint(Image& img)
@@ -686,12 +694,13 @@ void Firework(Image& img, float x, float y, float radius, Rgb c, std::uint64_t s
         float a = 2 * kPi * i / rays + Range(rng, -0.06f, 0.06f);
         float len = radius * Range(rng, 0.7f, 1.0f);
         float ex = x + std::cos(a) * len, ey = y + std::sin(a) * len;
-        FillShape(img, std::min(x, ex) - 3, std::min(y, ey) - 3, std::max(x, ex) + 3, std::max(y, ey) + 3, c,
-                  [&](float px, float py) {
-                      float d = SdSegment(px, py, x + std::cos(a) * len * 0.35f, y + std::sin(a) * len * 0.35f, ex, ey);
-                      return d - 1.1f;
-                  },
-                  0.75f);
+        FillShape(
+            img, std::min(x, ex) - 3, std::min(y, ey) - 3, std::max(x, ex) + 3, std::max(y, ey) + 3, c,
+            [&](float px, float py) {
+                float d = SdSegment(px, py, x + std::cos(a) * len * 0.35f, y + std::sin(a) * len * 0.35f, ex, ey);
+                return d - 1.1f;
+            },
+            0.75f);
         Star(img, ex, ey, 1.6f, c, 1.0f);
     }
     Star(img, x, y, radius * 0.25f, c, 0.25f);
@@ -729,8 +738,9 @@ Image LostScreen()
     for (int i = 0; i < 7; ++i) {
         float t = i / 6.0f;
         float x = 420 + 230 * t, y = 330 + 70 * t * t;
-        FillShape(img, x - 40, y - 40, x + 40, y + 40, Hex(60, 50, 60),
-                  [&](float px, float py) { return SdCircle(px, py, x, y, 10 + 18 * t); }, 0.35f);
+        FillShape(
+            img, x - 40, y - 40, x + 40, y + 40, Hex(60, 50, 60),
+            [&](float px, float py) { return SdCircle(px, py, x, y, 10 + 18 * t); }, 0.35f);
     }
     Rng rng{77};
     for (int i = 0; i < 40; ++i) {
@@ -748,8 +758,9 @@ Image LostScreen()
         float a = 2 * kPi * i / 24, r = (i % 2) ? 55.0f : 120.0f;
         burst.push_back({400 + std::cos(a) * r, 330 + std::sin(a) * r});
     }
-    FillShape(img, 270, 200, 530, 460, Hex(255, 140, 40), [&](float px, float py) { return SdPolygon(px, py, burst); },
-              0.55f);
+    FillShape(
+        img, 270, 200, 530, 460, Hex(255, 140, 40), [&](float px, float py) { return SdPolygon(px, py, burst); },
+        0.55f);
     DrawRocket(img, 690, 420, 0.6f, 2.3f, false);
     TextLook red{Hex(255, 150, 130), Hex(200, 20, 20), Hex(40, 0, 0), 3, Hex(255, 40, 20), 0.7f, 8};
     Title(img, 512, 70, Text::Face::SansBold, 104, "Verloren", red);
@@ -827,7 +838,8 @@ Image MenuTitle()
         a = Cover(d) * 0.5f * Smooth(25, 3, py);
         c = Hex(120, 180, 255);
     });
-    FillShape(img, 0, 0, 220, 50, Hex(150, 200, 255), [&](float px, float py) { return std::fabs(plate(px, py) + 1.2f) - 1.0f; });
+    FillShape(img, 0, 0, 220, 50, Hex(150, 200, 255),
+              [&](float px, float py) { return std::fabs(plate(px, py) + 1.2f) - 1.0f; });
     TextLook look{Hex(255, 255, 255), Hex(200, 225, 255), Hex(0, 20, 60), 2, Hex(120, 190, 255), 0.35f, 4};
     Title(img, 110, 9, Text::Face::SansBold, 24, "HOOFDMENU", look);
     return img;
@@ -838,9 +850,10 @@ void KeyCap(Image& img, float x, float y, float w, const std::string& label, int
 {
     float h = 34;
     auto cap = [&](float px, float py) { return SdRoundBox(px, py, x + w / 2, y + h / 2, w / 2, h / 2, 6); };
-    FillShape(img, x - 2, y - 2, x + w + 2, y + h + 4, Hex(5, 10, 30), [&](float px, float py) { return cap(px, py - 3); });
-    ShadeBox(img, static_cast<int>(x) - 1, static_cast<int>(y) - 1, static_cast<int>(x + w) + 2, static_cast<int>(y + h) + 2,
-             [&](float px, float py, Rgb& c, float& a) {
+    FillShape(img, x - 2, y - 2, x + w + 2, y + h + 4, Hex(5, 10, 30),
+              [&](float px, float py) { return cap(px, py - 3); });
+    ShadeBox(img, static_cast<int>(x) - 1, static_cast<int>(y) - 1, static_cast<int>(x + w) + 2,
+             static_cast<int>(y + h) + 2, [&](float px, float py, Rgb& c, float& a) {
                  a = Cover(cap(px, py));
                  c = Mix(Hex(245, 247, 252), Hex(190, 198, 215), (py - y) / h);
              });
@@ -855,7 +868,8 @@ void KeyCap(Image& img, float x, float y, float w, const std::string& label, int
                   [&](float px, float py) { return SdPolygon(px, py, poly); });
     } else {
         Text::Alpha t = Text::Render(Text::Face::SansBold, 15, label);
-        Text::Draw(img, t, static_cast<int>(x + w / 2) - t.w / 2, static_cast<int>(y + h / 2) - t.h / 2, Hex(20, 30, 60));
+        Text::Draw(img, t, static_cast<int>(x + w / 2) - t.w / 2, static_cast<int>(y + h / 2) - t.h / 2,
+                   Hex(20, 30, 60));
     }
 }
 
@@ -872,7 +886,8 @@ Image Explanation(const Image& hole, const Image& attract, const Image& repel, c
     Rgb white = Hex(255, 255, 255), soft = Hex(205, 215, 240), head = Hex(255, 200, 100);
     Text::Write(img, 44, 80, Text::Face::SansBold, 19, "Doel: stuur de raket naar het zwarte gat.", white);
     Text::Write(img, 44, 106, Text::Face::Sans, 15,
-                "Gewonnen level: +100 punten.  Verloren poging: \xE2\x88\x92" "20 punten.  Bij 0 punten is het spel voorbij.",
+                "Gewonnen level: +100 punten.  Verloren poging: \xE2\x88\x92"
+                "20 punten.  Bij 0 punten is het spel voorbij.",
                 soft);
 
     Panel(img, 24, 156, 418, 500, 0.55f, Hex(120, 170, 240));
@@ -918,7 +933,9 @@ Image Explanation(const Image& hole, const Image& attract, const Image& repel, c
         {&attract, true, "Oranje planeet: trekt aan"},
         {&repel, true, "Paarse planeet: stoot af"},
         {&rock, true, "Grijze planeet: geen veld"},
-        {&astero, true, "Planeto\xC3\xAF" "de: beweegt en botst"},
+        {&astero, true,
+         "Planeto\xC3\xAF"
+         "de: beweegt en botst"},
         {&safe, false, "Blauwe muur: je kaatst terug"},
         {&deadly, false, "Rode muur: dodelijk!"},
     };
@@ -953,9 +970,8 @@ void Avatar(Image& img, float cx, float cy, const Crew& c)
               [&](float px, float py) { return SdCircle(px, py, cx, cy, 26); });
     auto clipped = [&](float px, float py, float d) { return std::max(d, SdCircle(px, py, cx, cy, 26)); };
     // Suit and collar ring
-    FillShape(img, cx - 27, cy, cx + 27, cy + 27, Mix(Hex(230, 232, 240), c.accent, 0.25f), [&](float px, float py) {
-        return clipped(px, py, SdRoundBox(px, py, cx, cy + 26, 21, 12, 10));
-    });
+    FillShape(img, cx - 27, cy, cx + 27, cy + 27, Mix(Hex(230, 232, 240), c.accent, 0.25f),
+              [&](float px, float py) { return clipped(px, py, SdRoundBox(px, py, cx, cy + 26, 21, 12, 10)); });
     FillShape(img, cx - 27, cy, cx + 27, cy + 27, c.accent,
               [&](float px, float py) { return clipped(px, py, SdRoundBox(px, py, cx, cy + 15, 12, 3, 3)); });
     // Neck and face
@@ -1031,7 +1047,9 @@ Image BlueBlock()
 {
     int w = 220, h = 280;
     Image img = Make(w, h, {});
-    auto block = [&](float px, float py) { return SdRoundBox(px, py, w / 2.0f, h / 2.0f, w / 2.0f - 1, h / 2.0f - 1, 16); };
+    auto block = [&](float px, float py) {
+        return SdRoundBox(px, py, w / 2.0f, h / 2.0f, w / 2.0f - 1, h / 2.0f - 1, 16);
+    };
     Rgb blue = FrontEndBlue();
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {

@@ -53,7 +53,10 @@ void Line(Image& img, float x0, float y0, float x1, float y1, Rgb c)
 }
 
 // Stand-in for the game's interface font.
-void GameText(Image& img, int x, int y, const std::string& s, Rgb c) { Text::Write(img, x, y, Text::Face::Sans, 12, s, c); }
+void GameText(Image& img, int x, int y, const std::string& s, Rgb c)
+{
+    Text::Write(img, x, y, Text::Face::Sans, 12, s, c);
+}
 
 Image GameMock(const std::vector<Pictures::Picture>& p)
 {
@@ -88,8 +91,10 @@ Image GameMock(const std::vector<Pictures::Picture>& p)
     // Aiming arrow at speed 250, angle 30 degrees.
     float cx = 112, cy = 534, a = 0.5236f, l = 50, l2 = 40, h2 = std::atan(5 / l2);
     Line(img, cx, cy, cx + l * std::cos(a), cy - l * std::sin(a), {1, 1, 1});
-    Line(img, cx + l * std::cos(a), cy - l * std::sin(a), cx + l2 * std::cos(a + h2), cy - l2 * std::sin(a + h2), {1, 1, 1});
-    Line(img, cx + l * std::cos(a), cy - l * std::sin(a), cx + l2 * std::cos(a - h2), cy - l2 * std::sin(a - h2), {1, 1, 1});
+    Line(img, cx + l * std::cos(a), cy - l * std::sin(a), cx + l2 * std::cos(a + h2), cy - l2 * std::sin(a + h2),
+         {1, 1, 1});
+    Line(img, cx + l * std::cos(a), cy - l * std::sin(a), cx + l2 * std::cos(a - h2), cy - l2 * std::sin(a - h2),
+         {1, 1, 1});
     // Off-screen arrows with their distances, where the game puts them.
     Sprite(img, Find(p, "rechts.bmp"), Find(p, "rechts-mask.bmp"), 974, 300, 50, 25);
     GameText(img, 974, 300, "76", {1, 1, 1});
@@ -188,7 +193,8 @@ Image Flow(const std::vector<Tile>& tiles, int width)
     Image sheet = Canvas::Make(width, y + rowH + labelH + pad, Hex(44, 44, 48));
     for (std::size_t i = 0; i < tiles.size(); ++i) {
         Paste(sheet, tiles[i].img, at[i].x, at[i].y);
-        Text::Write(sheet, at[i].x, at[i].y + tiles[i].img.h + 2, Text::Face::Sans, 13, tiles[i].label, Hex(230, 230, 230));
+        Text::Write(sheet, at[i].x, at[i].y + tiles[i].img.h + 2, Text::Face::Sans, 13, tiles[i].label,
+                    Hex(230, 230, 230));
     }
     return sheet;
 }
@@ -217,11 +223,13 @@ Image Make(const std::vector<Pictures::Picture>& p)
     struct Pair {
         std::string pic, mask;
     };
-    std::vector<Pair> pairs = {{"zwartgat.bmp", "zwartgat-mask.bmp"},     {"raket.bmp", "raket-mask.bmp"},
-                               {"aantrekking.bmp", "planeet-mask.bmp"},   {"afstoting.bmp", "planeet-mask.bmp"},
-                               {"geenveld.bmp", "planeet-mask.bmp"},      {"astero.bmp", "planeet-mask.bmp"},
-                               {"roderechthoek.bmp", "rechthoek-mask.bmp"}, {"blauwerechthoek.bmp", "rechthoek-mask.bmp"}};
-    for (const char* d : {"linksboven", "links", "linksonder", "boven", "onder", "rechtsboven", "rechts", "rechtsonder"})
+    std::vector<Pair> pairs = {
+        {"zwartgat.bmp", "zwartgat-mask.bmp"},       {"raket.bmp", "raket-mask.bmp"},
+        {"aantrekking.bmp", "planeet-mask.bmp"},     {"afstoting.bmp", "planeet-mask.bmp"},
+        {"geenveld.bmp", "planeet-mask.bmp"},        {"astero.bmp", "planeet-mask.bmp"},
+        {"roderechthoek.bmp", "rechthoek-mask.bmp"}, {"blauwerechthoek.bmp", "rechthoek-mask.bmp"}};
+    for (const char* d :
+         {"linksboven", "links", "linksonder", "boven", "onder", "rechtsboven", "rechts", "rechtsonder"})
         pairs.push_back({std::string(d) + ".bmp", std::string(d) + "-mask.bmp"});
     for (const Pair& pr : pairs) {
         const Image& img = Find(p, pr.pic);

@@ -28,9 +28,8 @@ double Tail(std::size_t i, std::size_t n)
 double Note(int semitonesFromA4) { return 440.0 * std::pow(2.0, semitonesFromA4 / 12.0); }
 
 // Note numbers as semitones from A4.
-constexpr int C4 = -9, D4 = -7, E4 = -5, F4 = -4, G4 = -2, A4 = 0, B4 = 2, C5 = 3, D5 = 5, E5 = 7,
-              Fs5 = 9, G5 = 10, A5 = 12, B5 = 14, C6 = 15, E6 = 19, Gs6 = 23, B6 = 26, A3 = -12, D3 = -19,
-              Fs4 = -3;
+constexpr int C4 = -9, D4 = -7, E4 = -5, F4 = -4, G4 = -2, A4 = 0, B4 = 2, C5 = 3, D5 = 5, E5 = 7, Fs5 = 9, G5 = 10,
+              A5 = 12, B5 = 14, C6 = 15, E6 = 19, Gs6 = 23, B6 = 26, A3 = -12, D3 = -19, Fs4 = -3;
 
 // Adds a voice starting at `start` seconds for `dur` seconds. `freq(t)` and `amp(t)` are
 // functions of the time since the voice started; `wave(phase, t)` shapes one cycle.
@@ -89,11 +88,14 @@ void Brass(Buf& b, double start, double dur, double f, double gain, double relea
     double phase = 0;
     for (std::size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
-        double env = t < 0.04 ? t / 0.04 : (t < dur ? 1.0 - 0.15 * (t - 0.04) / std::max(dur, 0.05) : 0.85 * std::exp(-(t - dur) / release));
+        double env = t < 0.04 ? t / 0.04
+                              : (t < dur ? 1.0 - 0.15 * (t - 0.04) / std::max(dur, 0.05)
+                                         : 0.85 * std::exp(-(t - dur) / release));
         double bright = std::min(1.0, env * 1.1);
         double vib = 1 + 0.004 * std::sin(kTau * 5.5 * t) * std::min(1.0, t / 0.3);
         double v = 0;
-        for (int k = 1; k <= harmonics; ++k) v += std::sin(kTau * k * phase) * std::exp(-(k - 1) / (0.8 + 5.0 * bright)) / k;
+        for (int k = 1; k <= harmonics; ++k)
+            v += std::sin(kTau * k * phase) * std::exp(-(k - 1) / (0.8 + 5.0 * bright)) / k;
         b[s0 + i] += static_cast<float>(gain * env * v * Tail(i, n));
         phase += f * vib / kRate;
         phase -= std::floor(phase);
@@ -151,15 +153,19 @@ Buf Jingle()
     Buf b;
     for (int f : {D4, A4, D5}) {
         double fr = Note(f);
-        Voice(b, 0.0, 3.4, [fr](double t) { return fr * (1 + 0.002 * std::sin(kTau * 0.7 * t)); },
-              [](double t) { return 0.10 * (t < 0.9 ? t / 0.9 : std::exp(-(t - 0.9) / 0.9)); },
-              [](double p, double) { return std::sin(kTau * p) + 0.3 * std::sin(2 * kTau * p) + 0.12 * std::sin(3 * kTau * p); });
+        Voice(
+            b, 0.0, 3.4, [fr](double t) { return fr * (1 + 0.002 * std::sin(kTau * 0.7 * t)); },
+            [](double t) { return 0.10 * (t < 0.9 ? t / 0.9 : std::exp(-(t - 0.9) / 0.9)); },
+            [](double p, double) {
+                return std::sin(kTau * p) + 0.3 * std::sin(2 * kTau * p) + 0.12 * std::sin(3 * kTau * p);
+            });
     }
     const int arp[] = {A4, D5, Fs5, A5, D5 + 12, E6};
     for (int i = 0; i < 6; ++i) Bell(b, 0.10 + 0.11 * i, 2.4, Note(arp[i]), 0.28, 0.5 + 0.1 * i, 1.0);
     for (int f : {D5, Fs5, A5, E6}) Bell(b, 0.85, 2.5, Note(f), 0.16, 0.9, 2.0);
-    FilteredNoise(b, 0.0, 0.95, 9, [](double t) { return 400 * std::pow(12.0, t / 0.9); }, 0.6,
-                  [](double t) { return 0.12 * std::sin(kTau / 2 * std::min(t / 0.95, 1.0)); });
+    FilteredNoise(
+        b, 0.0, 0.95, 9, [](double t) { return 400 * std::pow(12.0, t / 0.9); }, 0.6,
+        [](double t) { return 0.12 * std::sin(kTau / 2 * std::min(t / 0.95, 1.0)); });
     Pad(b, Samples(3.6));
     Room(b, 0.35, 0.55);
     return b;
@@ -169,11 +175,14 @@ Buf Jingle()
 Buf Shoot()
 {
     Buf b;
-    FilteredNoise(b, 0.0, 0.9, 101, [](double t) { return 350 * std::pow(9.0, std::min(t / 0.55, 1.0)); }, 0.3,
-                  [](double t) { return (t < 0.05 ? t / 0.05 : std::exp(-(t - 0.05) / 0.28)); });
-    Voice(b, 0.0, 0.35, [](double t) { return 110 - 60 * std::min(t / 0.25, 1.0); }, Pluck(0.008, 0.09), Sine);
-    Voice(b, 0.02, 0.5, [](double t) { return 300 + 500 * std::min(t / 0.4, 1.0); },
-          [](double t) { return 0.12 * (t < 0.05 ? t / 0.05 : std::exp(-(t - 0.05) / 0.15)); }, Sine);
+    FilteredNoise(
+        b, 0.0, 0.9, 101, [](double t) { return 350 * std::pow(9.0, std::min(t / 0.55, 1.0)); }, 0.3,
+        [](double t) { return (t < 0.05 ? t / 0.05 : std::exp(-(t - 0.05) / 0.28)); });
+    Voice(
+        b, 0.0, 0.35, [](double t) { return 110 - 60 * std::min(t / 0.25, 1.0); }, Pluck(0.008, 0.09), Sine);
+    Voice(
+        b, 0.02, 0.5, [](double t) { return 300 + 500 * std::min(t / 0.4, 1.0); },
+        [](double t) { return 0.12 * (t < 0.05 ? t / 0.05 : std::exp(-(t - 0.05) / 0.15)); }, Sine);
     return b;
 }
 
@@ -181,11 +190,14 @@ Buf Shoot()
 Buf Bounce()
 {
     Buf b;
-    Voice(b, 0.0, 0.3, [](double t) { return 230 + 160 * std::exp(-t / 0.025); }, Pluck(0.004, 0.06), Sine);
-    Voice(b, 0.0, 0.2, [](double t) { return 560 + 300 * std::exp(-t / 0.02); },
-          [](double t) { return 0.25 * (t < 0.003 ? t / 0.003 : std::exp(-t / 0.03)); }, Sine);
-    FilteredNoise(b, 0.0, 0.05, 202, [](double) { return 900.0; }, 1.0,
-                  [](double t) { return 0.5 * std::exp(-t / 0.008); }, true);
+    Voice(
+        b, 0.0, 0.3, [](double t) { return 230 + 160 * std::exp(-t / 0.025); }, Pluck(0.004, 0.06), Sine);
+    Voice(
+        b, 0.0, 0.2, [](double t) { return 560 + 300 * std::exp(-t / 0.02); },
+        [](double t) { return 0.25 * (t < 0.003 ? t / 0.003 : std::exp(-t / 0.03)); }, Sine);
+    FilteredNoise(
+        b, 0.0, 0.05, 202, [](double) { return 900.0; }, 1.0, [](double t) { return 0.5 * std::exp(-t / 0.008); },
+        true);
     return b;
 }
 
@@ -193,16 +205,19 @@ Buf Bounce()
 Buf Crash()
 {
     Buf b;
-    FilteredNoise(b, 0.0, 1.6, 303, [](double t) { return 300 + 5200 * std::exp(-t / 0.18); }, 0.9,
-                  [](double t) { return (t < 0.004 ? t / 0.004 : std::exp(-t / 0.32)); }, true);
-    Voice(b, 0.0, 1.4, [](double t) { return 62 - 20 * std::min(t, 1.0); }, Pluck(0.01, 0.4),
-          [](double p, double) { return std::tanh(2.5 * std::sin(kTau * p)); });
+    FilteredNoise(
+        b, 0.0, 1.6, 303, [](double t) { return 300 + 5200 * std::exp(-t / 0.18); }, 0.9,
+        [](double t) { return (t < 0.004 ? t / 0.004 : std::exp(-t / 0.32)); }, true);
+    Voice(
+        b, 0.0, 1.4, [](double t) { return 62 - 20 * std::min(t, 1.0); }, Pluck(0.01, 0.4),
+        [](double p, double) { return std::tanh(2.5 * std::sin(kTau * p)); });
     Canvas::Rng rng{304};
     for (int i = 0; i < 26; ++i) {
         double at = 0.02 + 0.9 * std::pow(Canvas::Uniform(rng), 1.6);
         double f = 900 + 2500 * Canvas::Uniform(rng);
         double g = 0.35 * std::exp(-at / 0.4);
-        Voice(b, at, 0.04, [f](double) { return f; }, [g](double t) { return g * std::exp(-t / 0.006); }, Sine);
+        Voice(
+            b, at, 0.04, [f](double) { return f; }, [g](double t) { return g * std::exp(-t / 0.006); }, Sine);
     }
     for (float& s : b) s = static_cast<float>(std::tanh(1.6 * s));
     return b;
@@ -225,10 +240,15 @@ Buf Win()
 Buf Restart()
 {
     Buf b;
-    auto square = [](double p, double) { return std::sin(kTau * p) + std::sin(3 * kTau * p) / 3 + std::sin(5 * kTau * p) / 5; };
-    Voice(b, 0.0, 0.09, [](double) { return Note(A5); }, Held(0.004, 0.06, 0.01), square);
-    Voice(b, 0.10, 0.12, [](double) { return Note(E5); }, Held(0.004, 0.07, 0.015), square);
-    Voice(b, 0.10, 0.12, [](double t) { return Note(E5) * (1 + 0.5 * t); }, Held(0.004, 0.07, 0.015), Sine);
+    auto square = [](double p, double) {
+        return std::sin(kTau * p) + std::sin(3 * kTau * p) / 3 + std::sin(5 * kTau * p) / 5;
+    };
+    Voice(
+        b, 0.0, 0.09, [](double) { return Note(A5); }, Held(0.004, 0.06, 0.01), square);
+    Voice(
+        b, 0.10, 0.12, [](double) { return Note(E5); }, Held(0.004, 0.07, 0.015), square);
+    Voice(
+        b, 0.10, 0.12, [](double t) { return Note(E5) * (1 + 0.5 * t); }, Held(0.004, 0.07, 0.015), Sine);
     Pad(b, Samples(0.25));
     return b;
 }
@@ -245,7 +265,8 @@ Buf OutroWin()
                         {0.84, 0.13, E5}, {1.00, 0.40, G5}, {1.48, 1.50, C6}};
     for (const N& n : melody) Brass(b, n.at, n.len, Note(n.note), 0.30);
     for (int f : {C4, E4, G4, C5}) Brass(b, 1.48, 1.50, Note(f), 0.16, 0.25);
-    Voice(b, 1.48, 1.9, [](double) { return Note(C4 - 12); }, Held(0.05, 1.4, 0.2), Sine);
+    Voice(
+        b, 1.48, 1.9, [](double) { return Note(C4 - 12); }, Held(0.05, 1.4, 0.2), Sine);
     for (int i = 0; i < 4; ++i) Bell(b, 1.50 + 0.12 * i, 1.4, Note(C6 + 4 * (i % 3)), 0.06, 0.4, 2.0);
     Pad(b, Samples(4.0));
     Room(b, 0.3, 0.5);
@@ -261,14 +282,22 @@ Buf OutroLose()
         double f = Note(line[i]);
         bool last = i == 3;
         double len = last ? 1.3 : 0.42;
-        Voice(b, 0.48 * i, len + 0.5,
-              [f, last](double t) { return f * (last ? std::pow(2.0, -std::min(t, 1.3) / 1.3 * 5 / 12.0) : 1.0) * (1 + 0.006 * std::sin(kTau * 5 * t)); },
-              Held(0.03, len, last ? 0.3 : 0.08),
-              [](double p, double) { return std::sin(kTau * p) + 0.35 * std::sin(2 * kTau * p) + 0.15 * std::sin(3 * kTau * p); });
+        Voice(
+            b, 0.48 * i, len + 0.5,
+            [f, last](double t) {
+                return f * (last ? std::pow(2.0, -std::min(t, 1.3) / 1.3 * 5 / 12.0) : 1.0) *
+                       (1 + 0.006 * std::sin(kTau * 5 * t));
+            },
+            Held(0.03, len, last ? 0.3 : 0.08),
+            [](double p, double) {
+                return std::sin(kTau * p) + 0.35 * std::sin(2 * kTau * p) + 0.15 * std::sin(3 * kTau * p);
+            });
     }
-    Voice(b, 1.44, 1.7, [](double) { return Note(D3); }, Held(0.2, 1.1, 0.3), Sine);
-    FilteredNoise(b, 1.2, 1.8, 606, [](double t) { return 1800 * std::pow(0.1, std::min(t / 1.6, 1.0)); }, 0.8,
-                  [](double t) { return 0.18 * std::sin(kTau / 2 * std::min(t / 1.8, 1.0)); });
+    Voice(
+        b, 1.44, 1.7, [](double) { return Note(D3); }, Held(0.2, 1.1, 0.3), Sine);
+    FilteredNoise(
+        b, 1.2, 1.8, 606, [](double t) { return 1800 * std::pow(0.1, std::min(t / 1.6, 1.0)); }, 0.8,
+        [](double t) { return 0.18 * std::sin(kTau / 2 * std::min(t / 1.8, 1.0)); });
     Pad(b, Samples(3.3));
     Room(b, 0.25, 0.45);
     return b;
@@ -278,11 +307,16 @@ Buf OutroLose()
 Buf OutroQuit()
 {
     Buf b;
-    auto mallet = [](double p, double t) { return std::sin(kTau * p) + 0.25 * std::exp(-t / 0.05) * std::sin(4 * kTau * p); };
-    Voice(b, 0.0, 0.5, [](double) { return Note(G5); }, Pluck(0.005, 0.16), mallet);
-    Voice(b, 0.18, 0.7, [](double) { return Note(D5); }, Pluck(0.005, 0.24), mallet);
-    Voice(b, 0.40, 0.55, [](double t) { return 420 * std::pow(0.3, t / 0.5); },
-          [](double t) { return 0.22 * (t < 0.03 ? t / 0.03 : std::exp(-(t - 0.03) / 0.18)); }, Sine);
+    auto mallet = [](double p, double t) {
+        return std::sin(kTau * p) + 0.25 * std::exp(-t / 0.05) * std::sin(4 * kTau * p);
+    };
+    Voice(
+        b, 0.0, 0.5, [](double) { return Note(G5); }, Pluck(0.005, 0.16), mallet);
+    Voice(
+        b, 0.18, 0.7, [](double) { return Note(D5); }, Pluck(0.005, 0.24), mallet);
+    Voice(
+        b, 0.40, 0.55, [](double t) { return 420 * std::pow(0.3, t / 0.5); },
+        [](double t) { return 0.22 * (t < 0.03 ? t / 0.03 : std::exp(-(t - 0.03) / 0.18)); }, Sine);
     Pad(b, Samples(1.1));
     Room(b, 0.2, 0.4);
     return b;
@@ -320,9 +354,15 @@ std::vector<Sound> MakeAll()
         float peak;  // frequent sounds sit a little lower
     };
     const Recipe recipes[] = {
-        {"thx.wav", Jingle, 0.89f},         {"shoot.wav", Shoot, 0.85f},        {"bounce.wav", Bounce, 0.70f},
-        {"crash.wav", Crash, 0.89f},        {"win.wav", Win, 0.85f},            {"restart.wav", Restart, 0.70f},
-        {"outro_win.wav", OutroWin, 0.89f}, {"outro_lose.wav", OutroLose, 0.89f}, {"outro_quit.wav", OutroQuit, 0.85f},
+        {"thx.wav", Jingle, 0.89f},
+        {"shoot.wav", Shoot, 0.85f},
+        {"bounce.wav", Bounce, 0.70f},
+        {"crash.wav", Crash, 0.89f},
+        {"win.wav", Win, 0.85f},
+        {"restart.wav", Restart, 0.70f},
+        {"outro_win.wav", OutroWin, 0.89f},
+        {"outro_lose.wav", OutroLose, 0.89f},
+        {"outro_quit.wav", OutroQuit, 0.85f},
     };
     std::vector<Sound> out;
     for (const Recipe& r : recipes) {

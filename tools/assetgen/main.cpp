@@ -61,7 +61,8 @@ int Generate(const std::filesystem::path& root)
     fs::create_directories(root / "graphics", ec);
     if (!ec) fs::create_directories(root / "sounds", ec);
     if (ec) {
-        std::fprintf(stderr, "cannot make the output folders under %s: %s\n", root.string().c_str(), ec.message().c_str());
+        std::fprintf(stderr, "cannot make the output folders under %s: %s\n", root.string().c_str(),
+                     ec.message().c_str());
         return 1;
     }
     const auto pictures = Pictures::DrawAll();

@@ -15,8 +15,8 @@ enum class Outcome : std::uint8_t {
     Flying = 0,  // still under way when the time ran out
     Won = 1,
     Lost = 2,
-    Gone = 3,    // stopped early: it can no longer come back in time
-    Still = 4,   // stopped early: nothing moves any more
+    Gone = 3,   // stopped early: it can no longer come back in time
+    Still = 4,  // stopped early: nothing moves any more
 };
 
 struct ShotResult {
@@ -32,8 +32,8 @@ constexpr std::uint32_t FlightMs = 30000;
 // Installs its own clock in the simulation.
 // With `earlyStops` false every shot runs until it is won or lost or the time is up.
 // With `trail`, the rocket's position after every step is appended to it.
-ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed,
-                   float angle, bool earlyStops = true, std::vector<Physics::VECTOR>* trail = nullptr);
+ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
+                   bool earlyStops = true, std::vector<Physics::VECTOR>* trail = nullptr);
 
 // The level as it stands after the rocket has been held for `waitMs` milliseconds in
 // steps of `stepMs`, as while a player aims: bodies on a course and bodies pulled by
