@@ -9,6 +9,9 @@ bash scripts/deps.sh
 jobs=$(nproc)
 configure() { cmake -S . -B "$1" "${@:2}" > /dev/null; }
 
+echo "== format check"
+bash scripts/format.sh --check
+
 echo "== normal build"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
 cmake --build build -j"$jobs"
