@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Scene.hpp"
+#include "Wimdows/Raster.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace LevelPictures {
@@ -15,8 +16,8 @@ using LevelCheck::Outcome;
 constexpr std::uint32_t White = 0xFFFFFF;
 constexpr std::uint32_t Grey = 0x909090;
 
-// The window layer takes colours as 0x00BBGGRR.
-std::uint32_t Ref(std::uint32_t rgb) { return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF); }
+// 0xRRGGBB to the layer's 0x00BBGGRR (the swap is its own inverse).
+constexpr std::uint32_t Ref(std::uint32_t rgb) { return Wimdows::Raster::PixelFromColorRef(rgb); }
 
 void Write(const std::string& text, std::int32_t x, std::int32_t y, std::uint32_t colour = White)
 {

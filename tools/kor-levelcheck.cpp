@@ -26,6 +26,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Console/Console.hpp"
 #include "Game/Game.hpp"
 #include "LevelCheck.hpp"
 #include "LevelPictures.hpp"
@@ -60,21 +61,8 @@ const char* const Usage =
 
 constexpr std::uint32_t StepMs[2] = {10, 20};
 
-// Console text from arguments and files: printable ASCII, bounded.
-std::string Shown(const std::string& text)
-{
-    std::string out;
-    for (const unsigned char c : text.substr(0, 200)) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return text.size() > 200 ? out + "..." : out;
-}
+// Console text from arguments and files: escaped and bounded.
+std::string Shown(const std::string& text) { return Console::Printable(text, 200); }
 
 int BadArguments(const std::string& why)
 {

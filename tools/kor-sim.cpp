@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Console/Console.hpp"
 #include "Game/Game.hpp"
 #include "Physics/Physics.hpp"
 #include "Scene.hpp"
@@ -35,21 +36,8 @@ const char* const Usage =
     "  --json         print the result as JSON\n"
     "  --help, -h     this text;  --version  the version\n";
 
-// Console text from arguments and files: printable ASCII, bounded.
-std::string Shown(const std::string& text)
-{
-    std::string out;
-    for (const unsigned char c : text.substr(0, 200)) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return text.size() > 200 ? out + "..." : out;
-}
+// Console text from arguments and files: escaped and bounded.
+std::string Shown(const std::string& text) { return Console::Printable(text, 200); }
 
 int BadArguments(const std::string& why)
 {

@@ -13,6 +13,11 @@ extern std::atomic<bool> play;  // start a game once the menu has closed
 extern std::atomic<bool> loop;  // the menu waits for a choice
 extern std::atomic<bool> exit;  // leave the program once the menu has closed
 
+// The intro's and the menu's window, and the dark blue behind their pictures.
+constexpr std::uint32_t MenuWidth = 800;
+constexpr std::uint32_t MenuHeight = 550;
+void Background();
+
 // The intro in the open 800 x 550 window: 820 frames, the final picture, then a key.
 // Returns early when its window goes away.
 void Bewegen();

@@ -35,8 +35,11 @@ bool MakeImage(Image& image, std::int32_t width, std::int32_t height, std::uint3
 Surface View(Image& image);
 
 // 0x00BBGGRR (the layer's colours) <-> 0x00RRGGBB (pixels); the top byte is cleared.
-std::uint32_t PixelFromColorRef(std::uint32_t colorref);
-std::uint32_t ColorRefFromPixel(std::uint32_t pixel);
+constexpr std::uint32_t PixelFromColorRef(std::uint32_t colorref)
+{
+    return ((colorref & 0xFFu) << 16) | (colorref & 0xFF00u) | ((colorref >> 16) & 0xFFu);
+}
+constexpr std::uint32_t ColorRefFromPixel(std::uint32_t pixel) { return PixelFromColorRef(pixel); }
 
 // False outside the surface.
 bool GetPixel(const Surface& s, std::int32_t x, std::int32_t y, std::uint32_t& pixel);

@@ -45,8 +45,6 @@ IntroPictures LoadPictures()
     return p;
 }
 
-void Background() { Wimdows::Rectangle(0, 0, 800, 550, Wimdows::RgbColor(0, 20, 70), true); }
-
 void FullScene(const IntroPictures& p)
 {
     Background();
@@ -71,6 +69,8 @@ bool EndFrame(std::uint32_t& frame)
 }
 
 }  // namespace
+
+void Background() { Wimdows::Rectangle(0, 0, MenuWidth, MenuHeight, Wimdows::RgbColor(0, 20, 70), true); }
 
 void Bewegen()
 {

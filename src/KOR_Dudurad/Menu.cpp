@@ -27,8 +27,6 @@ std::atomic<bool> exit{false};
 
 namespace {
 
-constexpr std::uint32_t MenuWidth = 800;
-constexpr std::uint32_t MenuHeight = 550;
 constexpr auto PollWait = std::chrono::milliseconds(10);
 constexpr auto ExplanationWait = std::chrono::milliseconds(10000);
 constexpr auto NoteTime = std::chrono::milliseconds(1500);
@@ -158,7 +156,7 @@ void Button3()
 void MenuTekenen()
 {
     Wimdows::ClearScreen();
-    Wimdows::Rectangle(0, 0, 800, 550, Wimdows::RgbColor(0, 20, 70), true);
+    Background();
     loop = true;
     Wimdows::SetFont(0, 0);
     const std::uint32_t button1 = Wimdows::CreateButton("Speluitleg", 226, 450, 80, 25, Button1);

@@ -1,4 +1,5 @@
 #include "Options.hpp"
+#include "Console/Console.hpp"
 
 #include "Wimdows/Wimdows.hpp"
 
@@ -29,24 +30,8 @@ constexpr const char* Usage =
     "In the game: arrows aim (with Shift one step per press), Space launches, End or R\n"
     "restarts the level, P pauses, M switches the sound off and on, Escape quits.\n";
 
-// An argument as it may be shown on the console: printable ASCII, other bytes as \xNN,
-// at most 40 characters of it.
-std::string Shown(std::string_view text)
-{
-    std::string out;
-    for (const char ch : text.substr(0, 40)) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c < 0x7F) {
-            out += ch;
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    if (text.size() > 40) out += "...";
-    return out;
-}
+// An argument as it may be shown on the console: escaped and short.
+std::string Shown(std::string_view text) { return Console::Printable(text, 60); }
 
 // A whole number from low to high, digits only.
 bool Number(std::string_view text, std::uint32_t low, std::uint32_t high, std::uint32_t& value)

@@ -21,7 +21,6 @@ std::uint32_t controllen = 0;
 
 namespace {
 
-constexpr std::uint32_t kMaxSide = 16384;
 constexpr std::intptr_t kFirstChildId = 10000;
 
 // User-interface thread only: the control that the left button went down on.

@@ -32,8 +32,6 @@ std::atomic<Ended> ended{Ended::NeverOpened};
 
 namespace {
 
-constexpr std::uint32_t kMaxSide = 16384;  // X servers refuse larger windows anyway
-
 // Video drivers that show a window to somebody. Left to itself SDL falls back to its
 // invisible "offscreen" driver when there is no display, and the program would wait for
 // keys that nobody can press. SDL_VIDEODRIVER in the environment still decides (tests use

@@ -449,13 +449,6 @@ Surface View(Image& image)
     return {image.pixels.data(), image.width, image.height, image.width};
 }
 
-std::uint32_t PixelFromColorRef(std::uint32_t colorref)
-{
-    return ((colorref & 0xFFu) << 16) | (colorref & 0xFF00u) | ((colorref >> 16) & 0xFFu);
-}
-
-std::uint32_t ColorRefFromPixel(std::uint32_t pixel) { return PixelFromColorRef(pixel); }
-
 bool GetPixel(const Surface& s, std::int32_t x, std::int32_t y, std::uint32_t& pixel)
 {
     if (!Usable(s) || x < 0 || y < 0 || x >= s.width || y >= s.height) return false;

@@ -82,6 +82,9 @@
 
 namespace Wimdows::detail {
 
+// The largest window or control side: X servers refuse larger windows anyway.
+constexpr std::uint32_t kMaxSide = 16384;
+
 // ---- The window record ----
 struct WinStruct {
     // Hand-shake between the threads: waited on with std::atomic wait/notify.
@@ -115,14 +118,8 @@ public:
     explicit operator bool() const noexcept { return hBitBuf != nullptr; }
 };
 
-constexpr std::uint32_t ColorToPixel(std::uint32_t color)
-{
-    return ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
-}
-constexpr std::uint32_t PixelToColor(std::uint32_t pixel)
-{
-    return ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
-}
+constexpr std::uint32_t ColorToPixel(std::uint32_t color) { return Raster::PixelFromColorRef(color); }
+constexpr std::uint32_t PixelToColor(std::uint32_t pixel) { return Raster::ColorRefFromPixel(pixel); }
 // The pixels of a 32-bit software surface (the back buffer, a picture) for the pixel routines.
 inline Raster::Surface View(SDL_Surface* surface)
 {
