@@ -265,12 +265,13 @@ std::uint32_t WinMain(void*)
     window.state.store(STATE_ACTIVE);
     window.state.notify_all();
 
-    // Events first, one request between them, so that a request finds the events that
-    // came before it handled; wait only when neither is there.
+    // Every event that has come in first, then one request, so that a request finds the
+    // events posted before it handled (an event posted by a request is in SDL's queue when
+    // that request has run); wait only when neither is there.
     while (!quitPosted) {
         bool busy = false;
         SDL_Event e;
-        if (SDL_PollEvent(&e)) {
+        while (!quitPosted && SDL_PollEvent(&e)) {
             DispatchEvent(e);
             busy = true;
         }
