@@ -16,7 +16,7 @@ namespace KOR_Dudurad {
 namespace {
 
 constexpr const char* Usage =
-    "Usage: KOR_Dudurad [OPTION]...\n"
+    "Usage: kor-dudurad [OPTION]...\n"
     "The KOR Dudurad: aim a rocket through gravity fields into the black hole.\n"
     "\n"
     "  --level N      start a game at level N at once, without the intro and the menu;\n"
@@ -49,7 +49,7 @@ bool Number(std::string_view text, std::uint32_t low, std::uint32_t high, std::u
 
 int UsageError(std::FILE* err, const std::string& line)
 {
-    std::fprintf(err, "KOR_Dudurad: %s\n%s", line.c_str(), Usage);
+    std::fprintf(err, "kor-dudurad: %s\n%s", line.c_str(), Usage);
     return 2;
 }
 
