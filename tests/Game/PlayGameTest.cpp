@@ -432,8 +432,7 @@ TEST_F(PlayGameTest, CloseBoxEndsTheGameAsEscapeAndKeepsTheScore)
     EXPECT_TRUE(ended->quitGame);
     EXPECT_EQ(Count(StandardSound::OUTROQUIT), 1);
     EXPECT_EQ(Scores(), "500\r\n300\r\n200\r\n100\r\n100\r\n");
-    EXPECT_NE(Wimdows::WindowEnded(), Wimdows::Ended::StillOpen);
-    EXPECT_EQ(Wimdows::State(), Wimdows::STATE_DEAD);
+    EXPECT_EQ(Wimdows::WindowEnded(), Wimdows::Ended::ClosedByUser);
 }
 
 TEST_F(PlayGameTest, CloseBoxEndsTheEndScreenWait)
