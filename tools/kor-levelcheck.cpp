@@ -28,6 +28,7 @@
 
 #include "Console/Console.hpp"
 #include "Game/Game.hpp"
+#include "JsonConsole.hpp"
 #include "LevelCheck.hpp"
 #include "LevelPictures.hpp"
 #include "Physics/Physics.hpp"
@@ -358,18 +359,8 @@ int main(int argc, char** argv)
     }
     jobs = std::max(1L, jobs);
 
-    // With --json stdout carries the JSON alone: the loader's remarks go to stderr.
-    std::FILE* console = stdout;
-    if (json) {
-        std::fflush(stdout);
-        const int saved = dup(STDOUT_FILENO);
-        console = saved >= 0 ? fdopen(saved, "w") : nullptr;
-        if (console == nullptr) {
-            std::perror("kor-levelcheck");
-            return 3;
-        }
-        dup2(STDERR_FILENO, STDOUT_FILENO);
-    }
+    std::FILE* console = ResultConsole(json, "kor-levelcheck");
+    if (console == nullptr) return 3;
 
     // The loader speaks on the console; its messages come before the table.
     for (Level& level : levels) {

@@ -17,6 +17,7 @@
 
 #include "Console/Console.hpp"
 #include "Game/Game.hpp"
+#include "JsonConsole.hpp"
 #include "Physics/Physics.hpp"
 #include "Scene.hpp"
 
@@ -175,18 +176,8 @@ int main(int argc, char** argv)
         png = std::filesystem::absolute(png, ec).string();
     }
 
-    // With --json the loader's and the simulation's remarks go to stderr, so stdout stays JSON.
-    std::FILE* console = stdout;
-    if (json) {
-        std::fflush(stdout);
-        const int saved = dup(STDOUT_FILENO);
-        console = saved >= 0 ? fdopen(saved, "w") : nullptr;
-        if (console == nullptr) {
-            std::perror("kor-sim");
-            return 3;
-        }
-        dup2(STDERR_FILENO, STDOUT_FILENO);
-    }
+    std::FILE* console = ResultConsole(json, "kor-sim");
+    if (console == nullptr) return 3;
     Physics::SetClock(&SimulatedClock);
     const Game::LevelReport report = Game::LoadLevelFile(levelFile);
     if (!report.opened) {
