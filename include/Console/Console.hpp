@@ -36,4 +36,9 @@ struct GameInProgress {
 // should end with status 128 + signal once the game has saved its score.
 int StopSignal();
 
+// A text players read, in the player's language. The Dutch text is the key: with no
+// catalog for the chosen language (or Dutch chosen) it comes back unchanged. Wrap every
+// new text meant for players in Tr, so that the catalogs can find it.
+const char* Tr(const char* dutch);
+
 }  // namespace Console
