@@ -106,7 +106,7 @@ void DrawPath()
     do {
         Path::GoToNextPoint();
         Wimdows::LineTo(Path::X(), Path::Y());
-    } while (!Path::End);
+    } while (!Path::End());
     Wimdows::DeletePen(pen);
 }
 
