@@ -35,11 +35,22 @@ mkdir "$work/data"
 # The rocket is held until Space: nothing ends the level by itself.
 printf '[Ball]\nPosition_X = 300\nRadius = 25\n[Ball]\nPosition_X = -300\nRadius = 12\nMass = 1\nBad \033[2J line\n' \
   > "$work/data/level-01.txt"
-# A save made slow (or endless) by fsync, as a full network disk does.
+# A save made slow (or endless) by fsync, as a full network disk does, or failed (-1).
 cat > "$work/slowsync.c" << 'EOF'
+#include <errno.h>
 #include <stdlib.h>
 #include <unistd.h>
-int fsync(int fd) { (void)fd; sleep((unsigned)atoi(getenv("SLOW_FSYNC"))); return 0; }
+int fsync(int fd)
+{
+    (void)fd;
+    const int seconds = atoi(getenv("SLOW_FSYNC"));
+    if (seconds < 0) {
+        errno = EIO;
+        return -1;
+    }
+    sleep((unsigned)seconds);
+    return 0;
+}
 EOF
 cc -shared -fPIC -o "$work/slowsync.so" "$work/slowsync.c" || fail "cannot build the slow fsync"
 
@@ -73,7 +84,7 @@ to_menu() {
   local intro menu=
   intro=$(find_window Intro 20) || fail "no window \"Intro\""
   # A key ends the intro once its window has the keyboard.
-  for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
+  for _ in $(seq 30); do
     xdotool windowfocus --sync "$intro" key space 2> /dev/null
     menu=$(find_window Menu 1) && break
   done
@@ -139,6 +150,15 @@ case_endless_save() {  # a fsync of 60 s: given up, the old table whole
   grep -qF "[ERROR] (Signals) The game did not end within 5 s" "$work/console.txt" || fail "endless save: no message"
   ls "$work/data" | grep -q '^highscores.dat.tmp-' || fail "endless save: no leftover file (was it slow?)"
 }
+case_failed_save() {  # the end screen shows the table on disk and says the score was not saved
+  press "$game" Escape
+  sleep 1.5
+  grep -qF "[ERROR] (SaveScores) Couldn't write" "$work/console.txt" || fail "failed save: not on the console"
+  [ -n "${SHOT:-}" ] && import -window "$game" "$SHOT"
+  [ "$(import -window "$game" -crop 280x12+20+676 -depth 8 txt:- 2> /dev/null | tail -n +2 | grep -c '#FFFFFF')" -gt 20 ] ||
+    fail "failed save: the end screen does not say so"
+  stop_with TERM
+}
 case_closed_pipe() {  # stdout is a pipe whose reader left after one byte
   kill -TERM "$pid"
   ended_within 5
@@ -164,6 +184,7 @@ while read -r name want before after environment; do
   else
     start LD_PRELOAD="$work/slowsync.so" SLOW_FSYNC="$environment"
   fi
+  echo "[$(date +%T)] $name"
   to_game
   "case_$name"
   [ "$status" -eq "$want" ] || { [ "$want" = 0 ] && [ "$status" -gt 128 ]; } || fail "$name: status $status, not $want"
@@ -176,6 +197,7 @@ paused 143 500\r\n 500_100_0_0_0_ -
 end_screen 143 500\r\n 500_100_0_0_0_ -
 slow_save 143 500\r\n 500_100_0_0_0_ 2
 endless_save 143 500\r\n 500_ 60
+failed_save 143 500\r\n 500_ -1
 closed_pipe 143 500\r\nx\r\n 500_100_0_0_0_ -
 huge_file 143 - 100_0_0_0_0_ -
 EOF
@@ -203,8 +225,11 @@ pid=$(cat "$work/game.pid")
 shell=$(ps -o ppid= -p "$pid" | tr -d ' ')
 others+=("$shell")
 to_game
-kill -KILL "$term"  # script: the pty's master closes, as when a terminal window is closed
-wait "$term" 2> /dev/null
+# script ends: the pty's master closes, as when a terminal window is closed.
+{
+  kill -KILL "$term"
+  wait "$term"
+} 2> /dev/null
 end=$((SECONDS + 5))
 while alive && [ $SECONDS -lt $end ]; do sleep 0.1; done
 alive && fail "closed terminal: the game still runs 5 s later"
