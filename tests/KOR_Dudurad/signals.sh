@@ -5,8 +5,9 @@
 # two in one frame, during a pause, on the end screen, during a slow save, from a closed
 # terminal, with stdout a closed pipe (SIGPIPE), behind a 2 GB score file (ended within a
 # second). A save that cannot end is given up after a few seconds with the old table whole,
-# and its leftover file goes at the next save. A --level game never enters the table. The
-# console, redirected to a file, gets each line when it is written.
+# and its leftover file goes at the next save. A --level game never enters the table; a
+# level that cannot be read is said on the screen. The console, redirected to a file, gets
+# each line when it is written.
 #
 #   signals.sh PROGRAM BUILD_DIR
 set -uo pipefail
@@ -244,4 +245,16 @@ sleep 1
 stop_with TERM
 [ "$status" -eq 143 ] || fail "--level 1: status $status, not 143"
 [ "$(scores)" = "500 " ] || fail "--level 1 entered the table: '$(scores)'"
+
+# ---- A level that cannot be read (here a FIFO) is said on the screen, not only the console ----
+mkfifo "$work/data/level-02.txt"
+start -- --level 2
+game=$(find_window 'The KOR Dudurad' 20) || fail "unreadable level: no game window"
+sleep 1
+[ "$(import -window "$game" -crop 300x16+462+40 -depth 8 txt:- 2> /dev/null | tail -n +2 | grep -c '#FFFFFF')" -gt 20 ] ||
+  fail "unreadable level: nothing said on the screen"
+grep -qF "[ERROR] (LoadLevel) Couldn't open this file: data/level-02.txt" "$work/console.txt" ||
+  fail "unreadable level: nothing said on the console"
+stop_with TERM
+[ "$status" -eq 143 ] || fail "unreadable level: status $status, not 143"
 echo "signals passed"
