@@ -56,6 +56,7 @@ bool AsInteger(std::string_view word, std::int32_t& value)
 
 std::vector<std::int32_t> PlainReading(std::string_view text, std::size_t entries)
 {
+    text = text.substr(0, 64 * 1024);  // the loader reads no more of a file
     std::vector<std::int32_t> table(entries, 0);
     std::size_t filled = 0;
     std::size_t i = 0;

@@ -3,6 +3,7 @@
 // and the window layer both use it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -12,19 +13,25 @@ namespace Console {
 // Longest piece of outside text a console line shows.
 constexpr std::size_t TextLimit = 120;
 
-// text as it may go to a terminal: control bytes, C1 controls and bytes that are no
+// text as it may go to a terminal: control bytes, C1 controls, the invisible format and
+// direction marks (U+200E/F, U+202A-E, U+2066-9, U+2028/9, U+FEFF) and bytes that are no
 // UTF-8 become \xNN; longer than limit, it is cut at a whole character and "..." ends it.
 std::string Printable(std::string_view text, std::size_t limit = TextLimit);
 
 // Line-buffers stdout, so that lines stay whole and in order when it is a file or a pipe,
-// and hands the stop signals to a watcher thread. Call first in main, before any other
-// thread exists: the threads made later inherit the blocked signals.
+// ignores SIGPIPE (a console line to a closed pipe is dropped) and hands the stop signals
+// to a watcher thread. Call first in main, before any other thread exists: the threads made
+// later inherit the blocked signals.
 // Outside a game a stop signal ends the program at once with status 128 + signal.
 void Start();
 
-// While one of these lives, a game is in progress: a first stop signal asks it to end as
-// Escape does (StopSignal() turns non-zero) instead of ending the program; a second one
-// ends the program at once.
+// How long a game may take to end and save after a stop signal before the program ends
+// without it (with a message; the old table stays whole).
+constexpr std::chrono::seconds GameEndLimit{5};
+
+// While one of these lives, a game is in progress: a stop signal asks it to end as Escape
+// does (StopSignal() turns non-zero) instead of ending the program, however many come,
+// during a pause, a save or the end screen alike.
 struct GameInProgress {
     GameInProgress();
     ~GameInProgress();

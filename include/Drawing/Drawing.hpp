@@ -20,10 +20,12 @@ void StopRecordingPath();
 void ClearPath();
 
 void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores);
-// The same for a game started at FirstLevel: above 1 the screen says that the score did not
-// enter the table.
+// The same for a game started at FirstLevel that does not enter the table (one chosen with
+// --level): the screen says so. 0 is a whole game, as above.
 void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores,
                        std::uint32_t FirstLevel);
+// Says on the end screen, below the table, that the score could not be saved.
+void ScoreNotSaved();
 
 // Puts "Pauze" over the frame on the screen and shows it.
 void DrawPaused();

@@ -28,13 +28,18 @@ LevelReport LoadLevelFile(const char* path, Physics::Level& level);
 // The five best scores, "data/highscores.dat".
 void LoadScores(std::span<std::int32_t> HighScores);
 void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore);
-void SaveScores(std::span<const std::int32_t> HighScores);
+// False, after one console line, when the table could not be saved (the file on disk is then
+// as it was).
+bool SaveScores(std::span<const std::int32_t> HighScores);
 
 // Plays one whole game from level 1 until the end screen is left.
 void PlayGame();
 // The same from level FirstLevel on; a game not begun at level 1 does not enter the
 // high-score table, and its end screen says so.
 void PlayGame(std::uint32_t FirstLevel);
+// The same, entering the table only when EntersTable: a game chosen with --level never
+// does, not even from level 1.
+void PlayGame(std::uint32_t FirstLevel, bool EntersTable);
 // Called on the game's thread after M has switched the sound (muted: now off), so that
 // the choice can be kept. nullptr removes it.
 using SoundSwitched = void (*)(bool muted);

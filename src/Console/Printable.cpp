@@ -6,6 +6,14 @@ namespace Console {
 
 namespace {
 
+// Invisible marks that reorder or break the text around them on a terminal: a file name
+// could make a line read as something else.
+bool FormatControl(std::uint32_t code)
+{
+    return code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069) || code == 0x2028 || code == 0x2029 || code == 0xFEFF;
+}
+
 // Length of the well-formed UTF-8 character at text[i] that a terminal shows as it is:
 // 0 for a byte that must be escaped.
 std::size_t PrintableLength(std::string_view text, std::size_t i)
@@ -22,7 +30,8 @@ std::size_t PrintableLength(std::string_view text, std::size_t i)
         code = (code << 6) | (byte(i + k) & 0x3F);
     }
     const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    const bool bad = overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code < 0xA0;
+    const bool bad =
+        overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code < 0xA0 || FormatControl(code);
     return bad ? 0 : length;  // code < 0xA0: the C1 controls, which some terminals obey
 }
 

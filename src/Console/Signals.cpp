@@ -3,6 +3,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -15,6 +17,7 @@ namespace Console {
 namespace {
 
 std::mutex guard;  // orders a signal against the start and end of a game
+std::condition_variable gameEnded;
 bool gameRunning = false;
 int stopSignal = 0;
 
@@ -40,11 +43,22 @@ void Watch(sigset_t set)
     for (;;) {
         int signal = 0;
         if (sigwait(&set, &signal) != 0) continue;
-        const std::lock_guard<std::mutex> lock(guard);
-        // Outside a game nothing is lost by ending at once; a second signal during a game
-        // ends it too, should the game's own end not come.
-        if (!gameRunning || stopSignal != 0) EndNow(signal);
-        stopSignal = signal;
+        std::unique_lock<std::mutex> lock(guard);
+        // Outside a game nothing is lost by ending at once; after a game a stop signal ended,
+        // with that signal's status, whichever came later.
+        if (!gameRunning) EndNow(stopSignal != 0 ? stopSignal : signal);
+        if (stopSignal == 0) stopSignal = signal;
+        // The game ends as with Escape and saves its score. Signals that come meanwhile (a
+        // closed terminal sends two or three at once) stay pending and change nothing; only
+        // a game that cannot end in time is given up, and a save cut short leaves the old
+        // table whole, since a new one only ever replaces it complete.
+        if (!gameEnded.wait_for(lock, GameEndLimit, [] { return !gameRunning; })) {
+            std::printf(
+                "[ERROR] (Signals) The game did not end within %lld s of the stop signal: the program "
+                "ends without saving its score.\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(GameEndLimit).count()));
+            EndNow(stopSignal);
+        }
     }
 }
 
@@ -53,6 +67,9 @@ void Watch(sigset_t set)
 void Start()
 {
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    // Console lines to a pipe whose reader has gone are dropped (the write fails with
+    // EPIPE) instead of ending the program before it saves.
+    ::signal(SIGPIPE, SIG_IGN);
     const sigset_t set = StopSignals();
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
     std::thread(Watch, set).detach();
@@ -66,8 +83,11 @@ GameInProgress::GameInProgress()
 
 GameInProgress::~GameInProgress()
 {
-    const std::lock_guard<std::mutex> lock(guard);
-    gameRunning = false;
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        gameRunning = false;
+    }
+    gameEnded.notify_all();
 }
 
 int StopSignal()

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "Console/Console.hpp"
 #include "Drawing/Geometry.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
@@ -234,7 +235,7 @@ void ClearPath() { Path::Clear(); }
 
 void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores)
 {
-    SchermLevelGedaan(quit, win, YourScore, HighScores, 1);
+    SchermLevelGedaan(quit, win, YourScore, HighScores, 0);
 }
 
 void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<const std::int32_t> HighScores,
@@ -252,12 +253,19 @@ void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<co
     }
     Wimdows::Text("Your score", YourScoreLabel.x, YourScoreLabel.y);
     Wimdows::TextInt(YourScore, YourScoreNumber.x, YourScoreNumber.y);
-    if (FirstLevel > 1) {
+    if (FirstLevel > 0) {
         char remark[96];
         std::snprintf(remark, sizeof remark, "Vanaf level %u: niet in de highscores",
                       static_cast<unsigned>(FirstLevel));
         Wimdows::Text(remark, NotInTableText.x, NotInTableText.y);
     }
+    Wimdows::UpdateWindow();
+}
+
+void ScoreNotSaved()
+{
+    Wimdows::SetFont(0, White);
+    Wimdows::Text(Console::Tr("Je score kon niet bewaard worden"), NotInTableText.x, NotInTableText.y);
     Wimdows::UpdateWindow();
 }
 

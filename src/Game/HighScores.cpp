@@ -1,4 +1,6 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +23,25 @@ namespace Game {
 namespace {
 
 constexpr const char* ScoresFile = "data/highscores.dat";
+// Five numbers never need more: a longer file is damaged, and only its start is read, so
+// that no file can stall the end of a game.
+constexpr long MaxScoreFileBytes = 64 * 1024;
+
+// Reads at most MaxScoreFileBytes of file; past them it reports the end of the file.
+struct BoundedFile {
+    std::FILE* file;
+    long left = MaxScoreFileBytes;
+    bool cut = false;
+    int Get()
+    {
+        if (left == 0) {
+            cut = cut || std::fgetc(file) != EOF;
+            return EOF;
+        }
+        --left;
+        return std::fgetc(file);
+    }
+};
 
 bool IsScoreSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0x1A; }
 
@@ -29,12 +50,12 @@ enum class Word { None, Number, Clamped, NotNumber };
 // The next whitespace-delimited word of the file. A decimal integer beyond the 32-bit range
 // is clamped to it, so that it still ranks where it belongs. The first bytes of the word
 // are kept in text for a message; endOfFile tells whether the file ended right after it.
-Word ReadScore(std::FILE* file, std::int32_t& value, std::string& text, bool& endOfFile)
+Word ReadScore(BoundedFile& file, std::int32_t& value, std::string& text, bool& endOfFile)
 {
     text.clear();
-    int c = std::fgetc(file);
+    int c = file.Get();
     while (c != EOF && IsScoreSpace(c)) {
-        c = std::fgetc(file);
+        c = file.Get();
     }
     if (c == EOF) {
         endOfFile = true;
@@ -59,7 +80,7 @@ Word ReadScore(std::FILE* file, std::int32_t& value, std::string& text, bool& en
         } else {
             wellFormed = false;
         }
-        c = std::fgetc(file);
+        c = file.Get();
     }
     endOfFile = c == EOF;
     if (!wellFormed || !digits) {
@@ -99,6 +120,37 @@ std::string SaveTarget(std::string& problem)
     return path.string();
 }
 
+// Removes what saves killed half-way (kill -9, a crash, a power cut) left beside target:
+// "NAME.tmp-PID-N" files of processes that no longer run. A game saving right now keeps its
+// file.
+void RemoveStaleTemps(const std::string& target)
+{
+    namespace fs = std::filesystem;
+    const fs::path path(target);
+    const std::string prefix = path.filename().string() + ".tmp-";
+    const std::string folder = path.parent_path().empty() ? "." : path.parent_path().string();
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.rfind(prefix, 0) != 0) continue;
+        const std::string rest = name.substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || dash > 9 ||
+            rest.find_first_not_of("0123456789-") != std::string::npos) {
+            continue;
+        }
+        const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+        struct stat info {};
+        const std::string file = folder + "/" + name;
+        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH && ::lstat(file.c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode)) {
+            ::unlink(file.c_str());
+        }
+    }
+    ::closedir(dir);
+}
+
 // A new file beside target with a name no other save uses, so that two games saving at
 // once never write into the same file; made with the usual permissions.
 int CreateUnique(const std::string& target, std::string& name)
@@ -127,7 +179,35 @@ bool WriteAll(int fd, const std::string& bytes)
     return true;
 }
 
-void ReportSaveFailure(const std::string& reason) { std::printf("[ERROR] (SaveScores) %s\n", reason.c_str()); }
+bool ReportSaveFailure(const std::string& reason)
+{
+    std::printf("[ERROR] (SaveScores) %s\n", reason.c_str());
+    return false;
+}
+
+// A table with other hard links is written in its place, since a rename would part it from
+// them. One short write from the start, then the old rest cut off: a reader in between
+// finds the new five numbers first, and the loader reads no further.
+bool SaveInPlace(const std::string& target, const std::string& bytes)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return ReportSaveFailure("Couldn't write " + Console::Printable(target) + ": " + std::strerror(errno));
+    }
+    struct stat info {};
+    bool written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (written) {
+        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), 0);
+        written = n == static_cast<ssize_t>(bytes.size()) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+                  ::fsync(fd) == 0;
+    }
+    const int error = errno;
+    if (::close(fd) != 0 || !written) {
+        return ReportSaveFailure("Couldn't write " + Console::Printable(target) + ": " +
+                                 std::strerror(written ? errno : error));
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -155,8 +235,9 @@ void LoadScores(std::span<std::int32_t> HighScores)
     bool reported = false;
     std::string text;
     bool endOfFile = false;
+    BoundedFile bounded{file};
     for (std::size_t word = 1; filled < HighScores.size() && !endOfFile; ++word) {
-        const Word kind = ReadScore(file, HighScores[filled], text, endOfFile);
+        const Word kind = ReadScore(bounded, HighScores[filled], text, endOfFile);
         if (kind == Word::None) {
             break;
         }
@@ -170,6 +251,12 @@ void LoadScores(std::span<std::int32_t> HighScores)
                                               : "is not a whole number and is skipped",
                         Console::Printable(text).c_str());
         }
+    }
+    if (bounded.cut) {
+        std::printf(
+            "[ERROR] (LoadScores) %s is longer than a table of scores can be: only its first %ld KiB are "
+            "read.\n",
+            ScoresFile, MaxScoreFileBytes / 1024);
     }
     std::fclose(file);
     std::sort(HighScores.begin(), HighScores.end(), std::greater<>());
@@ -192,37 +279,43 @@ void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
 
 // The new table is written whole to a file of its own, put on disk, and then renamed over
 // the old one, so that any reader, and the next game after a crash, finds either the old
-// table or the new one, never a part. Of two games saving at once the later one wins.
-void SaveScores(std::span<const std::int32_t> HighScores)
+// table or the new one, never a part. Of two games saving at once the later one wins. The
+// old file's permissions go to the new one.
+bool SaveScores(std::span<const std::int32_t> HighScores)
 {
     std::string problem;
     const std::string target = SaveTarget(problem);
     if (target.empty()) {
-        ReportSaveFailure(std::string("Not saved: ") + ScoresFile + " is left as it is (" + problem + ").");
-        return;
+        return ReportSaveFailure(std::string("Not saved: ") + ScoresFile + " is left as it is (" + problem + ").");
     }
     std::string bytes;
     for (const std::int32_t score : HighScores) {
         bytes += std::to_string(score) + "\r\n";
     }
+    RemoveStaleTemps(target);
+    struct stat old {};
+    const bool existed = ::stat(target.c_str(), &old) == 0;
+    if (existed && old.st_nlink > 1) {
+        return SaveInPlace(target, bytes);
+    }
     std::string temp;
     const int fd = CreateUnique(target, temp);
     if (fd < 0) {
-        ReportSaveFailure("Couldn't create a new file beside " + Console::Printable(target) + ": " +
-                          std::strerror(errno));
-        return;
+        return ReportSaveFailure("Couldn't create a new file beside " + Console::Printable(target) + ": " +
+                                 std::strerror(errno));
     }
-    const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written =
+        (!existed || ::fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, bytes) && ::fsync(fd) == 0;
     const int error = errno;
     if (::close(fd) != 0 || !written) {
         ReportSaveFailure("Couldn't write " + Console::Printable(temp) + ": " + std::strerror(written ? errno : error));
         ::unlink(temp.c_str());
-        return;
+        return false;
     }
     if (::rename(temp.c_str(), target.c_str()) != 0) {
-        ReportSaveFailure("Couldn't replace " + Console::Printable(target) + ": " + std::strerror(errno));
+        const int renameError = errno;
         ::unlink(temp.c_str());
-        return;
+        return ReportSaveFailure("Couldn't replace " + Console::Printable(target) + ": " + std::strerror(renameError));
     }
     // The rename itself must reach the disk too, or a crash could bring the old table back.
     const std::string folder = std::filesystem::path(target).parent_path().string();
@@ -231,6 +324,7 @@ void SaveScores(std::span<const std::int32_t> HighScores)
         ::fsync(dir);
         ::close(dir);
     }
+    return true;
 }
 
 }  // namespace Game

@@ -137,10 +137,16 @@ void ReportUninterpreted(const std::string& line, LevelReport& report)
 
 bool OnlySpaces(const std::string& line) { return line.find_first_not_of(' ') == std::string::npos; }
 
+// The largest radius and rectangle side: a body's picture is then at most 2048 by 2048
+// pixels (16 MiB), twice the window's width; the shipped levels stay far below.
+constexpr float MaxRadius = 1024.0f;
+constexpr float MaxSide = 2048.0f;
+
 // State that one load shares between LoadLevel and its line interpreter.
 struct LoadState {
     Physics::ObjectTable& Objects;
     std::uint32_t& N;
+    bool sizeCut = false;  // a size was cut to its bound, and said so
     bool mayDefineProperties = false;
     // Set after a section head found the table full: that body and its properties
     // are dropped, as are all bodies after it.
@@ -192,6 +198,16 @@ void ReadLevelFileLine(const std::string& str, LoadState& s)
         Physics::OBJECT& body = s.ignoringSection ? scratch : Objects[N - 1];
         if (float* field = NumberField(body, key)) {
             detail::ReadLevelNumber(value, *field);
+            const bool size = field == &body.Dimension.x || field == &body.Dimension.y;
+            const float most = body.Type == Physics::SHAPE::Ball ? MaxRadius : MaxSide;
+            if (size && *field > most) {
+                *field = most;
+                if (!s.sizeCut) {
+                    s.sizeCut = true;
+                    std::printf("[ERROR] (ReadLevelFileLine) Too large, read as %.0f: %s\n", static_cast<double>(most),
+                                Console::Printable(str).c_str());
+                }
+            }
             return;
         }
         if (key == "GameOverOnCollision") {
@@ -238,8 +254,17 @@ LevelReport Load(const std::string& name, Physics::Level& level)
         return report;
     }
 
-    LoadState s{Objects, N, false, false, LevelReport{}};
+    LoadState s{Objects, N, false, false, false, LevelReport{}};
     s.report.opened = true;
+    // A byte order mark, as some editors write, would spoil the first line (the black hole).
+    char mark[3] = {};
+    if (std::fread(mark, 1, sizeof mark, file) == sizeof mark && mark[0] == '\xEF' && mark[1] == '\xBB' &&
+        mark[2] == '\xBF') {
+        std::printf("[ERROR] (LoadLevel) This file begins with a byte order mark, which is skipped: %s\n",
+                    shownName.c_str());
+    } else {
+        std::rewind(file);
+    }
     // A line is kept only as far as the test for its length needs: one of any length
     // costs no more memory than a short one.
     std::string line;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "Console/Console.hpp"
@@ -51,6 +52,8 @@ constexpr std::uint64_t FineRepeatDelay = 400;  // ms
 constexpr std::uint64_t FineRepeatsPerSecond = 15;
 // The sound note stays for about a second and a half of frames.
 constexpr std::uint32_t NoteFrames = 150;
+// A level that could not be read says so for about ten seconds.
+constexpr std::uint32_t UnreadableLevelNoteFrames = 1000;
 
 bool Initialised = false;
 std::atomic<detail::FrameHook> frameHook{nullptr};
@@ -236,9 +239,11 @@ void SwitchSound()
 
 }  // namespace
 
-void PlayGame() { PlayGame(1); }
+void PlayGame() { PlayGame(1, true); }
 
-void PlayGame(std::uint32_t FirstLevel)
+void PlayGame(std::uint32_t FirstLevel) { PlayGame(FirstLevel, FirstLevel == 1); }
+
+void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
 {
     const Console::GameInProgress running;  // a stop signal now ends the game as Escape does
     WatchForContinue();
@@ -274,11 +279,18 @@ void PlayGame(std::uint32_t FirstLevel)
     EdgeKey pauseKey{VK_P, Wimdows::KeyDown(VK_P)};
     EdgeKey muteKey{VK_M, Wimdows::KeyDown(VK_M)};
     FineKey fineRight, fineLeft, fineUp, fineDown;
+    static std::string levelNote;  // Drawing keeps the pointer while the note shows
 
     while (LevelExists(CurrentLevel) && Score > 0 && !QuitGame) {
         Physics::Reset(world);
         Drawing::StopRecordingPath();
-        world.level = LoadLevel(CurrentLevel);
+        const std::string levelFile = detail::LevelFileName(CurrentLevel);
+        world.level = Physics::Level{};
+        if (!LoadLevelFile(levelFile.c_str(), world.level).opened) {
+            // The console has the reason; the player, facing an empty field, reads it here.
+            levelNote = std::string(Console::Tr("Kan dit level niet lezen: ")) + levelFile;
+            Drawing::ShowNote(levelNote.c_str(), UnreadableLevelNoteFrames);
+        }
         Drawing::LoadGraph(Objects, N);
         Physics::Hold(world);
         Physics::Release(world);
@@ -298,7 +310,7 @@ void PlayGame(std::uint32_t FirstLevel)
                         k->Restart();
                     }
                 }
-                if (Wimdows::KeyDown(VK_ESCAPE) || WindowGone()) {
+                if (Wimdows::KeyDown(VK_ESCAPE) || WindowGone() || Console::StopSignal() != 0) {
                     QuitGame = true;
                     GoToNextLevel = false;
                     StopLevel = true;
@@ -402,12 +414,19 @@ void PlayGame(std::uint32_t FirstLevel)
 
     LoadScores(HighScores);
     // Only a whole game, from level 1, earns a place in the table.
-    if (FirstLevel == 1) {
+    bool saved = true;
+    if (EntersTable) {
         AddHighScore(HighScores, Score);
-        SaveScores(HighScores);
+        saved = SaveScores(HighScores);
+        if (!saved) {
+            LoadScores(HighScores);  // the screen shows the table as it is on disk
+        }
     }
     Drawing::ShowNote(nullptr, 0);
-    Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, FirstLevel);
+    Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, EntersTable ? 0 : FirstLevel);
+    if (!saved) {
+        Drawing::ScoreNotSaved();
+    }
     if (QuitGame) {
         StandardSound::PlaySoundEvent(StandardSound::OUTROQUIT);
     } else if (GoToNextLevel) {

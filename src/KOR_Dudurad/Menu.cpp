@@ -230,7 +230,7 @@ int Main(const Options& options)
 
     if (options.level > 0) {
         // Straight into a game at that level; the menu follows it as after any game.
-        Game::PlayGame(options.level);
+        Game::PlayGame(options.level, false);
         if (const int signal = Console::StopSignal()) {
             Wimdows::KillWindow();
             return 128 + signal;

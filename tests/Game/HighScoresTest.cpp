@@ -135,6 +135,21 @@ TEST_F(HighScoresTest, DamagedWordsAreSkippedAndTheTableStaysInOrder)
     }
 }
 
+// A 2 GB damaged table (a sparse file: all zero bytes) is read only at its start, with one
+// line, so that the end of a game never waits for it.
+TEST_F(HighScoresTest, HugeFileIsReadOnlyAtItsStart)
+{
+    WriteFile("data/highscores.dat", "700 " + std::string(70000, '1'));
+    ASSERT_EQ(::truncate("data/highscores.dat", 2LL << 30), 0);
+    const auto start = std::chrono::steady_clock::now();
+    std::string console;
+    EXPECT_EQ(Loaded(console), (Table{2147483647, 700, 0, 0, 0}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(console.substr(console.find('\n') + 1),
+              "[ERROR] (LoadScores) data/highscores.dat is longer than a table of scores can be: only its first 64 KiB "
+              "are read.\n");
+}
+
 TEST_F(HighScoresTest, LeadingZerosOfAnyLengthAreRead)
 {
     // A long run of zeros is still a well-formed integer: it must not end the reading.
@@ -162,8 +177,43 @@ TEST_F(HighScoresTest, FailedSaveKeepsTheOldTable)
 
     // No data directory at all.
     std::filesystem::remove_all("data");
-    out = Saved(old);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(Game::SaveScores(old));
+    out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("[ERROR] (SaveScores) ", 0), 0u) << out;
+}
+
+// The player's file stays the player's: its permissions and hard links are kept, and what
+// a killed save left beside it goes at the next save, but not the file of a save still running.
+TEST_F(HighScoresTest, SaveKeepsModeAndLinksAndRemovesLeftovers)
+{
+    WriteFile("data/highscores.dat", "5\r\n");
+    ASSERT_EQ(::chmod("data/highscores.dat", 0600), 0);
+    const pid_t gone = ::fork();
+    if (gone == 0) _exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string left = "data/highscores.dat.tmp-" + std::to_string(gone) + "-17";
+    const std::string running = "data/highscores.dat.tmp-" + std::to_string(::getpid()) + "-18";
+    WriteFile(left, "1\r\n");
+    WriteFile(running, "2\r\n");
+    WriteFile("data/highscores.dat.tmp-x-1", "mine");  // no name a save makes
+
+    EXPECT_EQ(Saved(Table{90, 5, 0, 0, 0}), "");
+    struct stat info {};
+    ASSERT_EQ(::stat("data/highscores.dat", &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(running));
+    EXPECT_TRUE(std::filesystem::exists("data/highscores.dat.tmp-x-1"));
+
+    ASSERT_EQ(::link("data/highscores.dat", "backup"), 0);
+    EXPECT_EQ(Saved(Table{300, 90, 5, 0, 0}), "");
+    EXPECT_EQ(ReadFile("backup"), "300\r\n90\r\n5\r\n0\r\n0\r\n");
+    EXPECT_EQ(Saved(Table{3, 0, 0, 0, 0}), "");  // shorter: the old rest is cut off
+    EXPECT_EQ(ReadFile("backup"), "3\r\n0\r\n0\r\n0\r\n0\r\n");
+    ASSERT_EQ(::stat("data/highscores.dat", &info), 0);
+    EXPECT_EQ(info.st_nlink, 2u);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 // A table kept elsewhere through a symbolic link stays there: the save goes to the link's

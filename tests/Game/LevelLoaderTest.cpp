@@ -118,6 +118,10 @@ TEST_F(LevelLoaderTest, LineEnds)
     expectExample("CR");
     EXPECT_EQ(Load(ctrlZ), "");
     expectExample("Ctrl-Z");
+    // A byte order mark would spoil the first line, the black hole's section head.
+    EXPECT_EQ(Load("\xEF\xBB\xBF" + crlf),
+              "[ERROR] (LoadLevel) This file begins with a byte order mark, which is skipped: data/level-01.txt\n");
+    expectExample("byte order mark");
 
     // A last line without a line end is read; so is one after a blank CR LF line.
     EXPECT_EQ(Load("[Ball]\r\n\r\n[Rectangle]\r\nMass = 7"), "");
@@ -231,6 +235,16 @@ TEST_F(LevelLoaderTest, TableLimits)
     EXPECT_TRUE(report.tooManySections);
     EXPECT_EQ(report.sections, 103u);
     EXPECT_EQ(report.badLines, 1u);
+
+    // Sizes whose pictures would take gigabytes are cut to the largest (said once); the rest
+    // of the table, and sizes within the bounds, are untouched.
+    EXPECT_EQ(Load("[Ball]\nRadius = 4095\n[Ball]\nRadius = 1024\nDimension_Y = 9E9\n[Rectangle]\nDimension_X = "
+                   "1E30\nDimension_Y = 2048\n"),
+              "[ERROR] (ReadLevelFileLine) Too large, read as 1024: Radius = 4095\n");
+    EXPECT_EQ(Game::Objects[0].Dimension.x, 1024.0f);
+    EXPECT_EQ(Game::Objects[1].Dimension.x, 1024.0f);
+    EXPECT_EQ(Game::Objects[2].Dimension.x, 2048.0f);
+    EXPECT_EQ(Game::Objects[2].Dimension.y, 2048.0f);
 }
 
 TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
@@ -298,6 +312,9 @@ TEST(ConsoleText, Printable)
                                  8),
               "abcd...");
     EXPECT_EQ(Console::Printable("ab\x01fghij", 8), "ab...");
+    // Marks that reorder or hide text: U+200E, U+202E, U+2066, U+2029, U+FEFF.
+    EXPECT_EQ(Console::Printable("a\xE2\x80\x8E\xE2\x80\xAE\xE2\x81\xA6\xE2\x80\xA9\xEF\xBB\xBF\xE2\x80\x8Dz"),
+              "a\\xE2\\x80\\x8E\\xE2\\x80\\xAE\\xE2\\x81\\xA6\\xE2\\x80\\xA9\\xEF\\xBB\\xBF\xE2\x80\x8Dz");
 }
 
 TEST_F(LevelLoaderTest, TooFewSectionsLeaveASafeTable)

@@ -4,8 +4,11 @@
 #  1. without a display: the folder is laid out, the game's status 1 is the launcher's;
 #  2. a game quit at once (Escape, 100 points) on the X server: the table is written there;
 #  3. a newer installation elsewhere (level 1 changed, level 12 gone), the old one removed,
-#     the player's own levels and a high-score table kept elsewhere through a link: the
-#     links follow the new installation, the player's files stay as they were;
+#     the player's own levels, links (also to paths that look like an installation's) and a
+#     high-score table kept elsewhere through a link: the launcher's links follow the new
+#     installation, the player's files and links stay as they were; file names are said
+#     escaped, as the game's console does; a second start with every link right changes
+#     nothing (so a read-only folder is fine);
 #  4. a second game: its 100 points join the first's in the linked table; status 0.
 # Runs under xvfb-run.
 #
@@ -109,6 +112,16 @@ rm "$work/data/level-05.txt"
 printf '[Ball]\nRadius = 25\n[Ball]\nPosition_X = -100\nRadius = 12\nMass = 1\n' > "$work/data/level-05.txt"
 cp "$work/data/level-05.txt" "$scratch/mine-05"
 printf '* my level after the last one\n' > "$work/data/level-30.txt"
+# The player's links into a folder that looks like an installation's, one with an installed
+# level's name; file names that would move the cursor or forge a second message.
+mkdir -p "$scratch/x/kor-dudurad/data"
+cp "$scratch/mine-05" "$scratch/x/kor-dudurad/data/level-04.txt"
+cp "$scratch/mine-05" "$scratch/x/kor-dudurad/data/level-13.txt"
+ln -sfn "$scratch/x/kor-dudurad/data/level-04.txt" "$work/data/level-04.txt"
+ln -s "$scratch/x/kor-dudurad/data/level-13.txt" "$work/data/level-13.txt"
+ln -s "$scratch/gone/kor-dudurad/data/level-14.txt" "$work/data/level-14.txt"
+: > "$work/data/level-"$'\e]0;X\a\e[2J'".txt"
+: > "$work/data/level-"$'\nkor-dudurad: forged\n'".txt"
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3-stdout.txt" 2> "$out/3-stderr.txt"
 status=$?
 [ "$status" -eq 1 ] || fail "status $status without a display, not 1"
@@ -123,6 +136,22 @@ grep -q 'your own data/level-05.txt is played' "$out/3-stderr.txt" || fail "the 
 grep -q 'data/level-30.txt is not played' "$out/3-stderr.txt" || fail "the unreachable level 30 was not mentioned"
 [ -L "$work/data/highscores.dat" ] || fail "the table's link was replaced"
 [ "$(scores "$scratch/synced/scores")" = "100 0 0 0 0 " ] || fail "the table changed without a game"
+for n in 04 13 14; do
+  case $n in 14) where=gone ;; *) where=x ;; esac
+  [ "$(readlink "$work/data/level-$n.txt")" = "$scratch/$where/kor-dudurad/data/level-$n.txt" ] ||
+    fail "the player's link level-$n.txt was changed or removed"
+done
+grep -q 'your own data/level-04.txt is played' "$out/3-stderr.txt" || fail "the player's link level-04 was not mentioned"
+! grep -q $'\e' "$out/3-stderr.txt" || fail "an escape sequence in a file name went to the terminal"
+grep -qF 'data/level-\x1B]0;X\x07\x1B[2J.txt is not played' "$out/3-stderr.txt" || fail "the name is not escaped"
+! grep -q '^kor-dudurad: forged' "$out/3-stderr.txt" || fail "a file name forged a message"
+grep -qF 'data/level-\x0Akor-dudurad: forged\x0A.txt is not played' "$out/3-stderr.txt" || fail "the newline is not escaped"
+# Everything right already: a second start writes nothing.
+before=$(ls -lai --time-style=full-iso "$work" "$work/data")
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3a-stdout.txt" 2> "$out/3a-stderr.txt"
+status=$?
+[ "$status" -eq 1 ] || fail "status $status at the second start, not the game's 1"
+[ "$(ls -lai --time-style=full-iso "$work" "$work/data")" = "$before" ] || fail "a start with every link right changed the folder"
 
 # The installation's own folder as the player's: left as it is.
 XDG_DATA_HOME="$new/share/games" env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3b-stdout.txt" 2> "$out/3b-stderr.txt"
