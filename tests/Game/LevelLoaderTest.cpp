@@ -241,10 +241,10 @@ TEST_F(LevelLoaderTest, TableLimits)
     EXPECT_EQ(Load("[Ball]\nRadius = 4095\n[Ball]\nRadius = 1024\nDimension_Y = 9E9\n[Rectangle]\nDimension_X = "
                    "1E30\nDimension_Y = 2048\n"),
               "[ERROR] (ReadLevelFileLine) Too large, read as 1024: Radius = 4095\n");
-    EXPECT_EQ(Game::Objects[0].Dimension.x, 1024.0f);
-    EXPECT_EQ(Game::Objects[1].Dimension.x, 1024.0f);
-    EXPECT_EQ(Game::Objects[2].Dimension.x, 2048.0f);
-    EXPECT_EQ(Game::Objects[2].Dimension.y, 2048.0f);
+    EXPECT_EQ(Objects[0].Dimension.x, 1024.0f);
+    EXPECT_EQ(Objects[1].Dimension.x, 1024.0f);
+    EXPECT_EQ(Objects[2].Dimension.x, 2048.0f);
+    EXPECT_EQ(Objects[2].Dimension.y, 2048.0f);
 }
 
 TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
