@@ -228,4 +228,8 @@ status=$?
 [ "$status" -eq 2 ] || fail "--language tlh ended with $status, not 2"
 grep -q "^kor-dudurad: --language knows nl, en; not 'tlh'" "$out/option-stderr.txt" || fail "no usage line for --language tlh"
 
+# Dutch and English side by side, to be looked at.
+for screen in menu explanation end; do
+  convert "$out/nl-$screen.png" "$out/en-$screen.png" +append "$out/side-by-side-$screen.png"
+done
 step "passed; screenshots of both languages in $out"
