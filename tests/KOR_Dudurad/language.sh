@@ -119,7 +119,8 @@ run() {
   xdotool windowfocus --sync "$intro" key space
   menu=$(find_window Menu 40) || fail "$tag: no menu"
   wait_pixel "$menu" 365 455 "$face" 10 || fail "$tag: the menu's buttons are not drawn"
-  sleep 0.3
+  wait_drawn "$menu" 120x30+340+35 10 || fail "$tag: the menu's title is not drawn"
+  sleep 0.5
   shot "$menu" "$tag-menu"
   xdotool mousemove --window "$menu" 266 462 click 1 mousemove 1270 1010
   wait_drawn "$menu" 100x40+350+15 10 || fail "$tag: no explanation"
@@ -176,6 +177,8 @@ menu() {
   xdotool windowfocus --sync "$intro" key space
   menu=$(find_window Menu 40) || fail "$tag: no menu"
   wait_pixel "$menu" 365 455 "$face" 10 || fail "$tag: the menu's buttons are not drawn"
+  wait_drawn "$menu" 120x30+340+35 10 || fail "$tag: the menu's title is not drawn"  # drawn after the buttons
+  sleep 0.5
   for key in $keys; do
     xdotool windowfocus --sync "$menu" key "$key"
     sleep 2.2  # the note stays 1.5 s

@@ -82,9 +82,10 @@ int Generate(const std::filesystem::path& root, const std::filesystem::path& loc
                          ec.message().c_str());
             return 1;
         }
-        const auto& words = Pictures::WithWords();
+        const std::string folder = "graphics/" + language + "/";
         for (auto& pic : Pictures::DrawAll())
-            if (std::find(words.begin(), words.end(), pic.name) != words.end())
+            if (std::find(std::begin(AssetManifest::Files), std::end(AssetManifest::Files), folder + pic.name) !=
+                std::end(AssetManifest::Files))
                 pictures.push_back({language + "/" + pic.name, std::move(pic.image)});
     }
     Console::SetLanguage("nl");
