@@ -909,7 +909,7 @@ Image Explanation(const Image& hole, const Image& attract, const Image& repel, c
     std::vector<Row> rows = {
         {{{"", 0, 38}, {"", 1, 38}}, Tr("Snelheid lager / hoger"), Tr("van 0 tot 500")},
         {{{"", 2, 38}, {"", 3, 38}}, Tr("Richting draaien"), Tr("\xE2\x86\x91 linksom,  \xE2\x86\x93 rechtsom")},
-        {{{"Shift", -1, 74}}, Tr("Fijn richten"), Tr("met een pijltoets: \xC3\xA9\xC3\xA9n stap per druk")},
+        {{{"Shift", -1, 74}}, Tr("Fijn richten"), Tr("met een pijl: \xC3\xA9\xC3\xA9n stap per druk")},
         {{{Tr("Spatie"), -1, 74}}, Tr("Raket lanceren"), ""},
         {{{"End", -1, 42}, {"R", -1, 24}}, Tr("Level opnieuw beginnen"), ""},
         {{{"P", -1, 74}}, Tr("Pauze / verder spelen"), ""},
