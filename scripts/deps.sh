@@ -9,6 +9,8 @@ set -euo pipefail
 play=(
   cmake g++ make pkg-config
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev libpng-dev nlohmann-json3-dev fonts-dejavu-core
+  # msgfmt compiles the translations (po/) at build time; xgettext refreshes their template
+  gettext
 )
 packages=(
   "${play[@]}" dpkg-dev file

@@ -59,6 +59,15 @@ void Release(std::uint32_t& handle)
     handle = 0;
 }
 
+using Console::Tr;
+
+// A head-up display label: the game's own Latin-1 text (the degree sign), or its translation.
+const char* Label(const char* latin1, const char* key)
+{
+    const char* text = Tr(key);
+    return text == key ? latin1 : text;
+}
+
 void Menu(float huidige_hoek, float huidige_snelheid, float vorige_hoek, float vorige_snelheid)
 {
     const std::int32_t hoek = Degrees(huidige_hoek);
@@ -68,13 +77,13 @@ void Menu(float huidige_hoek, float huidige_snelheid, float vorige_hoek, float v
 
     Wimdows::DrawBitmap(menu, MenuPlace.x, MenuPlace.y);
     Wimdows::SetFont(0, Black);
-    Wimdows::Text(CurrentAngleText, HudCurrentAngleLabel.x, HudCurrentAngleLabel.y);
+    Wimdows::Text(Label(CurrentAngleText, "Huidige Hoek (\xC2\xB0)"), HudCurrentAngleLabel.x, HudCurrentAngleLabel.y);
     Wimdows::TextInt(hoek, HudCurrentAngle.x, HudCurrentAngle.y);
-    Wimdows::Text(PreviousAngleText, HudPreviousAngleLabel.x, HudPreviousAngleLabel.y);
+    Wimdows::Text(Label(PreviousAngleText, "Vorige Hoek (\xC2\xB0)"), HudPreviousAngleLabel.x, HudPreviousAngleLabel.y);
     Wimdows::TextInt(vorigeHoek, HudPreviousAngle.x, HudPreviousAngle.y);
-    Wimdows::Text(CurrentSpeedText, HudCurrentSpeedLabel.x, HudCurrentSpeedLabel.y);
+    Wimdows::Text(Label(CurrentSpeedText, "Huidige Snelheid"), HudCurrentSpeedLabel.x, HudCurrentSpeedLabel.y);
     Wimdows::TextInt(snelheid, HudCurrentSpeed.x, HudCurrentSpeed.y);
-    Wimdows::Text(PreviousSpeedText, HudPreviousSpeedLabel.x, HudPreviousSpeedLabel.y);
+    Wimdows::Text(Label(PreviousSpeedText, "Vorige Snelheid"), HudPreviousSpeedLabel.x, HudPreviousSpeedLabel.y);
     Wimdows::TextInt(vorigeSnelheid, HudPreviousSpeed.x, HudPreviousSpeed.y);
 }
 
@@ -84,14 +93,14 @@ std::int32_t Shown(std::uint32_t v) { return static_cast<std::int32_t>(std::min<
 void TekenLevel(std::uint32_t Level)
 {
     Wimdows::SetFont(0, White);
-    Wimdows::Text("Level", LevelLabel.x, LevelLabel.y);
+    Wimdows::Text(Tr("Level"), LevelLabel.x, LevelLabel.y);
     Wimdows::TextInt(Shown(Level), LevelNumber.x, LevelNumber.y);
 }
 
 void TekenScore(std::uint32_t Score)
 {
     Wimdows::SetFont(0, White);
-    Wimdows::Text("Score", ScoreLabel.x, ScoreLabel.y);
+    Wimdows::Text(Tr("Score"), ScoreLabel.x, ScoreLabel.y);
     Wimdows::TextInt(Shown(Score), ScoreNumber.x, ScoreNumber.y);
 }
 
@@ -199,7 +208,7 @@ void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Le
     if (NoteFrames > 0 && NoteText != nullptr) {
         --NoteFrames;
         Wimdows::SetFont(1, White);
-        Wimdows::Text(NoteText, NotePlace.x, NotePlace.y);
+        Wimdows::Text(Tr(NoteText), NotePlace.x, NotePlace.y);
     }
     Wimdows::UpdateWindow();
 }
@@ -211,9 +220,9 @@ void DrawPaused()
     Wimdows::Rectangle(PauseBoxTopLeft.x, PauseBoxTopLeft.y, PauseBoxBottomRight.x, PauseBoxBottomRight.y, White,
                        false);
     Wimdows::SetFont(1, White);
-    Wimdows::Text("Pauze", PauseText.x, PauseText.y);
+    Wimdows::Text(Tr("Pauze"), PauseText.x, PauseText.y);
     Wimdows::SetFont(0, White);
-    Wimdows::Text("P: verder spelen   Esc: stoppen", PauseHintText.x, PauseHintText.y);
+    Wimdows::Text(Tr("P: verder spelen   Esc: stoppen"), PauseHintText.x, PauseHintText.y);
     Wimdows::UpdateWindow();
 }
 
@@ -245,17 +254,17 @@ void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<co
     Wimdows::DrawBitmap(scherm, 0, 0);
     Wimdows::DestroyBitmap(scherm);
     Wimdows::SetFont(0, White);
-    Wimdows::Text("Highscores", HighscoresLabel.x, HighscoresLabel.y);
+    Wimdows::Text(Tr("Highscores"), HighscoresLabel.x, HighscoresLabel.y);
     std::int32_t y = HighScoreTop;
     for (const std::int32_t score : HighScores) {
         Wimdows::TextInt(score, HighScoreX, y);
         y += HighScoreRow;
     }
-    Wimdows::Text("Your score", YourScoreLabel.x, YourScoreLabel.y);
+    Wimdows::Text(Tr("Your score"), YourScoreLabel.x, YourScoreLabel.y);
     Wimdows::TextInt(YourScore, YourScoreNumber.x, YourScoreNumber.y);
     if (FirstLevel > 0) {
         char remark[96];
-        std::snprintf(remark, sizeof remark, "Vanaf level %u: niet in de highscores",
+        std::snprintf(remark, sizeof remark, Tr("Vanaf level %u: niet in de highscores"),
                       static_cast<unsigned>(FirstLevel));
         Wimdows::Text(remark, NotInTableText.x, NotInTableText.y);
     }

@@ -4,9 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "Console/Console.hpp"
+#include "Console/Language.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
@@ -38,6 +41,7 @@ constexpr std::uint32_t VK_ESCAPE = 27;
 constexpr std::uint32_t VK_SPACE = 32;
 constexpr std::uint32_t VK_LEFT = 37;
 constexpr std::uint32_t VK_RIGHT = 39;
+constexpr std::uint32_t VK_L = 76;
 constexpr std::uint32_t VK_M = 77;
 
 // The sound note's place: the menu's background below the buttons.
@@ -61,11 +65,14 @@ int NoWindow(const char* title)
 void ClearNote() { Wimdows::Rectangle(NoteLeft, NoteTop, NoteRight, NoteBottom, Wimdows::RgbColor(0, 20, 70), true); }
 
 // The player's choice is kept for the next run.
-void KeepSoundChoice(bool muted)
+void KeepSoundChoice(bool muted) { SaveSetting("sound", muted ? "off" : "on"); }
+
+void ShowNote(const char* text)
 {
-    Settings settings;
-    settings.muted = muted;
-    SaveSettings(settings);
+    ClearNote();
+    Wimdows::SetFont(1, 0xFFFFFF);
+    Wimdows::Text(text, NoteLeft + 10, NoteTop + 8);
+    Wimdows::SetFont(0, 0);
 }
 
 // M on the menu: the sound off or on, said in a note for a moment.
@@ -74,14 +81,39 @@ void SwitchSound()
     const bool muted = !StandardSound::Muted();
     StandardSound::SetMuted(muted);
     KeepSoundChoice(muted);
-    ClearNote();
-    Wimdows::SetFont(1, 0xFFFFFF);
-    Wimdows::Text(muted ? "Geluid uit" : "Geluid aan", NoteLeft + 10, NoteTop + 8);
-    Wimdows::SetFont(0, 0);
+    ShowNote(muted ? Console::Tr("Geluid uit") : Console::Tr("Geluid aan"));
 }
 
-// A key pressed on the menu; true when it showed the sound note.
-bool MenuKey(std::uint32_t key)
+// The menu's title picture and buttons in the language of the moment.
+void DrawMenu(std::uint32_t (&buttons)[3])
+{
+    Wimdows::ClearScreen();
+    Background();
+    Wimdows::SetFont(0, 0);
+    buttons[0] = Wimdows::CreateButton(Console::Tr("Speluitleg"), 226, 450, 80, 25, Button1);
+    buttons[1] = Wimdows::CreateButton(Console::Tr("Start spel"), 360, 450, 80, 25, Button2);
+    buttons[2] = Wimdows::CreateButton(Console::Tr("Exit"), 492, 450, 80, 25, Button3);
+    Logo(500, 300);
+}
+
+// L on the menu: the next language, kept for the next run; the menu is drawn anew in it and
+// a note names it in its own words.
+void SwitchLanguage(std::uint32_t (&buttons)[3])
+{
+    const std::vector<std::string>& languages = Console::Languages();
+    std::size_t now = 0;
+    while (now < languages.size() && languages[now] != Console::Language()) ++now;
+    const std::string& next = languages[(now + 1) % languages.size()];
+    Console::SetLanguage(next);
+    SaveSetting("language", next);
+    for (const std::uint32_t button : buttons) Wimdows::DestroyControl(button);
+    DrawMenu(buttons);
+    // TRANSLATORS: the name of your language in your language, shown when the L key chooses it.
+    ShowNote(Console::Tr("Nederlands"));
+}
+
+// A key pressed on the menu; true when it showed a note.
+bool MenuKey(std::uint32_t key, std::uint32_t (&buttons)[3])
 {
     switch (key) {
         case VK_TAB:
@@ -102,6 +134,9 @@ bool MenuKey(std::uint32_t key)
             break;
         case VK_M:
             SwitchSound();
+            return true;
+        case VK_L:
+            SwitchLanguage(buttons);
             return true;
         default:
             break;
@@ -155,14 +190,9 @@ void Button3()
 
 void MenuTekenen()
 {
-    Wimdows::ClearScreen();
-    Background();
     loop = true;
-    Wimdows::SetFont(0, 0);
-    const std::uint32_t button1 = Wimdows::CreateButton("Speluitleg", 226, 450, 80, 25, Button1);
-    const std::uint32_t button2 = Wimdows::CreateButton("Start spel", 360, 450, 80, 25, Button2);
-    const std::uint32_t button3 = Wimdows::CreateButton("Exit", 492, 450, 80, 25, Button3);
-    Logo(500, 300);
+    std::uint32_t buttons[3];
+    DrawMenu(buttons);
     std::chrono::steady_clock::time_point noteEnd{};
     bool note = false;
     while (loop.load()) {
@@ -178,7 +208,7 @@ void MenuTekenen()
         while (loop.load()) {
             const std::uint32_t key = Wimdows::TakeKey();
             if (key == 0) break;
-            if (MenuKey(key)) {
+            if (MenuKey(key, buttons)) {
                 note = true;
                 noteEnd = std::chrono::steady_clock::now() + NoteTime;
             }
@@ -189,9 +219,7 @@ void MenuTekenen()
         }
         std::this_thread::sleep_for(PollWait);
     }
-    Wimdows::DestroyControl(button1);
-    Wimdows::DestroyControl(button2);
-    Wimdows::DestroyControl(button3);
+    for (const std::uint32_t button : buttons) Wimdows::DestroyControl(button);
 }
 
 void InitModules()
@@ -223,7 +251,11 @@ int Main(const Options& options)
         return 1;
     }
     // Before the sound starts: a player who switched it off hears no start-up sound either.
-    StandardSound::SetMuted(LoadSettings().muted);
+    const Settings settings = LoadSettings();
+    StandardSound::SetMuted(settings.muted);
+    // The option for this run, else the player's choice; without either, Dutch.
+    const std::string& language = options.language.empty() ? settings.language : options.language;
+    if (!language.empty()) Console::SetLanguage(language);
     Game::SetSoundSwitchedHandler(&KeepSoundChoice);
     InitModules();
     ApplyPresentationOptions(options);

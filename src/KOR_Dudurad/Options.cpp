@@ -1,5 +1,6 @@
 #include "Options.hpp"
 #include "Console/Console.hpp"
+#include "Console/Language.hpp"
 
 #include "Wimdows/Wimdows.hpp"
 
@@ -24,6 +25,8 @@ constexpr const char* Usage =
     "  --fullscreen   play on the whole screen\n"
     "  --window       play in a window\n"
     "  --scale N      show the window N times as large (N from 1 to 8)\n"
+    "  --language L   the language of the game: nl (Dutch, the default) or en (English);\n"
+    "                 the L key in the menu chooses it for good\n"
     "  -h, --help     show this help and end\n"
     "  --version      show the version and end\n"
     "\n"
@@ -73,6 +76,23 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         }
         if (arg == "--window") {
             options.presentation = Options::Presentation::Window;
+            continue;
+        }
+        if (arg == "--language" || arg.starts_with("--language=")) {
+            std::string_view value;
+            if (arg.size() > 10) {
+                value = arg.substr(11);
+            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
+                value = argv[++i];
+            } else {
+                return UsageError(err, "--language needs a language");
+            }
+            if (!Console::KnownLanguage(value)) {
+                std::string known;
+                for (const std::string& code : Console::Languages()) known += (known.empty() ? "" : ", ") + code;
+                return UsageError(err, "--language knows " + known + "; not '" + Shown(value) + "'");
+            }
+            options.language = value;
             continue;
         }
         // Options with a number: "--level N" or "--level=N".

@@ -1,18 +1,30 @@
 // The player's settings, kept between runs in the player's folder beside the high scores.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace KOR_Dudurad {
 
 struct Settings {
-    bool muted = false;  // all sound off
+    bool muted = false;    // all sound off
+    std::string language;  // the language chosen ("en"); empty: none chosen, Dutch
 };
 
 inline constexpr const char* SettingsFile = "data/settings.cfg";
 
-// A missing file gives the defaults quietly; a damaged one the defaults and a console line.
+// A missing file gives the defaults quietly; a damaged one, or one that is no regular file
+// (a FIFO never stalls the start), the defaults and a console line. A language the game does
+// not know gives a console line and Dutch; the other settings still count.
 Settings LoadSettings(const char* path = SettingsFile);
-// Replaces the file whole (a new file renamed over it), so a failed save keeps the old one.
-// False, with a console line, when it could not be saved.
+
+// Sets the line `name = value`: in place of the line that names it, else at the end. The
+// player's comments and the names this version does not know stay as they are, in their
+// order; a link's target is written (the link stays) and the file keeps its mode. The new
+// file is renamed over the old one, so a failed save keeps the old one. A damaged file is
+// replaced by the settings alone. False, with a console line, when it could not be saved.
+bool SaveSetting(std::string_view name, std::string_view value, const char* path = SettingsFile);
+// The sound line and, when one was chosen, the language line.
 bool SaveSettings(const Settings& settings, const char* path = SettingsFile);
 
 }  // namespace KOR_Dudurad

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Console/Console.hpp"
+#include "Console/Language.hpp"
 #include "WimdowsState.hpp"
 
 namespace Wimdows::detail {
@@ -106,6 +107,15 @@ SDL_Surface* LoadPicture(const char* file, int width, int height, bool& blackWhi
     std::string path(file);
     for (char& c : path)
         if (c == '\\') c = '/';
+    // A picture with words in it has a drawing per language (graphics/<language>/): the
+    // chosen language's where there is one, else the Dutch.
+    if (const std::string_view language = Console::Language(); language != "nl") {
+        const std::size_t at = path.rfind("graphics/");
+        struct stat st {};
+        std::string own = path;
+        if (at != std::string::npos) own.insert(at + 9, std::string(language) + "/");
+        if (at != std::string::npos && ::stat(own.c_str(), &st) == 0 && S_ISREG(st.st_mode)) path = own;
+    }
     SDL_RWops* stream = OpenPicture(path);
     if (!stream) return nullptr;
     SDL_Surface* loaded = SDL_LoadBMP_RW(stream, 1);

@@ -117,7 +117,8 @@ SDL_Surface* RenderCaption(const char* text)
     std::lock_guard lock(TextLock());
     TTF_Font* ttf = CreateFont(0);
     if (!ttf) return nullptr;
-    SDL_Surface* surface = TTF_RenderText_Blended(ttf, text, SDL_Color{0, 0, 0, 255});  // Latin-1
+    SDL_Surface* surface = IsUtf8Text(text) ? TTF_RenderUTF8_Blended(ttf, text, SDL_Color{0, 0, 0, 255})
+                                            : TTF_RenderText_Blended(ttf, text, SDL_Color{0, 0, 0, 255});
     if (!surface) return nullptr;
     SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(surface);

@@ -1,4 +1,4 @@
-// Text in the back buffer: Latin-1 lines in a handful of fonts found through fontconfig,
+// Text in the back buffer: Latin-1 lines (UTF-8 from the catalogs) in a handful of fonts found through fontconfig,
 // rendered by SDL_ttf and blended over what is already there (no background), and the
 // decimal text of whole numbers.
 #include <fontconfig/fontconfig.h>
@@ -14,6 +14,24 @@
 namespace Wimdows::detail {
 
 FontStruct font{};
+
+bool IsUtf8Text(const char* text)
+{
+    bool high = false;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0;) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        high = true;
+        const int more = (*p & 0xE0) == 0xC0 ? 1 : (*p & 0xF0) == 0xE0 ? 2 : (*p & 0xF8) == 0xF0 ? 3 : -1;
+        if (more < 0 || *p == 0xC0 || *p == 0xC1 || *p > 0xF4) return false;
+        ++p;
+        for (int i = 0; i < more; ++i, ++p)
+            if ((*p & 0xC0) != 0x80) return false;
+    }
+    return high;
+}
 
 namespace {
 
@@ -127,7 +145,8 @@ const Raster::Image* Render(std::uint32_t style, std::uint32_t color, const char
     if (!ttf || !*text) return nullptr;
     const SDL_Color fg{static_cast<Uint8>(color & 0xFFu), static_cast<Uint8>((color >> 8) & 0xFFu),
                        static_cast<Uint8>((color >> 16) & 0xFFu), 255};
-    SDL_Surface* surface = TTF_RenderText_Blended(ttf, text, fg);  // Latin-1
+    SDL_Surface* surface =
+        IsUtf8Text(text) ? TTF_RenderUTF8_Blended(ttf, text, fg) : TTF_RenderText_Blended(ttf, text, fg);
     if (surface && surface->format->format != SDL_PIXELFORMAT_ARGB8888) {
         SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
         SDL_FreeSurface(surface);
@@ -244,7 +263,7 @@ void GetTextSize(const char* text, std::uint32_t style, std::uint32_t& width, st
     TTF_Font* ttf = CreateFont(style);
     int w = 0;
     int h = 0;
-    if (!ttf || TTF_SizeText(ttf, text, &w, &h) != 0) return;
+    if (!ttf || (IsUtf8Text(text) ? TTF_SizeUTF8(ttf, text, &w, &h) : TTF_SizeText(ttf, text, &w, &h)) != 0) return;
     width = static_cast<std::uint32_t>(w);
     height = static_cast<std::uint32_t>(h);
 }

@@ -293,6 +293,10 @@ extern FontStruct font;
 // no font can be found. Only while holding TextLock(): one font is not for two threads.
 TTF_Font* CreateFont(std::uint32_t style);
 std::mutex& TextLock();
+// Texts are Latin-1, as the game's own always were; a text from a translation catalog comes
+// as UTF-8 and is drawn as such (told apart by being valid UTF-8 with a byte above 127,
+// which no Latin-1 text of the game is).
+bool IsUtf8Text(const char* text);
 // Characters of the decimal text of nr, the minus sign included.
 std::int32_t intlen(std::int32_t nr);
 // Writes that text and a null character: chp must hold intlen(nr) + 1 characters.

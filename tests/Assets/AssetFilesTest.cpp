@@ -2,10 +2,13 @@
 // there, in a format it can read, at a sensible size, and the art keeps the promises the game
 // relies on (masks, light bar for black text, calm score corner, dark-but-not-black field).
 #include "AssetManifest.hpp"
+#include "Console/Console.hpp"
+#include "Console/Language.hpp"
 #include "FileFormats.hpp"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <unistd.h>
@@ -141,6 +144,17 @@ int RunCommand(const std::string& command)
     return rc == -1 ? -1 : WEXITSTATUS(rc);
 }
 
+// The translated pictures of the list (graphics/<language>/<name>), by language.
+std::map<std::string, std::set<std::string>> Translated()
+{
+    static const std::regex translated(R"re(graphics/([a-zA-Z_]+)/([A-Za-z0-9_-]+\.bmp))re");
+    std::map<std::string, std::set<std::string>> out;
+    std::smatch m;
+    for (const std::string& path : kManifest)
+        if (std::regex_match(path, m, translated)) out[m[1].str()].insert(m[2].str());
+    return out;
+}
+
 fs::path TempDir(const std::string& tag)
 {
     fs::path p = fs::temp_directory_path() / ("kor-assets-" + tag + "-" + std::to_string(getpid()));
@@ -157,6 +171,22 @@ TEST(AssetFiles, EveryPictureTheGameOpensIsA24BitBmpOfTheRightSize)
         Bmp b = Load(name);
         EXPECT_EQ(b.w, size.first) << name;
         EXPECT_EQ(b.h, size.second) << name;
+    }
+    // Each language of po/LINGUAS has its own pictures with words, at the Dutch sizes; those
+    // whose words differ from the Dutch differ.
+    const auto translated = Translated();
+    EXPECT_EQ(translated.size(), Console::Languages().size() - 1);
+    for (const auto& [language, names] : translated) {
+        for (const std::string& name : names) {
+            ASSERT_EQ(kFixedSize.count(name), 1u) << name;
+            const Bmp own = Load(language + "/" + name);
+            EXPECT_EQ(own.w, kFixedSize.at(name).first) << language << "/" << name;
+            EXPECT_EQ(own.h, kFixedSize.at(name).second) << language << "/" << name;
+            if (name == "Menu1.bmp" || name == "Speluitleg.bmp" || name.ends_with("_kor.bmp") ||
+                name == "introtekst.bmp") {
+                EXPECT_NE(own.px, Load(name).px) << language << "/" << name << " is the Dutch picture";
+            }
+        }
     }
     for (const std::string& name : kBalls) {
         Bmp b = Load(name);
@@ -334,17 +364,21 @@ TEST(AssetFiles, SoundsAre16BitPcmNormalisedAndClickFree)
 TEST(AssetGenerator, SameBytesEveryRunAndAsInTheBuildTree)
 {
     fs::path a = TempDir("a"), b = TempDir("b");
-    ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + a.string() + "\""), 0);
-    ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + b.string() + "\""), 0);
+    const std::string locale = " \"" + (kBuild / "locale").string() + "\"";
+    ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + a.string() + "\"" + locale), 0);
+    ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + b.string() + "\"" + locale), 0);
     std::set<std::string> expected, made;
     for (const auto& [name, size] : kFixedSize) expected.insert("graphics/" + name);
     for (const auto& n : kBalls) expected.insert("graphics/" + n);
     for (const auto& n : kWalls) expected.insert("graphics/" + n);
     expected.insert({"graphics/Logo3.bmp", "graphics/blauweBlok.bmp"});
     for (const auto& n : Sounds()) expected.insert("sounds/" + n);
+    for (const auto& [language, names] : Translated())
+        for (const auto& n : names) expected.insert("graphics/" + language + "/" + n);
     for (const char* sub : {"graphics", "sounds"})
-        for (const auto& e : fs::directory_iterator(a / sub)) {
-            std::string name = std::string(sub) + "/" + e.path().filename().string();
+        for (const auto& e : fs::recursive_directory_iterator(a / sub)) {
+            if (e.is_directory()) continue;
+            std::string name = fs::relative(e.path(), a).string();
             made.insert(name);
             auto bytes = FileFormats::ReadAll(e.path().string());
             EXPECT_EQ(bytes, FileFormats::ReadAll((b / name).string())) << name << " differs between runs";
@@ -399,7 +433,60 @@ TEST(AssetManifest, TheGameOpensExactlyTheListedFiles)
         for (std::sregex_iterator m(code.begin(), code.end(), sound), end; m != end; ++m)
             opened.insert("sounds/" + (*m)[1].str());
     }
+    // A translated picture is opened through its Dutch name.
+    for (const auto& [language, names] : Translated())
+        for (const auto& n : names)
+            if (opened.count("graphics/" + n)) opened.insert("graphics/" + language + "/" + n);
     EXPECT_TRUE(opened == kManifest) << "named in src/ or include/, not listed in tools/assetgen/assets.txt:"
                                      << Missing(opened, kManifest)
                                      << "; listed, not named in src/ or include/:" << Missing(kManifest, opened);
+}
+
+// The catalogs the build compiled are read by the game's own reader: damaged ones, or files
+// that are no catalog, leave the texts Dutch with one line; a good one translates.
+TEST(Catalogs, DamagedOnesLeaveTheTextsDutchAndTheBuiltOneTranslates)
+{
+    const fs::path built = kBuild / "locale" / "en" / "LC_MESSAGES" / "kor-dudurad.mo";
+    using Bytes = std::vector<std::uint8_t>;
+    const Bytes good = FileFormats::ReadAll(built.string());
+    ASSERT_GT(good.size(), 28u);
+    // Four bytes of the file set to 0xF0: a table or a text's length far beyond the file.
+    auto wild = [&](std::size_t at) {
+        Bytes b = good;
+        for (std::size_t i = 0; i < 4; ++i) b[at + i] = 0xF0;
+        return b;
+    };
+    const std::size_t originals = good[12] | (good[13] << 8);
+    const std::vector<Bytes> damaged = {
+        {}, {'g', 'a', 'r', 'b', 'a', 'g', 'e'}, Bytes(good.begin(), good.begin() + 40), wild(16), wild(originals + 8)};
+    const fs::path dir = TempDir("catalogs");
+    const fs::path file = dir / "en" / "LC_MESSAGES" / "kor-dudurad.mo";
+    fs::create_directories(file.parent_path());
+    for (std::size_t i = 0; i <= damaged.size(); ++i) {
+        fs::remove(file);
+        if (i < damaged.size()) {
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(damaged[i].data()),
+                       static_cast<std::streamsize>(damaged[i].size()));
+        } else {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);  // never waited on
+        }
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(Console::SetLanguage("en", dir.string()));
+        const std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(std::count(console.begin(), console.end(), '\n'), 1) << i;
+        EXPECT_NE(console.find("[ERROR] (Language) No catalog for \"en\""), std::string::npos) << i;
+        EXPECT_FALSE(Console::CatalogLoaded()) << i;
+        EXPECT_STREQ(Console::Tr("Speluitleg"), "Speluitleg") << i;
+    }
+    EXPECT_FALSE(Console::SetLanguage("tlh", dir.string()));
+    EXPECT_EQ(Console::Language(), "en");
+    ASSERT_TRUE(Console::SetLanguage("en", (kBuild / "locale").string()));
+    EXPECT_TRUE(Console::CatalogLoaded());
+    EXPECT_STREQ(Console::Tr("Speluitleg"), "How to play");
+    const char* unknown = "Geen tekst van het spel";
+    EXPECT_EQ(Console::Tr(unknown), unknown);
+    ASSERT_TRUE(Console::SetLanguage("nl"));
+    EXPECT_STREQ(Console::Tr("Speluitleg"), "Speluitleg");
+    fs::remove_all(dir);
 }

@@ -2,6 +2,7 @@
 // clicks made of SDL mouse events.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -452,7 +454,10 @@ TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus)
                                                                  {"--scale"},
                                                                  {"--level", "-1"},
                                                                  {"--level", "99999999999"},
-                                                                 {"--scale", ""}}) {
+                                                                 {"--scale", ""},
+                                                                 {"--language", "tlh"},
+                                                                 {"--language=EN"},
+                                                                 {"--language"}}) {
         const Parsed r = Parse(bad);
         EXPECT_EQ(r.status, 2) << bad[0];
         EXPECT_EQ(r.out, "");
@@ -474,6 +479,9 @@ TEST(Options, ValuesAreKeptAndTheLastPresentationCounts)
     EXPECT_EQ(r.options.scale, 8u);
     EXPECT_EQ(r.options.presentation, K::Options::Presentation::Window);
     EXPECT_EQ(Parse({"--window", "--fullscreen"}).options.presentation, K::Options::Presentation::Fullscreen);
+    EXPECT_EQ(r.options.language, "");
+    EXPECT_EQ(Parse({"--language", "en"}).options.language, "en");
+    EXPECT_EQ(Parse({"--language=nl"}).options.language, "nl");
 }
 
 TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)
@@ -482,9 +490,9 @@ TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)
     std::filesystem::create_directory("data");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(K::LoadSettings().muted);  // missing: quietly the defaults
-    ASSERT_TRUE(K::SaveSettings(K::Settings{true}));
+    ASSERT_TRUE(K::SaveSettings(K::Settings{true, ""}));
     EXPECT_TRUE(K::LoadSettings().muted);
-    ASSERT_TRUE(K::SaveSettings(K::Settings{false}));
+    ASSERT_TRUE(K::SaveSettings(K::Settings{false, ""}));
     EXPECT_FALSE(K::LoadSettings().muted);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     std::size_t files = 0;
@@ -506,7 +514,7 @@ TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)
     std::ofstream("data/settings.cfg", std::ios::trunc) << "sound = off\n";
     std::filesystem::permissions("data", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     testing::internal::CaptureStdout();
-    const bool saved = K::SaveSettings(K::Settings{false});
+    const bool saved = K::SaveSettings(K::Settings{false, ""});
     const std::string console = testing::internal::GetCapturedStdout();
     std::filesystem::permissions("data", std::filesystem::perms::owner_all);
     if (::geteuid() != 0) {  // root writes anyway
@@ -514,6 +522,89 @@ TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)
         EXPECT_NE(console.find("[ERROR] (SaveSettings)"), std::string::npos);
         EXPECT_TRUE(K::LoadSettings().muted);
     }
+}
+
+std::string Slurp(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A change rewrites its own line only: the player's comments, names of a newer version, their
+// order, a link to the file kept elsewhere and the file's mode all stay.
+TEST(Settings, SavingKeepsThePlayersLinesLinkAndMode)
+{
+    ScopedWorkDir dir;
+    std::filesystem::create_directories("data");
+    std::filesystem::create_directories("elsewhere");
+    struct Case {
+        std::string before;
+        const char *name, *value;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"", "sound", "off", "# The KOR Dudurad\nsound = off\n"},
+        {"# mine\nvolume = 7\nsound = on\nfullscreen = yes\n", "sound", "off",
+         "# mine\nvolume = 7\nsound = off\nfullscreen = yes\n"},
+        {"# mine\r\nvolume = 7\r\n", "language", "en", "# mine\r\nvolume = 7\r\nlanguage = en\n"},
+        {"sound = off\nlanguage = en\nlanguage = nl", "language", "nl", "sound = off\nlanguage = nl\n"},
+        {"sound = loud\n", "sound", "on", "# The KOR Dudurad\nsound = on\n"},  // damaged: replaced
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove("data/settings.cfg");
+        if (!c.before.empty()) std::ofstream("data/settings.cfg", std::ios::binary) << c.before;
+        EXPECT_TRUE(K::SaveSetting(c.name, c.value));
+        EXPECT_EQ(Slurp("data/settings.cfg"), c.after) << c.before;
+    }
+    // Through a link: the target is written and the link stays; the mode is kept.
+    std::filesystem::remove("data/settings.cfg");
+    std::ofstream("elsewhere/settings.cfg") << "# kept elsewhere\nsound = off\n";
+    std::filesystem::permissions("elsewhere/settings.cfg", std::filesystem::perms::owner_read |
+                                                               std::filesystem::perms::owner_write |
+                                                               std::filesystem::perms::group_read);
+    std::filesystem::create_symlink("../elsewhere/settings.cfg", "data/settings.cfg");
+    EXPECT_TRUE(K::SaveSettings(K::Settings{false, "en"}));
+    EXPECT_TRUE(std::filesystem::is_symlink("data/settings.cfg"));
+    EXPECT_EQ(Slurp("elsewhere/settings.cfg"), "# kept elsewhere\nsound = on\nlanguage = en\n");
+    EXPECT_EQ(
+        std::filesystem::status("elsewhere/settings.cfg").permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
+    const K::Settings loaded = K::LoadSettings();
+    EXPECT_FALSE(loaded.muted);
+    EXPECT_EQ(loaded.language, "en");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("elsewhere")) ++files;
+    EXPECT_EQ(files, 1u);  // no temporary file left behind
+}
+
+// What the file says about the language, and files that are no settings at all: one line
+// each, the defaults, never a wait.
+TEST(Settings, UnknownLanguagesAndFilesThatAreNoFileGiveOneLineAndTheDefaults)
+{
+    ScopedWorkDir dir;
+    std::filesystem::create_directory("data");
+    std::ofstream("data/settings.cfg") << "language = tlh\nsound = off\n";
+    testing::internal::CaptureStdout();
+    K::Settings s = K::LoadSettings();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "[ERROR] (LoadSettings) data/settings.cfg names the language \"tlh\", which the game does not know; it "
+              "speaks Dutch.\n");
+    EXPECT_EQ(s.language, "");
+    EXPECT_TRUE(s.muted);  // the rest still counts
+    std::filesystem::remove("data/settings.cfg");
+    ASSERT_EQ(::mkfifo("data/settings.cfg", 0600), 0);
+    const auto start = Clock::now();
+    testing::internal::CaptureStdout();
+    s = K::LoadSettings();
+    const bool saved = K::SaveSetting("sound", "off");
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_FALSE(s.muted);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(console,
+              "[ERROR] (LoadSettings) data/settings.cfg is not a regular file; the default settings are used.\n"
+              "[ERROR] (SaveSettings) data/settings.cfg is not a regular file; the settings are not saved.\n");
+    EXPECT_TRUE(std::filesystem::is_fifo("data/settings.cfg"));
 }
 
 }  // namespace

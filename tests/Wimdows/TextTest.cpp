@@ -92,7 +92,11 @@ TEST_F(Texts, HeadUpDisplayLabelsEndBeforeTheirNumbers)
                   {"Vorige Hoek (\xB0)", 150, 230},
                   {"Vorige Snelheid", 150, 230},
                   {"Score", 20, 55},
-                  {"Level", 964, 994}};
+                  {"Level", 964, 994},
+                  // The English catalog's, in UTF-8
+                  {"Angle (\xC2\xB0)", 20, 120},
+                  {"Last angle (\xC2\xB0)", 150, 230},
+                  {"Last speed", 150, 230}};
     for (const Label& l : labels) {
         const Size s = Measure(l.text);
         EXPECT_LE(l.x + static_cast<int>(s.w), l.before) << l.text << " is " << s.w << " wide";
@@ -144,7 +148,14 @@ TEST_F(Texts, GlyphsLieOverThePictureWithoutBackground)
 TEST_F(Texts, TheDegreeSignIsASmallRingHighUpInTheLine)
 {
     Text("\xB0", 10, 10);
-    const Ink degree = InkOf(BackPixels(), kGreen);
+    const std::vector<std::uint32_t> latin1 = BackPixels();
+    const Ink degree = InkOf(latin1, kGreen);
+    // A catalog's text is UTF-8: the same sign, not two Latin-1 letters.
+    FillBack(kGreen);
+    Text("\xC2\xB0", 10, 10);
+    EXPECT_EQ(BackPixels(), latin1);
+    EXPECT_EQ(Measure("\xC2\xB0").w, Measure("\xB0").w);
+    FillBack(kGreen);
     const Size cell = Measure("\xB0");
     ASSERT_GT(degree.count, 3);
     EXPECT_LT(degree.y1, 10 + static_cast<int>(cell.h) / 2);  // nothing in the lower half

@@ -2,6 +2,8 @@
 
 #include "Text.hpp"
 
+#include "Console/Console.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -13,6 +15,9 @@ using namespace Canvas;
 namespace {
 
 constexpr float kPi = 3.14159265f;
+
+// The words in the pictures come from the catalog of the language being drawn.
+using Console::Tr;
 
 // Generated sizes of the pictures whose on-screen size the level decides.
 constexpr int kBall = 128;   // black hole, rocket, planets, asteroid (all square)
@@ -681,7 +686,7 @@ void ScorePanel(Image& img, Rgb border)
 
 void ContinueHint(Image& img)
 {
-    const std::string hint = "Druk op Spatie of Escape om verder te gaan";
+    const std::string hint = Tr("Druk op Spatie of Escape om verder te gaan");
     int w = Text::Width(Text::Face::Sans, 18, hint);
     Text::Write(img, 1000 - w, 726, Text::Face::Sans, 18, hint, Hex(200, 210, 235));
 }
@@ -722,9 +727,9 @@ Image WonScreen(const Image& hole)
         }
     DrawRocket(img, 660, 360, 0.55f, 3 * kPi / 4, true);
     TextLook gold{Hex(255, 240, 160), Hex(240, 150, 30), Hex(70, 30, 0), 3, Hex(255, 170, 60), 0.8f, 8};
-    Title(img, 512, 70, Text::Face::SansBold, 104, "Gewonnen!", gold);
+    Title(img, 512, 70, Text::Face::SansBold, 104, Tr("Gewonnen!"), gold);
     TextLook sub{Hex(255, 255, 255), Hex(220, 228, 255), Hex(10, 10, 30), 2, {}, 0, 0};
-    Title(img, 512, 214, Text::Face::SansBold, 28, "Alle levels gehaald: de raket is thuis!", sub);
+    Title(img, 512, 214, Text::Face::SansBold, 28, Tr("Alle levels gehaald: de raket is thuis!"), sub);
     ScorePanel(img, Hex(240, 190, 90));
     ContinueHint(img);
     return img;
@@ -763,9 +768,9 @@ Image LostScreen()
         0.55f);
     DrawRocket(img, 690, 420, 0.6f, 2.3f, false);
     TextLook red{Hex(255, 150, 130), Hex(200, 20, 20), Hex(40, 0, 0), 3, Hex(255, 40, 20), 0.7f, 8};
-    Title(img, 512, 70, Text::Face::SansBold, 104, "Verloren", red);
+    Title(img, 512, 70, Text::Face::SansBold, 104, Tr("Verloren"), red);
     TextLook sub{Hex(255, 255, 255), Hex(255, 220, 215), Hex(30, 0, 0), 2, {}, 0, 0};
-    Title(img, 512, 214, Text::Face::SansBold, 28, "Geen punten meer over. Probeer het nog eens!", sub);
+    Title(img, 512, 214, Text::Face::SansBold, 28, Tr("Geen punten meer over. Probeer het nog eens!"), sub);
     ScorePanel(img, Hex(240, 90, 80));
     ContinueHint(img);
     return img;
@@ -781,9 +786,9 @@ Image QuitScreen(const Image& rock)
     PasteMasked(img, moon, mask, 512 - 150, 400);
     DrawRocket(img, 512, 369, 0.62f, -kPi / 2, false);
     TextLook steel{Hex(235, 245, 255), Hex(120, 170, 220), Hex(10, 20, 40), 3, Hex(90, 160, 255), 0.6f, 8};
-    Title(img, 512, 70, Text::Face::SansBold, 104, "Gestopt", steel);
+    Title(img, 512, 70, Text::Face::SansBold, 104, Tr("Gestopt"), steel);
     TextLook sub{Hex(255, 255, 255), Hex(215, 228, 255), Hex(5, 10, 30), 2, {}, 0, 0};
-    Title(img, 512, 214, Text::Face::SansBold, 28, "Je hebt het spel verlaten. Tot de volgende keer!", sub);
+    Title(img, 512, 214, Text::Face::SansBold, 28, Tr("Je hebt het spel verlaten. Tot de volgende keer!"), sub);
     ScorePanel(img, Hex(130, 170, 230));
     ContinueHint(img);
     return img;
@@ -841,7 +846,7 @@ Image MenuTitle()
     FillShape(img, 0, 0, 220, 50, Hex(150, 200, 255),
               [&](float px, float py) { return std::fabs(plate(px, py) + 1.2f) - 1.0f; });
     TextLook look{Hex(255, 255, 255), Hex(200, 225, 255), Hex(0, 20, 60), 2, Hex(120, 190, 255), 0.35f, 4};
-    Title(img, 110, 9, Text::Face::SansBold, 24, "HOOFDMENU", look);
+    Title(img, 110, 9, Text::Face::SansBold, 24, Tr("HOOFDMENU"), look);
     return img;
 }
 
@@ -880,36 +885,42 @@ Image Explanation(const Image& hole, const Image& attract, const Image& repel, c
     Backdrop b{Hex(6, 30, 86), blue, Hex(50, 80, 170), Hex(90, 50, 140), 0.25f, 260, 0, 505};
     Image img = Space(800, 550, b, {});
     TextLook gold{Hex(255, 240, 170), Hex(255, 160, 50), Hex(40, 16, 0), 2, Hex(255, 160, 60), 0.4f, 5};
-    Title(img, 400, 12, Text::Face::SansBold, 38, "Speluitleg", gold);
+    Title(img, 400, 12, Text::Face::SansBold, 38, Tr("Speluitleg"), gold);
 
     Panel(img, 24, 70, 776, 142, 0.55f, Hex(255, 190, 90));
     Rgb white = Hex(255, 255, 255), soft = Hex(205, 215, 240), head = Hex(255, 200, 100);
-    Text::Write(img, 44, 80, Text::Face::SansBold, 19, "Doel: stuur de raket naar het zwarte gat.", white);
+    Text::Write(img, 44, 80, Text::Face::SansBold, 19, Tr("Doel: stuur de raket naar het zwarte gat."), white);
     Text::Write(img, 44, 106, Text::Face::Sans, 15,
-                "Gewonnen level: +100 punten.  Verloren poging: \xE2\x88\x92"
-                "20 punten.  Bij 0 punten is het spel voorbij.",
+                Tr("Gewonnen level: +100 punten.  Verloren poging: \xE2\x88\x92"
+                   "20 punten.  Bij 0 punten is het spel voorbij."),
                 soft);
 
     Panel(img, 24, 156, 418, 500, 0.55f, Hex(120, 170, 240));
-    Text::Write(img, 44, 166, Text::Face::SansBold, 21, "Besturing", head);
+    Text::Write(img, 44, 166, Text::Face::SansBold, 21, Tr("Besturing"), head);
+    struct Key {
+        std::string label;
+        int arrow;
+        float w;
+    };
     struct Row {
-        std::vector<std::pair<std::string, int>> keys;
+        std::vector<Key> keys;
         std::string what, more;
     };
     std::vector<Row> rows = {
-        {{{"", 0}, {"", 1}}, "Snelheid lager / hoger", "van 0 tot 500"},
-        {{{"", 2}, {"", 3}}, "Richting draaien", "\xE2\x86\x91 linksom,  \xE2\x86\x93 rechtsom"},
-        {{{"Spatie", -1}}, "Raket lanceren", ""},
-        {{{"End", -1}}, "Level opnieuw beginnen", ""},
-        {{{"Esc", -1}}, "Spel stoppen", ""},
+        {{{"", 0, 38}, {"", 1, 38}}, Tr("Snelheid lager / hoger"), Tr("van 0 tot 500")},
+        {{{"", 2, 38}, {"", 3, 38}}, Tr("Richting draaien"), Tr("\xE2\x86\x91 linksom,  \xE2\x86\x93 rechtsom")},
+        {{{"Shift", -1, 74}}, Tr("Fijn richten"), Tr("met een pijl: \xC3\xA9\xC3\xA9n stap per druk")},
+        {{{Tr("Spatie"), -1, 74}}, Tr("Raket lanceren"), ""},
+        {{{"End", -1, 42}, {"R", -1, 24}}, Tr("Level opnieuw beginnen"), ""},
+        {{{"P", -1, 74}}, Tr("Pauze / verder spelen"), ""},
+        {{{"Esc", -1, 74}}, Tr("Spel stoppen"), ""},
     };
-    float y = 206;
+    float y = 198;
     for (const Row& r : rows) {
         float x = 44;
-        for (const auto& [label, arrow] : r.keys) {
-            float w = arrow >= 0 ? 38.0f : 74.0f;
-            KeyCap(img, x, y, w, label, arrow);
-            x += w + 8;
+        for (const Key& key : r.keys) {
+            KeyCap(img, x, y, key.w, key.label, key.arrow);
+            x += key.w + 8;
         }
         int tx = 166;
         if (r.more.empty()) {
@@ -918,26 +929,26 @@ Image Explanation(const Image& hole, const Image& attract, const Image& repel, c
             Text::Write(img, tx, static_cast<int>(y) - 2, Text::Face::SansBold, 17, r.what, white);
             Text::Write(img, tx, static_cast<int>(y) + 19, Text::Face::Sans, 14, r.more, soft);
         }
-        y += 58;
+        y += 42;
     }
 
     Panel(img, 432, 156, 776, 500, 0.55f, Hex(120, 170, 240));
-    Text::Write(img, 452, 166, Text::Face::SansBold, 21, "In de ruimte", head);
+    Text::Write(img, 452, 166, Text::Face::SansBold, 21, Tr("In de ruimte"), head);
     struct Thing {
         const Image* pic;
         bool round;
         std::string what;
     };
     std::vector<Thing> things = {
-        {&hole, true, "Zwart gat: hier moet je heen"},
-        {&attract, true, "Oranje planeet: trekt aan"},
-        {&repel, true, "Paarse planeet: stoot af"},
-        {&rock, true, "Grijze planeet: geen veld"},
+        {&hole, true, Tr("Zwart gat: hier moet je heen")},
+        {&attract, true, Tr("Oranje planeet: trekt aan")},
+        {&repel, true, Tr("Paarse planeet: stoot af")},
+        {&rock, true, Tr("Grijze planeet: geen veld")},
         {&astero, true,
-         "Planeto\xC3\xAF"
-         "de: beweegt en botst"},
-        {&safe, false, "Blauwe muur: je kaatst terug"},
-        {&deadly, false, "Rode muur: dodelijk!"},
+         Tr("Planeto\xC3\xAF"
+            "de: beweegt en botst")},
+        {&safe, false, Tr("Blauwe muur: je kaatst terug")},
+        {&deadly, false, Tr("Rode muur: dodelijk!")},
     };
     y = 204;
     for (const Thing& t : things) {
@@ -950,7 +961,10 @@ Image Explanation(const Image& hole, const Image& attract, const Image& repel, c
         Text::Write(img, 498, static_cast<int>(y) + 7, Text::Face::Sans, 17, t.what, white);
         y += 41;
     }
-    Text::WriteCentred(img, 400, 514, Text::Face::Sans, 16, "Het spel begint vanzelf over tien seconden. Veel succes!",
+    Text::WriteCentred(img, 400, 506, Text::Face::Sans, 14,
+                       Tr("M: geluid uit/aan    F11: volledig scherm    F1: hulp    L (in het menu): taal"), soft);
+    Text::WriteCentred(img, 400, 527, Text::Face::Sans, 15,
+                       Tr("Het spel begint na tien seconden vanzelf, of meteen met Spatie of Enter. Veel succes!"),
                        Hex(190, 205, 235));
     return img;
 }
@@ -1071,7 +1085,7 @@ Image IntroText()
     Rgb blue = FrontEndBlue();
     Image img = Make(250, 50, blue);
     TextLook look{Hex(255, 255, 255), Hex(190, 220, 255), Hex(0, 20, 60), 2, Hex(100, 180, 255), 0.55f, 4};
-    Title(img, 125, 10, Text::Face::SansBold, 22, "Druk op een toets", look);
+    Title(img, 125, 10, Text::Face::SansBold, 22, Tr("Druk op een toets"), look);
     return img;
 }
 
@@ -1125,10 +1139,10 @@ std::vector<Picture> DrawAll()
     add("Menu1.bmp", MenuTitle());
     add("Speluitleg.bmp", Explanation(hole, attract, repel, rock, astero, safe, deadly));
     const Crew crew[] = {
-        {"Yuvik", "Piloot", Hex(240, 130, 40), Hex(236, 196, 160), Hex(60, 40, 30), 0},
-        {"Bramo", "Navigator", Hex(70, 190, 120), Hex(150, 100, 70), Hex(35, 25, 20), 1},
-        {"Tessun", "Technicus", Hex(230, 190, 50), Hex(245, 210, 180), Hex(200, 80, 40), 2},
-        {"Olvek", "Wetenschapper", Hex(160, 110, 240), Hex(225, 185, 150), Hex(235, 235, 240), 3},
+        {"Yuvik", Tr("Piloot"), Hex(240, 130, 40), Hex(236, 196, 160), Hex(60, 40, 30), 0},
+        {"Bramo", Tr("Navigator"), Hex(70, 190, 120), Hex(150, 100, 70), Hex(35, 25, 20), 1},
+        {"Tessun", Tr("Technicus"), Hex(230, 190, 50), Hex(245, 210, 180), Hex(200, 80, 40), 2},
+        {"Olvek", Tr("Wetenschapper"), Hex(160, 110, 240), Hex(225, 185, 150), Hex(235, 235, 240), 3},
     };
     for (const Crew& c : crew) add((std::string(c.name) + ".bmp").c_str(), CrewCard(c));
     add("blauweBlok.bmp", BlueBlock());

@@ -13,7 +13,8 @@ struct Picture {
     Canvas::Image image;
 };
 
-// All pictures in a fixed order; same pixels on every run.
+// All pictures in a fixed order; same pixels on every run. The words in them are in the
+// language Console::Tr speaks (the manifest names the pictures with words once per language).
 std::vector<Picture> DrawAll();
 
 // The colour the intro and the menu paint behind their pictures: RgbColor(0, 20, 70).

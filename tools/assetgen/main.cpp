@@ -8,9 +8,12 @@
 #include "Sounds.hpp"
 #include "Text.hpp"
 
+#include "Console/Language.hpp"
+
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,8 +27,10 @@ namespace {
 void Usage(std::FILE* to)
 {
     std::fputs(
-        "usage: kor-assetgen OUTDIR\n"
-        "         writes OUTDIR/graphics/*.bmp and OUTDIR/sounds/*.wav\n"
+        "usage: kor-assetgen OUTDIR [LOCALEDIR]\n"
+        "         writes OUTDIR/graphics/*.bmp and OUTDIR/sounds/*.wav, and the pictures with\n"
+        "         words in each translation to OUTDIR/graphics/LANGUAGE/, from the catalogs\n"
+        "         LOCALEDIR/LANGUAGE/LC_MESSAGES/kor-dudurad.mo (LOCALEDIR: OUTDIR/locale)\n"
         "       kor-assetgen --icon SIZE FILE.png|FILE.bmp\n"
         "         draws the desktop icon, SIZE x SIZE pixels (16 to 1024), as PNG or BMP\n"
         "       kor-assetgen --sheet FILE.bmp\n"
@@ -54,7 +59,7 @@ bool MatchesManifest(const std::vector<Pictures::Picture>& pictures, const std::
     return made == listed;
 }
 
-int Generate(const std::filesystem::path& root)
+int Generate(const std::filesystem::path& root, const std::filesystem::path& locale)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -65,7 +70,25 @@ int Generate(const std::filesystem::path& root)
                      ec.message().c_str());
         return 1;
     }
-    const auto pictures = Pictures::DrawAll();
+    auto pictures = Pictures::DrawAll();
+    // Each language's own drawing of the pictures with words, from its catalog in the build tree.
+    for (const std::string& language : Console::Languages()) {
+        if (language == "nl") continue;
+        Console::SetLanguage(language, locale.string());
+        if (!Console::CatalogLoaded()) return 1;
+        fs::create_directories(root / "graphics" / language, ec);
+        if (ec) {
+            std::fprintf(stderr, "cannot make %s: %s\n", (root / "graphics" / language).string().c_str(),
+                         ec.message().c_str());
+            return 1;
+        }
+        const std::string folder = "graphics/" + language + "/";
+        for (auto& pic : Pictures::DrawAll())
+            if (std::find(std::begin(AssetManifest::Files), std::end(AssetManifest::Files), folder + pic.name) !=
+                std::end(AssetManifest::Files))
+                pictures.push_back({language + "/" + pic.name, std::move(pic.image)});
+    }
+    Console::SetLanguage("nl");
     const auto sounds = Sounds::MakeAll();
     if (!MatchesManifest(pictures, sounds)) return 1;
     for (const auto& pic : pictures)
@@ -95,7 +118,7 @@ int main(int argc, char** argv)
         }
         iconSize = static_cast<int>(size);
     }
-    if (!sheet && !icon && (argc != 2 || argv[1][0] == '-')) {
+    if (!sheet && !icon && (argc < 2 || argc > 3 || argv[1][0] == '-')) {
         Usage(stderr);
         return 2;
     }
@@ -109,7 +132,7 @@ int main(int argc, char** argv)
     } else if (sheet) {
         rc = Canvas::SaveBmp(Sheet::Make(Pictures::DrawAll()), argv[2]) ? 0 : 1;
     } else {
-        rc = Generate(argv[1]);
+        rc = Generate(argv[1], argc == 3 ? std::filesystem::path(argv[2]) : std::filesystem::path(argv[1]) / "locale");
     }
     Text::Quit();
     SDL_Quit();
