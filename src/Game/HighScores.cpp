@@ -135,9 +135,11 @@ void RemoveStaleTemps(const std::string& target)
         const std::string name = entry->d_name;
         if (name.rfind(prefix, 0) != 0) continue;
         const std::string rest = name.substr(prefix.size());
+        // Exactly PID-N, both decimal: no other name is taken for a save's.
         const std::size_t dash = rest.find('-');
-        if (dash == 0 || dash == std::string::npos || dash > 9 ||
-            rest.find_first_not_of("0123456789-") != std::string::npos) {
+        if (dash == 0 || dash == std::string::npos || dash > 9 || dash + 1 == rest.size() ||
+            rest.find_first_not_of("0123456789", dash + 1) != std::string::npos ||
+            rest.find_first_not_of("0123456789") != dash) {
             continue;
         }
         const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
