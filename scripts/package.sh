@@ -28,7 +28,7 @@ rm -rf "$out"
 mkdir -p "$tree"
 # The sources as git has them (with changes not yet committed, new files too); outside a
 # git checkout, the tree without build folders.
-if git -C "$top" rev-parse --git-dir > /dev/null 2>&1; then
+if [ "$(git -C "$top" rev-parse --show-toplevel 2> /dev/null)" = "$top" ]; then
   (cd "$top" && git ls-files -z -c -o --exclude-standard | xargs -0 -r stat -c '%n' 2> /dev/null |
     tar -cf - --no-recursion -T -) | tar -xf - -C "$tree"
 else

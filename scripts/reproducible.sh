@@ -9,13 +9,18 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$top/build-reproducible}")
 rm -rf "$out"
-mkdir -p "$out"
+mkdir -p "$out/sources"
+# Both builds start from one copy of the sources (the files git knows), so that edits made
+# meanwhile do not count as a difference.
+(cd "$top" && git ls-files -z -c -o --exclude-standard | xargs -0 -r stat -c '%n' 2> /dev/null |
+  tar -cf - --no-recursion -T -) | tar -xf - -C "$out/sources" ||
+  { echo "FAIL: cannot copy the sources" >&2; exit 1; }
 
 build() {  # $1 folder, then the environment that varies
   local dir=$1
   shift
   echo "== build in $dir ($*)"
-  (umask "$UMASK" && env "$@" bash "$top/scripts/package.sh" "$dir") > "$dir.log" 2>&1 ||
+  (umask "$UMASK" && env "$@" bash "$out/sources/scripts/package.sh" "$dir") > "$dir.log" 2>&1 ||
     { tail -n 30 "$dir.log" >&2; echo "FAIL: the build in $dir failed (log: $dir.log)" >&2; exit 1; }
   grep '^dpkg-buildpackage: [0-9]* s' "$dir.log"
 }
