@@ -26,7 +26,7 @@ for step in "cycles $cycles" "sessions $sessions" "closebox $close_rounds" "xdie
   echo "== $1 ($2)"
   run "$1" "$2" | grep -v '^    ALSA' || failed=1
 done
-# The Debian packages, built twice and compared (about 20 minutes more; KOR_SOAK_PACKAGES=0
+# The Debian packages, built twice and compared (two package builds more; KOR_SOAK_PACKAGES=0
 # leaves them out).
 if [ "${KOR_SOAK_PACKAGES:-1}" != 0 ]; then
   echo "== Debian packages, built twice"
