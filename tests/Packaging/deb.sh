@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian packaging, checked with the distribution's tools.
 #
-#   deb.sh SOURCE_DIR BUILD_DIR WORK_DIR        the test command's check (a few minutes):
+#   deb.sh SOURCE_DIR BUILD_DIR WORK_DIR        the test command's check (about half a minute):
 #     the source package (dpkg-buildpackage -S, lintian --pedantic on it), debian/ against
 #     the sources (version, licence, the packages' file lists against the installation),
 #     and the installation of the normal build (cmake --install into a scratch root),
