@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
 # As root it installs them; otherwise it prints the apt-get line to run and fails.
+# On a system without apt-get (Fedora, Arch, ...) it prints what to install there and
+# ends with status 3.
 #
 #   deps.sh        everything: the game, the tests, benchmarks, fuzzing, package checks
 #   deps.sh play   only what building and playing the game needs (scripts/run.sh)
@@ -13,7 +15,10 @@ play=(
   gettext
 )
 packages=(
-  "${play[@]}" dpkg-dev file
+  "${play[@]}"
+  # The Debian packages: dpkg-buildpackage and debhelper (scripts/package.sh, Packaging.Deb);
+  # diffoscope shows how two builds differ (scripts/reproducible.sh).
+  dpkg-dev debhelper diffoscope-minimal
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   clang libclang-rt-dev llvm
   xvfb xauth xdotool imagemagick openbox x11-utils weston libdecor-0-plugin-1-cairo
@@ -24,6 +29,18 @@ case ${1:-} in
   '') ;;
   *) echo "usage: deps.sh [play]" >&2; exit 2 ;;
 esac
+
+if ! command -v apt-get > /dev/null || ! command -v dpkg-query > /dev/null; then
+  # The same packages under other distributions' names, to build and play.
+  echo "deps.sh installs Debian packages, and this system has no apt-get. To build and play, install:" >&2
+  echo "  Fedora: sudo dnf install cmake gcc-c++ make pkgconf-pkg-config SDL2-devel SDL2_mixer-devel SDL2_ttf-devel \\" >&2
+  echo "          fontconfig-devel libX11-devel libpng-devel json-devel dejavu-sans-fonts dejavu-sans-mono-fonts dejavu-serif-fonts" >&2
+  echo "  Arch:   sudo pacman -S --needed cmake gcc make pkgconf sdl2 sdl2_mixer sdl2_ttf fontconfig libx11 libpng \\" >&2
+  echo "          nlohmann-json ttf-dejavu" >&2
+  echo "  elsewhere: CMake 3.22+, a C++20 compiler, pkg-config and the development files of SDL2, SDL2_mixer," >&2
+  echo "          SDL2_ttf, fontconfig, libX11, libpng and nlohmann-json (3.x), and the DejaVu fonts." >&2
+  exit 3
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -26,5 +26,11 @@ for step in "cycles $cycles" "sessions $sessions" "closebox $close_rounds" "xdie
   echo "== $1 ($2)"
   run "$1" "$2" | grep -v '^    ALSA' || failed=1
 done
+# The Debian packages, built twice and compared (two package builds more; KOR_SOAK_PACKAGES=0
+# leaves them out).
+if [ "${KOR_SOAK_PACKAGES:-1}" != 0 ]; then
+  echo "== Debian packages, built twice"
+  bash scripts/reproducible.sh || failed=1
+fi
 [ "$failed" -eq 0 ] && echo "== soak passed" || echo "== soak FAILED (kept in $out)"
 [ "$failed" -eq 0 ]

@@ -8,6 +8,10 @@ bash scripts/deps.sh
 
 jobs=$(nproc)
 configure() { cmake -S . -B "$1" "${@:2}" > /dev/null; }
+# Each stage's time, so that a slow one shows (the whole should stay under 15 minutes on
+# 2 cores; the Debian binary packages are built by scripts/package.sh, not here).
+stage_start=$SECONDS
+took() { echo "   ($(( SECONDS - stage_start )) s)"; stage_start=$SECONDS; }
 
 echo "== format check"
 bash scripts/format.sh --check
@@ -16,6 +20,7 @@ echo "== normal build"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+took
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKOR_SANITIZE=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
@@ -25,6 +30,7 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Tests labelled nosan (long searches, whole-program runs) run in the normal build only.
 (cd build-asan && ctest --output-on-failure -j"$jobs" -LE nosan)
+took
 
 echo "== ThreadSanitizer build (thread tests)"
 configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
@@ -35,6 +41,8 @@ if cmake --build build-tsan --target help | grep thread_tests > /dev/null; then
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
   (cd build-tsan && ctest --output-on-failure -L thread)
 fi
+took
 echo "== libFuzzer on the level and high-score loaders"
 bash scripts/fuzz.sh
-echo "== all tests passed"
+took
+echo "== all tests passed in $SECONDS s"

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Makes the Debian packages as a distribution does, from a clean copy of the sources (the
+# files git knows, without build trees): dpkg-buildpackage -us -uc, then lintian --pedantic
+# on the .changes (source and both binary packages; errors and warnings fail), then checks
+# both packages: control fields, the file list of each, the hardening of every program,
+# the desktop entry, the metadata and the manual pages, and the unpacked launcher and
+# tools.
+#
+#   package.sh [--source] [OUT]    OUT (default build-package/) gets the packages and logs
+#     --source   only the source package and its lintian check (quick)
+#
+# scripts/reproducible.sh runs it twice and compares the packages.
+set -uo pipefail
+source_only=
+case ${1:-} in
+  --source) source_only=yes; shift ;;
+  -*) echo "usage: package.sh [--source] [OUT]" >&2; exit 2 ;;
+esac
+top=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "${1:-$top/build-package}")
+for tool in dpkg-buildpackage dh lintian; do
+  command -v "$tool" > /dev/null || { echo "package.sh: $tool is missing (bash scripts/deps.sh installs it)" >&2; exit 2; }
+done
+
+version=$(dpkg-parsechangelog -l "$top/debian/changelog" -S Version) || exit 2
+tree=$out/kor-dudurad-$version
+rm -rf "$out"
+mkdir -p "$tree"
+# The sources as git has them (with changes not yet committed, new files too); outside a
+# git checkout, the tree without build folders.
+if [ "$(git -C "$top" rev-parse --show-toplevel 2> /dev/null)" = "$top" ]; then
+  (cd "$top" && git ls-files -z -c -o --exclude-standard | xargs -0 -r stat -c '%n' 2> /dev/null |
+    tar -cf - --no-recursion -T -) | tar -xf - -C "$tree"
+else
+  tar -C "$top" -cf - --exclude='./build*' --exclude=./.git . | tar -xf - -C "$tree"
+fi
+[ -f "$tree/debian/control" ] || { echo "package.sh: no debian/ in the copy" >&2; exit 1; }
+
+fails=0
+fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
+
+if [ -n "$source_only" ]; then
+  (cd "$tree" && dpkg-buildpackage -S -us -uc -d) > "$out/build.log" 2>&1 ||
+    { tail -n 30 "$out/build.log" >&2; echo "FAIL: dpkg-buildpackage -S failed (log: $out/build.log)" >&2; exit 1; }
+  changes=$out/kor-dudurad_${version}_source.changes
+else
+  start=$SECONDS
+  (cd "$tree" && dpkg-buildpackage -us -uc -j"$(nproc)") > "$out/build.log" 2>&1 ||
+    { tail -n 30 "$out/build.log" >&2; echo "FAIL: dpkg-buildpackage failed (log: $out/build.log)" >&2; exit 1; }
+  echo "dpkg-buildpackage: $((SECONDS - start)) s"
+  changes=$out/kor-dudurad_${version}_$(dpkg-architecture -q DEB_HOST_ARCH).changes
+fi
+[ -f "$changes" ] || { ls "$out" >&2; echo "FAIL: no $changes" >&2; exit 1; }
+grep -A20 '^Files:' "$changes" | sed -n 's/^ [0-9a-f]\{32\} *\([0-9]*\) .* \([^ ]*\)$/  \2  \1 bytes/p'
+
+# Errors and warnings fail; informational tags are shown (each package overrides the
+# ones it has reasons for, beside their reasons).
+lintian --pedantic --display-info "$changes" > "$out/lintian.txt" 2>&1
+echo "lintian --pedantic ${changes##*/}:"
+sed 's/^/  /' "$out/lintian.txt"
+grep -qE '^[EW]: ' "$out/lintian.txt" && fail "lintian reports errors or warnings"
+
+if [ -z "$source_only" ]; then
+  arch=$(dpkg-architecture -q DEB_HOST_ARCH)
+  game=$out/kor-dudurad_${version}_$arch.deb
+  data=$out/kor-dudurad-data_${version}_all.deb
+  # --check: the file lists of both packages, control fields and the unpacked programs.
+  bash "$top/tests/Packaging/deb.sh" --debs "$top" "$game" "$data" || fail "the packages' checks"
+fi
+
+[ "$fails" -eq 0 ] || { echo "$fails checks failed" >&2; exit 1; }
+echo "package.sh: passed (in $out)"
