@@ -398,7 +398,8 @@ extern std::uint32_t controllen;
 // ---- Keyboard (Input.cpp) ----
 struct QueueElmt {
     std::uint32_t key;
-    QueueElmt* prev;  // the element queued right after this one; null for the newest
+    QueueElmt* prev;     // the element queued right after this one; null for the newest
+    bool shift = false;  // Shift was held when the key went down (from the event itself)
 };
 struct KeyBuffer {
     QueueElmt* head;  // newest
@@ -411,7 +412,7 @@ extern KeyBuffer keybuf;
 extern std::atomic<bool> block;
 // Bumped (and notified) whenever a key is queued or the window goes away: GetKey waits on it.
 extern std::atomic<std::uint32_t> keyEvents;
-void AddKey(std::uint32_t k);
+void AddKey(std::uint32_t k, bool shift = false);
 void DelKey();
 // Virtual-key code of an SDL key (0 when it has none), and the other way round.
 // The keypad gives the arrow and editing keys' codes with NumLock off, its digits with it on.
@@ -445,7 +446,9 @@ extern MouseStruct mouse;
 // Whether the window holds the mouse capture.
 extern bool captured;
 // Key and mouse rows of the window procedure.
-void KeyMessage(std::uint32_t msg, WPARAM wParam);
+// A key message's lParam: the key went down with Shift held, as the event said.
+constexpr LPARAM KeyWithShift = 1;
+void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam = 0);
 void MouseMessage(std::uint32_t msg, LPARAM lParam);
 // Teardown of the input state: key table, queue, mouse record, capture.
 void ResetInput();

@@ -32,7 +32,7 @@ using StandardSound::SoundEventEn;
 namespace {
 
 constexpr std::uint32_t VK_SPACE = 32, VK_END = 35, VK_ESCAPE = 27, VK_RIGHT = 39, VK_DOWN = 40, VK_LEFT = 37,
-                        VK_UP = 38, VK_SHIFT = 16, VK_M = 77, VK_P = 80, VK_R = 82;
+                        VK_UP = 38, VK_SHIFT = 16, VK_M = 77, VK_P = 80, VK_R = 82, VK_F1 = 112, VK_QUESTION = 191;
 
 // What one frame looked like when it ended.
 struct Seen {
@@ -525,10 +525,90 @@ TEST_F(PlayGameTest, ShiftArrowsStepOncePerPressAndRepeatAfterAPauseByTheClock)
         Wimdows::Testing::PostKey(VK_RIGHT, false);
         Hold(VK_LEFT, 3);
         EXPECT_EQ(now().speed, 497.5f);
+        // Shift let go before the arrow: the press stays one fine step.
+        Wimdows::Testing::PostKey(VK_LEFT, true);
+        Wimdows::Testing::Sync();
+        WaitFrames(2);
         Wimdows::Testing::PostKey(VK_SHIFT, false);
+        Wimdows::Testing::Sync();
+        WaitFrames(5);
+        EXPECT_EQ(now().speed, 495.0f);
+        Wimdows::Testing::PostKey(VK_LEFT, false);
+        Wimdows::Testing::Sync();
+        WaitFrames(2);
+        Hold(VK_LEFT);  // a new press without Shift is coarse again
+        EXPECT_LT(now().speed, 495.0f);
         Hold(VK_ESCAPE);
     });
     for (const Seen& s : Frames()) EXPECT_LE(s.state.speed, 500.0f);
+}
+
+// F1 and ? show the keys over the frame and hold the game, in flight too; on the end screen
+// they show its keys and then the end screen again.
+TEST_F(PlayGameTest, HelpKeysShowTheKeysAndHoldTheGame)
+{
+    Level(1, Hole + RocketFar);
+    const auto boxShown = [] { return BackPixel(230, 160) == 0x461400 && AnyPixelNear(228, 166, 400, 186, White); };
+    static std::atomic<int> helpFrames{0};
+    helpFrames = 0;
+    {
+        std::lock_guard g(lock);
+        probe = [boxShown](const Seen& s) {
+            if (s.state.paused && boxShown()) ++helpFrames;
+        };
+    }
+    bool endHelp = false, endAgain = false;
+    std::size_t shownAt = 0, goneAt = 0;
+    Play([&] {
+        Hold(VK_SPACE);
+        Hold(VK_F1);
+        shownAt = Frames().size();
+        Hold(VK_RIGHT, 3);  // not heard while the help shows
+        Hold(VK_QUESTION);
+        goneAt = Frames().size();
+        WaitFrames(3);
+        // Escape let go within the end screen's first half second, which would end it.
+        Wimdows::Testing::PostKey(VK_ESCAPE, true);
+        Wimdows::Testing::Sync();
+        ASSERT_TRUE(WaitEnd());
+        Wimdows::Testing::PostKey(VK_ESCAPE, false);
+        Wimdows::Testing::Sync();
+        // The end screen has no frames: a key is held for a few of its 10 ms looks.
+        const auto tap = [](std::uint32_t vk) {
+            Wimdows::Testing::PostKey(vk, true);
+            Wimdows::Testing::Sync();
+            std::this_thread::sleep_for(600ms);  // its first look comes after half a second
+            Wimdows::Testing::PostKey(vk, false);
+            Wimdows::Testing::Sync();
+            std::this_thread::sleep_for(50ms);
+        };
+        tap(VK_F1);
+        endHelp = BackPixel(280, 260) == 0x461400 && AnyPixelNear(278, 266, 500, 286, White);
+        tap(VK_QUESTION);
+        endAgain = BackPixel(500, 300) == QuitColor;
+        Hold(VK_SPACE);
+    });
+    const auto f = Frames();
+    ASSERT_GT(goneAt, shownAt);
+    ASSERT_GT(f.size(), goneAt + 2);
+    const Seen& held = f[shownAt - 1];
+    EXPECT_TRUE(held.state.paused);
+    EXPECT_NE(held.rocketMass, 0.0f);  // in flight, held
+    int heldFrames = 0;
+    for (std::size_t i = shownAt; i < goneAt; ++i) {
+        if (!f[i].state.paused) continue;
+        ++heldFrames;
+        EXPECT_EQ(f[i].rocket.x, held.rocket.x);
+        EXPECT_EQ(f[i].state.speed, 250.0f);
+    }
+    EXPECT_GT(heldFrames, 3);
+    EXPECT_GT(helpFrames.load(), 3);
+    EXPECT_FALSE(f[goneAt + 1].state.paused);
+    EXPECT_GT(f.back().rocket.x, held.rocket.x);  // flying on
+    EXPECT_TRUE(endHelp);
+    EXPECT_TRUE(endAgain);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->quitGame);  // the help keys on the end screen do not leave it
 }
 
 TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)

@@ -120,6 +120,26 @@ TEST_F(Keys, PressesThatNobodyReadsPileUpUntilTeardown)
     EXPECT_EQ(queued, 500);
 }
 
+// Shift+Tab pressed and let go before anybody looks: the queued Tab still says Shift.
+TEST_F(Keys, AQueuedPressKeepsTheShiftOfItsOwnEvent)
+{
+    Testing::PostKey(9, true);
+    Testing::PostKey(16, true);
+    Testing::PostKey(9, true);
+    Testing::PostKey(9, false);
+    Testing::PostKey(16, false);
+    Testing::Sync();
+    EXPECT_FALSE(KeyDown(16));
+    bool shift = true;
+    EXPECT_EQ(TakeKey(shift), 9u);
+    EXPECT_FALSE(shift);
+    EXPECT_EQ(TakeKey(shift), 16u);
+    EXPECT_EQ(TakeKey(shift), 9u);
+    EXPECT_TRUE(shift);
+    EXPECT_EQ(TakeKey(shift), 0u);
+    EXPECT_FALSE(shift);
+}
+
 TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself)
 {
     int mapped = 0;
