@@ -37,6 +37,8 @@ constexpr auto NoteTime = std::chrono::milliseconds(1500);
 
 constexpr std::uint32_t VK_TAB = 9;
 constexpr std::uint32_t VK_RETURN = 13;
+constexpr std::uint32_t VK_SHIFT = 16;
+constexpr std::uint32_t VK_ALT = 18;
 constexpr std::uint32_t VK_ESCAPE = 27;
 constexpr std::uint32_t VK_SPACE = 32;
 constexpr std::uint32_t VK_LEFT = 37;
@@ -103,10 +105,11 @@ void RedrawMenu()
 bool MenuKey(std::uint32_t key, bool shift)
 {
     if (helpShown) {
-        // Any key closes the help; only F1 and ? are kept to themselves.
+        // Any key but Shift, Ctrl and Alt (? needs Shift) closes the help, and only that.
+        if (key >= VK_SHIFT && key <= VK_ALT) return false;
         helpShown = false;
         RedrawMenu();
-        if (key == VK_F1 || key == VK_QUESTION) return false;
+        return false;
     }
     switch (key) {
         case VK_TAB:

@@ -123,7 +123,8 @@ void DispatchEvent(const SDL_Event& e)
             break;
         }
         default:
-            break;  // wake-ups and events of no interest
+            GamepadEvent(e);  // a pad's buttons and stick come as keys
+            break;            // wake-ups and events of no interest
     }
 }
 

@@ -206,6 +206,13 @@ void FreeWindow();
 void DestroyMainWindow();
 // Turns one SDL event into the window procedure's messages.
 void DispatchEvent(const SDL_Event& e);
+// Game controllers (Gamepad.cpp): started with video on the user-interface thread; their
+// events become key messages. GamepadsOpen may be asked from any thread.
+void StartGamepads();
+void StopGamepads();
+bool GamepadsOpen();
+bool GamepadEvent(const SDL_Event& e);
+void ReleaseGamepadKeys();
 // Set by WM_DESTROY: the event loop ends.
 extern bool quitPosted;
 // True on the thread that runs the window's event loop.

@@ -1,11 +1,15 @@
 // Whole games played in a dummy-driver window: the test's thread runs PlayGame, a second
 // thread presses keys through the window system's event queue, and every frame is looked at
 // as it ends (state, bodies, back-buffer pixels) while the simulation clock ticks 10 ms a step.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -675,5 +679,115 @@ TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
     EXPECT_TRUE(ended->quitGame);
     EXPECT_TRUE(f.back().state.paused);
 }
+
+// A pad plays a level to the end screen and leaves it: the stick a little up aims finely, A
+// launches, A again leaves the end screen. SDL's virtual pad; the dummy driver gives no
+// window the focus, without which SDL keeps a pad's events back.
+TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
+{
+    Level(1, Hole + RocketFar);
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    SDL_Joystick* pad = nullptr;
+    int device = -1;
+    Play([&] {
+        SDL_VirtualJoystickDesc d{};
+        d.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        d.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        d.naxes = SDL_CONTROLLER_AXIS_MAX;
+        d.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        device = SDL_JoystickAttachVirtualEx(&d);
+        ASSERT_GE(device, 0) << SDL_GetError();
+        pad = SDL_JoystickOpen(device);
+        WaitFrames(30);                 // plugged in: the window's thread opens it
+        for (int i = 0; i < 10; ++i) {  // the aim at the hole: 0.125 rad
+            SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, -16000);
+            WaitFrames(3);
+            SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 0);
+            WaitFrames(3);
+        }
+        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+        WaitFrames(3);
+        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+        if (!WaitEnd()) Hold(VK_ESCAPE);
+        std::this_thread::sleep_for(600ms);  // the end screen's first look at the keys
+        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+    });
+    SDL_JoystickClose(pad);
+    if (device >= 0) SDL_JoystickDetachVirtual(device);
+    const auto f = Frames();
+    ASSERT_FALSE(f.empty());
+    EXPECT_NEAR(f.back().state.previousAngle, 0.125f, 1e-5f);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->goToNextLevel);
+    EXPECT_EQ(ended->score, 200);
+}
+
+// Each shipped level from a new game (--level N: speed 250, angle 0), aimed by its recipe as
+// `kor-levelcheck data/level-*.txt` prints it ("from a new game"): Shift held, one press of an
+// arrow after the other, then Space, every key through the window's event queue. The
+// game's clock moves 10 ms a frame, so the shot leaves after about as long as the presses take.
+struct Recipe {
+    std::uint32_t level;
+    std::int32_t speed;  // Shift+Right presses, Shift+Left when negative
+    std::int32_t angle;  // Shift+Up presses, Shift+Down when negative
+};
+
+void PrintTo(const Recipe& r, std::ostream* os) { *os << "level " << r.level << " " << r.speed << " " << r.angle; }
+
+class ShippedRecipe : public PlayGameTest, public ::testing::WithParamInterface<Recipe> {};
+
+TEST_P(ShippedRecipe, WinsTheLevelThroughTheKeys)
+{
+    const Recipe r = GetParam();
+    char name[32];
+    std::snprintf(name, sizeof name, "level-%02u.txt", static_cast<unsigned>(r.level));
+    std::filesystem::copy_file(std::filesystem::path(KOR_DATA_DIR) / name, dir.dir / "data" / name);
+    clockMs = 1000;
+    Physics::SetClock(&ManualClock);
+    {
+        std::lock_guard g(lock);
+        probe = [](const Seen&) { clockMs += 10; };
+    }
+    Play(
+        [&] {
+            Wimdows::Testing::PostKey(VK_SHIFT, true);
+            for (std::int32_t i = 0; i < std::abs(r.speed); ++i) Hold(r.speed > 0 ? VK_RIGHT : VK_LEFT);
+            for (std::int32_t i = 0; i < std::abs(r.angle); ++i) Hold(r.angle > 0 ? VK_UP : VK_DOWN);
+            Wimdows::Testing::PostKey(VK_SHIFT, false);
+            Hold(VK_SPACE);
+            const std::size_t launched = Frames().size();
+            const auto over = [launched] {
+                for (std::size_t i = launched; i < frames.size(); ++i)
+                    if (frames[i].state.stopLevel) return true;
+                return ended.has_value();
+            };
+            // 30 s of flight at most, as the recipes are searched.
+            for (int i = 0; i < 4 && !WaitUntil(over); ++i) {
+            }
+            WaitEnd();  // a won level's end screen comes a moment after its last frame
+            if (!ended) {
+                ADD_FAILURE() << "level " << r.level << " not over after its flight";
+                Hold(VK_ESCAPE);
+            }
+            WaitEnd();
+            Hold(VK_SPACE);
+        },
+        r.level);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->goToNextLevel) << "level " << r.level << " was not won";
+    EXPECT_EQ(ended->score, 200);  // the first shot
+    const auto f = Frames();
+    ASSERT_FALSE(f.empty());
+    EXPECT_EQ(f.back().state.previousSpeed, 250.0f + 2.5f * static_cast<float>(r.speed));
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, ShippedRecipe,
+                         ::testing::Values(Recipe{1, 0, 6}, Recipe{2, -40, 46}, Recipe{3, -40, 50}, Recipe{4, -40, 26},
+                                           Recipe{5, -90, 128}, Recipe{6, -72, -61}, Recipe{7, -40, 8},
+                                           Recipe{8, -66, -7}, Recipe{9, 6, -33}, Recipe{10, 84, -41},
+                                           Recipe{11, -52, 36}, Recipe{12, -52, 14}),
+                         [](const ::testing::TestParamInfo<Recipe>& info) {
+                             return "Level" + std::to_string(info.param.level);
+                         });
 
 }  // namespace
