@@ -226,8 +226,8 @@ void PlayGame(std::uint32_t FirstLevel)
 
         while (!StopLevel) {
             if (Paused) {
-                // The flight stands still and the frame stays as it was: only P, Escape and
-                // the close box are heard.
+                // The flight stands still and the frame stays as it was: only P, F1 or ?,
+                // Escape and the close box are heard.
                 muteKey.Pressed();
                 bool resume = pauseKey.Pressed();
                 if (helpKey.Pressed()) {
