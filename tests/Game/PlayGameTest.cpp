@@ -577,19 +577,17 @@ TEST_F(PlayGameTest, HelpKeysShowTheKeysAndHoldTheGame)
         ASSERT_TRUE(WaitEnd());
         Wimdows::Testing::PostKey(VK_ESCAPE, false);
         Wimdows::Testing::Sync();
-        // The end screen has no frames: a key is held for a few of its 10 ms looks.
-        const auto tap = [](std::uint32_t vk) {
+        // The end screen has no frames: a key is held until what it does is in the back buffer.
+        const auto tap = [](std::uint32_t vk, auto done) {
             Wimdows::Testing::PostKey(vk, true);
             Wimdows::Testing::Sync();
-            std::this_thread::sleep_for(600ms);  // its first look comes after half a second
+            for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
             Wimdows::Testing::PostKey(vk, false);
             Wimdows::Testing::Sync();
-            std::this_thread::sleep_for(50ms);
+            return done();
         };
-        tap(VK_F1);
-        endHelp = BackPixel(280, 260) == 0x461400 && AnyPixelNear(278, 266, 500, 286, White);
-        tap(VK_QUESTION);
-        endAgain = BackPixel(500, 300) == QuitColor;
+        endHelp = tap(VK_F1, [] { return BackPixel(280, 260) == 0x461400 && AnyPixelNear(278, 266, 500, 286, White); });
+        endAgain = tap(VK_QUESTION, [] { return BackPixel(500, 300) == QuitColor; });
         Hold(VK_SPACE);
     });
     const auto f = Frames();
@@ -708,9 +706,10 @@ TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
         WaitFrames(3);
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
-        if (!WaitEnd()) Hold(VK_ESCAPE);
-        std::this_thread::sleep_for(600ms);  // the end screen's first look at the keys
-        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+        for (int i = 0; i < 4 && !WaitEnd(); ++i) {  // a flight of about 3 s of game time
+        }
+        if (!ended) Hold(VK_ESCAPE);
+        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);  // held until the game returns
     });
     SDL_JoystickClose(pad);
     if (device >= 0) SDL_JoystickDetachVirtual(device);
@@ -756,13 +755,13 @@ TEST_P(ShippedRecipe, WinsTheLevelThroughTheKeys)
             Wimdows::Testing::PostKey(VK_SHIFT, false);
             Hold(VK_SPACE);
             const std::size_t launched = Frames().size();
+            // 30 s of flight at most, as the recipes are searched: 3000 frames of 10 ms.
             const auto over = [launched] {
                 for (std::size_t i = launched; i < frames.size(); ++i)
                     if (frames[i].state.stopLevel) return true;
-                return ended.has_value();
+                return ended.has_value() || frames.size() > launched + 3100;
             };
-            // 30 s of flight at most, as the recipes are searched.
-            for (int i = 0; i < 4 && !WaitUntil(over); ++i) {
+            for (int i = 0; i < 25 && !WaitUntil(over); ++i) {
             }
             WaitEnd();  // a won level's end screen comes a moment after its last frame
             if (!ended) {
