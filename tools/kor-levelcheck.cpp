@@ -78,8 +78,10 @@ struct Level {
     bool tableOk = false;
 };
 
-// Level 1 is begun with speed 250, every later level with 150.
-float StartSpeed(const std::string& path) { return Scene::LevelNumber(path) == 1 ? 250.0f : 150.0f; }
+// Level 1 is begun with speed 250, every later level with 150 when play reaches it. A new
+// game begins with 250 whatever its level (the first, or --level N).
+constexpr float NewGameSpeed = 250.0f;
+float StartSpeed(const std::string& path) { return Scene::LevelNumber(path) == 1 ? NewGameSpeed : 150.0f; }
 
 void QuietStdout()
 {
@@ -185,6 +187,7 @@ struct Result {
     float speed = 0.0f;  // the example's aim, as the presses give it
     float angle = 0.0f;
     LevelCheck::Presses presses;
+    LevelCheck::Presses newGame;   // the same aim from a new game's (speed 250, angle 0)
     std::size_t count[2][5] = {};  // outcomes per step size
     std::uint64_t steps = 0;
 };
@@ -214,6 +217,18 @@ void ChoosePresses(const Level& level, const LevelCheck::Grid& grid, Result& r)
     } else {
         r.presses.up = up;
     }
+    r.newGame = r.presses;
+    r.newGame.speed = static_cast<std::int32_t>(std::lround((r.speed - NewGameSpeed) / 2.5f));
+}
+
+// Presses as JSON, with each key's count.
+nlohmann::json PressesJson(const LevelCheck::Presses& p)
+{
+    return {{"presses", LevelCheck::PressesText(p)},
+            {"shift_right", std::max(0, p.speed)},
+            {"shift_left", std::max(0, -p.speed)},
+            {"shift_up", p.up},
+            {"shift_down", p.down}};
 }
 
 }  // namespace
@@ -479,7 +494,11 @@ int main(int argc, char** argv)
                                     {"shift_right", std::max(0, r.presses.speed)},
                                     {"shift_left", std::max(0, -r.presses.speed)},
                                     {"shift_up", r.presses.up},
-                                    {"shift_down", r.presses.down}};
+                                    {"shift_down", r.presses.down},
+                                    {"from_new_game", PressesJson(r.newGame)}};
+                // Level 1 is never reached by play.
+                level["example"]["from_play"] =
+                    Scene::LevelNumber(levels[l].path) == 1 ? nlohmann::json() : PressesJson(r.presses);
             } else {
                 level["example"] = nullptr;
             }
@@ -526,6 +545,17 @@ int main(int argc, char** argv)
             std::snprintf(example, sizeof example, "FAIL: %s", r.failure.c_str());
         }
         std::printf("%-28s %10zu %10zu %10zu  %s\n", levels[l].path.c_str(), r.wins[0], r.wins[1], r.wins[2], example);
+        if (r.hasExample) {
+            // The same shot from both aims a player meets, named.
+            const std::uint32_t number = Scene::LevelNumber(levels[l].path);
+            char start[48] = "a new game";
+            if (number > 1) std::snprintf(start, sizeof start, "a new game (--level %u)", number);
+            std::printf("    from %s, speed 250 angle 0: %s\n", start, LevelCheck::PressesText(r.newGame).c_str());
+            if (number != 1) {
+                std::printf("    from this level reached by play, speed 150 angle 0: %s\n",
+                            LevelCheck::PressesText(r.presses).c_str());
+            }
+        }
         if (stats) {
             for (int step = 0; step < 2; ++step) {
                 const std::size_t* c = r.count[step];

@@ -17,7 +17,7 @@ struct FrameState {
     bool quitGame;
     bool goToNextLevel;
     bool stopLevel;
-    bool paused;  // P holds the game: no simulation, no keys but P and Escape
+    bool paused;  // P (or the help box) holds the game: no simulation, no keys but P, F1, ? and Escape
 };
 // Called on the game loop's thread at the end of every frame, while the frame just drawn
 // is in the back buffer. nullptr removes it.

@@ -23,11 +23,12 @@ void Background();
 void Bewegen();
 
 // Draws the menu, waits for a choice (or for the window to go away, which counts as
-// "Exit") and removes the buttons.
+// "Exit") and removes the buttons; after "Speluitleg" it then waits while the explanation
+// is read (10 s, or Space or Return after the first second).
 void MenuTekenen();
 // The logo at hoogte x breedte (width, then height) centred in 800 x 550, and the title.
 void Logo(std::uint32_t hoogte, std::uint32_t breedte);
-void Button1();  // "Speluitleg": the explanation for 10 s, then play
+void Button1();  // "Speluitleg": shows the explanation and chooses to play
 void Button2();  // "Start spel"
 void Button3();  // "Exit"
 

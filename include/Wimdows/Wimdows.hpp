@@ -32,6 +32,9 @@ std::uint32_t GetKey();
 void FlushKeys();
 // Oldest queued key press without waiting; 0 when none is queued.
 std::uint32_t TakeKey();
+// The same, with whether Shift was held when that key went down (read from the key's own
+// event, so a Shift let go since does not matter).
+std::uint32_t TakeKey(bool& shift);
 
 // ---- Back buffer and primitives ----
 void SetBuffering(bool state);

@@ -13,6 +13,7 @@
 
 #include "Console/Console.hpp"
 #include "Drawing/Drawing.hpp"
+#include "Drawing/Help.hpp"
 #include "Game/Game.hpp"
 #include "Game/PlayGameTesting.hpp"
 #include "Physics/Physics.hpp"
@@ -46,6 +47,8 @@ constexpr std::uint32_t VK_SHIFT = 16;
 constexpr std::uint32_t VK_M = 77;
 constexpr std::uint32_t VK_P = 80;
 constexpr std::uint32_t VK_R = 82;
+constexpr std::uint32_t VK_F1 = 112;
+constexpr std::uint32_t VK_QUESTION = 191;  // the key that carries ? (and /)
 
 // Shift with an arrow: one step per press, then repeats while held.
 constexpr std::uint64_t FineRepeatDelay = 400;  // ms
@@ -115,6 +118,33 @@ struct FineKey {
         repeats = 0;
     }
 };
+
+// F1 or ?: the help box. Either key's press counts once.
+struct HelpKey {
+    EdgeKey f1{VK_F1, Wimdows::KeyDown(VK_F1)};
+    EdgeKey question{VK_QUESTION, Wimdows::KeyDown(VK_QUESTION)};
+    bool Pressed()
+    {
+        const bool a = f1.Pressed();
+        const bool b = question.Pressed();
+        return a || b;
+    }
+};
+
+// One arrow: with Shift a step per press (then repeats), without it a step per frame. A press
+// that began fine stays fine until the arrow is let go, whatever Shift does meanwhile.
+template <class Step>
+void Arrow(std::uint32_t vk, bool shift, FineKey& fineKey, Step step)
+{
+    const bool down = Wimdows::KeyDown(vk);
+    const bool fine = down && (shift || fineKey.held);
+    for (std::uint32_t n = fineKey.Steps(fine); n > 0; --n) {
+        step();
+    }
+    if (down && !fine) {
+        step();
+    }
+}
 
 void SpeedUp(float& Speed)
 {
@@ -280,6 +310,8 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
     EdgeKey muteKey{VK_M, Wimdows::KeyDown(VK_M)};
     FineKey fineRight, fineLeft, fineUp, fineDown;
     static std::string levelNote;  // Drawing keeps the pointer while the note shows
+    HelpKey helpKey;
+    bool helpShown = false;  // the help box holds the game as P does
 
     while (LevelExists(CurrentLevel) && Score > 0 && !QuitGame) {
         Physics::Reset(world);
@@ -300,11 +332,21 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
 
         while (!StopLevel) {
             if (Paused) {
-                // The flight stands still and the frame stays as it was: only P, Escape and
-                // the close box are heard.
+                // The flight stands still and the frame stays as it was: only P, F1 or ?,
+                // Escape and the close box are heard.
                 muteKey.Pressed();
-                if (pauseKey.Pressed()) {
+                bool resume = pauseKey.Pressed();
+                if (helpKey.Pressed()) {
+                    if (helpShown) {
+                        resume = true;  // F1 again: on with the game
+                    } else {
+                        helpShown = true;  // over the pause box
+                        Drawing::DrawHelp(Drawing::HelpScreen::Game);
+                    }
+                }
+                if (resume) {
                     Paused = false;
+                    helpShown = false;
                     clock.Restart();  // the clock goes on from now: no jump over the pause
                     for (FineKey* k : {&fineRight, &fineLeft, &fineUp, &fineDown}) {
                         k->Restart();
@@ -349,30 +391,10 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
             }
             // With Shift the arrows step once per press; without it, once per frame.
             const bool fine = Wimdows::KeyDown(VK_SHIFT);
-            for (std::uint32_t n = fineRight.Steps(fine && Wimdows::KeyDown(VK_RIGHT)); n > 0; --n) {
-                SpeedUp(Speed);
-            }
-            if (!fine && Wimdows::KeyDown(VK_RIGHT)) {
-                SpeedUp(Speed);
-            }
-            for (std::uint32_t n = fineLeft.Steps(fine && Wimdows::KeyDown(VK_LEFT)); n > 0; --n) {
-                SpeedDown(Speed);
-            }
-            if (!fine && Wimdows::KeyDown(VK_LEFT)) {
-                SpeedDown(Speed);
-            }
-            for (std::uint32_t n = fineUp.Steps(fine && Wimdows::KeyDown(VK_UP)); n > 0; --n) {
-                TurnLeft(Angle);
-            }
-            if (!fine && Wimdows::KeyDown(VK_UP)) {
-                TurnLeft(Angle);
-            }
-            for (std::uint32_t n = fineDown.Steps(fine && Wimdows::KeyDown(VK_DOWN)); n > 0; --n) {
-                TurnRight(Angle);
-            }
-            if (!fine && Wimdows::KeyDown(VK_DOWN)) {
-                TurnRight(Angle);
-            }
+            Arrow(VK_RIGHT, fine, fineRight, [&] { SpeedUp(Speed); });
+            Arrow(VK_LEFT, fine, fineLeft, [&] { SpeedDown(Speed); });
+            Arrow(VK_UP, fine, fineUp, [&] { TurnLeft(Angle); });
+            Arrow(VK_DOWN, fine, fineDown, [&] { TurnRight(Angle); });
             if (Wimdows::KeyDown(VK_END) || Wimdows::KeyDown(VK_R)) {
                 StandardSound::PlaySoundEvent(StandardSound::RESTART);
                 GoToNextLevel = false;
@@ -391,6 +413,12 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
             if (pauseKey.Pressed() && !StopLevel) {
                 Paused = true;
                 Drawing::DrawPaused();
+            }
+            // F1 or ?: the keys over the frame, the game held while they show.
+            if (helpKey.Pressed() && !StopLevel && !Paused) {
+                Paused = true;
+                helpShown = true;
+                Drawing::DrawHelp(Drawing::HelpScreen::Game);
             }
 
             ++frame;
@@ -442,8 +470,18 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
     // A closed window ends the wait too: no key can come any more.
     if (!WindowGone() && Console::StopSignal() == 0) {
         Pause(EndScreenPause);
+        bool endHelp = false;
         do {
             Pause(FramePause);
+            // F1 or ?: the end screen's keys, and again the end screen.
+            if (helpKey.Pressed()) {
+                endHelp = !endHelp;
+                if (endHelp) {
+                    Drawing::DrawHelp(Drawing::HelpScreen::EndScreen);
+                } else {
+                    Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, FirstLevel);
+                }
+            }
         } while (!Wimdows::KeyDown(VK_SPACE) && !Wimdows::KeyDown(VK_ESCAPE) && !WindowGone() &&
                  Console::StopSignal() == 0);
     }

@@ -11,6 +11,7 @@
 #include "Console/Console.hpp"
 #include "Console/Language.hpp"
 #include "Drawing/Drawing.hpp"
+#include "Drawing/Help.hpp"
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 #include "Options.hpp"
@@ -32,22 +33,33 @@ namespace {
 
 constexpr auto PollWait = std::chrono::milliseconds(10);
 constexpr auto ExplanationWait = std::chrono::milliseconds(10000);
+// Space or Return leave the explanation early, but not in its first second: a key still
+// held from the menu does not skip it.
+constexpr auto ExplanationSkipAfter = std::chrono::milliseconds(1000);
 constexpr auto NoteTime = std::chrono::milliseconds(1500);
 
 constexpr std::uint32_t VK_TAB = 9;
 constexpr std::uint32_t VK_RETURN = 13;
 constexpr std::uint32_t VK_SHIFT = 16;
+constexpr std::uint32_t VK_ALT = 18;
 constexpr std::uint32_t VK_ESCAPE = 27;
 constexpr std::uint32_t VK_SPACE = 32;
 constexpr std::uint32_t VK_LEFT = 37;
 constexpr std::uint32_t VK_RIGHT = 39;
 constexpr std::uint32_t VK_L = 76;
 constexpr std::uint32_t VK_M = 77;
+constexpr std::uint32_t VK_F1 = 112;
+constexpr std::uint32_t VK_QUESTION = 191;  // the key that carries ? (and /)
 
 // The sound note's place: the menu's background below the buttons.
 constexpr std::int32_t NoteLeft = 10, NoteTop = 512, NoteRight = 220, NoteBottom = 540;
 
 bool Initialised = false;
+// The explanation's picture while it shows: drawn by Button1 on the window's thread, waited
+// for by the menu on the main thread.
+std::atomic<std::uint32_t> explanation{0};
+std::chrono::steady_clock::time_point explanationStart{};
+bool helpShown = false;  // main thread: the menu's help box is up
 
 bool WindowOpen() { return Wimdows::WindowEnded() == Wimdows::Ended::StillOpen; }
 
@@ -112,12 +124,32 @@ void SwitchLanguage(std::uint32_t (&buttons)[3])
     ShowNote(Console::Tr("Nederlands"));
 }
 
-// A key pressed on the menu; true when it showed a note.
-bool MenuKey(std::uint32_t key, std::uint32_t (&buttons)[3])
+// The menu's picture again where the help box was (the buttons are drawn over it anyway).
+void RedrawMenu()
 {
+    Background();
+    Logo(500, 300);
+    Wimdows::UpdateWindow();
+}
+
+// A key pressed on the menu, with the Shift its event carried; true when it showed a note.
+bool MenuKey(std::uint32_t key, bool shift, std::uint32_t (&buttons)[3])
+{
+    if (helpShown) {
+        // Any key but Shift, Ctrl and Alt (? needs Shift) closes the help, and only that.
+        if (key >= VK_SHIFT && key <= VK_ALT) return false;
+        helpShown = false;
+        RedrawMenu();
+        return false;
+    }
     switch (key) {
         case VK_TAB:
-            Wimdows::FocusControl(Wimdows::KeyDown(VK_SHIFT) ? -1 : 1);
+            Wimdows::FocusControl(shift ? -1 : 1);
+            break;
+        case VK_F1:
+        case VK_QUESTION:
+            helpShown = true;
+            Drawing::DrawHelp(Drawing::HelpScreen::Menu);
             break;
         case VK_RIGHT:
             Wimdows::FocusControl(1);
@@ -144,6 +176,29 @@ bool MenuKey(std::uint32_t key, std::uint32_t (&buttons)[3])
     return false;
 }
 
+// The explanation shows for its ten seconds, or until Space or Return after the first one,
+// or until the window goes away. The keys of the first second are dropped, and a key held
+// down since then must be let go and pressed again.
+void WaitForExplanation()
+{
+    bool spaceUp = false, returnUp = false;
+    const auto end = explanationStart + ExplanationWait;
+    for (auto now = std::chrono::steady_clock::now(); now < end && WindowOpen();
+         now = std::chrono::steady_clock::now()) {
+        spaceUp = spaceUp || !Wimdows::KeyDown(VK_SPACE);
+        returnUp = returnUp || !Wimdows::KeyDown(VK_RETURN);
+        const bool early = now - explanationStart < ExplanationSkipAfter;
+        bool skip = false;
+        for (std::uint32_t key = Wimdows::TakeKey(); key != 0; key = Wimdows::TakeKey()) {
+            if (early) continue;
+            if ((key == VK_SPACE && spaceUp) || (key == VK_RETURN && returnUp)) skip = true;
+        }
+        if (skip) break;
+        std::this_thread::sleep_for(PollWait);
+    }
+    Wimdows::DestroyBitmap(explanation.exchange(0));
+}
+
 }  // namespace
 
 void Logo(std::uint32_t hoogte, std::uint32_t breedte)
@@ -166,12 +221,13 @@ void Button1()
     Wimdows::ClearScreen();
     const std::uint32_t uitleg = Wimdows::LoadBitmap("./graphics/Speluitleg.bmp", MenuWidth, MenuHeight);
     Wimdows::DrawBitmap(uitleg, 0, 0);
-    // On the window's thread: the window answers nothing while the player reads.
-    std::this_thread::sleep_for(ExplanationWait);
+    // The menu waits while the player reads (WaitForExplanation), so that the window
+    // answers meanwhile and a key can end the reading.
+    explanationStart = std::chrono::steady_clock::now();
+    Wimdows::DestroyBitmap(explanation.exchange(uitleg));
     play = true;
     loop = false;
     exit = false;
-    Wimdows::DestroyBitmap(uitleg);
 }
 
 void Button2()
@@ -195,6 +251,7 @@ void MenuTekenen()
     DrawMenu(buttons);
     std::chrono::steady_clock::time_point noteEnd{};
     bool note = false;
+    helpShown = false;
     while (loop.load()) {
         if (!WindowOpen()) {
             // Closed with its close box (or never opened): no button can end the wait,
@@ -206,9 +263,10 @@ void MenuTekenen()
         }
         // Keys pressed since the last look, oldest first, until one makes the choice.
         while (loop.load()) {
-            const std::uint32_t key = Wimdows::TakeKey();
+            bool shift = false;
+            const std::uint32_t key = Wimdows::TakeKey(shift);
             if (key == 0) break;
-            if (MenuKey(key, buttons)) {
+            if (MenuKey(key, shift, buttons)) {
                 note = true;
                 noteEnd = std::chrono::steady_clock::now() + NoteTime;
             }
@@ -220,6 +278,8 @@ void MenuTekenen()
         std::this_thread::sleep_for(PollWait);
     }
     for (const std::uint32_t button : buttons) Wimdows::DestroyControl(button);
+    // The buttons are gone, so none shows over the explanation while it is read.
+    if (explanation.load() != 0) WaitForExplanation();
 }
 
 void InitModules()

@@ -99,7 +99,8 @@ void DispatchEvent(const SDL_Event& e)
             // Alt combinations and F10 belong to the window system and never reach the
             // game; a release always does, so that no key is left down.
             if (e.type == SDL_KEYDOWN && IsSystemKey(e.key.keysym)) break;
-            WindowProcedure(window.hwnd, e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 0);
+            WindowProcedure(window.hwnd, e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk,
+                            (e.key.keysym.mod & KMOD_SHIFT) ? KeyWithShift : 0);
             if (e.type == SDL_KEYUP)
                 if (const std::uint32_t twin = KeypadTwin(e.key.keysym))
                     WindowProcedure(window.hwnd, WM_KEYUP, twin, 0);
@@ -122,7 +123,8 @@ void DispatchEvent(const SDL_Event& e)
             break;
         }
         default:
-            break;  // wake-ups and events of no interest
+            GamepadEvent(e);  // a pad's buttons and stick come as keys
+            break;            // wake-ups and events of no interest
     }
 }
 
@@ -143,7 +145,7 @@ std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam,
             break;
         case WM_KEYDOWN:
         case WM_KEYUP:
-            KeyMessage(msg, wParam);
+            KeyMessage(msg, wParam, lParam);
             break;
         case WM_COMMAND:
             Command(wParam);

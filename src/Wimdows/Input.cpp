@@ -205,9 +205,9 @@ bool IsSystemKey(const SDL_Keysym& keysym)
     return (keysym.mod & KMOD_ALT) && !(keysym.mod & KMOD_CTRL);
 }
 
-void AddKey(std::uint32_t k)
+void AddKey(std::uint32_t k, bool shift)
 {
-    QueueElmt* element = new QueueElmt{k, nullptr};  // allocated before the guard is claimed
+    QueueElmt* element = new QueueElmt{k, nullptr, shift};  // allocated before the guard is claimed
     Claim();
     if (keybuf.head)
         keybuf.head->prev = element;
@@ -233,12 +233,12 @@ void DelKey()
     delete oldest;
 }
 
-void KeyMessage(std::uint32_t msg, WPARAM wParam)
+void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam)
 {
     const std::uint32_t code = static_cast<std::uint32_t>(wParam) & 255u;
     if (msg == WM_KEYDOWN) {
         key[code].store(true);
-        AddKey(code);  // a held key's repeats are queued too
+        AddKey(code, lParam == KeyWithShift);  // a held key's repeats are queued too
     } else if (msg == WM_KEYUP) {
         key[code].store(false);
     }
@@ -332,8 +332,15 @@ namespace Wimdows {
 
 std::uint32_t TakeKey()
 {
+    bool shift = false;
+    return TakeKey(shift);
+}
+
+std::uint32_t TakeKey(bool& shift)
+{
     detail::Claim();
     const std::uint32_t code = detail::keybuf.tail ? detail::keybuf.tail->key : 0;
+    shift = detail::keybuf.tail && detail::keybuf.tail->shift;
     detail::DelKey();
     detail::Unclaim();
     return code;

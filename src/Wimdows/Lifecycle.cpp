@@ -167,12 +167,15 @@ void UiMain()
             Fail();
             continue;
         }
+        StartGamepads();
         WinMain(nullptr);
+        ReleaseGamepadKeys();
         if (!KeepVideo()) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             video = false;
         }
     }
+    StopGamepads();
     if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 

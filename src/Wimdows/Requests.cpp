@@ -34,6 +34,9 @@ constexpr Sint32 kWakeEvent = 0x4B4F5201;
 // The longest wait without a look at SDL: the drivers keep a few timers of their own
 // (focus changes, the screen saver) that only a pump serves.
 constexpr int kWaitMs = 250;
+// A pad's events are read only when SDL pumps: with one open, look every frame.
+constexpr int kGamepadWaitMs = 10;
+int WaitMs() { return GamepadsOpen() ? kGamepadWaitMs : kWaitMs; }
 
 std::recursive_mutex bufferLock;
 thread_local int guardDepth = 0;
@@ -128,7 +131,7 @@ void WaitForWork()
             std::lock_guard lock(requestLock);
             if (requestHead) return;
         }
-        SDL_WaitEventTimeout(nullptr, kWaitMs);  // leaves the event for the caller
+        SDL_WaitEventTimeout(nullptr, WaitMs());  // leaves the event for the caller
         return;
     }
     std::uint64_t count;
@@ -145,7 +148,7 @@ void WaitForWork()
         if (XEventsQueued(xDisplay, QueuedAlready) > 0) return;
     }
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {displayFd, POLLIN, 0}};
-    poll(fds, displayFd >= 0 ? 2 : 1, kWaitMs);
+    poll(fds, displayFd >= 0 ? 2 : 1, WaitMs());
 }
 
 bool Enqueue(QueuedRequest* r)

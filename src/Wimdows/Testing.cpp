@@ -1,5 +1,6 @@
 // Seams for tests and tools: pixels of the back buffer and of the window, and real SDL
 // input events put into the window's own queue.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -70,6 +71,10 @@ void PostKey(std::uint32_t vk, bool down, bool repeat)
     e.key.windowID = windowId.load();
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.repeat = repeat ? 1 : 0;
+    // As SDL does, the event carries the Shift that the posted events have left down.
+    static std::atomic<bool> shiftDown{false};
+    if (vk == 16) shiftDown.store(down);
+    if (shiftDown.load()) e.key.keysym.mod = static_cast<Uint16>(e.key.keysym.mod | KMOD_LSHIFT);
     Post(e);
 }
 

@@ -206,6 +206,13 @@ void FreeWindow();
 void DestroyMainWindow();
 // Turns one SDL event into the window procedure's messages.
 void DispatchEvent(const SDL_Event& e);
+// Game controllers (Gamepad.cpp): started with video on the user-interface thread; their
+// events become key messages. GamepadsOpen may be asked from any thread.
+void StartGamepads();
+void StopGamepads();
+bool GamepadsOpen();
+bool GamepadEvent(const SDL_Event& e);
+void ReleaseGamepadKeys();
 // Set by WM_DESTROY: the event loop ends.
 extern bool quitPosted;
 // True on the thread that runs the window's event loop.
@@ -402,7 +409,8 @@ extern std::uint32_t controllen;
 // ---- Keyboard (Input.cpp) ----
 struct QueueElmt {
     std::uint32_t key;
-    QueueElmt* prev;  // the element queued right after this one; null for the newest
+    QueueElmt* prev;     // the element queued right after this one; null for the newest
+    bool shift = false;  // Shift was held when the key went down (from the event itself)
 };
 struct KeyBuffer {
     QueueElmt* head;  // newest
@@ -415,7 +423,7 @@ extern KeyBuffer keybuf;
 extern std::atomic<bool> block;
 // Bumped (and notified) whenever a key is queued or the window goes away: GetKey waits on it.
 extern std::atomic<std::uint32_t> keyEvents;
-void AddKey(std::uint32_t k);
+void AddKey(std::uint32_t k, bool shift = false);
 void DelKey();
 // Virtual-key code of an SDL key (0 when it has none), and the other way round.
 // The keypad gives the arrow and editing keys' codes with NumLock off, its digits with it on.
@@ -449,7 +457,9 @@ extern MouseStruct mouse;
 // Whether the window holds the mouse capture.
 extern bool captured;
 // Key and mouse rows of the window procedure.
-void KeyMessage(std::uint32_t msg, WPARAM wParam);
+// A key message's lParam: the key went down with Shift held, as the event said.
+constexpr LPARAM KeyWithShift = 1;
+void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam = 0);
 void MouseMessage(std::uint32_t msg, LPARAM lParam);
 // Teardown of the input state: key table, queue, mouse record, capture.
 void ResetInput();

@@ -1,6 +1,7 @@
 // Whole games played in a dummy-driver window: the test's thread runs PlayGame, a second
 // thread presses keys through the window system's event queue, and every frame is looked at
 // as it ends (state, bodies, back-buffer pixels) while the simulation clock ticks 10 ms a step.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -8,6 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -34,7 +38,7 @@ using StandardSound::SoundEventEn;
 namespace {
 
 constexpr std::uint32_t VK_SPACE = 32, VK_END = 35, VK_ESCAPE = 27, VK_RIGHT = 39, VK_DOWN = 40, VK_LEFT = 37,
-                        VK_UP = 38, VK_SHIFT = 16, VK_M = 77, VK_P = 80, VK_R = 82;
+                        VK_UP = 38, VK_SHIFT = 16, VK_M = 77, VK_P = 80, VK_R = 82, VK_F1 = 112, VK_QUESTION = 191;
 
 // What one frame looked like when it ended.
 struct Seen {
@@ -528,10 +532,88 @@ TEST_F(PlayGameTest, ShiftArrowsStepOncePerPressAndRepeatAfterAPauseByTheClock)
         Wimdows::Testing::PostKey(VK_RIGHT, false);
         Hold(VK_LEFT, 3);
         EXPECT_EQ(now().speed, 497.5f);
+        // Shift let go before the arrow: the press stays one fine step.
+        Wimdows::Testing::PostKey(VK_LEFT, true);
+        Wimdows::Testing::Sync();
+        WaitFrames(2);
         Wimdows::Testing::PostKey(VK_SHIFT, false);
+        Wimdows::Testing::Sync();
+        WaitFrames(5);
+        EXPECT_EQ(now().speed, 495.0f);
+        Wimdows::Testing::PostKey(VK_LEFT, false);
+        Wimdows::Testing::Sync();
+        WaitFrames(2);
+        Hold(VK_LEFT);  // a new press without Shift is coarse again
+        EXPECT_LT(now().speed, 495.0f);
         Hold(VK_ESCAPE);
     });
     for (const Seen& s : Frames()) EXPECT_LE(s.state.speed, 500.0f);
+}
+
+// F1 and ? show the keys over the frame and hold the game, in flight too; on the end screen
+// they show its keys and then the end screen again.
+TEST_F(PlayGameTest, HelpKeysShowTheKeysAndHoldTheGame)
+{
+    Level(1, Hole + RocketFar);
+    const auto boxShown = [] { return BackPixel(230, 160) == 0x461400 && AnyPixelNear(228, 166, 400, 186, White); };
+    static std::atomic<int> helpFrames{0};
+    helpFrames = 0;
+    {
+        std::lock_guard g(lock);
+        probe = [boxShown](const Seen& s) {
+            if (s.state.paused && boxShown()) ++helpFrames;
+        };
+    }
+    bool endHelp = false, endAgain = false;
+    std::size_t shownAt = 0, goneAt = 0;
+    Play([&] {
+        Hold(VK_SPACE);
+        Hold(VK_F1);
+        shownAt = Frames().size();
+        Hold(VK_RIGHT, 3);  // not heard while the help shows
+        Hold(VK_QUESTION);
+        goneAt = Frames().size();
+        WaitFrames(3);
+        // Escape let go within the end screen's first half second, which would end it.
+        Wimdows::Testing::PostKey(VK_ESCAPE, true);
+        Wimdows::Testing::Sync();
+        ASSERT_TRUE(WaitEnd());
+        Wimdows::Testing::PostKey(VK_ESCAPE, false);
+        Wimdows::Testing::Sync();
+        // The end screen has no frames: a key is held until what it does is in the back buffer.
+        const auto tap = [](std::uint32_t vk, auto done) {
+            Wimdows::Testing::PostKey(vk, true);
+            Wimdows::Testing::Sync();
+            for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
+            Wimdows::Testing::PostKey(vk, false);
+            Wimdows::Testing::Sync();
+            return done();
+        };
+        endHelp = tap(VK_F1, [] { return BackPixel(280, 260) == 0x461400 && AnyPixelNear(278, 266, 500, 286, White); });
+        endAgain = tap(VK_QUESTION, [] { return BackPixel(500, 300) == QuitColor; });
+        Hold(VK_SPACE);
+    });
+    const auto f = Frames();
+    ASSERT_GT(goneAt, shownAt);
+    ASSERT_GT(f.size(), goneAt + 2);
+    const Seen& held = f[shownAt - 1];
+    EXPECT_TRUE(held.state.paused);
+    EXPECT_NE(held.rocketMass, 0.0f);  // in flight, held
+    int heldFrames = 0;
+    for (std::size_t i = shownAt; i < goneAt; ++i) {
+        if (!f[i].state.paused) continue;
+        ++heldFrames;
+        EXPECT_EQ(f[i].rocket.x, held.rocket.x);
+        EXPECT_EQ(f[i].state.speed, 250.0f);
+    }
+    EXPECT_GT(heldFrames, 3);
+    EXPECT_GT(helpFrames.load(), 3);
+    EXPECT_FALSE(f[goneAt + 1].state.paused);
+    EXPECT_GT(f.back().rocket.x, held.rocket.x);  // flying on
+    EXPECT_TRUE(endHelp);
+    EXPECT_TRUE(endAgain);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->quitGame);  // the help keys on the end screen do not leave it
 }
 
 TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
@@ -598,6 +680,117 @@ TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
     EXPECT_TRUE(ended->quitGame);
     EXPECT_TRUE(f.back().state.paused);
 }
+
+// A pad plays a level to the end screen and leaves it: the stick a little up aims finely, A
+// launches, A again leaves the end screen. SDL's virtual pad; the dummy driver gives no
+// window the focus, without which SDL keeps a pad's events back.
+TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
+{
+    Level(1, Hole + RocketFar);
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    SDL_Joystick* pad = nullptr;
+    int device = -1;
+    Play([&] {
+        SDL_VirtualJoystickDesc d{};
+        d.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        d.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        d.naxes = SDL_CONTROLLER_AXIS_MAX;
+        d.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        device = SDL_JoystickAttachVirtualEx(&d);
+        ASSERT_GE(device, 0) << SDL_GetError();
+        pad = SDL_JoystickOpen(device);
+        WaitFrames(30);                 // plugged in: the window's thread opens it
+        for (int i = 0; i < 10; ++i) {  // the aim at the hole: 0.125 rad
+            SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, -16000);
+            WaitFrames(3);
+            SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 0);
+            WaitFrames(3);
+        }
+        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+        WaitFrames(3);
+        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+        for (int i = 0; i < 4 && !WaitEnd(); ++i) {  // a flight of about 3 s of game time
+        }
+        if (!ended) Hold(VK_ESCAPE);
+        SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);  // held until the game returns
+    });
+    SDL_JoystickClose(pad);
+    if (device >= 0) SDL_JoystickDetachVirtual(device);
+    const auto f = Frames();
+    ASSERT_FALSE(f.empty());
+    EXPECT_NEAR(f.back().state.previousAngle, 0.125f, 1e-5f);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->goToNextLevel);
+    EXPECT_EQ(ended->score, 200);
+}
+
+// Each shipped level from a new game (--level N: speed 250, angle 0), aimed by its recipe as
+// `kor-levelcheck data/level-*.txt` prints it ("from a new game"): Shift held, one press of an
+// arrow after the other, then Space, every key through the window's event queue. The
+// game's clock moves 10 ms a frame, so the shot leaves after about as long as the presses take.
+struct Recipe {
+    std::uint32_t level;
+    std::int32_t speed;  // Shift+Right presses, Shift+Left when negative
+    std::int32_t angle;  // Shift+Up presses, Shift+Down when negative
+};
+
+void PrintTo(const Recipe& r, std::ostream* os) { *os << "level " << r.level << " " << r.speed << " " << r.angle; }
+
+class ShippedRecipe : public PlayGameTest, public ::testing::WithParamInterface<Recipe> {};
+
+TEST_P(ShippedRecipe, WinsTheLevelThroughTheKeys)
+{
+    const Recipe r = GetParam();
+    char name[32];
+    std::snprintf(name, sizeof name, "level-%02u.txt", static_cast<unsigned>(r.level));
+    std::filesystem::copy_file(std::filesystem::path(KOR_DATA_DIR) / name, dir.dir / "data" / name);
+    clockMs = 1000;
+    Physics::SetClock(&ManualClock);
+    {
+        std::lock_guard g(lock);
+        probe = [](const Seen&) { clockMs += 10; };
+    }
+    Play(
+        [&] {
+            Wimdows::Testing::PostKey(VK_SHIFT, true);
+            for (std::int32_t i = 0; i < std::abs(r.speed); ++i) Hold(r.speed > 0 ? VK_RIGHT : VK_LEFT);
+            for (std::int32_t i = 0; i < std::abs(r.angle); ++i) Hold(r.angle > 0 ? VK_UP : VK_DOWN);
+            Wimdows::Testing::PostKey(VK_SHIFT, false);
+            Hold(VK_SPACE);
+            const std::size_t launched = Frames().size();
+            // 30 s of flight at most, as the recipes are searched: 3000 frames of 10 ms.
+            const auto over = [launched] {
+                for (std::size_t i = launched; i < frames.size(); ++i)
+                    if (frames[i].state.stopLevel) return true;
+                return ended.has_value() || frames.size() > launched + 3100;
+            };
+            for (int i = 0; i < 25 && !WaitUntil(over); ++i) {
+            }
+            WaitEnd();  // a won level's end screen comes a moment after its last frame
+            if (!ended) {
+                ADD_FAILURE() << "level " << r.level << " not over after its flight";
+                Hold(VK_ESCAPE);
+            }
+            WaitEnd();
+            Hold(VK_SPACE);
+        },
+        r.level);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->goToNextLevel) << "level " << r.level << " was not won";
+    EXPECT_EQ(ended->score, 200);  // the first shot
+    const auto f = Frames();
+    ASSERT_FALSE(f.empty());
+    EXPECT_EQ(f.back().state.previousSpeed, 250.0f + 2.5f * static_cast<float>(r.speed));
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, ShippedRecipe,
+                         ::testing::Values(Recipe{1, 0, 6}, Recipe{2, -40, 46}, Recipe{3, -40, 50}, Recipe{4, -40, 26},
+                                           Recipe{5, -90, 128}, Recipe{6, -72, -61}, Recipe{7, -40, 8},
+                                           Recipe{8, -66, -7}, Recipe{9, 6, -33}, Recipe{10, 84, -41},
+                                           Recipe{11, -52, 36}, Recipe{12, -52, 14}),
+                         [](const ::testing::TestParamInfo<Recipe>& info) {
+                             return "Level" + std::to_string(info.param.level);
+                         });
 
 }  // namespace
 

@@ -5,7 +5,9 @@
 # presses of Shift+Left, angle 0 -> 0.175 rad with 14 of Shift+Up); R restarting a first
 # flight at that aim; the shot again, paused in flight with P and resumed with P; M switching the sound off in the game and on
 # in the menu, kept in data/settings.cfg; the won end screen without a high-score entry;
-# the menu worked with Tab and Return. Screenshots of each step go to OUT_DIR.
+# the menu worked with Tab and Return. The help (F1, ?) over the game, the end screen and the
+# menu; the explanation left early with Space; a quick Shift+Tab (12 ms) moving back. A
+# virtual pad through /dev/uinput where there is one. Screenshots of each step go to OUT_DIR.
 #
 #   comforts.sh PROGRAM BUILD_DIR OUT_DIR
 set -uo pipefail
@@ -80,6 +82,15 @@ sleep 1
 rocket=$(pixel "$game" 112 634)  # the rocket at (-400, -250)
 import -window root "$out/0-level12.png"
 
+# F1: the keys over the game, which holds; F1 again plays on. The box's fill at (230, 160).
+press "$game" F1
+wait_pixel "$game" 230 160 "$background" 3 || fail "F1 shows no help over the game"
+import -window root "$out/0-help.png"
+press "$game" question
+sleep 0.3
+[ "$(pixel "$game" 230 160)" != "$background" ] || fail "? did not close the help"
+step "help over the game"
+
 # The aim, one step per press: speed 120, angle 0.175 rad.
 shift_presses "$game" Up 14
 shift_presses "$game" Left 52
@@ -118,6 +129,12 @@ wait_pixel "$game" 512 100 "$won" 40 || fail "level 12 was not won"
 sleep 0.3
 import -window root "$out/3-won.png"
 step "won"
+press "$game" F1
+wait_pixel "$game" 280 260 "$background" 3 || fail "F1 shows no help over the end screen"
+import -window root "$out/3-help.png"
+press "$game" F1
+sleep 0.3
+[ "$(pixel "$game" 280 260)" != "$background" ] || fail "F1 again did not bring the end screen back"
 press "$game" space
 
 menu=$(find_window Menu 15) || fail "no menu after the end screen"
@@ -128,8 +145,47 @@ until grep -q 'sound = on' "$work/data/settings.cfg" 2> /dev/null; do
   [ $SECONDS -lt $end ] || fail "M in the menu did not keep 'sound = on'"
   sleep 0.2
 done
+[ ! -e "$work/data/highscores.dat" ] || fail "a game from level 12 entered the high scores"
+
+# The menu's help: its top edge at (400, 90) over the background; any key closes it.
+press "$menu" F1
+wait_pixel "$menu" 400 90 '#FFFFFF' 5 || fail "F1 shows no help over the menu"
+import -window root "$out/4-menu-help.png"
+press "$menu" Escape  # closes the help only
+wait_pixel "$menu" 400 90 "$background" 5 || fail "a key did not close the menu's help"
+alive || fail "Escape over the menu's help left the program"
+
+# "Speluitleg" with Return, left with Space after its first second: the game (no level 1
+# here, so straight to its end screen) comes long before the ten seconds are over.
+press "$menu" Tab
+wait_pixel "$menu" 226 450 '#000000' 5 || fail "Tab does not put the focus on \"Speluitleg\""
+press "$menu" Return
+sleep 1.5
+skipped=$SECONDS
+press "$menu" space
+game=$(find_window 'The KOR Dudurad' 8) || fail "Space did not leave the explanation"
+[ $((SECONDS - skipped)) -le 5 ] || fail "the explanation was not left early"
+sleep 1
+press "$game" space
+menu=$(find_window Menu 15) || fail "no menu after the second end screen"
+wait_pixel "$menu" 365 455 '#D4D0C8' 10 || fail "the menu's buttons are not drawn again"
+step "explanation skipped"
+
+# A quick Shift+Tab (xdotool's key with 12 ms between its events) moves back every time.
 for k in Tab Tab Tab; do press "$menu" $k; done
 wait_pixel "$menu" 492 450 '#000000' 5 || fail "Tab x3 does not put the focus frame on \"Exit\""
+for i in 1 2 3; do
+  xdotool windowfocus --sync "$menu" key --delay 12 shift+Tab
+  wait_pixel "$menu" 360 450 '#000000' 3 || fail "a quick Shift+Tab did not move back ($i)"
+  press "$menu" Tab
+  wait_pixel "$menu" 492 450 '#000000' 3 || fail "Tab did not move on again ($i)"
+done
+step "quick Shift+Tab"
+
+# A virtual pad on the real program needs /dev/uinput, which not every machine has.
+if [ ! -w /dev/uinput ]; then
+  echo "SKIP: no writable /dev/uinput; the virtual pad is tried on SDL's virtual joystick only"
+fi
 import -window root "$out/4-menu-focus.png"
 press "$menu" Return
 
@@ -145,8 +201,7 @@ cat "$out/stdout.txt"
 echo "--- stderr:"
 cat "$out/stderr.txt"
 [ "$status" -eq 0 ] || fail "exit status $status"
-[ ! -e "$work/data/highscores.dat" ] || fail "a game from level 12 entered the high scores"
-others=$(sed 's/\[ERROR\] (LoadScores) There are no high scores to load\.//' "$out/stdout.txt" "$out/stderr.txt" |
+others=$(sed 's/\[ERROR\] (LoadScores) There are no high scores to load\.//g' "$out/stdout.txt" "$out/stderr.txt" |
   grep -E '\[ERROR\]|^\*\*' || true)
 [ -z "$others" ] || fail "unexpected messages: $others"
 step "comforts passed; screenshots in $out"

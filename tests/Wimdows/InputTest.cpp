@@ -120,6 +120,108 @@ TEST_F(Keys, PressesThatNobodyReadsPileUpUntilTeardown)
     EXPECT_EQ(queued, 500);
 }
 
+// Shift+Tab pressed and let go before anybody looks: the queued Tab still says Shift.
+TEST_F(Keys, AQueuedPressKeepsTheShiftOfItsOwnEvent)
+{
+    Testing::PostKey(9, true);
+    Testing::PostKey(16, true);
+    Testing::PostKey(9, true);
+    Testing::PostKey(9, false);
+    Testing::PostKey(16, false);
+    Testing::Sync();
+    EXPECT_FALSE(KeyDown(16));
+    bool shift = true;
+    EXPECT_EQ(TakeKey(shift), 9u);
+    EXPECT_FALSE(shift);
+    EXPECT_EQ(TakeKey(shift), 16u);
+    EXPECT_EQ(TakeKey(shift), 9u);
+    EXPECT_TRUE(shift);
+    EXPECT_EQ(TakeKey(shift), 0u);
+    EXPECT_FALSE(shift);
+}
+
+// SDL's virtual pad, plugged in and out while the window is open: its buttons and left stick
+// press the keyboard's keys (a little stick aims finely, with Shift), and a pad pulled out
+// lets go of what it held.
+TEST_F(Keys, AGamepadPressesTheKeyboardsKeysAndMayComeAndGo)
+{
+    SDL_Joystick* pad = nullptr;
+    const auto plug = [&] {
+        OnUi([&] {
+            SDL_VirtualJoystickDesc d{};
+            d.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+            d.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+            d.naxes = SDL_CONTROLLER_AXIS_MAX;
+            d.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+            d.name = "KOR test pad";
+            const int device = SDL_JoystickAttachVirtualEx(&d);
+            pad = device >= 0 ? SDL_JoystickOpen(device) : nullptr;
+        });
+        return pad != nullptr && WaitFor([] { return I::GamepadsOpen(); });
+    };
+    const auto button = [&](int b, bool down) { OnUi([&] { SDL_JoystickSetVirtualButton(pad, b, down ? 1 : 0); }); };
+    const auto axis = [&](int a, int value) {
+        OnUi([&] { SDL_JoystickSetVirtualAxis(pad, a, static_cast<Sint16>(value)); });
+    };
+    // The dummy driver gives no window the focus, without which SDL keeps a pad's events back.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    ASSERT_TRUE(plug()) << SDL_GetError();
+    const struct {
+        int button;
+        std::uint32_t vk;
+    } buttons[] = {{SDL_CONTROLLER_BUTTON_A, 32},
+                   {SDL_CONTROLLER_BUTTON_X, 32},
+                   {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 32},
+                   {SDL_CONTROLLER_BUTTON_B, 27},
+                   {SDL_CONTROLLER_BUTTON_Y, 112},
+                   {SDL_CONTROLLER_BUTTON_START, 80},
+                   {SDL_CONTROLLER_BUTTON_BACK, 82},
+                   {SDL_CONTROLLER_BUTTON_DPAD_LEFT, 37},
+                   {SDL_CONTROLLER_BUTTON_DPAD_UP, 38},
+                   {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 39},
+                   {SDL_CONTROLLER_BUTTON_DPAD_DOWN, 40}};
+    for (const auto& c : buttons) {
+        button(c.button, true);
+        EXPECT_TRUE(WaitFor([&] { return KeyDown(c.vk); })) << "button " << c.button;
+        button(c.button, false);
+        EXPECT_TRUE(WaitFor([&] { return !KeyDown(c.vk); })) << "button " << c.button;
+    }
+    FlushKeys();
+    const struct {
+        int axis, value;
+        std::uint32_t vk;
+        bool shift;
+    } stick[] = {{SDL_CONTROLLER_AXIS_LEFTX, 16000, 39, true},   {SDL_CONTROLLER_AXIS_LEFTX, 32767, 39, false},
+                 {SDL_CONTROLLER_AXIS_LEFTX, -32768, 37, false}, {SDL_CONTROLLER_AXIS_LEFTX, 0, 0, false},
+                 {SDL_CONTROLLER_AXIS_LEFTY, -16000, 38, true},  {SDL_CONTROLLER_AXIS_LEFTY, 20000, 40, true},
+                 {SDL_CONTROLLER_AXIS_LEFTY, 3000, 0, false}};
+    for (const auto& c : stick) {
+        axis(c.axis, c.value);
+        EXPECT_TRUE(WaitFor([&] {
+            bool arrows = true;
+            for (std::uint32_t vk = 37; vk <= 40; ++vk) arrows = arrows && KeyDown(vk) == (vk == c.vk);
+            return arrows && KeyDown(16) == c.shift;
+        })) << "axis "
+            << c.axis << " at " << c.value;
+    }
+    // Out with A held: Space comes up. In again: it plays on.
+    button(SDL_CONTROLLER_BUTTON_A, true);
+    ASSERT_TRUE(WaitFor([] { return KeyDown(32); }));
+    OnUi([&] {
+        SDL_JoystickClose(pad);
+        SDL_JoystickDetachVirtual(0);
+    });
+    EXPECT_TRUE(WaitFor([] { return !I::GamepadsOpen() && !KeyDown(32); }));
+    ASSERT_TRUE(plug());
+    button(SDL_CONTROLLER_BUTTON_B, true);
+    EXPECT_TRUE(WaitFor([] { return KeyDown(27); }));
+    OnUi([&] {
+        SDL_JoystickClose(pad);
+        SDL_JoystickDetachVirtual(0);
+    });
+    EXPECT_TRUE(WaitFor([] { return !I::GamepadsOpen(); }));
+}
+
 TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself)
 {
     int mapped = 0;

@@ -1,0 +1,128 @@
+// The help box: every key of the screen in a few lines, so that nobody has to remember
+// the explanation shown once. Drawn into the back buffer like the pause box; what it
+// covers comes back with the next frame (or is drawn again by the screen's owner).
+#include "Drawing/Help.hpp"
+
+#include <iterator>
+
+#include "Console/Console.hpp"
+#include "Drawing/Geometry.hpp"
+#include "Wimdows/Wimdows.hpp"
+
+namespace Drawing {
+
+namespace {
+
+constexpr std::uint32_t White = 0xFFFFFF;
+constexpr std::uint32_t Yellow = 0x40E0FF;  // 0x00BBGGRR: the headings
+constexpr std::int32_t Margin = 16;
+constexpr std::int32_t TitleHeight = 26;
+constexpr std::int32_t LineHeight = 17;
+
+struct Line {
+    const char* text;  // Dutch; Console::Tr gives the player's language
+    bool heading;
+};
+
+// English beside each line is what the catalogs are meant to say.
+const Line GameLines[] = {
+    {"Pijl links / rechts: snelheid lager / hoger", false},    // Left / Right arrow: speed down / up
+    {"Pijl omhoog / omlaag: hoek groter / kleiner", false},    // Up / Down arrow: angle up / down
+    {"Shift + pijl: fijn richten, een stap per druk", false},  // Shift + arrow: fine aim, one step a press
+    {"Spatie: lanceren", false},                               // Space: launch
+    {"End of R: opnieuw, ook als de raket in de ruimte verdwaalt",
+     false},  // End or R: again, also when the rocket is lost in space
+    {"P: pauze   M: geluid aan/uit   F11: volledig scherm", false},  // P: pause  M: sound on/off  F11: full screen
+    {"Esc: spel stoppen (je score telt)", false},                    // Esc: stop the game (your score counts)
+    {"Muren en planeten", true},                                     // Walls and planets
+    {"Blauw kaatst terug, rood is dodelijk.", false},                // Blue bounces you back, red is deadly.
+    {"Een muur met een veld trekt of duwt zoals een planeet,",
+     false},                                  // A wall with a field pulls or pushes like a planet,
+    {"vanuit zijn hoek linksonder.", false},  // from its lower left corner.
+    {"Gamepad", true},                        // Gamepad
+    {"Kruis of linkerstick: richten (stick een beetje: fijn)",
+     false},                                                 // D-pad or left stick: aim (stick a little: fine)
+    {"A, X of RB: lanceren   B: stoppen   Y: hulp", false},  // A, X or RB: launch  B: stop  Y: help
+    {"Start: pauze   Select: opnieuw", false},               // Start: pause  Select: again
+    {"F1 of ?: hulp sluiten en verder spelen", true},        // F1 or ?: close the help and play on
+};
+
+const Line MenuLines[] = {
+    {"Tab of pijl rechts: volgende knop", false},     // Tab or Right arrow: next button
+    {"Shift+Tab of pijl links: vorige knop", false},  // Shift+Tab or Left arrow: previous button
+    {"Enter of spatie: de knop kiezen", false},       // Return or Space: press the button
+    {"Esc: afsluiten   M: geluid aan/uit", false},    // Esc: exit  M: sound on/off
+    {"F11 of Alt+Enter: volledig scherm", false},     // F11 or Alt+Enter: full screen
+    {"Speluitleg: na een seconde overslaan met spatie of Enter",
+     false},  // Explanation: skip with Space or Return after a second
+    {"Gamepad: kruis links/rechts kiest, A drukt, B sluit af",
+     false},                                           // Gamepad: D-pad left/right chooses, A presses, B exits
+    {"In het spel: F1 of ? toont de toetsen", false},  // In the game: F1 or ? shows the keys
+    {"Een toets sluit deze hulp", true},               // A key closes this help
+};
+
+const Line EndLines[] = {
+    {"Spatie of Esc: terug naar het menu", false},    // Space or Esc: back to the menu
+    {"Gamepad: A of B: terug naar het menu", false},  // Gamepad: A or B: back to the menu
+    {"F11: volledig scherm", false},                  // F11: full screen
+    {"F1 of ?: hulp sluiten", true},                  // F1 or ?: close the help
+};
+
+struct Page {
+    const char* title;
+    const Line* lines;
+    std::int32_t count;
+    detail::HelpBox box;
+};
+
+std::int32_t Height(std::int32_t lines) { return 2 * Margin + TitleHeight + lines * LineHeight; }
+
+Page PageOf(HelpScreen screen)
+{
+    switch (screen) {
+        case HelpScreen::Menu: {
+            constexpr auto n = static_cast<std::int32_t>(std::size(MenuLines));
+            // Between the title and the buttons (y 450), which the window layer draws on top.
+            return {"Hulp: het menu", MenuLines, n, {150, 90, 650, 90 + Height(n)}};  // Help: the menu
+        }
+        case HelpScreen::EndScreen: {
+            constexpr auto n = static_cast<std::int32_t>(std::size(EndLines));
+            return {
+                "Hulp: einde van het spel", EndLines, n, {262, 250, 762, 250 + Height(n)}};  // Help: end of the game
+        }
+        case HelpScreen::Game:
+        default: {
+            constexpr auto n = static_cast<std::int32_t>(std::size(GameLines));
+            return {"Hulp: de toetsen", GameLines, n, {212, 150, 812, 150 + Height(n)}};  // Help: the keys
+        }
+    }
+}
+
+}  // namespace
+
+void DrawHelp(HelpScreen screen)
+{
+    const Page page = PageOf(screen);
+    const detail::HelpBox& b = page.box;
+    Wimdows::Rectangle(b.left, b.top, b.right, b.bottom, detail::PauseBoxColor, true);
+    Wimdows::Rectangle(b.left, b.top, b.right, b.bottom, White, false);
+    Wimdows::SetFont(1, White);
+    Wimdows::Text(Console::Tr(page.title), b.left + Margin, b.top + Margin);
+    std::int32_t y = b.top + Margin + TitleHeight;
+    for (std::int32_t i = 0; i < page.count; ++i) {
+        const Line& line = page.lines[i];
+        Wimdows::SetFont(line.heading ? 1 : 3, line.heading ? Yellow : White);
+        Wimdows::Text(Console::Tr(line.text), b.left + Margin, y);
+        y += LineHeight;
+    }
+    Wimdows::SetFont(0, 0);
+    Wimdows::UpdateWindow();
+}
+
+namespace detail {
+
+HelpBox HelpBoxOf(HelpScreen screen) { return PageOf(screen).box; }
+
+}  // namespace detail
+
+}  // namespace Drawing
