@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 namespace KOR_Dudurad {
 
@@ -12,6 +13,8 @@ struct Options {
     enum class Presentation : std::uint8_t { Default, Fullscreen, Window };
     Presentation presentation = Presentation::Default;  // --fullscreen / --window, the last one counts
     std::uint32_t scale = 0;                            // --scale N, 1 to 8; 0: not given
+    bool edit = false;                                  // --edit [FILE]: the level editor instead of a game
+    std::string editFile;                               // empty: the next free level number in data/
 };
 
 constexpr std::uint32_t MaxLevelOption = 9999;
