@@ -38,6 +38,16 @@ void PlayGame();
 // The same from level FirstLevel on; a game not begun at level 1 does not enter the
 // high-score table, and its end screen says so.
 void PlayGame(std::uint32_t FirstLevel);
+// The level editor's play-test: PlayGame on one level held in memory, shown as level
+// `number`, from the aim given; the game never enters the high-score table.
+struct TestLevel {
+    Physics::ObjectTable objects{};
+    std::uint32_t n = 1;
+    std::uint32_t number = 1;
+    float angle = 0.0f;
+    float speed = 250.0f;
+};
+void PlayTestLevel(const TestLevel& level);
 // Called on the game's thread after M has switched the sound (muted: now off), so that
 // the choice can be kept. nullptr removes it.
 using SoundSwitched = void (*)(bool muted);

@@ -1,4 +1,6 @@
 // The play-test: the level in the game's own loop, from the editor's aim.
+#include <algorithm>
+
 #include "EditorInternal.hpp"
 #include "Game/Game.hpp"
 
@@ -6,10 +8,13 @@ namespace Editor {
 
 void PlayTest(const Level& level, std::uint32_t number, float angle, float speed)
 {
-    (void)level;
-    (void)number;
-    (void)angle;
-    (void)speed;
+    Game::TestLevel test;
+    test.n = static_cast<std::uint32_t>(std::min(level.bodies.size(), MaxBodies)) - 1;
+    for (std::uint32_t i = 0; i <= test.n; ++i) test.objects[i] = level.bodies[i].object;
+    test.number = number;
+    test.angle = angle;
+    test.speed = speed;
+    Game::PlayTestLevel(test);
 }
 
 }  // namespace Editor

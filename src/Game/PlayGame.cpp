@@ -54,6 +54,21 @@ std::atomic<detail::FrameHook> frameHook{nullptr};
 std::atomic<detail::EndHook> endHook{nullptr};
 std::atomic<SoundSwitched> soundSwitched{nullptr};
 
+// The level of the editor's play-test while one runs (on the game's thread only).
+const TestLevel* testLevel = nullptr;
+
+bool HasLevel(std::uint32_t level) { return testLevel != nullptr ? level == testLevel->number : LevelExists(level); }
+
+void LoadAnyLevel(std::uint32_t level)
+{
+    if (testLevel == nullptr) {
+        LoadLevel(level);
+        return;
+    }
+    Objects = testLevel->objects;
+    N = testLevel->n;
+}
+
 // The window is gone: closed by the player with its close box (or never opened).
 bool WindowGone() { return Wimdows::WindowEnded() != Wimdows::Ended::StillOpen; }
 
@@ -166,8 +181,8 @@ void PlayGame(std::uint32_t FirstLevel)
 
     std::uint32_t CurrentLevel = FirstLevel;
     std::int32_t Score = 100;
-    float Angle = 0.0f;
-    float Speed = FirstSpeed;
+    float Angle = testLevel != nullptr ? testLevel->angle : 0.0f;
+    float Speed = testLevel != nullptr ? testLevel->speed : FirstSpeed;
     float PreviousAngle = 0.0f;
     float PreviousSpeed = 0.0f;
     bool QuitGame = false;
@@ -182,10 +197,10 @@ void PlayGame(std::uint32_t FirstLevel)
     EdgeKey muteKey{VK_M, Wimdows::KeyDown(VK_M)};
     FineKey fineRight, fineLeft, fineUp, fineDown;
 
-    while (LevelExists(CurrentLevel) && Score > 0 && !QuitGame) {
+    while (HasLevel(CurrentLevel) && Score > 0 && !QuitGame) {
         Physics::Reset();
         Drawing::StopRecordingPath();
-        LoadLevel(CurrentLevel);
+        LoadAnyLevel(CurrentLevel);
         Drawing::LoadGraph(Objects, N);
         Physics::HoldShip(Objects);
         Physics::UnFreeze();
@@ -305,7 +320,7 @@ void PlayGame(std::uint32_t FirstLevel)
 
     LoadScores(HighScores);
     // Only a whole game, from level 1, earns a place in the table.
-    if (FirstLevel == 1) {
+    if (FirstLevel == 1 && testLevel == nullptr) {
         AddHighScore(HighScores, Score);
         SaveScores(HighScores);
     }
@@ -331,6 +346,13 @@ void PlayGame(std::uint32_t FirstLevel)
         } while (!Wimdows::KeyDown(VK_SPACE) && !Wimdows::KeyDown(VK_ESCAPE) && !WindowGone() &&
                  Console::StopSignal() == 0);
     }
+}
+
+void PlayTestLevel(const TestLevel& level)
+{
+    testLevel = &level;
+    PlayGame(std::max<std::uint32_t>(level.number, 1));
+    testLevel = nullptr;
 }
 
 void Init()
