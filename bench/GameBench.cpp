@@ -43,9 +43,10 @@ void EnterBuildTree()
 Level Load(const std::string& path)
 {
     Level l;
-    Game::LoadLevelFile(path.c_str());
-    l.objects = Game::Objects;
-    l.n = Game::N;
+    Physics::Level loaded;
+    Game::LoadLevelFile(path.c_str(), loaded);
+    l.objects = loaded.Objects;
+    l.n = loaded.N;
     l.name = path;
     return l;
 }

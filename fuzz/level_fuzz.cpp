@@ -22,10 +22,12 @@ using Physics::TableLength;
 
 constexpr unsigned char Canary = 0xFF;  // in a float: a NaN; in a shape or flag: no valid value
 
+Physics::Level Loaded;  // what the loader fills, painted before each load
+
 void PaintTable()
 {
-    std::memset(static_cast<void*>(Game::Objects.data()), Canary, sizeof(Game::Objects));
-    Game::N = 0xC0FFEEu;
+    std::memset(static_cast<void*>(Loaded.Objects.data()), Canary, sizeof(Loaded.Objects));
+    Loaded.N = 0xC0FFEEu;
 }
 
 bool Painted(const OBJECT& o)
@@ -77,12 +79,12 @@ void CheckNumber(float value, std::uint32_t index, const char* field)
 // Checks bodies 0..N and the untouched rest; returns nothing, fails on a broken rule.
 void CheckTable(const char* what)
 {
-    const std::uint32_t n = Game::N;
+    const std::uint32_t n = Loaded.N;
     if (n < 1 || n >= TableLength) {
         fuzz::Fail("%s: N is %u", what, n);
     }
     for (std::uint32_t i = 0; i <= n; ++i) {
-        const OBJECT& o = Game::Objects[i];
+        const OBJECT& o = Loaded.Objects[i];
         // Shape and flag read as raw bytes: a bad value must be reported, not loaded.
         unsigned char type = 0;
         unsigned char flag = 0;
@@ -104,7 +106,7 @@ void CheckTable(const char* what)
         }
     }
     for (std::size_t i = n + 1; i < TableLength; ++i) {
-        if (!Painted(Game::Objects[i])) {
+        if (!Painted(Loaded.Objects[i])) {
             fuzz::Fail("%s: body %zu past N = %u was written", what, i, n);
         }
     }
@@ -123,21 +125,21 @@ void CheckAgainstHeads(const Game::LevelReport& report, const std::vector<SHAPE>
     if (heads.size() < 2) {
         // Two blank bodies stand in for black hole and rocket.
         for (int i = 0; i < 2; ++i) {
-            const OBJECT& o = Game::Objects[i];
-            if (Game::N != 1 || o.Type != SHAPE::Ball || o.Position.x != 0 || o.Position.y != 0 || o.Dimension.x != 0 ||
-                o.Dimension.y != 0 || o.Speed.x != 0 || o.Speed.y != 0 || o.Mass != 0 || o.Field != 0 ||
-                o.GameOverOnCollision) {
-                fuzz::Fail("a level of %zu heads did not leave two blank bodies (N = %u)", heads.size(), Game::N);
+            const OBJECT& o = Loaded.Objects[i];
+            if (Loaded.N != 1 || o.Type != SHAPE::Ball || o.Position.x != 0 || o.Position.y != 0 ||
+                o.Dimension.x != 0 || o.Dimension.y != 0 || o.Speed.x != 0 || o.Speed.y != 0 || o.Mass != 0 ||
+                o.Field != 0 || o.GameOverOnCollision) {
+                fuzz::Fail("a level of %zu heads did not leave two blank bodies (N = %u)", heads.size(), Loaded.N);
             }
         }
         return;
     }
     const std::size_t bodies = heads.size() < TableLength ? heads.size() : TableLength;
-    if (Game::N != bodies - 1) {
-        fuzz::Fail("N is %u for %zu heads", Game::N, heads.size());
+    if (Loaded.N != bodies - 1) {
+        fuzz::Fail("N is %u for %zu heads", Loaded.N, heads.size());
     }
     for (std::size_t i = 0; i < bodies; ++i) {
-        if (Game::Objects[i].Type != heads[i]) {
+        if (Loaded.Objects[i].Type != heads[i]) {
             fuzz::Fail("body %zu has the wrong shape", i);
         }
     }
@@ -152,8 +154,8 @@ std::string AsLevelText()
         std::snprintf(line, sizeof line, "%s = %.9E\n", key, static_cast<double>(value));
         text += line;
     };
-    for (std::uint32_t i = 0; i <= Game::N; ++i) {
-        const OBJECT& o = Game::Objects[i];
+    for (std::uint32_t i = 0; i <= Loaded.N; ++i) {
+        const OBJECT& o = Loaded.Objects[i];
         text += o.Type == SHAPE::Ball ? "[Ball]\n" : "[Rectangle]\n";
         put("Position_X", o.Position.x);
         put("Position_Y", o.Position.y);
@@ -191,22 +193,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::WriteInput("level.txt", data, size);
     PaintTable();
-    const Game::LevelReport report = Game::LoadLevelFile("level.txt");
+    const Game::LevelReport report = Game::LoadLevelFile("level.txt", Loaded);
     CheckTable("load");
     CheckAgainstHeads(report, Heads(std::string_view(reinterpret_cast<const char*>(data), size)));
 
-    const Physics::ObjectTable loaded = Game::Objects;
-    const std::uint32_t n = Game::N;
+    const Physics::ObjectTable loaded = Loaded.Objects;
+    const std::uint32_t n = Loaded.N;
     const std::string text = AsLevelText();
     fuzz::WriteInput("again.txt", reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     PaintTable();
-    const Game::LevelReport again = Game::LoadLevelFile("again.txt");
+    const Game::LevelReport again = Game::LoadLevelFile("again.txt", Loaded);
     CheckTable("reload");
-    if (Game::N != n || again.badLines != 0) {
-        fuzz::Fail("the table written back loads as N = %u (was %u) with %u bad lines", Game::N, n, again.badLines);
+    if (Loaded.N != n || again.badLines != 0) {
+        fuzz::Fail("the table written back loads as N = %u (was %u) with %u bad lines", Loaded.N, n, again.badLines);
     }
     for (std::uint32_t i = 0; i <= n; ++i) {
-        if (!SameBody(Game::Objects[i], loaded[i])) {
+        if (!SameBody(Loaded.Objects[i], loaded[i])) {
             fuzz::Fail("body %u changed when written back and loaded again", i);
         }
     }

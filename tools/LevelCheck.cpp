@@ -2,15 +2,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace LevelCheck {
 
 namespace {
 
-// The simulation reads time from this clock; it moves only when a step is due.
-std::uint32_t gNow = 0;
-std::uint32_t SimulatedClock() { return gNow; }
+// A world with the first N + 1 bodies of `start`, held as the game holds it while aiming.
+Physics::World HeldWorld(const Physics::ObjectTable& start, std::uint32_t N)
+{
+    Physics::World world;
+    std::copy_n(start.begin(), N + 1, world.level.Objects.begin());
+    world.level.N = N;
+    Physics::Reset(world);
+    Physics::Hold(world);
+    Physics::Release(world);
+    return world;
+}
 
 double Length(double x, double y) { return std::sqrt(x * x + y * y); }
 
@@ -122,40 +134,37 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
 }
 
 ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
-                   bool earlyStops, std::vector<Physics::VECTOR>* trail)
+                   bool earlyStops, std::vector<Physics::VECTOR>* trail, const std::atomic<bool>* cancel)
 {
     N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
-    Physics::SetClock(&SimulatedClock);
-    Physics::ObjectTable Objects;
-    std::copy_n(start.begin(), N + 1, Objects.begin());
-
     // As the game sets up an attempt and launches.
-    Physics::Reset();
-    Physics::HoldShip(Objects);
-    Physics::UnFreeze();
-    Physics::ShootShip(Objects, speed, angle);
+    Physics::World world = HeldWorld(start, N);
+    Physics::ObjectTable& Objects = world.level.Objects;
+    Physics::Shoot(world, speed, angle);
 
     const std::uint32_t steps = FlightMs / stepMs;
     const double stepSeconds = static_cast<double>(stepMs) * 0.001;
     Physics::ObjectTable before;
     ShotResult result;
     for (std::uint32_t k = 1; k <= steps; ++k) {
+        if (cancel != nullptr && k % StillEvery == 0 && cancel->load(std::memory_order_relaxed)) {
+            return result;
+        }
         const bool lookForStill = earlyStops && k % StillEvery == 0;
         if (lookForStill) {
             std::copy_n(Objects.begin(), N + 1, before.begin());
         }
-        gNow += stepMs;
-        Physics::Simulate(Objects, N);
+        Physics::Step(world, stepMs);
         result.steps = k;
         if (trail != nullptr) {
             trail->push_back(Objects[1].Position);
         }
         // A step that ends both lost and won counts as won, as in the game.
-        if (Physics::IsGameWon()) {
+        if (world.GameWon) {
             result.outcome = Outcome::Won;
             return result;
         }
-        if (Physics::IsGameOver()) {
+        if (world.GameOver) {
             result.outcome = Outcome::Lost;
             return result;
         }
@@ -184,19 +193,18 @@ Physics::ObjectTable HoldFor(const Physics::ObjectTable& start, std::uint32_t N,
                              std::uint32_t waitMs)
 {
     N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
-    Physics::SetClock(&SimulatedClock);
-    Physics::ObjectTable Objects = start;
-    const float mass = Objects[1].Mass;
-    Physics::Reset();
-    Physics::HoldShip(Objects);
-    Physics::UnFreeze();
+    Physics::World world;
+    world.level.Objects = start;
+    world.level.N = N;
+    const float mass = start[1].Mass;
+    Physics::Hold(world);
+    Physics::Release(world);
     for (std::uint32_t t = stepMs; stepMs > 0 && t <= waitMs; t += stepMs) {
-        gNow += stepMs;
-        Physics::Simulate(Objects, N);
+        Physics::Step(world, stepMs);
     }
     // A held rocket has mass 0 and does not move; RunShot holds it again itself.
-    Objects[1].Mass = mass;
-    return Objects;
+    world.level.Objects[1].Mass = mass;
+    return world.level.Objects;
 }
 
 float AngleAfterUpPresses(std::uint32_t presses)
@@ -302,6 +310,111 @@ bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, floa
         }
     }
     return found;
+}
+
+namespace {
+
+struct Row {
+    std::uint32_t level;
+    std::uint32_t step;  // index into StepMs
+    std::uint32_t speed;
+};
+
+}  // namespace
+
+SearchResult Search(const std::vector<SearchLevel>& levels, const Grid& grid, bool earlyStops, unsigned jobs,
+                    SearchControl& control, const std::function<void()>& tick, std::chrono::milliseconds every)
+{
+    SearchResult result;
+    result.angles = grid.Angles();
+    result.perStep = static_cast<std::size_t>(grid.Shots());
+    result.outcome.assign(levels.size() * 2 * result.perStep, static_cast<std::uint8_t>(Outcome::Flying));
+    result.steps.assign(levels.size(), 0);
+    std::vector<Row> rows;
+    for (std::uint32_t l = 0; l < levels.size(); ++l) {
+        for (std::uint32_t step = 0; step < 2 && levels[l].search; ++step) {
+            for (std::uint32_t s = 0; s < grid.Speeds(); ++s) {
+                rows.push_back(Row{l, step, s});
+            }
+        }
+    }
+
+    std::mutex lock;
+    std::condition_variable finished;
+    std::size_t running = 0;
+    std::vector<std::vector<std::uint64_t>> steps;  // per thread, per level: no shared counter to fight over
+    auto work = [&](std::vector<std::uint64_t>& mine) {
+        for (;;) {
+            if (control.cancel.load(std::memory_order_relaxed)) {
+                return;
+            }
+            const std::uint32_t r = control.nextRow.fetch_add(1, std::memory_order_relaxed);
+            if (r >= rows.size()) {
+                return;
+            }
+            const Row& row = rows[r];
+            const SearchLevel& level = levels[row.level];
+            std::uint8_t* out = result.outcome.data() +
+                                (static_cast<std::size_t>(row.level) * 2 + row.step) * result.perStep +
+                                static_cast<std::size_t>(row.speed) * result.angles;
+            for (std::uint32_t a = 0; a < result.angles; ++a) {
+                const ShotResult shot = RunShot(level.held[row.step], level.N, StepMs[row.step], grid.Speed(row.speed),
+                                                grid.Angle(a), earlyStops, nullptr, &control.cancel);
+                out[a] = static_cast<std::uint8_t>(shot.outcome);
+                mine[row.level] += shot.steps;
+            }
+            control.doneRows[row.level * 2 + row.step].fetch_add(1, std::memory_order_relaxed);
+        }
+    };
+
+    jobs = std::max(1u, jobs);
+    steps.assign(jobs, std::vector<std::uint64_t>(levels.size(), 0));
+    std::vector<std::thread> threads;
+    for (unsigned j = 0; j < jobs; ++j) {
+        {
+            std::lock_guard g(lock);
+            ++running;
+        }
+        try {
+            threads.emplace_back([&, j] {
+                work(steps[j]);
+                std::lock_guard g(lock);
+                --running;
+                finished.notify_all();
+            });
+        } catch (const std::system_error&) {
+            std::lock_guard g(lock);
+            --running;
+            break;  // fewer threads, or none: the calling thread does the work then
+        }
+    }
+    if (threads.empty()) {
+        work(steps[0]);
+    }
+    {
+        std::unique_lock g(lock);
+        while (running > 0) {
+            if (tick) {
+                g.unlock();
+                tick();
+                g.lock();
+            }
+            finished.wait_for(g, every);
+        }
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    for (const auto& mine : steps) {
+        for (std::size_t l = 0; l < levels.size(); ++l) {
+            result.steps[l] += mine[l];
+        }
+    }
+    result.complete = !control.cancel.load() && control.nextRow.load() >= rows.size();
+    if (tick) {
+        tick();
+    }
+    return result;
 }
 
 }  // namespace LevelCheck

@@ -243,10 +243,12 @@ std::vector<LevelCheck::Example> PickPaths(const std::vector<std::uint8_t>& both
 bool WritePaths(const std::string& file, const PathsInput& in, std::string& error)
 {
     Scene::Frame frame;
-    frame.table = in.table;
+    Physics::World held;  // the rocket on its pad, as the game draws it before the shot
+    held.level.Objects = in.table;
+    Physics::Hold(held);
+    frame.table = held.level.Objects;
     frame.N = in.N;
     frame.level = in.level;
-    Physics::HoldShip(frame.table);
     for (std::size_t k = 0; k < in.shots.size() && k < std::size(TrailNames); ++k) {
         const float speed = in.grid.Speed(in.shots[k].speed);
         const float angle = in.grid.Angle(in.shots[k].angle);

@@ -3,12 +3,9 @@
 // simulation, once with steps of 0.01 s and once with steps of 0.02 s, and prints how many
 // shots win under each and under both, with one shot that wins under both.
 //
-// The simulation keeps its state in the module, so the shots are shared out among worker
-// processes (one per core by default); they take rows of shots from a counter in shared
-// memory and write each shot's outcome into a shared table.
+// Each shot steps a world of its own, so the shots are shared out among threads (one per
+// core by default) that take rows of shots from a counter; killing the program ends them all.
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +30,7 @@
 #include "LevelPictures.hpp"
 #include "Physics/Physics.hpp"
 #include "Scene.hpp"
+#include "ToolFiles.hpp"
 
 namespace {
 
@@ -44,7 +42,7 @@ const char* const Usage =
     "       kor-levelcheck [options] LEVELFILE [--map OUT.png] [--paths OUT.png] [--data DIR]\n"
     "  Tries every launch speed from 0 to 500 and every angle below a full turn, with\n"
     "  steps of 0.01 s and of 0.02 s, for up to 30 s of game time each.\n"
-    "  --jobs N   worker processes (default: one per core)\n"
+    "  --jobs N   worker threads (default: one per core)\n"
     "  --fine     the player's own grid, 2.5 in speed and 0.0125 rad in angle\n"
     "             (default: 5 in speed and 0.025 rad in angle)\n"
     "  --wait S   hold the rocket S seconds (a multiple of 0.02) before each shot, as a\n"
@@ -58,9 +56,9 @@ const char* const Usage =
     "  --data DIR       the folder that holds graphics/ (default: found next to the level)\n"
     "  --help, -h  this text;  --version  the version\n"
     "exit status: 0 every level is winnable under both step sizes, 1 a level is not or\n"
-    "  has too many or too few bodies, 2 bad arguments, 3 a worker failed\n";
+    "  has too many or too few bodies, 2 bad arguments, 3 the search or its output failed\n";
 
-constexpr std::uint32_t StepMs[2] = {10, 20};
+using LevelCheck::StepMs;
 
 // Console text from arguments and files: escaped and bounded.
 std::string Shown(const std::string& text) { return Console::Printable(text, 200); }
@@ -80,48 +78,8 @@ struct Level {
     bool tableOk = false;
 };
 
-// One row of work: all angles of one speed of one level under one step size.
-struct Row {
-    std::uint32_t level;
-    std::uint32_t step;  // index into StepMs
-    std::uint32_t speed;
-};
-
-// What the workers share with the parent, in one anonymous shared mapping.
-struct Shared {
-    std::atomic<std::uint32_t>* nextRow;   // the next row to take
-    std::atomic<std::uint32_t>* doneRows;  // rows finished, per level and step size
-    std::uint8_t* outcome;                 // [level][step][speed][angle]
-    std::uint64_t* steps;                  // [worker][level], steps simulated
-};
-static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "shared between processes");
-
 // Level 1 is begun with speed 250, every later level with 150.
 float StartSpeed(const std::string& path) { return Scene::LevelNumber(path) == 1 ? 250.0f : 150.0f; }
-
-void Work(const Shared& shared, const std::vector<Level>& levels, const std::vector<Row>& rows,
-          const LevelCheck::Grid& grid, bool earlyStops, std::uint64_t* steps)
-{
-    const std::size_t angles = grid.Angles();
-    const std::size_t perStep = static_cast<std::size_t>(grid.Speeds()) * angles;
-    for (;;) {
-        const std::uint32_t r = shared.nextRow->fetch_add(1, std::memory_order_relaxed);
-        if (r >= rows.size()) {
-            return;
-        }
-        const Row& row = rows[r];
-        const Level& level = levels[row.level];
-        std::uint8_t* out = shared.outcome + (static_cast<std::size_t>(row.level) * 2 + row.step) * perStep +
-                            static_cast<std::size_t>(row.speed) * angles;
-        for (std::uint32_t a = 0; a < angles; ++a) {
-            const LevelCheck::ShotResult shot = LevelCheck::RunShot(level.held[row.step], level.N, StepMs[row.step],
-                                                                    grid.Speed(row.speed), grid.Angle(a), earlyStops);
-            out[a] = static_cast<std::uint8_t>(shot.outcome);
-            steps[row.level] += shot.steps;
-        }
-        shared.doneRows[row.level * 2 + row.step].fetch_add(1, std::memory_order_relaxed);
-    }
-}
 
 void QuietStdout()
 {
@@ -173,7 +131,7 @@ struct Progress {
     std::vector<bool> told;
     bool drawn = false;
 
-    void Update(const Shared& shared, const std::vector<Level>& levels)
+    void Update(const LevelCheck::SearchControl& shared, const std::vector<Level>& levels)
     {
         if (!show) {
             return;
@@ -262,6 +220,7 @@ void ChoosePresses(const Level& level, const LevelCheck::Grid& grid, Result& r)
 
 int main(int argc, char** argv)
 {
+    WriteErrorsNotSignals();
     LevelCheck::Grid grid;
     long jobs = sysconf(_SC_NPROCESSORS_ONLN);
     bool stats = false;
@@ -277,10 +236,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(Usage, stdout);
-            return 0;
+            return EndOutput(stdout, "kor-levelcheck", 0);
         } else if (arg == "--version") {
             std::printf("kor-levelcheck %s\n", KOR_VERSION);
-            return 0;
+            return EndOutput(stdout, "kor-levelcheck", 0);
         } else if (arg == "--fine") {
             grid.speedPresses = 1;
             grid.anglePresses = 1;
@@ -325,9 +284,8 @@ int main(int argc, char** argv)
         } else if (arg.size() > 1 && arg[0] == '-') {
             return BadArguments("unknown option " + arg);
         } else {
-            std::error_code ec;
-            if (!std::filesystem::is_regular_file(arg, ec)) {
-                return BadArguments("no such level file: " + arg);
+            if (const std::string problem = LevelFileProblem(arg); !problem.empty()) {
+                return BadArguments(problem);
             }
             levels.push_back(Level{});
             levels.back().path = arg;
@@ -364,9 +322,10 @@ int main(int argc, char** argv)
 
     // The loader speaks on the console; its messages come before the table.
     for (Level& level : levels) {
-        level.report = Game::LoadLevelFile(level.path.c_str());
-        level.table = Game::Objects;
-        level.N = Game::N;
+        Physics::Level loaded;
+        level.report = Game::LoadLevelFile(level.path.c_str(), loaded);
+        level.table = loaded.Objects;
+        level.N = loaded.N;
         level.tableOk = level.report.opened && !level.report.tooManySections && !level.report.tooFewSections;
     }
     Quietly([&] {
@@ -378,93 +337,34 @@ int main(int argc, char** argv)
     });
 
     const auto started = std::chrono::steady_clock::now();
-    std::vector<Row> rows;
     Progress progress;
     progress.show = !quiet;
     progress.terminal = isatty(STDERR_FILENO) != 0;
     progress.started = started;
     progress.rowsOf.assign(levels.size(), 0);
     progress.told.assign(levels.size(), false);
-    for (std::uint32_t l = 0; l < levels.size(); ++l) {
-        if (!levels[l].tableOk) {
-            continue;
+    std::vector<LevelCheck::SearchLevel> search(levels.size());
+    for (std::size_t l = 0; l < levels.size(); ++l) {
+        search[l].search = levels[l].tableOk;
+        search[l].N = levels[l].N;
+        for (int step = 0; step < 2; ++step) {
+            search[l].held[step] = levels[l].held[step];
         }
-        for (std::uint32_t step = 0; step < 2; ++step) {
-            for (std::uint32_t s = 0; s < grid.Speeds(); ++s) {
-                rows.push_back(Row{l, step, s});
-            }
-        }
-        progress.rowsOf[l] = grid.Speeds();
+        progress.rowsOf[l] = levels[l].tableOk ? grid.Speeds() : 0;
     }
-    const std::size_t perStep = static_cast<std::size_t>(grid.Shots());
-    const std::size_t outcomes = levels.size() * 2 * perStep;
-    const std::size_t doneOffset = 64;
-    const std::size_t outcomeOffset = (doneOffset + 2 * levels.size() * sizeof(std::uint32_t) + 63) / 64 * 64;
-    const std::size_t stepsOffset = (outcomeOffset + outcomes + 63) / 64 * 64;
-    const std::size_t bytes = stepsOffset + levels.size() * static_cast<std::size_t>(jobs) * sizeof(std::uint64_t);
-    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) {
-        std::perror("kor-levelcheck: mmap");
-        return 3;
-    }
-    char* base = static_cast<char*>(memory);  // zero-filled by the system
-    auto* done = reinterpret_cast<std::atomic<std::uint32_t>*>(base + doneOffset);
-    for (std::size_t l = 0; l < 2 * levels.size(); ++l) {
-        new (done + l) std::atomic<std::uint32_t>(0);
-    }
-    const Shared shared{new (base) std::atomic<std::uint32_t>(0), done,
-                        reinterpret_cast<std::uint8_t*>(base + outcomeOffset),
-                        reinterpret_cast<std::uint64_t*>(base + stepsOffset)};
-
-    std::vector<pid_t> workers;
-    bool failed = false;
-    for (long w = 0; w < jobs && !rows.empty(); ++w) {
-        const pid_t pid = fork();
-        if (pid < 0) {
-            std::perror("kor-levelcheck: fork");
-            failed = true;
-            break;
-        }
-        if (pid == 0) {
-            // The simulation's own messages about odd contacts would bury the table.
-            QuietStdout();
-            Work(shared, levels, rows, grid, earlyStops, shared.steps + static_cast<std::size_t>(w) * levels.size());
-            std::fflush(nullptr);
-            _exit(0);
-        }
-        workers.push_back(pid);
-    }
-    // Wait for the workers, looking at the progress a few times a second.
-    std::vector<bool> running(workers.size(), true);
-    for (std::size_t left = workers.size(); left > 0;) {
-        for (std::size_t w = 0; w < workers.size(); ++w) {
-            if (!running[w]) {
-                continue;
-            }
-            int status = 0;
-            const pid_t r = waitpid(workers[w], &status, WNOHANG);
-            if (r == 0 || (r < 0 && errno == EINTR)) {
-                continue;
-            }
-            running[w] = false;
-            --left;
-            if (r < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-                progress.Finish();
-                std::fprintf(stderr, "kor-levelcheck: worker %d failed (status %d)\n", static_cast<int>(workers[w]),
-                             status);
-                failed = true;
-            }
-        }
-        progress.Update(shared, levels);
-        if (left > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(progress.terminal ? 250 : 100));
-        }
-    }
+    LevelCheck::SearchControl control(levels.size());
+    LevelCheck::SearchResult found;
+    Quietly([&] {
+        found = LevelCheck::Search(
+            search, grid, earlyStops, static_cast<unsigned>(jobs), control, [&] { progress.Update(control, levels); },
+            std::chrono::milliseconds(progress.terminal ? 250 : 100));
+    });
     progress.Finish();
-    if (failed || shared.nextRow->load() < rows.size()) {
+    if (!found.complete) {
         std::fprintf(stderr, "kor-levelcheck: the search did not finish\n");
         return 3;
     }
+    const std::size_t perStep = found.perStep;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     std::vector<Result> results(levels.size());
@@ -479,8 +379,8 @@ int main(int argc, char** argv)
             allGood = false;
             continue;
         }
-        const std::uint8_t* fine = shared.outcome + (l * 2 + 0) * perStep;
-        const std::uint8_t* coarse = shared.outcome + (l * 2 + 1) * perStep;
+        const std::uint8_t* fine = found.Outcomes(l, 0);
+        const std::uint8_t* coarse = found.Outcomes(l, 1);
         r.both.assign(perStep, 0);
         for (std::size_t i = 0; i < perStep; ++i) {
             const bool a = fine[i] == static_cast<std::uint8_t>(Outcome::Won);
@@ -492,9 +392,7 @@ int main(int argc, char** argv)
             ++r.count[0][std::min<std::uint8_t>(fine[i], 4)];
             ++r.count[1][std::min<std::uint8_t>(coarse[i], 4)];
         }
-        for (long w = 0; w < jobs; ++w) {
-            r.steps += shared.steps[static_cast<std::size_t>(w) * levels.size() + l];
-        }
+        r.steps = found.steps[l];
         r.hasExample = LevelCheck::ChooseExample(r.both, grid, StartSpeed(level.path), r.example);
         if (r.hasExample) {
             ChoosePresses(level, grid, r);
@@ -518,8 +416,8 @@ int main(int argc, char** argv)
             in.title = "kor-levelcheck " + Shown(levels[0].path) + ": " + std::to_string(grid.Speeds()) + " speeds x " +
                        std::to_string(grid.Angles()) + " angles";
             in.grid = grid;
-            in.fine = shared.outcome;
-            in.coarse = shared.outcome + perStep;
+            in.fine = found.Outcomes(0, 0);
+            in.coarse = found.Outcomes(0, 1);
             in.hasExample = r.hasExample;
             in.example = r.example;
             layout = LevelPictures::Layout(grid);
@@ -601,8 +499,7 @@ int main(int argc, char** argv)
         out["seconds"] = seconds;
         const std::string text = out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
         std::fwrite(text.data(), 1, text.size(), console);
-        std::fflush(console);
-        return status;
+        return EndOutput(console, "kor-levelcheck", status);
     }
 
     std::printf(
@@ -639,5 +536,5 @@ int main(int argc, char** argv)
         }
     }
     std::printf("%s in %.1f s\n", allGood ? "every level is winnable" : "FAILED", seconds);
-    return status;
+    return EndOutput(stdout, "kor-levelcheck", status);
 }

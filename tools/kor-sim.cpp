@@ -18,8 +18,9 @@
 #include "Console/Console.hpp"
 #include "Game/Game.hpp"
 #include "JsonConsole.hpp"
-#include "Physics/Physics.hpp"
+#include "Physics/World.hpp"
 #include "Scene.hpp"
+#include "ToolFiles.hpp"
 
 namespace {
 
@@ -28,14 +29,17 @@ const char* const Usage =
     "               [--png OUT.png [--fit] [--data DIR]] [--json]\n"
     "  --speed S      launch speed in units per second (default 250)\n"
     "  --angle A      launch angle in radians, 0 along +x, counter-clockwise (default 0)\n"
-    "  --dt SECONDS   time of every step, a whole number of milliseconds (default 0.01)\n"
+    "  --dt SECONDS   time of every step, a whole number of milliseconds, at least 0.001\n"
+    "                 (default 0.01)\n"
     "  --steps K      most steps to run; stops after the step that wins or loses (default 1000)\n"
     "  --no-shot      leave the rocket held\n"
     "  --png OUT.png  also draw the level at the start with the flight path, 1024 x 768\n"
     "  --fit          zoom out so that the whole flight fits when it leaves the window\n"
     "  --data DIR     the folder that holds graphics/ (default: found next to the level)\n"
     "  --json         print the result as JSON\n"
-    "  --help, -h     this text;  --version  the version\n";
+    "  --help, -h     this text;  --version  the version\n"
+    "exit status: 0 done, 2 bad arguments or level file, 3 the picture or the results could\n"
+    "  not be written\n";
 
 // Console text from arguments and files: escaped and bounded.
 std::string Shown(const std::string& text) { return Console::Printable(text, 200); }
@@ -58,7 +62,8 @@ bool ParseFloat(const char* text, float& value)
     return true;
 }
 
-// The simulation reads time in whole milliseconds, so the step must be one.
+// The simulation steps whole milliseconds, so the step must be one; a step of 0 would
+// move nothing however many are run.
 bool ParseStep(const char* text, std::uint32_t& milliseconds)
 {
     char* end = nullptr;
@@ -68,7 +73,7 @@ bool ParseStep(const char* text, std::uint32_t& milliseconds)
         return false;
     }
     const double ms = std::round(seconds * 1000.0);
-    if (std::fabs(ms - seconds * 1000.0) > 1e-6 * std::fmax(1.0, ms)) {
+    if (ms < 1.0 || std::fabs(ms - seconds * 1000.0) > 1e-6 * std::fmax(1.0, ms)) {
         return false;
     }
     milliseconds = static_cast<std::uint32_t>(ms);
@@ -90,14 +95,11 @@ bool ParseCount(const char* text, unsigned long long& count)
     return true;
 }
 
-// The clock that the simulation reads: it moves only when a step is due.
-std::uint32_t gNow = 0;
-std::uint32_t SimulatedClock() { return gNow; }
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    WriteErrorsNotSignals();
     const char* levelFile = nullptr;
     float speed = 250.0f;
     float angle = 0.0f;
@@ -114,10 +116,10 @@ int main(int argc, char** argv)
         const bool hasValue = i + 1 < argc;
         if (arg == "--help" || arg == "-h") {
             std::fputs(Usage, stdout);
-            return 0;
+            return EndOutput(stdout, "kor-sim", 0);
         } else if (arg == "--version") {
             std::printf("kor-sim %s\n", KOR_VERSION);
-            return 0;
+            return EndOutput(stdout, "kor-sim", 0);
         } else if (arg == "--no-shot") {
             shoot = false;
         } else if (arg == "--fit") {
@@ -159,8 +161,8 @@ int main(int argc, char** argv)
         return BadArguments("no level file given");
     }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(levelFile, ec)) {
-        return BadArguments(std::string("no such level file: ") + levelFile);
+    if (const std::string problem = LevelFileProblem(levelFile); !problem.empty()) {
+        return BadArguments(problem);
     }
 
     if ((fit || !dataDir.empty()) && png.empty()) {
@@ -178,42 +180,41 @@ int main(int argc, char** argv)
 
     std::FILE* console = ResultConsole(json, "kor-sim");
     if (console == nullptr) return 3;
-    Physics::SetClock(&SimulatedClock);
-    const Game::LevelReport report = Game::LoadLevelFile(levelFile);
+    Physics::World world;
+    const Game::LevelReport report = Game::LoadLevelFile(levelFile, world.level);
     if (!report.opened) {
         return BadArguments(std::string("cannot read the level file: ") + levelFile);
     }
 
-    auto& Objects = Game::Objects;
-    Physics::Reset();
-    Physics::HoldShip(Objects);
-    Physics::UnFreeze();
+    auto& Objects = world.level.Objects;
+    const std::uint32_t N = world.level.N;
+    Physics::Hold(world);
+    Physics::Release(world);
     Scene::Frame frame;
     frame.table = Objects;
-    frame.N = Game::N;
+    frame.N = N;
     frame.level = std::max<std::uint32_t>(1, Scene::LevelNumber(levelFile));
     frame.angle = angle;
     frame.speed = speed;
     frame.trails.emplace_back();
     std::vector<Physics::VECTOR>& trail = frame.trails.back().points;
     if (shoot) {
-        Physics::ShootShip(Objects, speed, angle);
+        Physics::Shoot(world, speed, angle);
     }
     unsigned long long run = 0;
     while (run < steps) {
-        gNow += stepMs;
-        Physics::Simulate(Objects, Game::N);
+        Physics::Step(world, stepMs);
         ++run;
         if (shoot && !png.empty()) {
             trail.push_back(Objects[1].Position);
         }
-        if (Physics::IsGameOver() || Physics::IsGameWon()) {
+        if (world.GameOver || world.GameWon) {
             break;
         }
     }
 
     // A step that ends both lost and won counts as won, as in the game.
-    const char* result = Physics::IsGameWon() ? "won" : Physics::IsGameOver() ? "lost" : "running";
+    const char* result = world.GameWon ? "won" : world.GameOver ? "lost" : "running";
 
     int status = 0;
     if (!png.empty()) {
@@ -245,7 +246,7 @@ int main(int argc, char** argv)
         out["result"] = result;
         out["steps"] = run;
         nlohmann::json bodies = nlohmann::json::array();
-        for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(Game::N, Physics::TableLength - 1); ++i) {
+        for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(N, Physics::TableLength - 1); ++i) {
             const Physics::OBJECT& o = Objects[i];
             bodies.push_back({{"type", o.Type == Physics::SHAPE::Ball ? "ball" : "rectangle"},
                               {"position", {o.Position.x, o.Position.y}},
@@ -261,14 +262,14 @@ int main(int argc, char** argv)
         }
         const std::string text = out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
         std::fwrite(text.data(), 1, text.size(), console);
-        return status;
+        return EndOutput(console, "kor-sim", status);
     }
-    for (std::uint32_t i = 0; i <= Game::N; ++i) {
+    for (std::uint32_t i = 0; i <= N; ++i) {
         const Physics::OBJECT& o = Objects[i];
         std::printf("body %u %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %d\n", static_cast<unsigned>(i),
                     o.Type == Physics::SHAPE::Ball ? "ball" : "rectangle", o.Position.x, o.Position.y, o.Dimension.x,
                     o.Dimension.y, o.Speed.x, o.Speed.y, o.Mass, o.Field, o.GameOverOnCollision ? 1 : 0);
     }
     std::printf("result: %s steps=%llu\n", result, run);
-    return status;
+    return EndOutput(stdout, "kor-sim", status);
 }

@@ -1,4 +1,4 @@
-// Level files, the object table, high scores and the game loop.
+// Level files, high scores and the game loop.
 #pragma once
 
 #include <cstdint>
@@ -9,24 +9,21 @@
 
 namespace Game {
 
-// The object table of the level being played and the index of its last body.
-extern Physics::ObjectTable Objects;
-extern std::uint32_t N;
-
 // What a load found, for tools (the game itself only reads the console messages).
 struct LevelReport {
-    bool opened = false;        // the file existed and could be read
-    std::uint32_t sections = 0; // section heads seen, counting any beyond the table
+    bool opened = false;         // the file existed and could be read
+    std::uint32_t sections = 0;  // section heads seen, counting any beyond the table
     bool tooManySections = false;
     bool tooFewSections = false;
-    std::uint32_t badLines = 0; // lines reported as not understood
+    std::uint32_t badLines = 0;  // lines reported as not understood
 };
 
-// Fills Objects and N from "data/level-NN.txt".
-void LoadLevel(std::uint32_t LevelNumber);
+// The level in "data/level-NN.txt".
+Physics::Level LoadLevel(std::uint32_t LevelNumber);
 bool LevelExists(std::uint32_t LevelNumber);
-// The same loader on any path (tools, tests).
-LevelReport LoadLevelFile(const char* path);
+// The same loader on any path (tools, tests), into `level`. A file that does not exist
+// sets level.N to 0 and leaves the bodies as they were.
+LevelReport LoadLevelFile(const char* path, Physics::Level& level);
 
 // The five best scores, "data/highscores.dat".
 void LoadScores(std::span<std::int32_t> HighScores);
@@ -41,8 +38,7 @@ void PlayGame(std::uint32_t FirstLevel);
 // The level editor's play-test: PlayGame on one level held in memory, shown as level
 // `number`, from the aim given; the game never enters the high-score table.
 struct TestLevel {
-    Physics::ObjectTable objects{};
-    std::uint32_t n = 1;
+    Physics::Level level;
     std::uint32_t number = 1;
     float angle = 0.0f;
     float speed = 250.0f;
@@ -62,6 +58,9 @@ void Init();
 namespace detail {
 // "data/level-NN.txt": at least two digits (the front end names the file in its messages).
 std::string LevelFileName(std::uint32_t LevelNumber);
+// The level of the game under way, null between games: for the game's own thread (the
+// frame hook of PlayGameTesting.hpp), not for tools.
+const Physics::Level* PlayedLevel();
 }  // namespace detail
 
 }  // namespace Game

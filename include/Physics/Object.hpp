@@ -30,6 +30,12 @@ struct OBJECT {
 constexpr std::size_t TableLength = 101;
 using ObjectTable = std::array<OBJECT, TableLength>;
 
+// A level as a value: its bodies and the index of its last one (N at most 100).
+struct Level {
+    ObjectTable Objects{};
+    std::uint32_t N = 0;
+};
+
 OBJECT NewObj();
 
 }  // namespace Physics

@@ -74,9 +74,12 @@ std::uint32_t LevelNumberOf(const std::string& file);
 // when the player has left the end screen, the window still open unless it was closed.
 void PlayTest(const Level& level, std::uint32_t number, float angle, float speed);
 
+// The level as the simulation takes it.
+Physics::Level Table(const Level& level);
+
 // One shot of the search, as kor-levelcheck runs it (early stops included).
-LevelCheck::Outcome RunOneShot(const Physics::ObjectTable& table, std::uint32_t n, std::uint32_t stepMs, float speed,
-                               float angle);
+LevelCheck::Outcome RunOneShot(const Physics::Level& level, std::uint32_t stepMs, float speed, float angle,
+                               const std::atomic<bool>* cancel = nullptr);
 
 // Called after every frame of Run, on its thread (tests).
 using FrameHook = void (*)(Session& session);

@@ -17,7 +17,6 @@
 #include "Editor/Editor.hpp"
 #include "EditorInternal.hpp"
 #include "Path/Path.hpp"
-#include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace Editor {
@@ -592,13 +591,9 @@ int Run(const std::string& file)
     s.pictures = &pictures;
     s.searcher = &search;
 
-    // The editor's own flights make no sound; the play-test plays as the player has chosen.
-    bool muted = StandardSound::Muted();
-    StandardSound::SetMuted(true);
     Drawing::LoadWindow();
     if (Wimdows::WindowEnded() != Wimdows::Ended::StillOpen) {
         std::fprintf(stderr, "[ERROR] (Editor) The editor's window could not be opened.\n");
-        StandardSound::SetMuted(muted);
         return 1;
     }
     Physics::ObjectTable shared{};
@@ -635,10 +630,7 @@ int Run(const std::string& file)
         if (action == Action::PlayTest) {
             Drawing::SetOverlay(nullptr);
             search.Cancel();
-            StandardSound::SetMuted(muted);
             PlayTest(s.doc.level(), LevelNumberOf(s.file), s.angle, s.speed);
-            muted = StandardSound::Muted();  // M may have switched it in the game
-            StandardSound::SetMuted(true);
             if (Wimdows::WindowEnded() != Wimdows::Ended::StillOpen || Console::StopSignal() != 0) continue;
             // The game's window took the place of ours, with its own pictures: load ours again.
             pictures.Forget();
@@ -661,7 +653,6 @@ int Run(const std::string& file)
         std::this_thread::sleep_until(next);
     }
     search.Cancel();
-    StandardSound::SetMuted(muted);
     Drawing::SetOverlay(nullptr);
     current = nullptr;
     pictures.Release();

@@ -132,7 +132,8 @@ std::string OpenReport::Summary() const
 
 OpenReport ReadLevel(const std::string& path, Level& level)
 {
-    const Game::LevelReport loaded = Game::LoadLevelFile(path.c_str());
+    Physics::Level table;
+    const Game::LevelReport loaded = Game::LoadLevelFile(path.c_str(), table);
     std::fflush(stdout);
     OpenReport report;
     report.opened = loaded.opened;
@@ -144,10 +145,10 @@ OpenReport ReadLevel(const std::string& path, Level& level)
         return report;
     }
     level = Level{};
-    const std::uint32_t last = std::min<std::uint32_t>(Game::N, MaxBodies - 1);
+    const std::uint32_t last = std::min<std::uint32_t>(table.N, MaxBodies - 1);
     for (std::uint32_t i = 0; i <= last; ++i) {
         Body b;
-        b.object = StorableObject(Game::Objects[i]);
+        b.object = StorableObject(table.Objects[i]);
         level.bodies.push_back(b);
     }
     // Comments before the k-th head belong to body k; those after the last head end the file.

@@ -9,8 +9,7 @@ namespace Editor {
 void PlayTest(const Level& level, std::uint32_t number, float angle, float speed)
 {
     Game::TestLevel test;
-    test.n = static_cast<std::uint32_t>(std::min(level.bodies.size(), MaxBodies)) - 1;
-    for (std::uint32_t i = 0; i <= test.n; ++i) test.objects[i] = level.bodies[i].object;
+    test.level = Table(level);
     test.number = number;
     test.angle = angle;
     test.speed = speed;

@@ -15,13 +15,12 @@ namespace Editor {
 
 namespace {
 
-constexpr std::uint32_t StepMs[2] = {10, 20};
+using LevelCheck::StepMs;
 
 // One search of one state of the level. Workers take rows (one step size, one speed, every
 // angle) until none is left or the job is cancelled.
 struct Job {
-    Physics::ObjectTable table{};
-    std::uint32_t n = 1;
+    Physics::Level level;
     float startSpeed = 150.0f;
     LevelCheck::Grid grid;
     std::atomic<bool> cancel{false};
@@ -72,8 +71,9 @@ void Summarise(Job& job)
         const std::uint32_t down = LevelCheck::DownPressesNear(up, downAngle);
         bool downWins = false;
         if (up > 0 && down < up && !job.cancel.load()) {
-            downWins = RunOneShot(job.table, job.n, StepMs[0], r.bestSpeed, downAngle) == LevelCheck::Outcome::Won &&
-                       RunOneShot(job.table, job.n, StepMs[1], r.bestSpeed, downAngle) == LevelCheck::Outcome::Won;
+            downWins =
+                RunOneShot(job.level, StepMs[0], r.bestSpeed, downAngle, &job.cancel) == LevelCheck::Outcome::Won &&
+                RunOneShot(job.level, StepMs[1], r.bestSpeed, downAngle, &job.cancel) == LevelCheck::Outcome::Won;
         }
         if (downWins) {
             presses.down = down;
@@ -96,9 +96,9 @@ void Work(Job& job)
         const std::uint32_t step = row / speeds;  // the 20 ms rows after the 10 ms ones
         const std::uint32_t s = row % speeds;
         for (std::uint32_t a = 0; a < angles; ++a) {
-            if (job.cancel.load(std::memory_order_relaxed)) return;
             const LevelCheck::Outcome o =
-                RunOneShot(job.table, job.n, StepMs[step], job.grid.Speed(s), job.grid.Angle(a));
+                RunOneShot(job.level, StepMs[step], job.grid.Speed(s), job.grid.Angle(a), &job.cancel);
+            if (job.cancel.load(std::memory_order_relaxed)) return;  // that shot was cut short
             job.outcome[step][static_cast<std::size_t>(s) * angles + a] = static_cast<std::uint8_t>(o);
             if (o == LevelCheck::Outcome::Won) job.wins[step].fetch_add(1);
             job.shotsDone.fetch_add(1, std::memory_order_relaxed);
@@ -156,8 +156,7 @@ Search::~Search()
 void Search::Start(const Level& level, float startSpeed)
 {
     auto job = std::make_shared<Job>();
-    job->n = static_cast<std::uint32_t>(std::min(level.bodies.size(), MaxBodies)) - 1;
-    for (std::uint32_t i = 0; i <= job->n; ++i) job->table[i] = level.bodies[i].object;
+    job->level = Table(level);
     job->startSpeed = startSpeed;
     job->outcome[0].assign(job->grid.Shots(), 0);
     job->outcome[1].assign(job->grid.Shots(), 0);

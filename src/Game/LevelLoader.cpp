@@ -17,9 +17,6 @@
 
 namespace Game {
 
-Physics::ObjectTable Objects{};
-std::uint32_t N = 0;
-
 namespace detail {
 
 std::string LevelFileName(std::uint32_t LevelNumber)
@@ -142,6 +139,8 @@ bool OnlySpaces(const std::string& line) { return line.find_first_not_of(' ') ==
 
 // State that one load shares between LoadLevel and its line interpreter.
 struct LoadState {
+    Physics::ObjectTable& Objects;
+    std::uint32_t& N;
     bool mayDefineProperties = false;
     // Set after a section head found the table full: that body and its properties
     // are dropped, as are all bodies after it.
@@ -164,6 +163,8 @@ float* NumberField(Physics::OBJECT& o, const std::string& key)
 
 void ReadLevelFileLine(const std::string& str, LoadState& s)
 {
+    auto& Objects = s.Objects;
+    auto& N = s.N;
     const bool ball = str == "[Ball]";
     if (ball || str == "[Rectangle]") {
         ++s.report.sections;
@@ -209,15 +210,17 @@ void ReadLevelFileLine(const std::string& str, LoadState& s)
 
 // Entries 0 and 1 are read as black hole and rocket by everything else: a level with
 // fewer bodies gets two blank ones, so nothing of an earlier level is taken for them.
-void MakeSafeTable()
+void MakeSafeTable(Physics::ObjectTable& Objects, std::uint32_t& N)
 {
     Objects[0] = Physics::NewObj();
     Objects[1] = Physics::NewObj();
     N = 1;
 }
 
-LevelReport Load(const std::string& name)
+LevelReport Load(const std::string& name, Physics::Level& level)
 {
+    auto& Objects = level.Objects;
+    auto& N = level.N;
     N = 0;
     const std::string shownName = Console::Printable(name);
     std::error_code ec;
@@ -229,13 +232,13 @@ LevelReport Load(const std::string& name)
     std::FILE* file = detail::OpenRegularFile(name, problem);
     if (file == nullptr) {
         std::printf("[ERROR] (LoadLevel) Couldn't open this file: %s\n", shownName.c_str());
-        MakeSafeTable();
+        MakeSafeTable(Objects, N);
         LevelReport report;
         report.tooFewSections = true;
         return report;
     }
 
-    LoadState s;
+    LoadState s{Objects, N, false, false, LevelReport{}};
     s.report.opened = true;
     // A line is kept only as far as the test for its length needs: one of any length
     // costs no more memory than a short one.
@@ -279,7 +282,7 @@ LevelReport Load(const std::string& name)
         std::printf("[ERROR] (LoadLevel) A level needs at least two bodies, a black hole and a rocket: %s\n",
                     shownName.c_str());
         s.report.tooFewSections = true;
-        MakeSafeTable();
+        MakeSafeTable(Objects, N);
     } else {
         --N;
     }
@@ -288,7 +291,12 @@ LevelReport Load(const std::string& name)
 
 }  // namespace
 
-void LoadLevel(std::uint32_t LevelNumber) { Load(detail::LevelFileName(LevelNumber)); }
+Physics::Level LoadLevel(std::uint32_t LevelNumber)
+{
+    Physics::Level level;
+    Load(detail::LevelFileName(LevelNumber), level);
+    return level;
+}
 
 bool LevelExists(std::uint32_t LevelNumber)
 {
@@ -296,6 +304,6 @@ bool LevelExists(std::uint32_t LevelNumber)
     return std::filesystem::exists(detail::LevelFileName(LevelNumber), ec);
 }
 
-LevelReport LoadLevelFile(const char* path) { return Load(path != nullptr ? path : ""); }
+LevelReport LoadLevelFile(const char* path, Physics::Level& level) { return Load(path != nullptr ? path : "", level); }
 
 }  // namespace Game

@@ -1,5 +1,8 @@
 // The game loop: level after level from level 1, aiming and launching with the keyboard,
 // the score, and at the end the high-score table and the end screen.
+#include <signal.h>
+#include <time.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -53,20 +56,19 @@ bool Initialised = false;
 std::atomic<detail::FrameHook> frameHook{nullptr};
 std::atomic<detail::EndHook> endHook{nullptr};
 std::atomic<SoundSwitched> soundSwitched{nullptr};
+const Physics::Level* playing = nullptr;  // the level of the game under way, for the test hooks
 
 // The level of the editor's play-test while one runs (on the game's thread only).
 const TestLevel* testLevel = nullptr;
 
 bool HasLevel(std::uint32_t level) { return testLevel != nullptr ? level == testLevel->number : LevelExists(level); }
 
-void LoadAnyLevel(std::uint32_t level)
+Physics::Level LoadAnyLevel(std::uint32_t level)
 {
     if (testLevel == nullptr) {
-        LoadLevel(level);
-        return;
+        return LoadLevel(level);
     }
-    Objects = testLevel->objects;
-    N = testLevel->n;
+    return testLevel->level;
 }
 
 // The window is gone: closed by the player with its close box (or never opened).
@@ -154,6 +156,87 @@ void TurnRight(float& Angle)
     }
 }
 
+// Each event of the simulation is the sound of the same number.
+static_assert(static_cast<int>(Physics::Event::Shoot) == StandardSound::SHOOT &&
+              static_cast<int>(Physics::Event::Bounce) == StandardSound::BOUNCE &&
+              static_cast<int>(Physics::Event::Crash) == StandardSound::CRASH &&
+              static_cast<int>(Physics::Event::Win) == StandardSound::WIN);
+void Play(Physics::Event e) { StandardSound::PlaySoundEvent(static_cast<StandardSound::SoundEventEn>(e)); }
+
+// SIGCONT has come: the process was stopped (Ctrl+Z, SIGSTOP, a debugger) and goes on.
+std::atomic<std::uint32_t> continued{0};
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "written by a signal handler");
+void OnContinue(int) { continued.fetch_add(1, std::memory_order_relaxed); }
+
+// Nanoseconds the machine has slept since it started: the boot-time clock goes on during a
+// suspend, the monotonic one does not.
+std::int64_t SleptNs()
+{
+    timespec boot{}, mono{};
+    if (clock_gettime(CLOCK_BOOTTIME, &boot) != 0 || clock_gettime(CLOCK_MONOTONIC, &mono) != 0) {
+        return 0;
+    }
+    return (static_cast<std::int64_t>(boot.tv_sec) - mono.tv_sec) * 1000000000 + (boot.tv_nsec - mono.tv_nsec);
+}
+
+// The game loop's clock: the milliseconds of game time each frame's step covers. A slow
+// frame makes a long step, as the rules say; time the game did not run (the process was
+// stopped, the machine slept) is no flight time: the clock starts again after it.
+struct FrameClock {
+    std::uint32_t last = 0;
+    std::uint32_t seenContinues = 0;
+    std::int64_t slept = 0;
+
+    // The clock is read as the simulation always read it, the difference first and the new
+    // start after it (one instant on the real clock; a test's clock may count its reads).
+    std::uint32_t Read()
+    {
+        const std::uint32_t elapsed = Physics::Now() - last;
+        last = Physics::Now();
+        return elapsed;
+    }
+    // Looked at after the clock, so that a stop in between is seen now or in the next frame,
+    // never stepped through.
+    bool Stopped()
+    {
+        const std::uint32_t c = continued.load(std::memory_order_relaxed);
+        const std::int64_t s = SleptNs();
+        constexpr std::int64_t SleepNoticed = 100000000;  // 0.1 s
+        const bool stopped = c != seenContinues || s - slept > SleepNoticed;
+        seenContinues = c;
+        slept = s;
+        return stopped;
+    }
+    void Restart()
+    {
+        Read();
+        Stopped();
+    }
+    std::uint32_t Step()
+    {
+        const std::uint32_t ms = Read();
+        if (Stopped()) {
+            last = Physics::Now();
+            return 0;
+        }
+        return ms;
+    }
+};
+
+void WatchForContinue()
+{
+    static bool installed = false;
+    if (installed) {
+        return;
+    }
+    installed = true;
+    struct sigaction action {};
+    action.sa_handler = &OnContinue;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGCONT, &action, nullptr);
+}
+
 void SwitchSound()
 {
     const bool muted = !StandardSound::Muted();
@@ -171,7 +254,15 @@ void PlayGame() { PlayGame(1); }
 void PlayGame(std::uint32_t FirstLevel)
 {
     const Console::GameInProgress running;  // a stop signal now ends the game as Escape does
-    Physics::Freeze();
+    WatchForContinue();
+    Physics::World world;
+    Physics::ObjectTable& Objects = world.level.Objects;
+    const std::uint32_t& N = world.level.N;
+    FrameClock clock;
+    playing = &world.level;
+    struct Done {
+        ~Done() { playing = nullptr; }
+    } done;
     Drawing::LoadWindow();
     if (WindowGone()) {
         // Nobody could see the game or press a key: playing it would never end.
@@ -198,12 +289,13 @@ void PlayGame(std::uint32_t FirstLevel)
     FineKey fineRight, fineLeft, fineUp, fineDown;
 
     while (HasLevel(CurrentLevel) && Score > 0 && !QuitGame) {
-        Physics::Reset();
+        Physics::Reset(world);
         Drawing::StopRecordingPath();
-        LoadAnyLevel(CurrentLevel);
+        world.level = LoadAnyLevel(CurrentLevel);
         Drawing::LoadGraph(Objects, N);
-        Physics::HoldShip(Objects);
-        Physics::UnFreeze();
+        Physics::Hold(world);
+        Physics::Release(world);
+        clock.Restart();
         QuitGame = false;
         StopLevel = false;
 
@@ -214,7 +306,7 @@ void PlayGame(std::uint32_t FirstLevel)
                 muteKey.Pressed();
                 if (pauseKey.Pressed()) {
                     Paused = false;
-                    Physics::UnFreeze();  // the clock goes on from now: no jump over the pause
+                    clock.Restart();  // the clock goes on from now: no jump over the pause
                     for (FineKey* k : {&fineRight, &fineLeft, &fineUp, &fineDown}) {
                         k->Restart();
                     }
@@ -232,15 +324,17 @@ void PlayGame(std::uint32_t FirstLevel)
                 Pause(FramePause);
                 continue;
             }
-            Physics::Simulate(Objects, N);
+            for (const Physics::Event e : Physics::Step(world, clock.Step())) {
+                Play(e);
+            }
             Drawing::Draw(Objects, N, CurrentLevel, static_cast<std::uint32_t>(Score > 0 ? Score : 0), Angle, Speed,
                           PreviousAngle, PreviousSpeed);
-            if (Physics::IsGameOver()) {
+            if (world.GameOver) {
                 Score -= LostPenalty;
                 GoToNextLevel = false;
                 StopLevel = true;
             }
-            if (Physics::IsGameWon()) {
+            if (world.GameWon) {
                 Score += WonBonus;
                 GoToNextLevel = true;
                 StopLevel = true;
@@ -248,7 +342,8 @@ void PlayGame(std::uint32_t FirstLevel)
 
             // The key table, in its order; every row is tested in every frame.
             if (Wimdows::KeyDown(VK_SPACE) && Objects[1].Mass == 0.0f) {
-                Physics::ShootShip(Objects, Speed, Angle);
+                Physics::Shoot(world, Speed, Angle);
+                Play(Physics::Event::Shoot);
                 Drawing::RestartRecordingPath();
                 PreviousSpeed = Speed;
                 PreviousAngle = Angle;
@@ -364,12 +459,14 @@ void Init()
     Drawing::Init();
     Physics::Init();
     StandardSound::Init();
+    Physics::SetEventSink(&Play);  // the older simulation face sounds as it always has
 }
 
 namespace detail {
 
 void SetFrameHook(FrameHook hook) { frameHook.store(hook); }
 void SetEndHook(EndHook hook) { endHook.store(hook); }
+const Physics::Level* PlayedLevel() { return playing; }
 
 }  // namespace detail
 

@@ -3,20 +3,19 @@
 #include <cstdio>
 
 #include "PhysicsInternal.hpp"
-#include "StandardSound/StandardSound.hpp"
 
 namespace Physics::detail {
 
 namespace {
 
-// Loss test and sound, the last part of every shape-pair handler.
-void CollisionOutcome(const OBJECT& A, const OBJECT& B)
+// Loss test and event, the last part of every shape-pair handler.
+void CollisionOutcome(World& w, const OBJECT& A, const OBJECT& B)
 {
     if (A.GameOverOnCollision || B.GameOverOnCollision) {
-        GameOver = true;
-        StandardSound::PlaySoundEvent(StandardSound::CRASH);
+        w.GameOver = true;
+        w.events.push_back(Event::Crash);
     } else {
-        StandardSound::PlaySoundEvent(StandardSound::BOUNCE);
+        w.events.push_back(Event::Bounce);
     }
 }
 
@@ -74,21 +73,21 @@ void Collide(OBJECT& A, OBJECT& B, VECTOR CollisionVector)
     }
 }
 
-void HandleCollision(OBJECT& A, OBJECT& B)
+void HandleCollision(World& w, OBJECT& A, OBJECT& B)
 {
     if (A.Mass == 0.0f && B.Mass == 0.0f) {
         return;
     }
     if (A.Type == SHAPE::Rectangle) {
         if (B.Type == SHAPE::Rectangle) {
-            HandleRectangleRectangleCollision(A, B);
+            HandleRectangleRectangleCollision(w, A, B);
         } else {
-            HandleBallRectangleCollision(B, A);
+            HandleBallRectangleCollision(w, B, A);
         }
     } else if (B.Type == SHAPE::Rectangle) {
-        HandleBallRectangleCollision(A, B);
+        HandleBallRectangleCollision(w, A, B);
     } else {
-        HandleBallBallCollision(A, B);
+        HandleBallBallCollision(w, A, B);
     }
 }
 
@@ -99,7 +98,7 @@ void HandleCollision(OBJECT& A, OBJECT& B)
 // along +x: the collision vector is (1, 0), and the push-out leaves A on the +x side
 // of B, so no NaN or infinity ever reaches a position or a speed.
 
-void HandleBallBallCollision(OBJECT& A, OBJECT& B)
+void HandleBallBallCollision(World& w, OBJECT& A, OBJECT& B)
 {
     VECTOR CollisionVector = VectorDifference(A.Position, B.Position);
     const float Distance = VectorNorm(CollisionVector);
@@ -111,7 +110,7 @@ void HandleBallBallCollision(OBJECT& A, OBJECT& B)
     }
     RewindBallBall(A, B);
     Collide(A, B, CollisionVector);
-    CollisionOutcome(A, B);
+    CollisionOutcome(w, A, B);
 }
 
 void RewindBallBall(OBJECT& A, OBJECT& B)
@@ -156,11 +155,11 @@ bool DoesBallRectangleCollide(OBJECT Ball, OBJECT Rectangle)
 
 namespace BallRectangle {
 
-VECTOR RewindAndFindCollisionVector(OBJECT& Ball, OBJECT& Rectangle)
+VECTOR RewindAndFindCollisionVector(const World& w, OBJECT& Ball, OBJECT& Rectangle)
 {
     const float r = Ball.Dimension.x;
     const VECTOR TotalSpeed = VectorDifference(Ball.Speed, Rectangle.Speed);
-    VECTOR TimeSinceCollision = VectorNew(DeltaTime, DeltaTime);
+    VECTOR TimeSinceCollision = VectorNew(w.DeltaTime, w.DeltaTime);
     {
         const float bx = Ball.Position.x;
         const float left = Rectangle.Position.x;
@@ -225,14 +224,14 @@ VECTOR RewindAndFindCollisionVector(OBJECT& Ball, OBJECT& Rectangle)
 
 }  // namespace BallRectangle
 
-void HandleBallRectangleCollision(OBJECT& Ball, OBJECT& Rectangle)
+void HandleBallRectangleCollision(World& w, OBJECT& Ball, OBJECT& Rectangle)
 {
     if (!DoesBallRectangleCollide(Ball, Rectangle)) {
         return;
     }
-    const VECTOR CollisionVector = BallRectangle::RewindAndFindCollisionVector(Ball, Rectangle);
+    const VECTOR CollisionVector = BallRectangle::RewindAndFindCollisionVector(w, Ball, Rectangle);
     Collide(Ball, Rectangle, CollisionVector);
-    CollisionOutcome(Ball, Rectangle);
+    CollisionOutcome(w, Ball, Rectangle);
 }
 
 // ---- rectangle and rectangle ----
@@ -260,10 +259,10 @@ bool DoRectanglesOverlap(OBJECT A, OBJECT B)
 
 namespace RectangleRectangle {
 
-VECTOR RewindAndFindCollisionVector(OBJECT& A, OBJECT& B)
+VECTOR RewindAndFindCollisionVector(const World& w, OBJECT& A, OBJECT& B)
 {
     const VECTOR TotalSpeed = VectorDifference(A.Speed, B.Speed);
-    VECTOR TimeSinceCollision = VectorNew(DeltaTime, DeltaTime);
+    VECTOR TimeSinceCollision = VectorNew(w.DeltaTime, w.DeltaTime);
     if (TotalSpeed.x > 0.0f) {
         TimeSinceCollision.x = (A.Dimension.x + A.Position.x - B.Position.x) / TotalSpeed.x;
     } else if (TotalSpeed.x < 0.0f) {
@@ -296,14 +295,14 @@ VECTOR RewindAndFindCollisionVector(OBJECT& A, OBJECT& B)
 
 }  // namespace RectangleRectangle
 
-void HandleRectangleRectangleCollision(OBJECT& A, OBJECT& B)
+void HandleRectangleRectangleCollision(World& w, OBJECT& A, OBJECT& B)
 {
     if (!DoRectanglesOverlap(A, B)) {
         return;
     }
-    const VECTOR CollisionVector = RectangleRectangle::RewindAndFindCollisionVector(A, B);
+    const VECTOR CollisionVector = RectangleRectangle::RewindAndFindCollisionVector(w, A, B);
     Collide(A, B, CollisionVector);
-    CollisionOutcome(A, B);
+    CollisionOutcome(w, A, B);
 }
 
 }  // namespace Physics::detail

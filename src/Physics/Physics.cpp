@@ -3,25 +3,31 @@
 #include <cmath>
 
 #include "PhysicsInternal.hpp"
-#include "StandardSound/StandardSound.hpp"
 
 namespace Physics {
 
 namespace {
 
+// The older face's world, clock and listener (Physics.hpp).
+World gFace;
+std::uint32_t gLastTime = 0;
 ClockFunction gClock = &SystemClock;
+EventSink gSink = nullptr;
 bool gInitialised = false;
+
+void Tell(Event e)
+{
+    if (gSink != nullptr) {
+        gSink(e);
+    }
+}
 
 }  // namespace
 
 namespace detail {
 
-std::uint32_t LastTime = 0;
-float DeltaTime = 0.0f;
-bool GameWon = false;
-bool GameOver = false;
-bool Active = false;
-float ShipMass = 0.0f;
+World& Face() { return gFace; }
+std::uint32_t& FaceLastTime() { return gLastTime; }
 
 VECTOR NewVect() { return VECTOR{0.0f, 0.0f}; }
 VECTOR VectorNew(float x, float y) { return VECTOR{x, y}; }
@@ -32,20 +38,27 @@ VECTOR VectorScale(float b, VECTOR a) { return VECTOR{a.x * b, a.y * b}; }
 VECTOR VectorAbs(VECTOR a) { return VECTOR{std::fabs(a.x), std::fabs(a.y)}; }
 float VectorNorm(VECTOR a) { return std::sqrt(a.x * a.x + a.y * a.y); }
 
-void RecalculateTime()
+namespace {
+
+// Milliseconds since the face's last reading.
+std::uint32_t ReadClock()
 {
     // Unsigned difference: correct across the 32-bit wrap of a clock that never goes back.
-    const std::uint32_t elapsed = gClock() - LastTime;
-    DeltaTime = static_cast<float>(elapsed) * 0.001f;
-    LastTime = gClock();
+    const std::uint32_t elapsed = gClock() - gLastTime;
+    gLastTime = gClock();
+    return elapsed;
 }
 
-void Movement(OBJECT& A) { A.Position = VectorSum(A.Position, VectorScale(DeltaTime, A.Speed)); }
+}  // namespace
+
+void RecalculateTime() { gFace.DeltaTime = static_cast<float>(ReadClock()) * 0.001f; }
+
+void Movement(const World& w, OBJECT& A) { A.Position = VectorSum(A.Position, VectorScale(w.DeltaTime, A.Speed)); }
 
 // Coincident positions (or positions so close that the cube of their distance
 // underflows) would divide by zero here. Such a pair exerts no field in that step:
 // A's speed is left as it was whenever the field step would not give a finite speed.
-void ApplyField(OBJECT& A, OBJECT B)
+void ApplyField(const World& w, OBJECT& A, OBJECT B)
 {
     if (A.Mass == 0.0f || B.Field == 0.0f) {
         return;
@@ -56,7 +69,7 @@ void ApplyField(OBJECT& A, OBJECT B)
     if (!(cube > 0.0f)) {
         return;
     }
-    const VECTOR speed = VectorSum(A.Speed, VectorScale(DeltaTime * B.Field / cube, FieldVector));
+    const VECTOR speed = VectorSum(A.Speed, VectorScale(w.DeltaTime * B.Field / cube, FieldVector));
     if (!std::isfinite(speed.x) || !std::isfinite(speed.y)) {
         return;
     }
@@ -69,9 +82,77 @@ bool CheckWin(OBJECT BlackHole, OBJECT Ball)
     return distance < 0.75f * (Ball.Dimension.x + BlackHole.Dimension.x);
 }
 
+void StepTable(World& w, ObjectTable& Objects, std::uint32_t N, std::uint32_t ms)
+{
+    w.events.clear();
+    w.DeltaTime = static_cast<float>(ms) * 0.001f;
+    if (!w.Active || w.DeltaTime == 0.0f) {
+        return;
+    }
+    // The table ends at index 100; a larger N must not walk past it.
+    N = std::min<std::uint32_t>(N, TableLength - 1);
+
+    for (std::uint32_t i = 1; i <= N; ++i) {
+        Movement(w, Objects[i]);
+        for (std::uint32_t j = i + 1; j <= N; ++j) {
+            HandleCollision(w, Objects[j], Objects[i]);
+        }
+    }
+    for (std::uint32_t i = 1; i <= N; ++i) {
+        for (std::uint32_t j = i + 1; j <= N; ++j) {
+            ApplyField(w, Objects[i], Objects[j]);
+            ApplyField(w, Objects[j], Objects[i]);
+        }
+    }
+    w.GameWon = CheckWin(Objects[0], Objects[1]);
+    if (w.GameWon) {
+        w.events.push_back(Event::Win);
+    }
+}
+
 }  // namespace detail
 
 using namespace detail;
+
+// ---- the world as a value ----
+
+const std::vector<Event>& Step(World& world, std::uint32_t ms)
+{
+    StepTable(world, world.level.Objects, world.level.N, ms);
+    return world.events;
+}
+
+void Freeze(World& world) { world.Active = false; }
+void Release(World& world) { world.Active = true; }
+
+void Reset(World& world)
+{
+    world.GameOver = false;
+    world.GameWon = false;
+}
+
+namespace {
+
+void HoldTable(World& w, ObjectTable& Objects)
+{
+    w.ShipMass = Objects[1].Mass;
+    Objects[1].Mass = 0.0f;
+    Objects[1].Speed = NewVect();
+}
+
+void ShootTable(const World& w, ObjectTable& Objects, float Speed, float Angle)
+{
+    Objects[1].Speed.x = Speed * std::cos(Angle);
+    Objects[1].Speed.y = Speed * std::sin(Angle);
+    Objects[1].Mass = w.ShipMass;
+}
+
+}  // namespace
+
+void Hold(World& world) { HoldTable(world, world.level.Objects); }
+void Shoot(World& world, float speed, float angle) { ShootTable(world, world.level.Objects, speed, angle); }
+
+// ---- the older face over one world ----
 
 std::uint32_t SystemClock()
 {
@@ -87,63 +168,35 @@ void SetClock(ClockFunction clock) { gClock = clock != nullptr ? clock : &System
 
 std::uint32_t Now() { return gClock(); }
 
+void SetEventSink(EventSink sink) { gSink = sink; }
+
 void Simulate(ObjectTable& Objects, std::uint32_t N)
 {
-    RecalculateTime();
-    if (!Active || DeltaTime == 0.0f) {
-        return;
-    }
-    // The table ends at index 100; a larger N must not walk past it.
-    N = std::min<std::uint32_t>(N, TableLength - 1);
-
-    for (std::uint32_t i = 1; i <= N; ++i) {
-        Movement(Objects[i]);
-        for (std::uint32_t j = i + 1; j <= N; ++j) {
-            HandleCollision(Objects[j], Objects[i]);
-        }
-    }
-    for (std::uint32_t i = 1; i <= N; ++i) {
-        for (std::uint32_t j = i + 1; j <= N; ++j) {
-            ApplyField(Objects[i], Objects[j]);
-            ApplyField(Objects[j], Objects[i]);
-        }
-    }
-    GameWon = CheckWin(Objects[0], Objects[1]);
-    if (GameWon) {
-        StandardSound::PlaySoundEvent(StandardSound::WIN);
+    StepTable(gFace, Objects, N, ReadClock());
+    for (const Event e : gFace.events) {
+        Tell(e);
     }
 }
 
-void Freeze() { Active = false; }
+void Freeze() { Freeze(gFace); }
 
 void UnFreeze()
 {
-    Active = true;
+    Release(gFace);
     RecalculateTime();
 }
 
-void Reset()
-{
-    GameOver = false;
-    GameWon = false;
-}
+void Reset() { Reset(gFace); }
 
-bool IsGameOver() { return GameOver; }
-bool IsGameWon() { return GameWon; }
+bool IsGameOver() { return gFace.GameOver; }
+bool IsGameWon() { return gFace.GameWon; }
 
-void HoldShip(ObjectTable& Objects)
-{
-    ShipMass = Objects[1].Mass;
-    Objects[1].Mass = 0.0f;
-    Objects[1].Speed = NewVect();
-}
+void HoldShip(ObjectTable& Objects) { HoldTable(gFace, Objects); }
 
 void ShootShip(ObjectTable& Objects, float Speed, float Angle)
 {
-    Objects[1].Speed.x = Speed * std::cos(Angle);
-    Objects[1].Speed.y = Speed * std::sin(Angle);
-    Objects[1].Mass = ShipMass;
-    StandardSound::PlaySoundEvent(StandardSound::SHOOT);
+    ShootTable(gFace, Objects, Speed, Angle);
+    Tell(Event::Shoot);
 }
 
 void Init()
@@ -152,7 +205,6 @@ void Init()
         return;
     }
     gInitialised = true;
-    StandardSound::Init();  // plays the start-up sound first
     Freeze();
     Reset();
 }

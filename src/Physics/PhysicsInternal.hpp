@@ -5,13 +5,12 @@
 
 namespace Physics::detail {
 
-// Module state (zero at start-up).
-extern std::uint32_t LastTime;
-extern float DeltaTime;  // seconds of the current step
-extern bool GameWon;
-extern bool GameOver;
-extern bool Active;
-extern float ShipMass;
+// The world behind the older face in Physics.hpp (its level is unused: the face steps the
+// caller's table) and the clock reading of its last step.
+World& Face();
+std::uint32_t& FaceLastTime();
+// The face's clock read into the face world's DeltaTime.
+void RecalculateTime();
 
 // Vector arithmetic the whole simulation is written in.
 VECTOR NewVect();
@@ -22,37 +21,39 @@ VECTOR VectorScale(float b, VECTOR a);
 VECTOR VectorAbs(VECTOR a);
 float VectorNorm(VECTOR a);
 
-// Step parts.
-void RecalculateTime();
-void Movement(OBJECT& A);
-void ApplyField(OBJECT& A, OBJECT B);  // A feels the field of B
+// One step of `w` over a table (w.level's or the face's caller's).
+void StepTable(World& w, ObjectTable& Objects, std::uint32_t N, std::uint32_t ms);
+
+// Step parts: they read w.DeltaTime and write w.GameOver and w.events.
+void Movement(const World& w, OBJECT& A);
+void ApplyField(const World& w, OBJECT& A, OBJECT B);  // A feels the field of B
 bool CheckWin(OBJECT BlackHole, OBJECT Ball);
 
 // Collisions.
-void HandleCollision(OBJECT& A, OBJECT& B);
+void HandleCollision(World& w, OBJECT& A, OBJECT& B);
 void Collide(OBJECT& A, OBJECT& B, VECTOR CollisionVector);
 VECTOR Project(VECTOR Vector, VECTOR Axis1, VECTOR Axis2);
 float ScalarProduct(VECTOR a, VECTOR b);
 VECTOR Assemble(VECTOR Projection, VECTOR Axis1, VECTOR Axis2);
 float SpeedTransfer(float speed1, float mass1, float speed2, float mass2);
 
-void HandleBallBallCollision(OBJECT& A, OBJECT& B);
+void HandleBallBallCollision(World& w, OBJECT& A, OBJECT& B);
 void RewindBallBall(OBJECT& A, OBJECT& B);
 
-void HandleBallRectangleCollision(OBJECT& Ball, OBJECT& Rectangle);
+void HandleBallRectangleCollision(World& w, OBJECT& Ball, OBJECT& Rectangle);
 bool DoesBallRectangleCollide(OBJECT Ball, OBJECT Rectangle);
 
-void HandleRectangleRectangleCollision(OBJECT& A, OBJECT& B);
+void HandleRectangleRectangleCollision(World& w, OBJECT& A, OBJECT& B);
 bool DoRectanglesOverlap(OBJECT A, OBJECT B);
 bool DoesRectangleHaveEdgesInsideRectangle(OBJECT A, OBJECT B);
 bool IsPointInsideRectangle(VECTOR Point, OBJECT Rectangle);
 
 // Both shape pairs have a rewind step of this name, each with its own rule.
 namespace BallRectangle {
-VECTOR RewindAndFindCollisionVector(OBJECT& Ball, OBJECT& Rectangle);
+VECTOR RewindAndFindCollisionVector(const World& w, OBJECT& Ball, OBJECT& Rectangle);
 }
 namespace RectangleRectangle {
-VECTOR RewindAndFindCollisionVector(OBJECT& A, OBJECT& B);
+VECTOR RewindAndFindCollisionVector(const World& w, OBJECT& A, OBJECT& B);
 }
 
 }  // namespace Physics::detail

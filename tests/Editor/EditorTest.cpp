@@ -43,8 +43,9 @@ std::vector<std::filesystem::path> ShippedLevels()
 // The table the game's loader makes of a file, compared byte for byte.
 std::vector<Physics::OBJECT> Loaded(const std::string& path)
 {
-    Game::LoadLevelFile(path.c_str());
-    return {Game::Objects.begin(), Game::Objects.begin() + Game::N + 1};
+    Physics::Level level;
+    Game::LoadLevelFile(path.c_str(), level);
+    return {level.Objects.begin(), level.Objects.begin() + level.N + 1};
 }
 
 bool SameBits(const std::vector<Physics::OBJECT>& a, const std::vector<Physics::OBJECT>& b)

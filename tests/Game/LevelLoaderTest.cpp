@@ -53,12 +53,15 @@ std::string Sections(int count)
 struct LevelLoaderTest : ::testing::Test {
     ScopedWorkDir work;
 
+    Physics::Level level;
+    Physics::ObjectTable& Objects = level.Objects;
+    std::uint32_t& N = level.N;
+
     void SetUp() override
     {
-        for (auto& o : Game::Objects) {
+        for (auto& o : Objects) {
             o = Physics::NewObj();
         }
-        Game::N = 0;
     }
 
     // Loads text as level 1 and returns what the loader wrote to the console.
@@ -66,7 +69,7 @@ struct LevelLoaderTest : ::testing::Test {
     {
         WriteFile("data/level-01.txt", text);
         testing::internal::CaptureStdout();
-        Game::LoadLevel(1);
+        level = Game::LoadLevel(1);
         return testing::internal::GetCapturedStdout();
     }
 };
@@ -76,8 +79,8 @@ struct LevelLoaderTest : ::testing::Test {
 TEST_F(LevelLoaderTest, ExampleLevel)
 {
     EXPECT_EQ(Load(ExampleLevel), "");
-    ASSERT_EQ(Game::N, 3u);
-    const auto& o = Game::Objects;
+    ASSERT_EQ(N, 3u);
+    const auto& o = Objects;
     EXPECT_EQ(o[0].Type, SHAPE::Ball);
     EXPECT_EQ(o[0].Position.x, 400.0f);
     EXPECT_EQ(o[0].Dimension.x, 25.0f);
@@ -103,11 +106,11 @@ TEST_F(LevelLoaderTest, LineEnds)
         cr += c == '\n' ? '\r' : c;
         ctrlZ += c == '\n' ? '\x1A' : c;
     }
-    const auto expectExample = [](const std::string& what) {
-        ASSERT_EQ(Game::N, 3u) << what;
-        EXPECT_EQ(Game::Objects[1].Position.x, -450.0f) << what;
-        EXPECT_EQ(Game::Objects[2].Position.x, 0.0f) << what;
-        EXPECT_TRUE(Game::Objects[3].GameOverOnCollision) << what;
+    const auto expectExample = [this](const std::string& what) {
+        ASSERT_EQ(N, 3u) << what;
+        EXPECT_EQ(Objects[1].Position.x, -450.0f) << what;
+        EXPECT_EQ(Objects[2].Position.x, 0.0f) << what;
+        EXPECT_TRUE(Objects[3].GameOverOnCollision) << what;
     };
     EXPECT_EQ(Load(crlf), "");
     expectExample("CR LF");
@@ -118,8 +121,8 @@ TEST_F(LevelLoaderTest, LineEnds)
 
     // A last line without a line end is read; so is one after a blank CR LF line.
     EXPECT_EQ(Load("[Ball]\r\n\r\n[Rectangle]\r\nMass = 7"), "");
-    EXPECT_EQ(Game::N, 1u);
-    EXPECT_EQ(Game::Objects[1].Mass, 7.0f);
+    EXPECT_EQ(N, 1u);
+    EXPECT_EQ(Objects[1].Mass, 7.0f);
 }
 
 TEST_F(LevelLoaderTest, PropertyLines)
@@ -144,8 +147,8 @@ TEST_F(LevelLoaderTest, PropertyLines)
         "GameOverOnCollision = 2\n"
         "Mass = 1e3\n");
     EXPECT_EQ(out, "");
-    ASSERT_EQ(Game::N, 3u);
-    const auto& o = Game::Objects;
+    ASSERT_EQ(N, 3u);
+    const auto& o = Objects;
     EXPECT_EQ(o[0].Mass, 0.0f);
     EXPECT_EQ(o[0].Field, 5.0f);
     EXPECT_EQ(o[1].Dimension.x, 30.0f);
@@ -181,9 +184,9 @@ TEST_F(LevelLoaderTest, LinesThatAreNotUnderstood)
                        Uninterpreted + "Mass=4\n" + Uninterpreted + "Colour = red\n" + Uninterpreted + "\\x09\n" +
                        Uninterpreted + "\\x1B[2J\\x9B\xC3\xA9\n" + Uninterpreted + "[ball]\n" + Uninterpreted +
                        " [Ball]\n");
-    ASSERT_EQ(Game::N, 1u);
-    EXPECT_EQ(Game::Objects[0].Dimension.x, 9.0f);
-    EXPECT_EQ(Game::Objects[0].Mass, 0.0f);
+    ASSERT_EQ(N, 1u);
+    EXPECT_EQ(Objects[0].Dimension.x, 9.0f);
+    EXPECT_EQ(Objects[0].Mass, 0.0f);
 }
 
 TEST_F(LevelLoaderTest, MissingFileAndLevelExists)
@@ -196,33 +199,35 @@ TEST_F(LevelLoaderTest, MissingFileAndLevelExists)
     EXPECT_TRUE(Game::LevelExists(100));
 
     testing::internal::CaptureStdout();
-    Game::LoadLevel(2);
+    EXPECT_FALSE(Game::LoadLevelFile("data/level-02.txt", level).opened);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "[ERROR] (LoadLevel) This file doesn't exist: data/level-02.txt");  // no line end
-    EXPECT_EQ(Game::N, 0u);
-    EXPECT_EQ(Game::Objects[1].Position.x, -450.0f);  // the table is left as it was
-    EXPECT_FALSE(Game::LoadLevelFile("data/level-02.txt").opened);
+    EXPECT_EQ(N, 0u);
+    EXPECT_EQ(Objects[1].Position.x, -450.0f);  // the table is left as it was
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Game::LoadLevel(2).N, 0u);
+    testing::internal::GetCapturedStdout();
 }
 
 TEST_F(LevelLoaderTest, TableLimits)
 {
     EXPECT_EQ(Load(Sections(2)), "");
-    EXPECT_EQ(Game::N, 1u);
+    EXPECT_EQ(N, 1u);
     EXPECT_EQ(Load(Sections(101)), "");
-    EXPECT_EQ(Game::N, 100u);
-    EXPECT_EQ(Game::Objects[100].Position.x, 100.0f);
+    EXPECT_EQ(N, 100u);
+    EXPECT_EQ(Objects[100].Position.x, 100.0f);
 
     // A 102nd body must not be written past the table: reported once, then it and
     // everything it sets are dropped.
     WriteFile("data/level-01.txt", Sections(103) + "Mass = 9\n" + "Bogus = 1\n");
     testing::internal::CaptureStdout();
-    const Game::LevelReport report = Game::LoadLevelFile("data/level-01.txt");
+    const Game::LevelReport report = Game::LoadLevelFile("data/level-01.txt", level);
     EXPECT_EQ(
         testing::internal::GetCapturedStdout(),
         "[ERROR] (ReadLevelFileLine) Too many bodies: only the first 101 are used.\n" + Uninterpreted + "Bogus = 1\n");
-    EXPECT_EQ(Game::N, 100u);
-    EXPECT_EQ(Game::Objects[100].Position.x, 100.0f);
-    EXPECT_EQ(Game::Objects[100].Mass, 0.0f);
+    EXPECT_EQ(N, 100u);
+    EXPECT_EQ(Objects[100].Position.x, 100.0f);
+    EXPECT_EQ(Objects[100].Mass, 0.0f);
     EXPECT_TRUE(report.tooManySections);
     EXPECT_EQ(report.sections, 103u);
     EXPECT_EQ(report.badLines, 1u);
@@ -234,7 +239,7 @@ TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
     const std::string fits = "Position_X = " + std::string(256 - 14, ' ') + "7";
     ASSERT_EQ(fits.size(), 256u);
     EXPECT_EQ(Load("[Ball]\n[Ball]\n" + fits + "\n"), "");
-    EXPECT_EQ(Game::Objects[1].Position.x, 7.0f);
+    EXPECT_EQ(Objects[1].Position.x, 7.0f);
 
     // 257 are reported (the message cut to a console line) and skipped, never cut into a
     // second line.
@@ -243,9 +248,9 @@ TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
     const std::string comment = "*" + std::string(300, '=') + "[Ball]";
     EXPECT_EQ(Load("[Ball]\n[Ball]\n" + tooLong + "\r\n" + comment + "\nMass = 2\n"),
               Uninterpreted + tooLong.substr(0, 117) + "...\n" + Uninterpreted + comment.substr(0, 117) + "...\n");
-    EXPECT_EQ(Game::N, 1u);
-    EXPECT_EQ(Game::Objects[1].Position.x, 0.0f);
-    EXPECT_EQ(Game::Objects[1].Mass, 2.0f);
+    EXPECT_EQ(N, 1u);
+    EXPECT_EQ(Objects[1].Position.x, 0.0f);
+    EXPECT_EQ(Objects[1].Mass, 2.0f);
 
     // A line of 50 MB costs no more memory than a short one (measured in a child process,
     // whose peak is its own).
@@ -263,11 +268,11 @@ TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
         if (std::freopen("console.txt", "w", stdout) == nullptr) _exit(3);
         rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
-        Game::LoadLevel(1);
+        level = Game::LoadLevel(1);
         rusage after{};
         ::getrusage(RUSAGE_SELF, &after);
         std::fflush(stdout);
-        _exit(after.ru_maxrss - before.ru_maxrss < 4096 && Game::Objects[1].Mass == 3.0f ? 0 : 1);  // KiB
+        _exit(after.ru_maxrss - before.ru_maxrss < 4096 && Objects[1].Mass == 3.0f ? 0 : 1);  // KiB
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -304,12 +309,12 @@ TEST_F(LevelLoaderTest, TooFewSectionsLeaveASafeTable)
                   "[ERROR] (LoadLevel) A level needs at least two bodies, a black hole and a rocket: "
                   "data/level-01.txt\n")
             << sections;
-        EXPECT_EQ(Game::N, 1u);
+        EXPECT_EQ(N, 1u);
         // Nothing of the earlier level stands in as black hole or rocket.
-        EXPECT_EQ(Game::Objects[0].Position.x, 0.0f);
-        EXPECT_EQ(Game::Objects[0].Dimension.x, 0.0f);
-        EXPECT_EQ(Game::Objects[1].Position.x, 0.0f);
-        EXPECT_EQ(Game::Objects[1].Mass, 0.0f);
+        EXPECT_EQ(Objects[0].Position.x, 0.0f);
+        EXPECT_EQ(Objects[0].Dimension.x, 0.0f);
+        EXPECT_EQ(Objects[1].Position.x, 0.0f);
+        EXPECT_EQ(Objects[1].Mass, 0.0f);
     }
 }
 
@@ -320,18 +325,18 @@ TEST_F(LevelLoaderTest, FileThatCannotBeRead)
     std::filesystem::create_directory("data/level-01.txt");
     EXPECT_TRUE(Game::LevelExists(1));
     testing::internal::CaptureStdout();
-    Game::LoadLevel(1);
+    level = Game::LoadLevel(1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
-    EXPECT_EQ(Game::N, 1u);
-    EXPECT_EQ(Game::Objects[1].Position.x, 0.0f);
+    EXPECT_EQ(N, 1u);
+    EXPECT_EQ(Objects[1].Position.x, 0.0f);
 
     // A FIFO in its place is not waited on.
     alarm(20);
     std::filesystem::remove("data/level-01.txt");
     ASSERT_EQ(::mkfifo("data/level-01.txt", 0666), 0);
     testing::internal::CaptureStdout();
-    Game::LoadLevel(1);
+    level = Game::LoadLevel(1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
     alarm(0);

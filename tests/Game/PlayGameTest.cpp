@@ -65,7 +65,8 @@ void OnSwitch(bool muted)
 
 void OnFrame(const FrameState& s)
 {
-    const Seen seen{s, Game::Objects[1].Mass, Game::Objects[1].Position, Path::Exists()};
+    const Physics::OBJECT& rocket = Game::detail::PlayedLevel()->Objects[1];
+    const Seen seen{s, rocket.Mass, rocket.Position, Path::Exists()};
     std::function<void(const Seen&)> p;
     {
         std::lock_guard g(lock);

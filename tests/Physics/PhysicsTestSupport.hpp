@@ -12,8 +12,9 @@ namespace physics_test {
 inline std::uint32_t gNow = 0;
 inline std::uint32_t FakeClock() { return gNow; }
 
+// The face's events, as the sounds the game makes of them.
 inline std::vector<StandardSound::SoundEventEn> gEvents;
-inline void RecordEvent(StandardSound::SoundEventEn e) { gEvents.push_back(e); }
+inline void RecordEvent(Physics::Event e) { gEvents.push_back(static_cast<StandardSound::SoundEventEn>(e)); }
 
 inline Physics::OBJECT Ball(float x, float y, float r, float mass = 0.0f)
 {
@@ -34,30 +35,31 @@ inline Physics::OBJECT Box(float x, float y, float w, float h, float mass = 0.0f
     return o;
 }
 
-// Fresh module state, a clock the test drives, and a record of the sound events.
+// A fresh face world, a clock the test drives, and a record of the events. The step parts
+// are called on the face world by the names the simulation gives them.
 struct PhysicsTest : ::testing::Test {
     Physics::ObjectTable Objects{};
+    Physics::World& world = Physics::detail::Face();
+    std::uint32_t& LastTime = Physics::detail::FaceLastTime();
+    float& DeltaTime = world.DeltaTime;
+    bool& GameWon = world.GameWon;
+    bool& GameOver = world.GameOver;
 
     void SetUp() override
     {
-        namespace d = Physics::detail;
         gNow = 0;
         Physics::SetClock(&FakeClock);
-        d::LastTime = 0;
-        d::DeltaTime = 0.0f;
-        d::GameWon = false;
-        d::GameOver = false;
-        d::Active = false;
-        d::ShipMass = 0.0f;
+        world = Physics::World{};
+        LastTime = 0;
         gEvents.clear();
-        StandardSound::SetEventObserver(&RecordEvent);
+        Physics::SetEventSink(&RecordEvent);
         for (auto& o : Objects) {
             o = Physics::NewObj();
         }
     }
     void TearDown() override
     {
-        StandardSound::SetEventObserver(nullptr);
+        Physics::SetEventSink(nullptr);
         Physics::SetClock(nullptr);
     }
     // One simulation step that covers ms milliseconds of the clock.
@@ -72,6 +74,22 @@ struct PhysicsTest : ::testing::Test {
         for (auto x : gEvents) n += x == e ? 1 : 0;
         return n;
     }
+
+    // A collision on its own, its events heard as a step's are.
+    void HandleCollision(Physics::OBJECT& A, Physics::OBJECT& B)
+    {
+        world.events.clear();
+        Physics::detail::HandleCollision(world, A, B);
+        for (const Physics::Event e : world.events) RecordEvent(e);
+    }
+    void ApplyField(Physics::OBJECT& A, Physics::OBJECT B) { Physics::detail::ApplyField(world, A, B); }
+    struct BallRectangle {
+        static Physics::VECTOR RewindAndFindCollisionVector(Physics::OBJECT& Ball, Physics::OBJECT& Rectangle)
+        {
+            return Physics::detail::BallRectangle::RewindAndFindCollisionVector(Physics::detail::Face(), Ball,
+                                                                                Rectangle);
+        }
+    };
 };
 
 }  // namespace physics_test

@@ -53,22 +53,23 @@ TEST(ShippedLevelsTest, LoadCleanlyAndStayInsideTheWindow)
         std::getline(in, first);
         EXPECT_EQ(first.rfind("* Level ", 0), 0u) << "a level opens with a comment that names its idea";
 
-        const Game::LevelReport report = Game::LoadLevelFile(file.string().c_str());
+        Physics::Level level;
+        const Game::LevelReport report = Game::LoadLevelFile(file.string().c_str(), level);
         ASSERT_TRUE(report.opened);
         EXPECT_EQ(report.badLines, 0u);
         EXPECT_FALSE(report.tooManySections);
         ASSERT_FALSE(report.tooFewSections);
 
-        const OBJECT& hole = Game::Objects[0];
-        const OBJECT& rocket = Game::Objects[1];
+        const OBJECT& hole = level.Objects[0];
+        const OBJECT& rocket = level.Objects[1];
         EXPECT_GT(rocket.Mass, 0.0f);
         EXPECT_EQ(hole.Type, SHAPE::Ball);
         EXPECT_EQ(rocket.Type, SHAPE::Ball);
         const float start = std::hypot(hole.Position.x - rocket.Position.x, hole.Position.y - rocket.Position.y);
         EXPECT_GT(start, hole.Dimension.x + rocket.Dimension.x) << "the rocket starts clear of the black hole";
 
-        for (std::uint32_t i = 0; i <= Game::N; ++i) {
-            const OBJECT& o = Game::Objects[i];
+        for (std::uint32_t i = 0; i <= level.N; ++i) {
+            const OBJECT& o = level.Objects[i];
             const Area a = Picture(o);
             EXPECT_GT(o.Dimension.x, 0.0f) << "body " << i;
             if (o.Type == SHAPE::Rectangle) {
@@ -93,9 +94,10 @@ TEST(ShippedLevelsTest, EveryKindOfBodyAppears)
 {
     std::set<std::string> kinds;
     for (const auto& file : ShippedLevelFiles()) {
-        ASSERT_TRUE(Game::LoadLevelFile(file.string().c_str()).opened);
-        for (std::uint32_t i = 2; i <= Game::N; ++i) {
-            const OBJECT& o = Game::Objects[i];
+        Physics::Level level;
+        ASSERT_TRUE(Game::LoadLevelFile(file.string().c_str(), level).opened);
+        for (std::uint32_t i = 2; i <= level.N; ++i) {
+            const OBJECT& o = level.Objects[i];
             const bool moving = o.Speed.x != 0.0f || o.Speed.y != 0.0f;
             if (o.Type == SHAPE::Rectangle) {
                 kinds.insert(o.GameOverOnCollision ? "red rectangle" : "blue rectangle");

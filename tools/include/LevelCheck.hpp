@@ -1,13 +1,29 @@
 // The search behind kor-levelcheck: one shot through the game's own simulation with a
-// fixed step, the rule that ends a shot early, the grid of shots a player can make and
-// the choice of an example shot.
+// fixed step, the rule that ends a shot early, the grid of shots a player can make, the
+// search of a whole grid on threads (which any thread can cancel) and the choice of an
+// example shot. Every function here is safe to call from several threads at once: each
+// shot steps a World of its own.
+//
+// A search from another program (the level editor's shot map, say):
+//     LevelCheck::Grid grid;                        // or {1, 1}, the player's own grid
+//     std::vector<LevelCheck::SearchLevel> levels(1);
+//     for (int k = 0; k < 2; ++k) levels[0].held[k] = LevelCheck::HoldFor(level, ...StepMs[k], 0);
+//     LevelCheck::SearchControl control(levels.size());   // must outlive the search
+//     // on a thread of its own; control.cancel = true from anywhere ends it within a shot's
+//     // few steps, and control.doneRows tell how far it has come:
+//     LevelCheck::SearchResult r = LevelCheck::Search(levels, grid, true, 2, control);
+//     if (r.complete) ... r.Outcome(0, step, speed, angle) ...
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "Physics/Physics.hpp"
+#include "Physics/World.hpp"
 
 namespace LevelCheck {
 
@@ -26,14 +42,17 @@ struct ShotResult {
 
 // Longest flight looked at, in milliseconds of game time.
 constexpr std::uint32_t FlightMs = 30000;
+// The two step sizes a level must be winnable under, in milliseconds.
+constexpr std::uint32_t StepMs[2] = {10, 20};
 
 // Launches the rocket of a copy of `start` as the game does and steps the simulation by
 // `stepMs` milliseconds until it is won or lost, stopped early, or FlightMs have passed.
-// Installs its own clock in the simulation.
 // With `earlyStops` false every shot runs until it is won or lost or the time is up.
 // With `trail`, the rocket's position after every step is appended to it.
+// When `cancel` becomes true the shot ends within a few steps, Flying.
 ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
-                   bool earlyStops = true, std::vector<Physics::VECTOR>* trail = nullptr);
+                   bool earlyStops = true, std::vector<Physics::VECTOR>* trail = nullptr,
+                   const std::atomic<bool>* cancel = nullptr);
 
 // The level as it stands after the rocket has been held for `waitMs` milliseconds in
 // steps of `stepMs`, as while a player aims: bodies on a course and bodies pulled by
@@ -88,5 +107,47 @@ struct Example {
     std::uint32_t angle = 0;
 };
 bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, float startSpeed, Example& example);
+
+// ---- the search of a whole grid ----
+
+// One level to search: as it stands when the shot is made, under each step size (HoldFor
+// with StepMs[0] and StepMs[1]). Levels with `search` false are skipped.
+struct SearchLevel {
+    Physics::ObjectTable held[2]{};
+    std::uint32_t N = 0;
+    bool search = true;
+};
+
+// Shared between the search's threads and whoever watches or stops it. A row is all angles
+// of one speed of one level under one step size.
+struct SearchControl {
+    explicit SearchControl(std::size_t levels) : doneRows(std::make_unique<std::atomic<std::uint32_t>[]>(2 * levels)) {}
+    std::atomic<bool> cancel{false};
+    std::atomic<std::uint32_t> nextRow{0};
+    std::unique_ptr<std::atomic<std::uint32_t>[]> doneRows;  // [level * 2 + step], rows finished
+};
+
+struct SearchResult {
+    bool complete = false;    // every shot searched (false: cancelled)
+    std::size_t perStep = 0;  // shots of one level under one step size
+    std::size_t angles = 0;
+    std::vector<std::uint8_t> outcome;  // an Outcome per shot: [level][step][speed][angle]
+    std::vector<std::uint64_t> steps;   // steps simulated, per level
+    Outcome At(std::size_t level, std::size_t step, std::size_t speed, std::size_t angle) const
+    {
+        return static_cast<Outcome>(outcome[(level * 2 + step) * perStep + speed * angles + angle]);
+    }
+    const std::uint8_t* Outcomes(std::size_t level, std::size_t step) const
+    {
+        return outcome.data() + (level * 2 + step) * perStep;
+    }
+};
+
+// Every shot of `grid` for every level, on `jobs` threads (at least one; the calling thread
+// only waits). `tick`, when given, runs on the calling thread every `every` while they work.
+// Returns when all is searched or `control.cancel` was set; the threads have ended then.
+SearchResult Search(const std::vector<SearchLevel>& levels, const Grid& grid, bool earlyStops, unsigned jobs,
+                    SearchControl& control, const std::function<void()>& tick = {},
+                    std::chrono::milliseconds every = std::chrono::milliseconds(100));
 
 }  // namespace LevelCheck
