@@ -445,8 +445,10 @@ void PlayGame(std::uint32_t FirstLevel)
 
 void PlayTestLevel(const TestLevel& level)
 {
-    testLevel = &level;
-    PlayGame(std::max<std::uint32_t>(level.number, 1));
+    TestLevel test = level;
+    test.number = std::max<std::uint32_t>(level.number, 1);  // the game counts levels from 1
+    testLevel = &test;
+    PlayGame(test.number);
     testLevel = nullptr;
 }
 
