@@ -39,8 +39,8 @@ struct Session {
     float grabY = 0.0f;
     std::int32_t pointerX = 512;
     std::int32_t pointerY = 384;
-    bool ctrlPressed = false;  // in the batch of key presses being read
-    bool shiftPressed = false;
+    std::uint64_t ctrlPressedAt = 0;  // when Ctrl was last pressed (ms), for a key that follows
+    std::uint64_t shiftPressedAt = 0;
     bool fineHeld[4] = {};
     std::uint64_t fineSince[4] = {};
     std::uint64_t fineRepeats[4] = {};

@@ -52,6 +52,8 @@ constexpr auto FramePause = std::chrono::milliseconds(10);
 constexpr std::uint32_t White = 0xFFFFFF;
 constexpr std::uint32_t Yellow = 0x00FFFF;
 constexpr std::uint32_t PanelColour = 0x461400;  // the menu's blue
+// How long a modifier counts after its press when it is no longer held.
+constexpr std::uint64_t ModifierMemoryMs = 400;
 // How long a message stays on the status line, in frames.
 constexpr std::uint32_t MessageFrames = 400;
 
@@ -256,6 +258,14 @@ void Rescue(const Session& s)
                      Console::Printable(error).c_str());
 }
 
+// Milliseconds since the session's first call, never 0 (0 marks "no press").
+std::uint64_t SessionMs()
+{
+    static const auto start = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
 }  // namespace
 
 const char* EndingText(Ending e)
@@ -363,14 +373,16 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
 // Keys that act once per press; the aim keys are read as held, in Frame.
 Action Session::Key(std::uint32_t vk)
 {
-    // A modifier counts when it is held now or was pressed just before in the same batch of
-    // presses: a quick Ctrl+S may be over before the frame reads it.
+    // A modifier counts when it is held now or was pressed a moment before: a quick Ctrl+S
+    // may be over before the frame reads it, its two presses even in different frames.
+    const std::uint64_t now = SessionMs();
     if (vk == VK_CONTROL || vk == VK_SHIFT) {
-        (vk == VK_CONTROL ? ctrlPressed : shiftPressed) = true;
+        (vk == VK_CONTROL ? ctrlPressedAt : shiftPressedAt) = now;
         return Action::None;
     }
-    const bool ctrl = ctrlPressed || Wimdows::KeyDown(VK_CONTROL);
-    const bool shift = shiftPressed || Wimdows::KeyDown(VK_SHIFT);
+    const bool ctrl = Wimdows::KeyDown(VK_CONTROL) || now - ctrlPressedAt < ModifierMemoryMs;
+    const bool shift = Wimdows::KeyDown(VK_SHIFT) || now - shiftPressedAt < ModifierMemoryMs;
+    ctrlPressedAt = shiftPressedAt = 0;  // one key takes them
     if (vk != VK_ESCAPE) quitAsked = false;
     if (picking) {
         if (vk == VK_UP && pick > 0) --pick;
@@ -382,8 +394,8 @@ Action Session::Key(std::uint32_t vk)
         }
         return Action::None;
     }
-    Body* sel = selected >= 0 ? &const_cast<Body&>(doc.level().bodies[static_cast<std::size_t>(selected)]) : nullptr;
-    Body b = sel != nullptr ? *sel : Body{};
+    const bool hasSelection = selected >= 0 && static_cast<std::size_t>(selected) < doc.level().bodies.size();
+    Body b = hasSelection ? doc.level().bodies[static_cast<std::size_t>(selected)] : Body{};
     switch (vk) {
         case VK_ESCAPE:
             if (showHelp || showMap) {
@@ -447,7 +459,7 @@ Action Session::Key(std::uint32_t vk)
         return Action::None;
     }
     openAsked = false;
-    if (sel == nullptr) return Action::None;
+    if (!hasSelection) return Action::None;
     switch (vk) {
         case 'K':
             if (selected >= 2) doc.Change(selected, WithKind(b, NextKind(KindOf(b))));
@@ -485,9 +497,7 @@ void Session::ListFiles()
     if (folder.empty()) folder = ".";
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         if (files.size() >= 1000) break;
-        const std::string name = entry.path().filename().string();
         if (entry.is_regular_file(ec) && entry.path().extension() == ".txt") files.push_back(entry.path().string());
-        (void)name;
     }
     std::sort(files.begin(), files.end());
     if (files.empty()) {
@@ -618,7 +628,6 @@ int Run(const std::string& file)
         Wimdows::MouseEvent e;
         while (Wimdows::TakeMouseEvent(e)) s.Mouse(e);
         Action action = Action::None;
-        s.ctrlPressed = s.shiftPressed = false;
         while (const std::uint32_t vk = Wimdows::TakeKey()) {
             action = s.Key(vk);
             if (action != Action::None) break;
