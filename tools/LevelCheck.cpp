@@ -1,5 +1,7 @@
 #include "LevelCheck.hpp"
 
+#include "Drawing/Geometry.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -26,18 +28,7 @@ Physics::World HeldWorld(const Physics::ObjectTable& start, std::uint32_t N)
 
 double Length(double x, double y) { return std::sqrt(x * x + y * y); }
 
-// Distance from the window's centre to the farthest point of a body.
-double Farthest(const Physics::OBJECT& o)
-{
-    const double x = o.Position.x;
-    const double y = o.Position.y;
-    if (o.Type == Physics::SHAPE::Ball) {
-        return Length(x, y) + std::fabs(o.Dimension.x);
-    }
-    const double w = o.Dimension.x;
-    const double h = o.Dimension.y;
-    return std::max({Length(x, y), Length(x + w, y), Length(x, y + h), Length(x + w, y + h)});
-}
+using Drawing::detail::FarthestFromCentre;
 
 bool SameMotion(const Physics::OBJECT& a, const Physics::OBJECT& b)
 {
@@ -84,7 +75,7 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
 {
     N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
     const Physics::OBJECT& rocket = Objects[1];
-    double reach = Farthest(Objects[0]);
+    double reach = FarthestFromCentre(Objects[0]);
     double pull = 0.0;
     double fastestFixed = 0.0;  // highest speed of a body of mass 0
     double kinetic = 0.0;       // kinetic energy of the others with mass
@@ -93,7 +84,7 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
     bool anyField = rocket.Field != 0.0f;
     for (std::uint32_t i = 2; i <= N; ++i) {
         const Physics::OBJECT& o = Objects[i];
-        reach = std::max(reach, Farthest(o));
+        reach = std::max(reach, FarthestFromCentre(o));
         pull += std::fabs(static_cast<double>(o.Field));
         anyField = anyField || o.Field != 0.0f;
         const double speed = Length(o.Speed.x, o.Speed.y);

@@ -216,16 +216,15 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     // Bodies outside the window are outlined in the zoomed-out picture, in their picture's box.
     std::vector<Box> outside;
     for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(frame.N, Physics::TableLength - 1); ++i) {
-        const Physics::OBJECT& o = frame.table[i];
-        const bool ball = o.Type == Physics::SHAPE::Ball;
-        const float w = ball ? 2.0f * o.Dimension.x : o.Dimension.x;
-        const float h = ball ? 2.0f * o.Dimension.x : o.Dimension.y;
+        const Drawing::detail::ShapeBox shape = Drawing::detail::BoxOf(frame.table[i]);
+        const float w = shape.width;
+        const float h = shape.height;
         if (!(w >= 0.0f && h >= 0.0f && w < 1e7f && h < 1e7f)) {
             continue;
         }
         Box b;
-        b.x0 = GetX64(ball ? o.Position.x - o.Dimension.x : o.Position.x);
-        b.y0 = GetY64(ball ? o.Position.y + o.Dimension.x : o.Position.y + o.Dimension.y);
+        b.x0 = GetX64(shape.left);
+        b.y0 = GetY64(shape.top);
         b.x1 = b.x0 + std::llround(w);
         b.y1 = b.y0 + std::llround(h);
         if (b.x0 < 0 || b.y0 < 0 || b.x1 > W || b.y1 > H) {

@@ -13,8 +13,8 @@ void LoadWindow();
 void LoadGraph(Physics::ObjectTable& Objects, std::uint32_t N);
 void UnloadGraph(Physics::ObjectTable& Objects, std::uint32_t N);
 
-void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score,
-          float Angle, float Speed, float PreviousAngle, float PreviousSpeed);
+void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score, float Angle,
+          float Speed, float PreviousAngle, float PreviousSpeed);
 void RestartRecordingPath();
 void StopRecordingPath();
 void ClearPath();

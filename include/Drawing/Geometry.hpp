@@ -3,6 +3,8 @@
 // Drawing.cpp turns these into calls of the window layer; the tests check them directly.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -26,10 +28,46 @@ std::int64_t GetY64(float y);
 constexpr std::int32_t WindowWidth = 1024;
 constexpr std::int32_t WindowHeight = 768;
 
+// ---- A body's shape, in world units: the one place that knows what a shape covers ----
+// The box its picture covers (a ball's is the square around it). A picture is drawn from
+// (left, top), top being the higher y; width and height are its size.
+struct ShapeBox {
+    float left;
+    float bottom;
+    float right;
+    float top;
+    float width;
+    float height;
+};
+inline ShapeBox BoxOf(const Physics::OBJECT& o)
+{
+    const float x = o.Position.x;
+    const float y = o.Position.y;
+    if (o.Type == Physics::SHAPE::Ball) {
+        const float r = o.Dimension.x;
+        return {x - r, y - r, x + r, y + r, 2.0f * r, 2.0f * r};
+    }
+    const float w = o.Dimension.x;
+    const float h = o.Dimension.y;
+    return {x, y, x + w, y + h, w, h};
+}
+// Distance from the window's centre (the world's origin) to the body's farthest point.
+inline double FarthestFromCentre(const Physics::OBJECT& o)
+{
+    const double x = o.Position.x;
+    const double y = o.Position.y;
+    if (o.Type == Physics::SHAPE::Ball) {
+        return std::hypot(x, y) + std::fabs(o.Dimension.x);
+    }
+    const double w = o.Dimension.x;
+    const double h = o.Dimension.y;
+    return std::max({std::hypot(x, y), std::hypot(x + w, y), std::hypot(x, y + h), std::hypot(x + w, y + h)});
+}
+
 // ---- Pictures ----
 struct PictureChoice {
-    const char* image;  // file of the picture
-    const char* mask;   // file of its mask
+    const char* image;   // file of the picture
+    const char* mask;    // file of its mask
     std::int64_t width;  // sizes rounded after doubling; NaN counts as -1
     std::int64_t height;
     // False when the body gets no picture: a negative size, or one the bitmap registry

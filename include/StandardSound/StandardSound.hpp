@@ -1,7 +1,9 @@
 // Sound events: one call per audible event of the game.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 namespace StandardSound {
 
@@ -14,7 +16,18 @@ enum SoundEventEn : std::uint8_t {
     OUTROWIN = 5,
     OUTROLOSE = 6,
     OUTROQUIT = 7,
+    SoundEventCount  // not an event: the number of them
 };
+
+// The game's sounds, the one list of them: the start-up jingle and each event's file, in
+// the enum's order. The asset list (tools/assetgen/assets.txt) names the same files, which
+// the asset tests hold it to; an event without a file here does not compile.
+inline constexpr char StartupSoundFile[] = "thx.wav";
+inline constexpr const char* EventSoundFiles[] = {
+    "shoot.wav",   "bounce.wav",    "crash.wav",      "win.wav",
+    "restart.wav", "outro_win.wav", "outro_lose.wav", "outro_quit.wav",
+};
+static_assert(std::size(EventSoundFiles) == SoundEventCount, "every sound event needs its file in EventSoundFiles");
 
 bool InitSound(bool asynchronousSound);
 void PlaySoundEvent(SoundEventEn e);

@@ -16,17 +16,17 @@ namespace Wimdows::Raster {
 // A surface without pixels, with a size below 1 or a pitch below its width is empty:
 // nothing is drawn into it and nothing is read from it.
 struct Surface {
-  std::uint32_t* pixels = nullptr;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::int32_t pitch = 0;
+    std::uint32_t* pixels = nullptr;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t pitch = 0;
 };
 
 // A picture that owns its pixels (pitch = width).
 struct Image {
-  std::vector<std::uint32_t> pixels;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
 };
 
 // Sizes the image to width x height, every pixel set to `pixel`. False (and the image
@@ -60,32 +60,31 @@ void FrameRect(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t 
 // a segment covers the same pixels whichever way it is drawn. ----
 
 // Covers both end points; a segment whose end points coincide is that one pixel.
-void Line(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-          std::uint32_t pixel);
+void Line(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t pixel);
 
 // Pen styles, in the values the layer's CreatePen takes. The pen is one pixel wide whatever
 // width was asked for. Unknown styles draw solid.
 enum PenStyle : std::uint32_t {
-  PEN_SOLID = 0,
-  PEN_DASH = 1,        // 18 pixels on, 6 off
-  PEN_DOT = 2,         // 3 on, 3 off
-  PEN_DASHDOT = 3,     // 9 on, 6 off, 3 on, 6 off
-  PEN_DASHDOTDOT = 4,  // 9 on, 3 off, 3 on, 3 off, 3 on, 3 off
-  PEN_NULL = 5,        // draws nothing
+    PEN_SOLID = 0,
+    PEN_DASH = 1,        // 18 pixels on, 6 off
+    PEN_DOT = 2,         // 3 on, 3 off
+    PEN_DASHDOT = 3,     // 9 on, 6 off, 3 on, 6 off
+    PEN_DASHDOTDOT = 4,  // 9 on, 3 off, 3 on, 3 off, 3 on, 3 off
+    PEN_NULL = 5,        // draws nothing
 };
 
 struct Pen {
-  std::uint32_t style = PEN_SOLID;
-  std::uint32_t pixel = 0;
+    std::uint32_t style = PEN_SOLID;
+    std::uint32_t pixel = 0;
 };
 
 // Current position and how far into its on/off pattern the pen is. Keep one for the picture
 // and carry it from segment to segment so that the pattern runs on along a polyline (set
 // phase to 0 when a pen is selected, so that each polyline starts its pattern afresh).
 struct PenPos {
-  std::int32_t x = 0;
-  std::int32_t y = 0;
-  std::uint32_t phase = 0;  // pixels into the pattern, 0..23
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::uint32_t phase = 0;  // pixels into the pattern, 0..23
 };
 
 // Moves the current position; the pattern runs on from where it was.
@@ -110,21 +109,20 @@ void Ellipse(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t x1
 // the screen) from the radial through (xs, ys) to the radial through (xe, ye), both radials
 // included. Equal radials give the whole outline; a point at the centre counts as the radial
 // pointing right.
-void Arc(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-         std::int32_t xs, std::int32_t ys, std::int32_t xe, std::int32_t ye, std::uint32_t pixel);
+void Arc(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
+         std::int32_t ys, std::int32_t xe, std::int32_t ye, std::uint32_t pixel);
 
 // Pie: the arc, plus a Line from the centre pixel to where each radial meets the ellipse,
 // in `outline`; when `filled` the shape's pixels inside the swept sector get `fill` first.
-void Pie(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-         std::int32_t xs, std::int32_t ys, std::int32_t xe, std::int32_t ye, std::uint32_t outline,
-         bool filled, std::uint32_t fill);
+void Pie(const Surface& s, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
+         std::int32_t ys, std::int32_t xe, std::int32_t ye, std::uint32_t outline, bool filled, std::uint32_t fill);
 
 // ---- Copies ----
 
 // Copies the w x h rectangle at (sx, sy) of src to (dx, dy) of dst, clipped on both sides.
 // The surfaces may be the same picture, overlapping areas included.
-void Copy(const Surface& dst, std::int32_t dx, std::int32_t dy, const Surface& src, std::int32_t sx,
-          std::int32_t sy, std::int32_t w, std::int32_t h);
+void Copy(const Surface& dst, std::int32_t dx, std::int32_t dy, const Surface& src, std::int32_t sx, std::int32_t sy,
+          std::int32_t w, std::int32_t h);
 // The whole of src with its top-left corner at (x, y).
 void Copy(const Surface& dst, std::int32_t x, std::int32_t y, const Surface& src);
 
@@ -143,8 +141,7 @@ bool IsBlackAndWhite(const Surface& s);
 // MaskedCopy selects bit by bit, so it needs a mask whose colours are pure black and white:
 // one for which IsBlackAndWhite holds (as loaded and scaled with ScaleNearest), or one made
 // by ThresholdMask. (With a white of 0x00FFFFFF the top byte stays the destination's.)
-void MaskedCopy(const Surface& dst, std::int32_t x, std::int32_t y, const Surface& image,
-                const Surface& mask);
+void MaskedCopy(const Surface& dst, std::int32_t x, std::int32_t y, const Surface& image, const Surface& mask);
 // The same for a mask as loaded, read through MaskValue at every pixel.
 void MaskedCopyByBrightness(const Surface& dst, std::int32_t x, std::int32_t y, const Surface& image,
                             const Surface& mask);

@@ -34,8 +34,8 @@ float Choose(Size client, Size room, std::uint32_t most);
 struct Layout {
     Size client;
     Size window;
-    Rect picture;  // in window pixels; picture.w / client.w is the scale
-    bool whole = true;  // a whole scale: nearest-neighbour blocks
+    Rect picture;             // in window pixels; picture.w / client.w is the scale
+    bool whole = true;        // a whole scale: nearest-neighbour blocks
     std::int32_t factor = 1;  // the whole scale (1 when not whole)
 };
 Layout Place(Size client, Size window, std::uint32_t most);

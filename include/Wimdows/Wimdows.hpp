@@ -53,8 +53,7 @@ void UpdateWindow();
 std::uint32_t RgbColor(std::uint32_t r, std::uint32_t g, std::uint32_t b);
 void ClearScreen();
 void Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color);
-void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color,
-               bool fill);
+void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t color, bool fill);
 
 struct PenStruct;
 using HPEN = PenStruct*;
@@ -78,8 +77,8 @@ void DrawMaskBitmap(std::uint32_t bitmap, std::uint32_t maskbitmap, std::int32_t
 
 // ---- Push buttons (identifier = slot + 1; 0 = none) ----
 using ButtonProc = void (*)();
-std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std::uint32_t width,
-                           std::uint32_t height, ButtonProc proc);
+std::uint32_t CreateButton(const char* text, std::int32_t x, std::int32_t y, std::uint32_t width, std::uint32_t height,
+                           ButtonProc proc);
 void DestroyControl(std::uint32_t control);
 // Keyboard focus among the push buttons, shown with a focus frame; no button has it at
 // first. step > 0 moves it to the next button in the order they were made, step < 0 to the
@@ -96,7 +95,10 @@ bool PressFocusedControl();
 // 1 does not fit. A scale N is a most: N where it fits, otherwise what fits. fullscreen
 // shows the windows on the whole display (F11 and Alt+Enter switch it, for the windows
 // that follow too).
-struct PresentOptions { std::uint32_t scale = 0; /* 0: fit the display */ bool fullscreen = false; };
+struct PresentOptions {
+    std::uint32_t scale = 0; /* 0: fit the display */
+    bool fullscreen = false;
+};
 void SetPresentOptions(const PresentOptions& options);  // before or between windows
 
 // Module initialiser: runs once.

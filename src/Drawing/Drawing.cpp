@@ -107,7 +107,7 @@ void DrawPath()
     do {
         Path::GoToNextPoint();
         Wimdows::LineTo(Path::X(), Path::Y());
-    } while (!Path::End);
+    } while (!Path::End());
     Wimdows::DeletePen(pen);
 }
 
@@ -186,13 +186,8 @@ void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Le
     DrawPath();
     for (std::uint32_t i = 0; i <= LastBody(N); ++i) {
         const Physics::OBJECT& body = Objects[i];
-        if (body.Type == Physics::SHAPE::Rectangle) {
-            Wimdows::DrawMaskBitmap(body.Image, body.Mask, GetX(body.Position.x),
-                                    GetY(body.Position.y + body.Dimension.y));
-        } else {
-            Wimdows::DrawMaskBitmap(body.Image, body.Mask, GetX(body.Position.x - body.Dimension.x),
-                                    GetY(body.Position.y + body.Dimension.x));
-        }
+        const ShapeBox box = BoxOf(body);
+        Wimdows::DrawMaskBitmap(body.Image, body.Mask, GetX(box.left), GetY(box.top));
     }
     Menu(Angle, Speed, PreviousAngle, PreviousSpeed);
     TekenLevel(Level);

@@ -51,7 +51,8 @@ PictureChoice ChoosePicture(std::uint32_t index, const Physics::OBJECT& body)
 {
     // Sizes are rounded after doubling; NaN (no number at all) counts as negative.
     auto size = [](float v) -> std::int64_t { return std::isnan(v) ? -1 : RealToInt64(v); };
-    const std::int64_t round = size(2.0f * body.Dimension.x);
+    const ShapeBox box = BoxOf(body);
+    const std::int64_t round = size(body.Type == SHAPE::Ball ? box.width : 2.0f * body.Dimension.x);
 
     if (index == 0) {
         return {".\\graphics\\zwartgat.bmp", ".\\graphics\\zwartgat-mask.bmp", round, round};
@@ -60,8 +61,8 @@ PictureChoice ChoosePicture(std::uint32_t index, const Physics::OBJECT& body)
         return {".\\graphics\\raket.bmp", ".\\graphics\\raket-mask.bmp", round, round};
     }
     if (body.Type == SHAPE::Rectangle) {
-        const std::int64_t w = size(body.Dimension.x);
-        const std::int64_t h = size(body.Dimension.y);
+        const std::int64_t w = size(box.width);
+        const std::int64_t h = size(box.height);
         if (body.GameOverOnCollision) {
             return {".\\graphics\\roderechthoek.bmp", ".\\graphics\\rechthoek-mask.bmp", w, h};
         }

@@ -1,70 +1,68 @@
 #include "Path/Path.hpp"
 
-namespace Path {
+#include <cstddef>
+#include <vector>
 
-bool End = false;
+namespace Path {
 
 namespace {
 
-struct Item {
-    Item* p;  // next point, nullptr at the last one
+struct Point {
     std::int32_t x;
     std::int32_t y;
 };
 
-Item* HeadOfArray = nullptr;
-Item* Current = nullptr;  // cursor for both appending and walking; set whenever the list is not empty
+std::vector<Point> gPoints;
+std::size_t gCursor = 0;  // appending and walking both go from here; meaningless while empty
+bool gEnd = false;
 
 }  // namespace
 
 void Add(std::int32_t X, std::int32_t Y)
 {
-    if (HeadOfArray == nullptr) {
-        HeadOfArray = new Item{nullptr, X, Y};
-        Current = HeadOfArray;
+    if (gPoints.empty()) {
+        gPoints.push_back({X, Y});
+        gCursor = 0;
         return;
     }
-    if (Current->x == X && Current->y == Y) {
+    if (gPoints[gCursor].x == X && gPoints[gCursor].y == Y) {
         return;  // a resting rocket adds nothing
     }
-    Item* n = new Item{Current->p, X, Y};
-    Current->p = n;
-    Current = n;
+    // Recording leaves the cursor on the last point, so this is an append but right after
+    // a walk has been restarted.
+    ++gCursor;
+    gPoints.insert(gPoints.begin() + static_cast<std::ptrdiff_t>(gCursor), Point{X, Y});
 }
 
 void Clear()
 {
-    Item* item = HeadOfArray;
-    while (item != nullptr) {
-        Item* next = item->p;
-        delete item;
-        item = next;
-    }
-    HeadOfArray = nullptr;
-    Current = nullptr;
+    gPoints.clear();
+    gPoints.shrink_to_fit();  // a long flight's memory goes with it
+    gCursor = 0;
 }
 
-bool Exists() { return HeadOfArray != nullptr && HeadOfArray->p != nullptr; }
+bool Exists() { return gPoints.size() >= 2; }
 
 void GoToFirstPoint()
 {
-    Current = HeadOfArray;
-    End = false;
+    gCursor = 0;
+    gEnd = false;
 }
 
 void GoToNextPoint()
 {
     // Stepping from the last point (or an empty list) keeps the cursor where it is.
-    if (Current == nullptr || Current->p == nullptr) {
-        End = true;
+    if (gCursor + 1 >= gPoints.size()) {
+        gEnd = true;
         return;
     }
-    Current = Current->p;
-    End = Current->p == nullptr;
+    ++gCursor;
+    gEnd = gCursor + 1 == gPoints.size();
 }
 
-std::int32_t X() { return Current != nullptr ? Current->x : 0; }
-std::int32_t Y() { return Current != nullptr ? Current->y : 0; }
+std::int32_t X() { return gPoints.empty() ? 0 : gPoints[gCursor].x; }
+std::int32_t Y() { return gPoints.empty() ? 0 : gPoints[gCursor].y; }
+bool End() { return gEnd; }
 
 void Init() {}
 

@@ -26,12 +26,7 @@ struct SoundRc {
     std::uint32_t soundFlag;
 };
 
-constexpr const char* EventFiles[8] = {
-    "shoot.wav",   "bounce.wav",    "crash.wav",      "win.wav",
-    "restart.wav", "outro_win.wav", "outro_lose.wav", "outro_quit.wav",
-};
-
-SoundRc gSoundList[8] = {};
+SoundRc gSoundList[SoundEventCount] = {};
 bool gActive = false;
 bool gInitialised = false;
 std::atomic<bool> gMuted{false};
@@ -186,7 +181,7 @@ bool InitSound(bool asynchronousSound)
 {
     const std::uint32_t asyncFlag = asynchronousSound ? 1 : 0;
     char path[100] = {};
-    BuildPath(path, "thx.wav");
+    BuildPath(path, StartupSoundFile);
     // The jingle always plays asynchronously; it is also the test whether sound works.
     if (!Playback(PathText(path), SND_FILENAME | SND_ASYNC)) {
         gActive = false;
@@ -198,9 +193,9 @@ bool InitSound(bool asynchronousSound)
         std::fputs("\n", stdout);
         return false;
     }
-    for (std::size_t i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < SoundEventCount; ++i) {
         gSoundList[i] = SoundRc{};
-        std::snprintf(gSoundList[i].fileName, sizeof gSoundList[i].fileName, "%s", EventFiles[i]);
+        std::snprintf(gSoundList[i].fileName, sizeof gSoundList[i].fileName, "%s", EventSoundFiles[i]);
         gSoundList[i].soundFlag = SND_FILENAME + asyncFlag;
     }
     gActive = true;
@@ -212,7 +207,7 @@ void PlaySoundEvent(SoundEventEn e)
     if (gObserver != nullptr) {
         gObserver(e);
     }
-    if (!gActive || e > OUTROQUIT || gMuted) {
+    if (!gActive || e >= SoundEventCount || gMuted) {
         return;
     }
     const SoundRc& rc = gSoundList[e];
@@ -257,7 +252,7 @@ namespace detail {
 
 std::string EventPath(SoundEventEn e)
 {
-    if (e > OUTROQUIT) {
+    if (e >= SoundEventCount) {
         return {};
     }
     char path[100];

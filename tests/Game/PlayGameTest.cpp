@@ -3,6 +3,8 @@
 // as it ends (state, bodies, back-buffer pixels) while the simulation clock ticks 10 ms a step.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -598,3 +600,39 @@ TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
 }
 
 }  // namespace
+
+// A gap of seconds that came from a stop (SIGCONT on waking; a machine's sleep is told the
+// same way by its clocks) is no flight time: the rocket does not jump through the red wall
+// into the black hole. A slow frame without a stop still makes its long step.
+TEST_F(PlayGameTest, TimeTheGameWasStoppedIsNoFlightTime)
+{
+    Level(1,
+          "[Ball]\nPosition_X = 300\nRadius = 25\n[Ball]\nPosition_X = -300\nRadius = 12\nMass = 1\n"
+          "[Rectangle]\nPosition_X = -10\nPosition_Y = -100\nDimension_X = 20\nDimension_Y = 200\n"
+          "GameOverOnCollision = 1\n");
+    clockMs = 1000;
+    Physics::SetClock(&ManualClock);
+    float launched = 0.0f, afterStop = 0.0f, afterSlowFrame = 0.0f;
+    Play([&] {
+        const auto rocketX = [] {
+            std::lock_guard g(lock);
+            return frames.back().rocket.x;
+        };
+        Hold(VK_SPACE);  // 250 a second to the right, the clock standing still
+        launched = rocketX();
+        std::raise(SIGCONT);
+        clockMs += 2100;  // 525 units: through the wall and into the hole
+        WaitFrames(3);
+        afterStop = rocketX();
+        clockMs += 40;
+        WaitFrames(3);
+        afterSlowFrame = rocketX();
+        Hold(VK_ESCAPE);
+    });
+    EXPECT_EQ(launched, -300.0f);
+    EXPECT_EQ(afterStop, launched);
+    EXPECT_NEAR(afterSlowFrame, launched + 10.0f, 1e-3f);
+    EXPECT_EQ(Count(StandardSound::WIN), 0);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->score, 100);
+}

@@ -18,7 +18,7 @@ Points Walk()
     }
     Path::GoToFirstPoint();
     points.emplace_back(Path::X(), Path::Y());
-    while (!Path::End) {
+    while (!Path::End()) {
         Path::GoToNextPoint();
         points.emplace_back(Path::X(), Path::Y());
     }
@@ -56,14 +56,14 @@ TEST_F(PathTest, WalkSetsEndOnTheLastPoint)
     Path::GoToFirstPoint();
     EXPECT_EQ(Path::X(), 1);
     EXPECT_EQ(Path::Y(), 10);
-    EXPECT_FALSE(Path::End);
+    EXPECT_FALSE(Path::End());
     Path::GoToNextPoint();
     EXPECT_EQ(Path::X(), 2);
-    EXPECT_FALSE(Path::End);
+    EXPECT_FALSE(Path::End());
     Path::GoToNextPoint();
     EXPECT_EQ(Path::X(), 3);
     EXPECT_EQ(Path::Y(), 30);
-    EXPECT_TRUE(Path::End);
+    EXPECT_TRUE(Path::End());
 
     // A finished walk leaves the cursor on the last point, so recording goes on in order.
     Path::Add(4, 40);
@@ -72,7 +72,7 @@ TEST_F(PathTest, WalkSetsEndOnTheLastPoint)
     // Stepping past the end stays on the last point instead of leaving the list.
     Path::GoToNextPoint();
     EXPECT_EQ(Path::X(), 4);
-    EXPECT_TRUE(Path::End);
+    EXPECT_TRUE(Path::End());
 }
 
 TEST_F(PathTest, AddAfterGoToFirstPointLinksInAfterTheFirst)
@@ -106,5 +106,5 @@ TEST_F(PathTest, EmptyListIsSafeToRead)
     EXPECT_EQ(Path::X(), 0);
     EXPECT_EQ(Path::Y(), 0);
     Path::GoToNextPoint();
-    EXPECT_TRUE(Path::End);
+    EXPECT_TRUE(Path::End());
 }

@@ -7,7 +7,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         fprintf(stderr, "usage: wmclose WINDOW_ID\n");
         return 2;

@@ -54,9 +54,6 @@ std::string Wave(int milliseconds)
     return wav + data;
 }
 
-const char* const AllFiles[] = {"thx.wav",     "shoot.wav",     "bounce.wav",     "crash.wav",     "win.wav",
-                                "restart.wav", "outro_win.wav", "outro_lose.wav", "outro_quit.wav"};
-
 std::vector<SoundEventEn> gSeen;
 void Seen(SoundEventEn e) { gSeen.push_back(e); }
 
@@ -80,7 +77,8 @@ struct SoundTest : ::testing::Test {
     }
     void AllSounds(int milliseconds = 100)
     {
-        for (const char* name : AllFiles) {
+        Sound(StartupSoundFile, milliseconds);
+        for (const char* name : EventSoundFiles) {
             Sound(name, milliseconds);
         }
     }
@@ -134,6 +132,11 @@ TEST_F(SoundTest, EventPathsKeepTheirBackslashes)
     EXPECT_EQ(Play(BOUNCE), "");
     EXPECT_EQ(d::LastPlaybackPath(), "sounds\\\\bounce.wav");
     EXPECT_TRUE(d::ChannelPlaying());
+    // Every event of the list plays its own file: none is cut off by a bound of its own.
+    for (int e = 0; e < SoundEventCount; ++e) {
+        EXPECT_EQ(Play(static_cast<SoundEventEn>(e)), "") << e;
+        EXPECT_EQ(d::LastPlaybackPath(), std::string("sounds\\\\") + EventSoundFiles[e]);
+    }
 }
 
 TEST_F(SoundTest, WithoutTheJingleSoundIsOff)

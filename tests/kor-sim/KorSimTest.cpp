@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -23,9 +25,10 @@ struct SimRun {
 struct KorSimTest : ::testing::Test {
     ScopedWorkDir work;
 
-    SimRun Sim(const std::string& args)
+    SimRun Sim(const std::string& args) { return Run(std::string(KOR_SIM) + " " + args); }
+    SimRun Run(const std::string& commandLine)
     {
-        const std::string command = std::string(KOR_SIM) + " " + args + " 2>stderr.txt";
+        const std::string command = commandLine + " 2>stderr.txt";
         SimRun run{-1, {}, {}};
         std::FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) {
@@ -136,14 +139,56 @@ TEST_F(KorSimTest, LostAndWonInOneStepCountsAsWon)
 TEST_F(KorSimTest, BadArgumentsAndMissingFiles)
 {
     WriteFile("level.txt", StraightShot);
-    for (const char* args : {"", "level.txt --speed", "level.txt --speed fast", "level.txt --angle 1x",
-                             "level.txt --dt 0.0005", "level.txt --dt -0.01", "level.txt --steps -1",
-                             "level.txt --steps 1.5", "level.txt --frobnicate", "level.txt level.txt", "missing.txt",
-                             ".", "level.txt --png", "level.txt --fit", "level.txt --png a.png --data nowhere"}) {
+    for (const char* args :
+         {"", "level.txt --speed", "level.txt --speed fast", "level.txt --angle 1x", "level.txt --dt 0.0005",
+          "level.txt --dt 0", "level.txt --dt -0.01", "level.txt --steps -1", "level.txt --steps 1.5",
+          "level.txt --frobnicate", "level.txt level.txt", "missing.txt", ".", "level.txt --png", "level.txt --fit",
+          "level.txt --png a.png --data nowhere"}) {
         const SimRun run = Sim(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_EQ(run.out, "") << args;
         EXPECT_NE(run.err.find("usage: kor-sim LEVELFILE"), std::string::npos) << args;
+    }
+}
+
+// Both tools: a level argument is named as what it is, and results that cannot be written
+// (a full disc, a reader that has gone) give one line and status 3, never a silent 0.
+TEST_F(KorSimTest, LevelArgumentsAndOutputsThatFailSayWhat)
+{
+    WriteFile("level.txt", StraightShot);
+    ASSERT_EQ(::mkfifo("fifo.txt", 0600), 0);
+    for (const std::string tool : {KOR_SIM, KOR_LEVELCHECK " --quiet --jobs 1"}) {
+        for (const auto& [arg, said] : {std::pair{"fifo.txt", "fifo.txt is a FIFO"},
+                                        {".", ". is a folder"},
+                                        {"/dev/null", "/dev/null is a device"},
+                                        {"missing.txt", "no such level file"}}) {
+            const SimRun run = Run(tool + " " + arg);
+            EXPECT_EQ(run.status, 2) << tool << " " << arg;
+            EXPECT_NE(run.err.find(said), std::string::npos) << tool << " " << arg << ": " << run.err;
+        }
+        for (const char* how : {"", " --json", " --help"}) {
+            const std::string command = tool + how + " level.txt";
+            // stdout is a full device, then a pipe whose reader has closed it already.
+            const SimRun full = Run(command + " >/dev/full");
+            EXPECT_EQ(full.status, 3) << command;
+            EXPECT_NE(full.err.find("the results could not be written: No space left on device"), std::string::npos)
+                << command << ": " << full.err;
+            int ends[2];
+            ASSERT_EQ(::pipe(ends), 0);
+            ::close(ends[0]);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::dup2(ends[1], STDOUT_FILENO);
+                ::execl("/bin/sh", "sh", "-c", (command + " 2>pipe-stderr.txt").c_str(), nullptr);
+                _exit(127);
+            }
+            ::close(ends[1]);
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << command << ": status " << status;
+            EXPECT_NE(ReadFile("pipe-stderr.txt").find("could not be written: Broken pipe"), std::string::npos)
+                << command;
+        }
     }
 }
 

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -114,6 +120,28 @@ TEST_F(KorLevelCheckTest, BadArgumentsGetTheUsage)
         EXPECT_EQ(run.out, "") << args;
         EXPECT_NE(run.err.find("usage: kor-levelcheck"), std::string::npos) << args << run.err;
     }
+}
+
+// The search runs on threads of the one process: killed, nothing of it goes on running.
+TEST_F(KorLevelCheckTest, KilledItLeavesNoProcessBehind)
+{
+    WriteFile("busy.txt", Sections(63));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setpgid(0, 0);  // its own process group, which anything it starts would join
+        ::execl(Tool.c_str(), Tool.c_str(), "--jobs", "2", "--exhaustive", "--quiet", "busy.txt", nullptr);
+        _exit(127);
+    }
+    ::setpgid(child, child);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the search ended before it could be killed";
+    ASSERT_EQ(::kill(child, SIGTERM), 0);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    // No process is left in its group (kill(-group, 0) would find one).
+    EXPECT_EQ(::kill(-child, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
 }
 
 TEST_F(KorLevelCheckTest, HelpVersionAndProgress)

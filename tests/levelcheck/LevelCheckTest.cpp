@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "LevelCheck.hpp"
@@ -233,4 +235,45 @@ TEST(ChooseExampleTest, PrefersAShotSurroundedByWinners)
     EXPECT_EQ(e.speed, 50u);
     ASSERT_TRUE(LevelCheck::ChooseExample(two, grid, 150.0f, e));
     EXPECT_EQ(e.speed, 30u);
+}
+
+// The search on threads finds what the shots one by one find, and stops when told to, from
+// another thread, long before it would be done.
+TEST(SearchTest, ThreadsAgreeWithSingleShotsAndACancelEndsTheSearch)
+{
+    Level open;
+    LevelCheck::Grid coarse{20, 25};  // 11 speeds x 21 angles
+    std::vector<LevelCheck::SearchLevel> levels(2);
+    for (int k = 0; k < 2; ++k) {
+        levels[0].held[k] = LevelCheck::HoldFor(open.table, open.N, LevelCheck::StepMs[k], 0);
+    }
+    levels[0].N = open.N;
+    levels[1].search = false;  // skipped: its shots stay Flying
+    LevelCheck::SearchControl control(levels.size());
+    const LevelCheck::SearchResult r = LevelCheck::Search(levels, coarse, true, 3, control);
+    ASSERT_TRUE(r.complete);
+    for (std::uint32_t s = 0; s < coarse.Speeds(); ++s) {
+        for (std::uint32_t a = 0; a < coarse.Angles(); ++a) {
+            for (std::size_t k = 0; k < 2; ++k) {
+                const auto alone = LevelCheck::RunShot(levels[0].held[k], open.N, LevelCheck::StepMs[k],
+                                                       coarse.Speed(s), coarse.Angle(a));
+                ASSERT_EQ(r.At(0, k, s, a), alone.outcome) << s << " " << a << " " << k;
+                EXPECT_EQ(r.At(1, k, s, a), Outcome::Flying);
+            }
+        }
+    }
+    EXPECT_EQ(control.doneRows[0].load(), coarse.Speeds());
+    EXPECT_EQ(control.doneRows[2].load(), 0u);
+
+    // Every shot of the player's grid flown its whole 30 s: minutes of work, cancelled at once.
+    LevelCheck::SearchControl stop(1);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop.cancel = true;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const LevelCheck::SearchResult cut = LevelCheck::Search({levels[0]}, LevelCheck::Grid{1, 1}, false, 2, stop);
+    canceller.join();
+    EXPECT_FALSE(cut.complete);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Drawing/Geometry.hpp"
 #include "Game/Game.hpp"
 #include "ShippedLevels.hpp"
 
@@ -28,11 +29,8 @@ constexpr Area LevelText{432.0f, 344.0f, 512.0f, 384.0f};
 
 Area Picture(const OBJECT& o)
 {
-    if (o.Type == SHAPE::Ball) {
-        const float r = o.Dimension.x;
-        return {o.Position.x - r, o.Position.y - r, o.Position.x + r, o.Position.y + r};
-    }
-    return {o.Position.x, o.Position.y, o.Position.x + o.Dimension.x, o.Position.y + o.Dimension.y};
+    const Drawing::detail::ShapeBox b = Drawing::detail::BoxOf(o);
+    return {b.left, b.bottom, b.right, b.top};
 }
 
 bool Overlaps(const Area& a, const Area& b)
