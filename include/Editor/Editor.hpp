@@ -138,9 +138,9 @@ struct SearchResult {
     bool hasBest = false;
     float bestSpeed = 0.0f;
     float bestAngle = 0.0f;
-    std::string bestRecipe;                  // fine presses from the start of a game
-    std::vector<std::uint8_t> map;           // per shot, speed-major: bit 0 wins at 10 ms, bit 1 at 20 ms
-    std::uint32_t speeds = 0, angles = 0;    // the map's grid
+    std::string bestRecipe;                // fine presses from the start of a game
+    std::vector<std::uint8_t> map;         // per shot, speed-major: bit 0 wins at 10 ms, bit 1 at 20 ms
+    std::uint32_t speeds = 0, angles = 0;  // the map's grid
 };
 // Worker threads over copies of the level: Start cancels any search under way and begins
 // anew; Result can be read at any time from the thread that started it.
