@@ -452,7 +452,8 @@ TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus)
                                                                  {"--scale"},
                                                                  {"--level", "-1"},
                                                                  {"--level", "99999999999"},
-                                                                 {"--scale", ""}}) {
+                                                                 {"--scale", ""},
+                                                                 {"--edit="}}) {
         const Parsed r = Parse(bad);
         EXPECT_EQ(r.status, 2) << bad[0];
         EXPECT_EQ(r.out, "");
@@ -474,6 +475,21 @@ TEST(Options, ValuesAreKeptAndTheLastPresentationCounts)
     EXPECT_EQ(r.options.scale, 8u);
     EXPECT_EQ(r.options.presentation, K::Options::Presentation::Window);
     EXPECT_EQ(Parse({"--window", "--fullscreen"}).options.presentation, K::Options::Presentation::Fullscreen);
+    // --edit takes a file when one follows that is no option.
+    struct EditCase {
+        std::vector<const char*> args;
+        const char* file;
+    };
+    for (const EditCase& c : std::vector<EditCase>{{{"--edit"}, ""},
+                                                   {{"--edit", "--scale", "2"}, ""},
+                                                   {{"--edit", "my level.txt"}, "my level.txt"},
+                                                   {{"--edit=a.txt", "--window"}, "a.txt"}}) {
+        r = Parse(c.args);
+        EXPECT_FALSE(r.status) << c.args[0];
+        EXPECT_TRUE(r.options.edit);
+        EXPECT_EQ(r.options.editFile, c.file);
+    }
+    EXPECT_FALSE(Parse({"--level", "3"}).options.edit);
 }
 
 TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)
