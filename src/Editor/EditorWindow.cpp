@@ -611,6 +611,7 @@ int Run(const std::string& file)
     shared[1] = Physics::NewObj();
     Drawing::LoadGraph(shared, 1);  // background, aiming box and arrows; bodies come from `pictures`
     Drawing::SetOverlay(&Overlay);
+    Drawing::StopRecordingPath();  // the path drawn is the prediction alone
     s.Open(file);
 
     const auto start = std::chrono::steady_clock::now();
@@ -642,6 +643,8 @@ int Run(const std::string& file)
             PlayTest(s.doc.level(), LevelNumberOf(s.file), s.angle, s.speed);
             if (Wimdows::WindowEnded() != Wimdows::Ended::StillOpen || Console::StopSignal() != 0) continue;
             // The game's window took the place of ours, with its own pictures: load ours again.
+            // A game left in flight is still recording its path, which is now the prediction's.
+            Drawing::StopRecordingPath();
             pictures.Forget();
             Drawing::LoadGraph(shared, 1);
             Drawing::SetOverlay(&Overlay);

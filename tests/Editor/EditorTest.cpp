@@ -337,7 +337,7 @@ constexpr std::uint32_t VK_CONTROL = 17, VK_ESCAPE = 27, VK_S = 'S', VK_Z = 'Z',
 
 struct Script {
     std::uint32_t frame = 0;
-    std::string afterDrag, afterUndo;
+    std::string afterDrag, afterUndo, rocketAfterWheel;
     int selectedAfterDelete = -2;
 };
 Script script;
@@ -351,7 +351,7 @@ void Press(std::uint32_t vk, bool ctrl = false)
 }
 
 // Plays the player: drags the planet of level 1 up by 100 pixels, saves, tries to delete the
-// rocket, undoes the drag and leaves with two Escapes.
+// rocket, undoes the drag, turns the wheel over the rocket and leaves with two Escapes.
 void Player(Editor::Session& s)
 {
     using Drawing::detail::GetX;
@@ -372,8 +372,10 @@ void Player(Editor::Session& s)
         script.selectedAfterDelete = s.selected;
         Press(VK_Z, true);
     }
+    if (f == 24) Wimdows::Testing::PostMouseWheel(1);  // the rocket is selected: 12 -> 17
     if (f == 26) {
         script.afterUndo = Editor::FieldsText(s.doc.level(), 2);
+        script.rocketAfterWheel = Editor::FieldsText(s.doc.level(), 1);
         Press(VK_ESCAPE);
     }
     if (f == 29) Press(VK_ESCAPE);               // the first one only asked: the undo is not saved
@@ -402,6 +404,7 @@ TEST(EditorSession, DragSaveUndoAndLeaveThroughTheWindowsInput)
     EXPECT_EQ(saved.bodies.size(), 3u);
     EXPECT_EQ(script.selectedAfterDelete, 1);  // the rocket stays
     EXPECT_NE(script.afterUndo.find("Position_Y = 170 "), std::string::npos) << script.afterUndo;
+    EXPECT_NE(script.rocketAfterWheel.find("Radius = 17 "), std::string::npos) << script.rocketAfterWheel;
     // Nothing was written when the player left without saving the undo.
     EXPECT_FALSE(std::filesystem::exists("level-01.txt.unsaved"));
 }
