@@ -495,9 +495,13 @@ void Session::ListFiles()
     std::error_code ec;
     std::filesystem::path folder = std::filesystem::path(file).parent_path();
     if (folder.empty()) folder = ".";
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (files.size() >= 1000) break;
-        if (entry.is_regular_file(ec) && entry.path().extension() == ".txt") files.push_back(entry.path().string());
+    // The open file's folder and the game's own data/, each file once.
+    for (const std::filesystem::path& dir : {folder, std::filesystem::path("data")}) {
+        if (dir != folder && std::filesystem::equivalent(dir, folder, ec)) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+            if (files.size() >= 1000) break;
+            if (entry.is_regular_file(ec) && entry.path().extension() == ".txt") files.push_back(entry.path().string());
+        }
     }
     std::sort(files.begin(), files.end());
     if (files.empty()) {
