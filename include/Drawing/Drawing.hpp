@@ -32,6 +32,11 @@ void DrawPaused();
 // A short note at the top of the next `frames` frames that Draw makes (nullptr: none).
 void ShowNote(const char* text, std::uint32_t frames);
 
+// Called by Draw once the frame is drawn, before it is shown, so that the level editor can
+// draw over it in the same frame. nullptr (as in the game): nothing.
+using Overlay = void (*)();
+void SetOverlay(Overlay overlay);
+
 // Module initialiser: runs once.
 void Init();
 

@@ -40,6 +40,15 @@ void PlayGame(std::uint32_t FirstLevel);
 // The same, entering the table only when EntersTable: a game chosen with --level never
 // does, not even from level 1.
 void PlayGame(std::uint32_t FirstLevel, bool EntersTable);
+// The level editor's play-test: PlayGame on one level held in memory, shown as level
+// `number`, from the aim given; the game never enters the high-score table.
+struct TestLevel {
+    Physics::Level level;
+    std::uint32_t number = 1;
+    float angle = 0.0f;
+    float speed = 250.0f;
+};
+void PlayTestLevel(const TestLevel& level);
 // Called on the game's thread after M has switched the sound (muted: now off), so that
 // the choice can be kept. nullptr removes it.
 using SoundSwitched = void (*)(bool muted);

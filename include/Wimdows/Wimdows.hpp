@@ -36,6 +36,20 @@ std::uint32_t TakeKey();
 // event, so a Shift let go since does not matter).
 std::uint32_t TakeKey(bool& shift);
 
+// ---- Mouse ----
+// What the mouse did over the window, in client pixels (a dragged pointer outside the
+// window gives positions outside it); wheel counts clicks, away from the user positive.
+struct MouseEvent {
+    enum class Type : std::uint8_t { Move, LeftDown, LeftUp, RightDown, RightUp, Wheel };
+    Type type = Type::Move;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t wheel = 0;
+};
+// The oldest mouse event not yet taken, without waiting; false when none is queued. The
+// queue keeps the latest 256, so a program that never asks loses nothing but old events.
+bool TakeMouseEvent(MouseEvent& event);
+
 // ---- Back buffer and primitives ----
 void SetBuffering(bool state);
 void UpdateWindow();

@@ -18,6 +18,8 @@ void PostKey(std::uint32_t vk, bool down, bool repeat = false);
 void PostMouseMove(std::int32_t x, std::int32_t y);
 // button 1 left, 3 right; clicks 2 for the second press of a double click.
 void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks = 1);
+// The wheel turned by `clicks` (away from the user positive) over the pointer.
+void PostMouseWheel(std::int32_t clicks);
 // The user clicks the window's close box.
 void PostClose();
 // Returns once the user-interface thread has handled everything posted before the call.

@@ -49,6 +49,7 @@ bool RecordingPath = false;
 const char* NoteText = nullptr;
 std::uint32_t NoteFrames = 0;
 bool Initialised = false;
+Overlay overlayHook = nullptr;
 
 // The table ends at index 100, whatever N says.
 std::uint32_t LastBody(std::uint32_t N) { return std::min<std::uint32_t>(N, Physics::TableLength - 1); }
@@ -210,8 +211,13 @@ void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Le
         Wimdows::SetFont(1, White);
         Wimdows::Text(Tr(NoteText), NotePlace.x, NotePlace.y);
     }
+    if (overlayHook != nullptr) {
+        overlayHook();
+    }
     Wimdows::UpdateWindow();
 }
+
+void SetOverlay(Overlay overlay) { overlayHook = overlay; }
 
 void DrawPaused()
 {

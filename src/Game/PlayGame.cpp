@@ -64,6 +64,12 @@ std::atomic<detail::EndHook> endHook{nullptr};
 std::atomic<SoundSwitched> soundSwitched{nullptr};
 const Physics::Level* playing = nullptr;  // the level of the game under way, for the test hooks
 
+// The level of the editor's play-test while one runs (on the game's thread only).
+const TestLevel* testLevel = nullptr;
+
+bool HasLevel(std::uint32_t level) { return testLevel != nullptr ? level == testLevel->number : LevelExists(level); }
+
+
 // The window is gone: closed by the player with its close box (or never opened).
 bool WindowGone() { return Wimdows::WindowEnded() != Wimdows::Ended::StillOpen; }
 
@@ -294,8 +300,8 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
 
     std::uint32_t CurrentLevel = FirstLevel;
     std::int32_t Score = 100;
-    float Angle = 0.0f;
-    float Speed = FirstSpeed;
+    float Angle = testLevel != nullptr ? testLevel->angle : 0.0f;
+    float Speed = testLevel != nullptr ? testLevel->speed : FirstSpeed;
     float PreviousAngle = 0.0f;
     float PreviousSpeed = 0.0f;
     bool QuitGame = false;
@@ -313,12 +319,14 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
     HelpKey helpKey;
     bool helpShown = false;  // the help box holds the game as P does
 
-    while (LevelExists(CurrentLevel) && Score > 0 && !QuitGame) {
+    while (HasLevel(CurrentLevel) && Score > 0 && !QuitGame) {
         Physics::Reset(world);
         Drawing::StopRecordingPath();
         const std::string levelFile = detail::LevelFileName(CurrentLevel);
         world.level = Physics::Level{};
-        if (!LoadLevelFile(levelFile.c_str(), world.level).opened) {
+        if (testLevel != nullptr) {
+            world.level = testLevel->level;
+        } else if (!LoadLevelFile(levelFile.c_str(), world.level).opened) {
             // The console has the reason; the player, facing an empty field, reads it here.
             levelNote = std::string(Console::Tr("Kan dit level niet lezen: ")) + levelFile;
             Drawing::ShowNote(levelNote.c_str(), UnreadableLevelNoteFrames);
@@ -443,7 +451,7 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
     LoadScores(HighScores);
     // Only a whole game, from level 1, earns a place in the table.
     bool saved = true;
-    if (EntersTable) {
+    if (EntersTable && testLevel == nullptr) {
         AddHighScore(HighScores, Score);
         saved = SaveScores(HighScores);
         if (!saved) {
@@ -451,10 +459,13 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
         }
     }
     Drawing::ShowNote(nullptr, 0);
-    Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, EntersTable ? 0 : FirstLevel);
-    if (!saved) {
-        Drawing::ScoreNotSaved();
-    }
+    const auto drawEndScreen = [&] {
+        Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, EntersTable ? 0 : FirstLevel);
+        if (!saved) {
+            Drawing::ScoreNotSaved();
+        }
+    };
+    drawEndScreen();
     if (QuitGame) {
         StandardSound::PlaySoundEvent(StandardSound::OUTROQUIT);
     } else if (GoToNextLevel) {
@@ -479,12 +490,21 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
                 if (endHelp) {
                     Drawing::DrawHelp(Drawing::HelpScreen::EndScreen);
                 } else {
-                    Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, FirstLevel);
+                    drawEndScreen();
                 }
             }
         } while (!Wimdows::KeyDown(VK_SPACE) && !Wimdows::KeyDown(VK_ESCAPE) && !WindowGone() &&
                  Console::StopSignal() == 0);
     }
+}
+
+void PlayTestLevel(const TestLevel& level)
+{
+    TestLevel test = level;
+    test.number = std::max<std::uint32_t>(level.number, 1);  // the game counts levels from 1
+    testLevel = &test;
+    PlayGame(test.number, false);
+    testLevel = nullptr;
 }
 
 void Init()

@@ -12,6 +12,7 @@
 #include "Console/Language.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Drawing/Help.hpp"
+#include "Editor/Editor.hpp"
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 #include "Options.hpp"
@@ -320,6 +321,9 @@ int Main(const Options& options)
     InitModules();
     ApplyPresentationOptions(options);
 
+    if (options.edit) {
+        return Editor::Run(options.editFile.empty() ? Editor::NextFreeLevelFile() : options.editFile);
+    }
     if (options.level > 0) {
         // Straight into a game at that level; the menu follows it as after any game.
         Game::PlayGame(options.level, false);

@@ -27,6 +27,8 @@ constexpr const char* Usage =
     "  --scale N      show the window N times as large (N from 1 to 8)\n"
     "  --language L   the language of the game: nl (Dutch, the default) or en (English);\n"
     "                 the L key in the menu chooses it for good\n"
+    "  --edit [FILE]  make or change a level in the level editor (F1 there lists its keys);\n"
+    "                 without FILE a new level with the next free number in data/\n"
     "  -h, --help     show this help and end\n"
     "  --version      show the version and end\n"
     "\n"
@@ -93,6 +95,17 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
                 return UsageError(err, "--language knows " + known + "; not '" + Shown(value) + "'");
             }
             options.language = value;
+            continue;
+        }
+        // The editor takes a file when one follows that is no option.
+        if (arg == "--edit" || arg.starts_with("--edit=")) {
+            options.edit = true;
+            if (arg.size() > 6) {
+                options.editFile = std::string(arg.substr(7));
+                if (options.editFile.empty()) return UsageError(err, "--edit= needs a file name");
+            } else if (i + 1 < argc && argv[i + 1] != nullptr && argv[i + 1][0] != '-' && argv[i + 1][0] != '\0') {
+                options.editFile = argv[++i];
+            }
             continue;
         }
         // Options with a number: "--level N" or "--level=N".

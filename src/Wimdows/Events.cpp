@@ -122,6 +122,9 @@ void DispatchEvent(const SDL_Event& e)
             if (msg) MouseEvent(msg, e.button.x, e.button.y);
             break;
         }
+        case SDL_MOUSEWHEEL:
+            MouseWheel(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y);
+            break;
         default:
             GamepadEvent(e);  // a pad's buttons and stick come as keys
             break;            // wake-ups and events of no interest

@@ -1,5 +1,8 @@
 // Keyboard and mouse: the key table, the queue of key presses, the mouse record with
 // its capture, and the translation of SDL keys into virtual-key codes.
+#include <deque>
+#include <mutex>
+
 #include "WimdowsState.hpp"
 
 namespace Wimdows::detail {
@@ -12,6 +15,19 @@ MouseStruct mouse{};
 bool captured = false;
 
 namespace {
+
+// Mouse events for TakeMouseEvent, written on the user-interface thread and taken on the
+// main thread.
+std::mutex mouseQueueLock;
+std::deque<MouseEvent> mouseQueue;
+constexpr std::size_t MouseQueueLength = 256;
+
+void QueueMouse(MouseEvent::Type type, std::int32_t x, std::int32_t y, std::int32_t wheel = 0)
+{
+    std::lock_guard lock(mouseQueueLock);
+    if (mouseQueue.size() >= MouseQueueLength) mouseQueue.pop_front();
+    mouseQueue.push_back(MouseEvent{type, x, y, wheel});
+}
 
 // Claims the queue's guard: test and set in one step, waiting (not spinning) while the
 // other side holds it.
@@ -249,6 +265,17 @@ void MouseMessage(std::uint32_t msg, LPARAM lParam)
     // Unsigned words: a captured pointer left of or above the window gives values near 65535.
     const std::uint32_t x = LPARAM2DWORD(lParam) & 0xFFFFu;
     const std::uint32_t y = LPARAM2DWORD(lParam) >> 16;
+    {
+        using Type = MouseEvent::Type;
+        const Type type = msg == WM_MOUSEMOVE       ? Type::Move
+                          : msg == WM_LBUTTONDOWN   ? Type::LeftDown
+                          : msg == WM_LBUTTONDBLCLK ? Type::LeftDown
+                          : msg == WM_LBUTTONUP     ? Type::LeftUp
+                          : msg == WM_RBUTTONDOWN   ? Type::RightDown
+                                                    : Type::RightUp;
+        // The words as signed again, so a pointer dragged outside gives its true place.
+        QueueMouse(type, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y));
+    }
     switch (msg) {
         case WM_MOUSEMOVE:
             while (block.load(std::memory_order_acquire)) block.wait(true);
@@ -283,8 +310,17 @@ void MouseMessage(std::uint32_t msg, LPARAM lParam)
     }
 }
 
+void MouseWheel(std::int32_t clicks)
+{
+    if (clicks != 0) QueueMouse(MouseEvent::Type::Wheel, mouse.x, mouse.y, clicks);
+}
+
 void ResetInput()
 {
+    {
+        std::lock_guard lock(mouseQueueLock);
+        mouseQueue.clear();
+    }
     mouse = MouseStruct{};
     if (captured) ReleaseCapture();
     for (std::atomic<bool>& k : key) k.store(false);
@@ -329,6 +365,15 @@ void FlushKeys() { Flush(); }
 }  // namespace Wimdows
 
 namespace Wimdows {
+
+bool TakeMouseEvent(MouseEvent& event)
+{
+    std::lock_guard lock(detail::mouseQueueLock);
+    if (detail::mouseQueue.empty()) return false;
+    event = detail::mouseQueue.front();
+    detail::mouseQueue.pop_front();
+    return true;
+}
 
 std::uint32_t TakeKey()
 {

@@ -114,6 +114,16 @@ void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int 
     Post(e);
 }
 
+void PostMouseWheel(std::int32_t clicks)
+{
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = windowId.load();
+    e.wheel.y = clicks;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    Post(e);
+}
+
 void PostClose()
 {
     SDL_Event e{};

@@ -461,6 +461,8 @@ extern bool captured;
 constexpr LPARAM KeyWithShift = 1;
 void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam = 0);
 void MouseMessage(std::uint32_t msg, LPARAM lParam);
+// A turn of the wheel, queued for TakeMouseEvent at the pointer's place.
+void MouseWheel(std::int32_t clicks);
 // Teardown of the input state: key table, queue, mouse record, capture.
 void ResetInput();
 

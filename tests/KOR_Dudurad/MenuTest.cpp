@@ -457,7 +457,8 @@ TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus)
                                                                  {"--scale", ""},
                                                                  {"--language", "tlh"},
                                                                  {"--language=EN"},
-                                                                 {"--language"}}) {
+                                                                 {"--language"},
+                                                                 {"--edit="}}) {
         const Parsed r = Parse(bad);
         EXPECT_EQ(r.status, 2) << bad[0];
         EXPECT_EQ(r.out, "");
@@ -482,6 +483,21 @@ TEST(Options, ValuesAreKeptAndTheLastPresentationCounts)
     EXPECT_EQ(r.options.language, "");
     EXPECT_EQ(Parse({"--language", "en"}).options.language, "en");
     EXPECT_EQ(Parse({"--language=nl"}).options.language, "nl");
+    // --edit takes a file when one follows that is no option.
+    struct EditCase {
+        std::vector<const char*> args;
+        const char* file;
+    };
+    for (const EditCase& c : std::vector<EditCase>{{{"--edit"}, ""},
+                                                   {{"--edit", "--scale", "2"}, ""},
+                                                   {{"--edit", "my level.txt"}, "my level.txt"},
+                                                   {{"--edit=a.txt", "--window"}, "a.txt"}}) {
+        r = Parse(c.args);
+        EXPECT_FALSE(r.status) << c.args[0];
+        EXPECT_TRUE(r.options.edit);
+        EXPECT_EQ(r.options.editFile, c.file);
+    }
+    EXPECT_FALSE(Parse({"--level", "3"}).options.edit);
 }
 
 TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)

@@ -1,0 +1,161 @@
+// The level editor while a body is dragged: each frame moves a planet of a 10-body level,
+// restarts the background search (two worker threads, as in the editor), predicts the flight
+// and draws the frame with its dotted path (dummy video driver). Beside it: the search of the
+// heaviest shipped level against kor-levelcheck --jobs 2, and memory over 1,000 edits.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "BenchReport.hpp"
+#include "Drawing/Drawing.hpp"
+#include "Drawing/Geometry.hpp"
+#include "Editor/Editor.hpp"
+#include "Path/Path.hpp"
+#include "Wimdows/Wimdows.hpp"
+
+namespace {
+
+Editor::Level LevelFromText(const std::string& text)
+{
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("kor-bench-editor-" + std::to_string(getpid()) + ".txt");
+    std::ofstream(path) << text;
+    Editor::Level level;
+    Editor::ReadLevel(path.string(), level);
+    std::filesystem::remove(path);
+    return level;
+}
+
+double ThreadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double ResidentMB()
+{
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// One editor frame: the edit, the search restarted, the prediction, the frame drawn.
+void Frame(Editor::Document& doc, Editor::Search& search, Physics::ObjectTable& table, int step)
+{
+    Editor::Body b = doc.level().bodies[2];
+    b.object.Position.x = static_cast<float>(-300 + step % 600);
+    doc.Change(2, b, true);
+    search.Start(doc.level());
+    const Editor::Prediction p = Editor::Predict(doc.level(), 250.0f, 0.3f);
+    const auto n = static_cast<std::uint32_t>(doc.level().bodies.size() - 1);
+    for (std::uint32_t i = 0; i <= n; ++i) {
+        const std::uint32_t image = table[i].Image, mask = table[i].Mask;
+        table[i] = doc.level().bodies[i].object;
+        table[i].Image = image;
+        table[i].Mask = mask;
+    }
+    table[1].Mass = 0.0f;
+    Path::Clear();
+    for (const Physics::VECTOR& v : p.path) Path::Add(Drawing::detail::GetX(v.x), Drawing::detail::GetY(v.y));
+    Drawing::Draw(table, n, 13, 0, 0.3f, 250.0f, 0.3f, 250.0f);
+}
+
+void BM_EditorFrameWhileDragging10Bodies(benchmark::State& state)
+{
+    std::filesystem::current_path(KOR_BUILD_DIR);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    Drawing::Init();
+    Drawing::LoadWindow();
+    if (Wimdows::State() != Wimdows::STATE_ACTIVE) {
+        state.SkipWithError("no window");
+        return;
+    }
+    Editor::Document doc(LevelFromText(BenchReport::GeneratedLevel(10)));
+    Editor::Search search(2);
+    Physics::ObjectTable table{};
+    const auto n = static_cast<std::uint32_t>(doc.level().bodies.size() - 1);
+    for (std::uint32_t i = 0; i <= n; ++i) table[i] = doc.level().bodies[i].object;
+    Drawing::LoadGraph(table, n);
+    int step = 0;
+    double cpu = 0.0;
+    for (auto _ : state) {
+        const double before = ThreadSeconds();
+        Frame(doc, search, table, ++step);
+        cpu += ThreadSeconds() - before;
+    }
+    search.Cancel();
+    Drawing::UnloadGraph(table, n);
+    Path::Clear();
+    Wimdows::KillWindow();
+    // The frame's own thread: on a loaded machine the wall time also holds the waits for a core.
+    const double perFrame = cpu / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["frame_thread_cpu_us"] = perFrame * 1e6;
+    state.counters["share_of_10ms_%"] = perFrame / 0.010 * 100.0;
+    BenchReport::Figures()["editor/frame-thread-cpu"] = perFrame;
+}
+
+// The heaviest shipped level (level 3): the editor's search against the tool's.
+void BM_EditorSearchOfLevel3(benchmark::State& state)
+{
+    std::filesystem::current_path(KOR_BUILD_DIR);
+    Editor::Level level;
+    Editor::ReadLevel("data/level-03.txt", level);
+    Editor::Search search(2);
+    for (auto _ : state) {
+        search.Start(level);
+        search.Wait();
+    }
+    const Editor::SearchResult r = search.Result();
+    state.counters["wins_both"] = r.bothWins;
+    // kor-levelcheck --jobs 2 on the same file, timed from outside.
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system("tools/kor-levelcheck --jobs 2 data/level-03.txt > /dev/null 2>&1");
+    const double tool = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (status == 0) {
+        state.counters["levelcheck_jobs2_s"] = tool;
+        BenchReport::Figures()["editor/levelcheck-jobs2"] = tool;
+    }
+}
+
+// Memory over 1,000 edits with the prediction and the search restarted after each.
+void BM_EditorMemoryOver1000Edits(benchmark::State& state)
+{
+    Editor::Document doc(LevelFromText(BenchReport::GeneratedLevel(10)));
+    Editor::Search search(2);
+    double before = 0.0, after = 0.0;
+    for (auto _ : state) {
+        for (int i = 0; i < 1100; ++i) {
+            if (i == 100) before = ResidentMB();  // after the first allocations have settled
+            Editor::Body b = doc.level().bodies[2 + i % 8];
+            b.object.Position.y += 1.0f;
+            doc.Change(2 + i % 8, b);
+            search.Start(doc.level());
+            benchmark::DoNotOptimize(Editor::Predict(doc.level(), 250.0f, 0.3f));
+        }
+        after = ResidentMB();
+    }
+    search.Cancel();
+    state.counters["rss_after_100_MB"] = before;
+    state.counters["rss_after_1100_MB"] = after;
+    BenchReport::Figures()["editor/rss-growth-MB"] = after - before;
+}
+
+}  // namespace
+
+BENCHMARK(BM_EditorFrameWhileDragging10Bodies)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditorSearchOfLevel3)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_EditorMemoryOver1000Edits)->Unit(benchmark::kMillisecond)->Iterations(1);

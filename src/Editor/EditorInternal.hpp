@@ -1,0 +1,88 @@
+// Inside the editor's window: the session's state and its input handling, open to the tests.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Editor/Editor.hpp"
+#include "LevelCheck.hpp"
+#include "Wimdows/Wimdows.hpp"
+
+namespace Editor {
+
+struct Pictures;
+
+enum class Action : std::uint8_t { None, Leave, PlayTest };
+
+struct Session {
+    Document doc;
+    std::string file;
+    int selected = -1;
+    Value value = Value::PositionX;
+    float angle = 0.0f;
+    float speed = 150.0f;
+    Prediction prediction;
+    SearchResult search;
+    std::string message;
+    std::uint32_t messageFrames = 0;
+    bool showHelp = false;
+    bool showMap = false;
+    bool quitAsked = false;  // Escape once with unsaved changes
+    bool openAsked = false;  // Ctrl+O once with unsaved changes
+    bool picking = false;    // the list of level files is shown
+    std::vector<std::string> files;
+    std::size_t pick = 0;
+    bool dragging = false;
+    float grabX = 0.0f;  // the body's place less the pointer's, in world units
+    float grabY = 0.0f;
+    std::int32_t pointerX = 512;
+    std::int32_t pointerY = 384;
+    std::uint64_t ctrlPressedAt = 0;  // when Ctrl was last pressed (ms), for a key that follows
+    std::uint64_t shiftPressedAt = 0;
+    bool fineHeld[4] = {};
+    std::uint64_t fineSince[4] = {};
+    std::uint64_t fineRepeats[4] = {};
+    std::uint64_t predictedVersion = ~std::uint64_t{0};
+    float predictedSpeed = -1.0f;
+    float predictedAngle = -1.0f;
+    std::uint64_t searchedVersion = ~std::uint64_t{0};
+    Search* searcher = nullptr;
+    Pictures* pictures = nullptr;
+    Physics::ObjectTable table{};
+
+    void Open(const std::string& path);
+    bool Save();
+    void Say(const std::string& text);
+    void Mouse(const Wimdows::MouseEvent& e);
+    Action Key(std::uint32_t vk);
+    void Aim(std::uint64_t nowMs);
+    void ListFiles();
+    // The prediction and the search brought up to date with the level and the aim.
+    void Refresh();
+    void Draw();
+};
+
+const char* EndingText(Ending e);
+// The speed a game starts the level with: 250 at level 1, 150 after a won level.
+float StartSpeed(const std::string& file);
+// NN of ".../level-NN.txt", 0 for other names.
+std::uint32_t LevelNumberOf(const std::string& file);
+
+// Plays the level in the game's own loop from the aim given (no high-score entry); returns
+// when the player has left the end screen, the window still open unless it was closed.
+void PlayTest(const Level& level, std::uint32_t number, float angle, float speed);
+
+// The level as the simulation takes it.
+Physics::Level Table(const Level& level);
+
+// One shot of the search, as kor-levelcheck runs it (early stops included).
+LevelCheck::Outcome RunOneShot(const Physics::Level& level, std::uint32_t stepMs, float speed, float angle,
+                               const std::atomic<bool>* cancel = nullptr);
+
+// Called after every frame of Run, on its thread (tests).
+using FrameHook = void (*)(Session& session);
+extern std::atomic<FrameHook> frameHook;
+
+}  // namespace Editor

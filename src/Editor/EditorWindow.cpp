@@ -1,0 +1,682 @@
+// The editor's window: the level drawn by the game's own drawing code, edited with the mouse
+// and keys, with the predicted flight redrawn in every frame that changes something and the
+// background search's result in a corner.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <tuple>
+
+#include "Console/Console.hpp"
+#include "Drawing/Drawing.hpp"
+#include "Drawing/Geometry.hpp"
+#include "Editor/Editor.hpp"
+#include "EditorInternal.hpp"
+#include "Path/Path.hpp"
+#include "Wimdows/Wimdows.hpp"
+
+namespace Editor {
+
+namespace {
+
+using Drawing::detail::GetX;
+using Drawing::detail::GetY;
+using Drawing::detail::WindowHeight;
+using Drawing::detail::WindowWidth;
+
+constexpr std::uint32_t VK_BACK = 8;
+constexpr std::uint32_t VK_TAB = 9;
+constexpr std::uint32_t VK_RETURN = 13;
+constexpr std::uint32_t VK_SHIFT = 16;
+constexpr std::uint32_t VK_CONTROL = 17;
+constexpr std::uint32_t VK_ESCAPE = 27;
+constexpr std::uint32_t VK_PRIOR = 33;
+constexpr std::uint32_t VK_NEXT = 34;
+constexpr std::uint32_t VK_LEFT = 37;
+constexpr std::uint32_t VK_UP = 38;
+constexpr std::uint32_t VK_RIGHT = 39;
+constexpr std::uint32_t VK_DOWN = 40;
+constexpr std::uint32_t VK_DELETE = 46;
+constexpr std::uint32_t VK_ADD = 107;
+constexpr std::uint32_t VK_SUBTRACT = 109;
+constexpr std::uint32_t VK_F1 = 112;
+constexpr std::uint32_t VK_F5 = 116;
+constexpr std::uint32_t VK_PLUS = 187;  // the '=' / '+' key
+constexpr std::uint32_t VK_MINUS = 189;
+
+constexpr auto FramePause = std::chrono::milliseconds(10);
+constexpr std::uint32_t White = 0xFFFFFF;
+constexpr std::uint32_t Yellow = 0x00FFFF;
+constexpr std::uint32_t PanelColour = 0x461400;  // the menu's blue
+// How long a modifier counts after its press when it is no longer held.
+constexpr std::uint64_t ModifierMemoryMs = 400;
+// How long a message stays on the status line, in frames.
+constexpr std::uint32_t MessageFrames = 400;
+
+}  // namespace
+
+// Pictures of the bodies, by file and size, so a drag loads nothing and a resize loads one.
+struct Pictures {
+    std::map<std::tuple<std::string, std::int64_t, std::int64_t>, std::pair<std::uint32_t, std::uint32_t>> loaded;
+    void Forget() { loaded.clear(); }  // the window that held them is gone
+    void Release()
+    {
+        for (auto& [key, handles] : loaded) {
+            Wimdows::DestroyBitmap(handles.first);
+            Wimdows::DestroyBitmap(handles.second);
+        }
+        loaded.clear();
+    }
+    void Give(std::uint32_t index, Physics::OBJECT& body)
+    {
+        const Drawing::detail::PictureChoice p = Drawing::detail::ChoosePicture(index, body);
+        body.Image = 0;
+        body.Mask = 0;
+        if (!p.Loadable() || p.width > 4 * WindowWidth || p.height > 4 * WindowWidth) return;
+        if (loaded.size() > 256) Release();  // a long session of resizing keeps no more than this
+        auto key = std::make_tuple(std::string(p.image), p.width, p.height);
+        auto it = loaded.find(key);
+        if (it == loaded.end()) {
+            const auto w = static_cast<std::uint32_t>(p.width);
+            const auto h = static_cast<std::uint32_t>(p.height);
+            it =
+                loaded
+                    .emplace(key, std::make_pair(Wimdows::LoadBitmap(p.image, w, h), Wimdows::LoadBitmap(p.mask, w, h)))
+                    .first;
+        }
+        body.Image = it->second.first;
+        body.Mask = it->second.second;
+    }
+};
+
+namespace {
+
+// The session the overlay draws, for the drawing hook that has no arguments.
+Session* current = nullptr;
+
+void Panel(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1)
+{
+    Wimdows::Rectangle(x0, y0, x1, y1, PanelColour, true);
+    Wimdows::Rectangle(x0, y0, x1, y1, White, false);
+}
+
+void DrawSelection(const Session& s)
+{
+    if (s.selected < 0 || static_cast<std::size_t>(s.selected) >= s.doc.level().bodies.size()) return;
+    const Physics::OBJECT& o = s.doc.level().bodies[static_cast<std::size_t>(s.selected)].object;
+    std::int32_t x0, y0, x1, y1;
+    if (o.Type == Physics::SHAPE::Rectangle) {
+        x0 = GetX(o.Position.x);
+        x1 = GetX(o.Position.x + o.Dimension.x);
+        y0 = GetY(o.Position.y + o.Dimension.y);
+        y1 = GetY(o.Position.y);
+    } else {
+        x0 = GetX(o.Position.x - o.Dimension.x);
+        x1 = GetX(o.Position.x + o.Dimension.x);
+        y0 = GetY(o.Position.y + o.Dimension.x);
+        y1 = GetY(o.Position.y - o.Dimension.x);
+    }
+    Wimdows::Rectangle(std::min(x0, x1) - 3, std::min(y0, y1) - 3, std::max(x0, x1) + 3, std::max(y0, y1) + 3, Yellow,
+                       false);
+}
+
+void DrawMap(const Session& s)
+{
+    const SearchResult& r = s.search;
+    if (r.speeds == 0 || r.angles == 0 || r.map.size() < static_cast<std::size_t>(r.speeds) * r.angles) return;
+    // Speed across, angle up, as kor-levelcheck's map.
+    const std::int32_t cw = 3, ch = 1;
+    const std::int32_t left = 200, top = 120;
+    const std::int32_t w = cw * static_cast<std::int32_t>(r.speeds), h = ch * static_cast<std::int32_t>(r.angles);
+    Panel(left - 10, top - 30, left + w + 10, top + h + 30);
+    Wimdows::SetFont(0, White);
+    Wimdows::Text(Console::Tr("Schotenkaart: snelheid 0-500 (rechts), hoek 0-2pi (omhoog)"), left, top - 24);
+    for (std::uint32_t sp = 0; sp < r.speeds; ++sp) {
+        for (std::uint32_t a = 0; a < r.angles; ++a) {
+            const std::uint8_t m = r.map[static_cast<std::size_t>(sp) * r.angles + a];
+            if (m == 0) continue;
+            const std::uint32_t c = m == 3 ? 0x40D040 : m == 4 ? 0x404040 : 0x40C0E0;
+            const std::int32_t x = left + static_cast<std::int32_t>(sp) * cw;
+            const std::int32_t y = top + h - 1 - static_cast<std::int32_t>(a) * ch;
+            Wimdows::Rectangle(x, y, x + cw - 1, y + ch - 1, c, true);
+        }
+    }
+    // The current aim.
+    const float turn = 6.283184f;
+    const std::int32_t ax = left + static_cast<std::int32_t>(s.speed / 500.0f * static_cast<float>(w));
+    const std::int32_t ay =
+        top + h - static_cast<std::int32_t>(std::fmod(s.angle, turn) / turn * static_cast<float>(h));
+    Wimdows::Line(ax - 6, ay, ax + 7, ay, White);
+    Wimdows::Line(ax, ay - 6, ax, ay + 7, White);
+    Wimdows::Text(Console::Tr("groen: wint bij 10 en 20 ms, blauw: bij een van beide"), left, top + h + 8);
+}
+
+void DrawHelp()
+{
+    static const char* const lines[] = {
+        "Muis: klik kiest een lichaam, slepen verplaatst het",
+        "Wiel of +/-: grootte (met Shift de hoogte van een rechthoek)",
+        "K: soort (planeet, asteroide, muur, dodelijke muur)",
+        "Tab: volgende waarde, PageUp/PageDown: waarde (Shift: fijn)",
+        "D: dodelijk aan/uit   N: nieuw lichaam bij de muis   Delete: weg",
+        "Pijlen: richten zoals in het spel (Shift: per stap)",
+        "Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw",
+        "Ctrl+S: bewaren   Ctrl+O: level openen",
+        "M: schotenkaart   B: richt op het beste schot",
+        "F5: speel het level (Esc keert terug)",
+        "F1: deze hulp   Esc: stoppen",
+    };
+    const std::int32_t left = 250, top = 200;
+    Panel(left - 16, top - 40, left + 540, top + 22 * 11 + 10);
+    Wimdows::SetFont(1, White);
+    Wimdows::Text(Console::Tr("Leveleditor: toetsen"), left, top - 34);
+    Wimdows::SetFont(0, White);
+    std::int32_t y = top;
+    for (const char* line : lines) {
+        Wimdows::Text(Console::Tr(line), left, y);
+        y += 22;
+    }
+}
+
+void DrawPicker(const Session& s)
+{
+    const std::int32_t left = 300, top = 150;
+    const std::int32_t rows = static_cast<std::int32_t>(std::min<std::size_t>(s.files.size(), 20));
+    Panel(left - 16, top - 40, left + 440, top + 20 * std::max(rows, 1) + 30);
+    Wimdows::SetFont(1, White);
+    Wimdows::Text(Console::Tr("Level openen (pijlen, Enter, Esc)"), left, top - 34);
+    Wimdows::SetFont(0, White);
+    const std::size_t first = s.pick >= 20 ? s.pick - 19 : 0;
+    for (std::int32_t i = 0; i < rows; ++i) {
+        const std::size_t k = first + static_cast<std::size_t>(i);
+        if (k >= s.files.size()) break;
+        const std::int32_t y = top + i * 20;
+        if (k == s.pick) Wimdows::Rectangle(left - 4, y - 1, left + 420, y + 17, 0x804020, true);
+        Wimdows::Text(Console::Printable(s.files[k], 60).c_str(), left, y);
+    }
+}
+
+void Overlay()
+{
+    if (current == nullptr) return;
+    const Session& s = *current;
+    DrawSelection(s);
+    // The status lines, beside the game's aiming box.
+    Wimdows::Rectangle(302, 700, WindowWidth - 1, WindowHeight - 1, PanelColour, true);
+    Wimdows::SetFont(0, White);
+    std::string head = (s.doc.Modified() ? "* " : "") + s.file + "  -  " + EndingText(s.prediction.ending);
+    Wimdows::Text(Console::Printable(head, 110).c_str(), 310, 702);
+    if (!s.message.empty() && s.messageFrames > 0) {
+        Wimdows::SetFont(0, Yellow);
+        Wimdows::Text(Console::Printable(s.message, 110).c_str(), 310, 720);
+    } else if (s.selected >= 0) {
+        const std::string v = std::string(Console::Tr("waarde")) + " (Tab, PgUp/PgDn): " +
+                              ValueName(s.value, s.doc.level().bodies[static_cast<std::size_t>(s.selected)]);
+        Wimdows::Text(v.c_str(), 310, 720);
+    } else {
+        Wimdows::Text(Console::Tr("F1: hulp"), 310, 720);
+    }
+    Wimdows::SetFont(0, White);
+    Wimdows::Text(Console::Printable(FieldsText(s.doc.level(), s.selected), 120).c_str(), 310, 740);
+
+    // The search's corner.
+    const SearchResult& r = s.search;
+    Wimdows::Rectangle(640, 28, WindowWidth - 1, 92, PanelColour, true);
+    char line[160];
+    if (!r.done) {
+        std::snprintf(line, sizeof line, "%s %u%%", Console::Tr("Zoekt winnende schoten:"),
+                      r.shots > 0 ? static_cast<unsigned>(100ull * r.shotsDone / r.shots) : 0u);
+    } else {
+        std::snprintf(line, sizeof line, "%s",
+                      r.bothWins > 0 ? Console::Tr("Te winnen") : Console::Tr("NIET te winnen"));
+    }
+    Wimdows::Text(line, 648, 30);
+    std::snprintf(line, sizeof line, "%s 10 ms: %u  20 ms: %u  %s: %u", Console::Tr("winnend bij"), r.wins[0],
+                  r.wins[1], Console::Tr("beide"), r.bothWins);
+    Wimdows::Text(line, 648, 50);
+    if (r.done && r.hasBest) {
+        Wimdows::Text(Console::Printable(std::string(Console::Tr("beste (B): ")) + r.bestRecipe, 60).c_str(), 648, 70);
+    }
+
+    if (s.showMap) DrawMap(s);
+    if (s.showHelp) DrawHelp();
+    if (s.picking) DrawPicker(s);
+}
+
+void Rescue(const Session& s)
+{
+    std::string error;
+    const std::string rescue = s.file + ".unsaved";
+    if (WriteLevel(rescue, s.doc.level(), error))
+        std::fprintf(stderr, "[ERROR] (Editor) Unsaved changes were kept in %s\n", Console::Printable(rescue).c_str());
+    else
+        std::fprintf(stderr, "[ERROR] (Editor) Unsaved changes could not be kept: %s\n",
+                     Console::Printable(error).c_str());
+}
+
+// Milliseconds since the session's first call, never 0 (0 marks "no press").
+std::uint64_t SessionMs()
+{
+    static const auto start = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+}  // namespace
+
+const char* EndingText(Ending e)
+{
+    switch (e) {
+        case Ending::Won:
+            return Console::Tr("gewonnen");
+        case Ending::Crashed:
+            return Console::Tr("neergestort");
+        case Ending::Flying:
+            return Console::Tr("vliegt nog na 30 s");
+    }
+    return "";
+}
+
+float StartSpeed(const std::string& file)
+{
+    // The aim a game starts a level with: 250 at level 1, 150 after a won level.
+    const std::string name = std::filesystem::path(file).filename().string();
+    return name == "level-01.txt" || name == "level-1.txt" ? 250.0f : 150.0f;
+}
+
+void Session::Say(const std::string& text)
+{
+    message = text;
+    messageFrames = MessageFrames;
+}
+
+void Session::Open(const std::string& path)
+{
+    Level level;
+    const OpenReport report = ReadLevel(path, level);
+    doc = Document(level);
+    file = path;
+    selected = -1;
+    value = Value::PositionX;
+    angle = 0.0f;
+    speed = StartSpeed(path);
+    predictedVersion = ~std::uint64_t{0};
+    searchedVersion = ~std::uint64_t{0};
+    std::error_code ec;
+    if (!report.opened && !std::filesystem::exists(path, ec))
+        Say(std::string(Console::Tr("Nieuw level")) + ": " + path);
+    else
+        Say(report.Summary().empty() ? std::string(Console::Tr("Geopend")) + ": " + path : report.Summary());
+}
+
+bool Session::Save()
+{
+    std::string error;
+    if (!WriteLevel(file, doc.level(), error)) {
+        Say(std::string(Console::Tr("Niet bewaard")) + ": " + error);
+        return false;
+    }
+    doc.MarkSaved();
+    Say(std::string(Console::Tr("Bewaard")) + ": " + file);
+    return true;
+}
+
+// ---- Input ----
+
+void Session::Mouse(const Wimdows::MouseEvent& e)
+{
+    using Type = Wimdows::MouseEvent::Type;
+    pointerX = e.x;
+    pointerY = e.y;
+    switch (e.type) {
+        case Type::LeftDown: {
+            selected = BodyAt(doc.level(), e.x, e.y);
+            dragging = selected >= 0;
+            if (dragging) {
+                const Physics::OBJECT& o = doc.level().bodies[static_cast<std::size_t>(selected)].object;
+                grabX = o.Position.x - static_cast<float>(e.x - 512);
+                grabY = o.Position.y - static_cast<float>(384 - e.y);
+                doc.Seal();
+            }
+            break;
+        }
+        case Type::Move:
+            if (dragging && selected >= 0) {
+                Body b = doc.level().bodies[static_cast<std::size_t>(selected)];
+                // Whole units: a dragged body lands where a level maker would type it.
+                b.object.Position = {std::round(static_cast<float>(e.x - 512) + grabX),
+                                     std::round(static_cast<float>(384 - e.y) + grabY)};
+                doc.Change(selected, b, true);
+            }
+            break;
+        case Type::LeftUp:
+            dragging = false;
+            doc.Seal();
+            break;
+        case Type::Wheel:
+            if (selected >= 0) {
+                const int dir = e.wheel > 0 ? 1 : -1;
+                for (std::int32_t n = std::abs(e.wheel); n > 0; --n)
+                    doc.Change(selected, Resized(doc.level().bodies[static_cast<std::size_t>(selected)], dir,
+                                                 Wimdows::KeyDown(VK_SHIFT)));
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// Keys that act once per press; the aim keys are read as held, in Frame.
+Action Session::Key(std::uint32_t vk)
+{
+    // A modifier counts when it is held now or was pressed a moment before: a quick Ctrl+S
+    // may be over before the frame reads it, its two presses even in different frames.
+    const std::uint64_t now = SessionMs();
+    if (vk == VK_CONTROL || vk == VK_SHIFT) {
+        (vk == VK_CONTROL ? ctrlPressedAt : shiftPressedAt) = now;
+        return Action::None;
+    }
+    const bool ctrl = Wimdows::KeyDown(VK_CONTROL) || now - ctrlPressedAt < ModifierMemoryMs;
+    const bool shift = Wimdows::KeyDown(VK_SHIFT) || now - shiftPressedAt < ModifierMemoryMs;
+    ctrlPressedAt = shiftPressedAt = 0;  // one key takes them
+    if (vk != VK_ESCAPE) quitAsked = false;
+    if (picking) {
+        if (vk == VK_UP && pick > 0) --pick;
+        if (vk == VK_DOWN && pick + 1 < files.size()) ++pick;
+        if (vk == VK_ESCAPE) picking = false;
+        if (vk == VK_RETURN && pick < files.size()) {
+            picking = false;
+            Open(files[pick]);
+        }
+        return Action::None;
+    }
+    const bool hasSelection = selected >= 0 && static_cast<std::size_t>(selected) < doc.level().bodies.size();
+    Body b = hasSelection ? doc.level().bodies[static_cast<std::size_t>(selected)] : Body{};
+    switch (vk) {
+        case VK_ESCAPE:
+            if (showHelp || showMap) {
+                showHelp = showMap = false;
+                return Action::None;
+            }
+            if (doc.Modified() && !quitAsked) {
+                quitAsked = true;
+                Say(Console::Tr("Niet bewaarde wijzigingen: Ctrl+S bewaart, nog eens Esc stopt zonder bewaren"));
+                return Action::None;
+            }
+            return Action::Leave;
+        case VK_F1:
+            showHelp = !showHelp;
+            return Action::None;
+        case VK_F5:
+            return Action::PlayTest;
+        case 'M':
+            showMap = !showMap;
+            return Action::None;
+        case 'B':
+            if (search.done && search.hasBest) {
+                speed = search.bestSpeed;
+                angle = search.bestAngle;
+                Say(std::string(Console::Tr("Gericht op het beste schot")) + ": " + search.bestRecipe);
+            }
+            return Action::None;
+        case 'N': {
+            const float x = static_cast<float>(pointerX - 512), y = static_cast<float>(384 - pointerY);
+            if (doc.Add(NewBodyAt(x, y)))
+                selected = static_cast<int>(doc.level().bodies.size()) - 1;
+            else
+                Say(Console::Tr("Het level is vol (101 lichamen)"));
+            return Action::None;
+        }
+        case VK_DELETE:
+        case VK_BACK:
+            if (selected >= 2 && doc.Remove(selected)) {
+                selected = -1;
+            } else if (selected >= 0) {
+                Say(Console::Tr("Het zwarte gat en de raket blijven: ze kunnen alleen verplaatst worden"));
+            }
+            return Action::None;
+        default:
+            break;
+    }
+    if (ctrl) {
+        if (vk == 'Z' && !doc.Undo()) Say(Console::Tr("Niets meer ongedaan te maken"));
+        if (vk == 'Y' && !doc.Redo()) Say(Console::Tr("Niets opnieuw te doen"));
+        if (vk == 'S') Save();
+        if (vk == 'O') {
+            if (doc.Modified() && !openAsked) {
+                openAsked = true;
+                Say(Console::Tr("Niet bewaarde wijzigingen: Ctrl+S bewaart, nog eens Ctrl+O opent toch"));
+                return Action::None;
+            }
+            openAsked = false;
+            ListFiles();
+        }
+        if (selected >= static_cast<int>(doc.level().bodies.size())) selected = -1;
+        return Action::None;
+    }
+    openAsked = false;
+    if (!hasSelection) return Action::None;
+    switch (vk) {
+        case 'K':
+            if (selected >= 2) doc.Change(selected, WithKind(b, NextKind(KindOf(b))));
+            break;
+        case 'D':
+            b.object.GameOverOnCollision = !b.object.GameOverOnCollision;
+            doc.Change(selected, b);
+            break;
+        case VK_TAB: {
+            const int count = static_cast<int>(Value::Count);
+            value = static_cast<Value>((static_cast<int>(value) + (shift ? count - 1 : 1)) % count);
+            break;
+        }
+        case VK_PRIOR:
+        case VK_NEXT:
+            doc.Change(selected, Stepped(b, value, vk == VK_PRIOR ? 1 : -1, shift));
+            break;
+        case VK_PLUS:
+        case VK_ADD:
+        case VK_MINUS:
+        case VK_SUBTRACT:
+            doc.Change(selected, Resized(b, vk == VK_PLUS || vk == VK_ADD ? 1 : -1, shift));
+            break;
+        default:
+            break;
+    }
+    return Action::None;
+}
+
+void Session::ListFiles()
+{
+    files.clear();
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    if (folder.empty()) folder = ".";
+    // The open file's folder and the game's own data/, each file once.
+    for (const std::filesystem::path& dir : {folder, std::filesystem::path("data")}) {
+        if (dir != folder && std::filesystem::equivalent(dir, folder, ec)) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+            if (files.size() >= 1000) break;
+            if (entry.is_regular_file(ec) && entry.path().extension() == ".txt") files.push_back(entry.path().string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        Say(Console::Tr("Geen levelbestanden (.txt) in deze map"));
+        return;
+    }
+    pick = static_cast<std::size_t>(std::find(files.begin(), files.end(), file) - files.begin());
+    if (pick >= files.size()) pick = 0;
+    picking = true;
+}
+
+void Session::Aim(std::uint64_t nowMs)
+{
+    if (picking) return;
+    // As in the game: a held arrow steps every frame; with Shift once per press, then
+    // 15 times a second after 400 ms.
+    const bool fine = Wimdows::KeyDown(VK_SHIFT);
+    const std::uint32_t keys[4] = {VK_RIGHT, VK_LEFT, VK_UP, VK_DOWN};
+    for (int k = 0; k < 4; ++k) {
+        const bool down = Wimdows::KeyDown(keys[k]);
+        std::uint32_t steps = 0;
+        if (!fine) {
+            steps = down ? 1 : 0;
+            fineHeld[k] = false;
+        } else if (!down) {
+            fineHeld[k] = false;
+        } else if (!fineHeld[k]) {
+            fineHeld[k] = true;
+            fineSince[k] = nowMs;
+            fineRepeats[k] = 0;
+            steps = 1;
+        } else if (nowMs - fineSince[k] >= 400) {
+            const std::uint64_t due = (nowMs - fineSince[k] - 400) * 15 / 1000 + 1;
+            steps = static_cast<std::uint32_t>(std::min<std::uint64_t>(due - fineRepeats[k], 3));
+            fineRepeats[k] = due;
+        }
+        for (; steps > 0; --steps) {
+            if (k == 0 && speed < 500.0f) speed += 2.5f;
+            if (k == 1 && speed > 0.0f) speed -= 2.5f;
+            if (k == 2) {
+                angle += 0.0125f;
+                if (angle > 6.283184f) angle -= 6.283184f;
+            }
+            if (k == 3) {
+                angle -= 0.0125f;
+                if (angle < 0.0f) angle += 6.283184f;
+            }
+        }
+    }
+}
+
+void Session::Refresh()
+{
+    if (predictedVersion != doc.Version() || predictedSpeed != speed || predictedAngle != angle) {
+        prediction = Predict(doc.level(), speed, angle);
+        predictedVersion = doc.Version();
+        predictedSpeed = speed;
+        predictedAngle = angle;
+    }
+    if (searcher != nullptr) {
+        if (searchedVersion != doc.Version()) {
+            searcher->Start(doc.level(), StartSpeed(file));
+            searchedVersion = doc.Version();
+        }
+        search = searcher->Result();
+    }
+}
+
+void Session::Draw()
+{
+    const Level& level = doc.level();
+    const std::uint32_t n = static_cast<std::uint32_t>(level.bodies.size()) - 1;
+    for (std::uint32_t i = 0; i <= n; ++i) {
+        table[i] = level.bodies[i].object;
+        pictures->Give(i, table[i]);
+    }
+    table[1].Mass = 0.0f;  // held, as while aiming: the game draws the aiming arrow then
+    // The game's dotted path, point for point as it records one.
+    Path::Clear();
+    for (const Physics::VECTOR& p : prediction.path) Path::Add(GetX(p.x), GetY(p.y));
+    current = this;
+    Drawing::Draw(table, n, LevelNumberOf(file), 0, angle, speed, angle, speed);
+    if (messageFrames > 0) --messageFrames;
+}
+
+std::uint32_t LevelNumberOf(const std::string& file)
+{
+    const std::string name = std::filesystem::path(file).filename().string();
+    unsigned n = 0;
+    char tail[8] = {};
+    if (std::sscanf(name.c_str(), "level-%u.%7s", &n, tail) == 2) return n;
+    return 0;
+}
+
+int Run(const std::string& file)
+{
+    const Console::GameInProgress editing;  // a stop signal ends the editor, its work kept
+    Session s;
+    Pictures pictures;
+    Search search(2);
+    s.pictures = &pictures;
+    s.searcher = &search;
+
+    Drawing::LoadWindow();
+    if (Wimdows::WindowEnded() != Wimdows::Ended::StillOpen) {
+        std::fprintf(stderr, "[ERROR] (Editor) The editor's window could not be opened.\n");
+        return 1;
+    }
+    Physics::ObjectTable shared{};
+    shared[0] = Physics::NewObj();
+    shared[1] = Physics::NewObj();
+    Drawing::LoadGraph(shared, 1);  // background, aiming box and arrows; bodies come from `pictures`
+    Drawing::SetOverlay(&Overlay);
+    Drawing::StopRecordingPath();  // the path drawn is the prediction alone
+    s.Open(file);
+
+    const auto start = std::chrono::steady_clock::now();
+    auto next = start;
+    int status = 0;
+    for (;;) {
+        const bool closed = Wimdows::WindowEnded() != Wimdows::Ended::StillOpen;
+        if (closed || Console::StopSignal() != 0) {
+            // Closed with its close box or stopped by a signal: no question can be asked, and
+            // nothing may be lost, so unsaved work goes beside the file.
+            if (s.doc.Modified()) Rescue(s);
+            if (closed) status = Wimdows::WindowEnded() == Wimdows::Ended::ClosedByUser ? 0 : 1;
+            break;
+        }
+        Wimdows::MouseEvent e;
+        while (Wimdows::TakeMouseEvent(e)) s.Mouse(e);
+        Action action = Action::None;
+        while (const std::uint32_t vk = Wimdows::TakeKey()) {
+            action = s.Key(vk);
+            if (action != Action::None) break;
+        }
+        if (action == Action::Leave) break;
+        const std::uint64_t now = static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        s.Aim(now);
+        if (action == Action::PlayTest) {
+            Drawing::SetOverlay(nullptr);
+            search.Cancel();
+            PlayTest(s.doc.level(), LevelNumberOf(s.file), s.angle, s.speed);
+            if (Wimdows::WindowEnded() != Wimdows::Ended::StillOpen || Console::StopSignal() != 0) continue;
+            // The game's window took the place of ours, with its own pictures: load ours again.
+            // A game left in flight is still recording its path, which is now the prediction's.
+            Drawing::StopRecordingPath();
+            pictures.Forget();
+            Drawing::LoadGraph(shared, 1);
+            Drawing::SetOverlay(&Overlay);
+            Wimdows::FlushKeys();
+            while (Wimdows::TakeMouseEvent(e)) {
+            }
+            s.searchedVersion = ~std::uint64_t{0};
+            s.Say(Console::Tr("Terug uit het spel: level en ongedaan-maken zijn als voorheen"));
+            next = std::chrono::steady_clock::now();
+        }
+        s.Refresh();
+        s.Draw();
+        if (const FrameHook hook = frameHook.load()) hook(s);
+        // The game's frame pace; a late frame does not try to catch up.
+        next += FramePause;
+        const auto t = std::chrono::steady_clock::now();
+        if (next < t) next = t;
+        std::this_thread::sleep_until(next);
+    }
+    search.Cancel();
+    Drawing::SetOverlay(nullptr);
+    current = nullptr;
+    pictures.Release();
+    Drawing::UnloadGraph(shared, 1);
+    Path::Clear();
+    return Console::StopSignal() != 0 ? 128 + Console::StopSignal() : status;
+}
+
+std::atomic<FrameHook> frameHook{nullptr};
+
+}  // namespace Editor

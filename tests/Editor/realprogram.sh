@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The level editor in the built program on a real X server (run through xvfb-run): a copy of
+# level 1 opened with --edit, its planet dragged 100 pixels up with the mouse (the flight path
+# on the screen changes with it), Ctrl+S (the file holds the new place), a play-test with F5
+# left with Escape, then Ctrl+Z still undoes the drag (the history came through the game),
+# Ctrl+S again and Escape ends the program with status 0.
+#
+#   realprogram.sh PROGRAM BUILD_DIR OUT_DIR
+set -uo pipefail
+prog=$1
+build=$2
+out=$3
+
+rm -rf "$out"
+mkdir -p "$out"
+work=$(mktemp -d)
+pid=
+keeper=
+cleanup() {
+  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
+  if [ -n "$keeper" ]; then kill "$keeper" 2> /dev/null; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  import -window root "$out/failure.png" 2> /dev/null
+  cat "$out/stdout.txt" "$out/stderr.txt" >&2 2> /dev/null
+  exit 1
+}
+[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
+. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
+
+# xvfb-run's server resets when its last client leaves: one client stays connected, so the
+# short-lived xdotool calls before the program connects cannot take the server down under it.
+xprop -root -spy > /dev/null 2>&1 &
+keeper=$!
+
+level=$work/level-01.txt
+cp "$build/data/level-01.txt" "$level"
+cd "$build" || fail "no build tree"
+"$prog" --edit "$level" > "$out/stdout.txt" 2> "$out/stderr.txt" &
+pid=$!
+win=$(find_window "The KOR Dudurad" 20) || fail "no editor window"
+eval "$(xdotool getwindowgeometry --shell "$win")"
+wx=$X
+wy=$Y
+
+# Pixels of the right half of the field, where the flight ends (the planet stays left of it).
+field() { import -window "$win" -crop 400x420+600+200 -depth 8 "$1" 2> /dev/null; }
+sleep 1
+field "$out/before.png"
+
+# Level 1's planet is at (-20, 170): window pixel (492, 214).
+xdotool mousemove $((wx + 492)) $((wy + 214)) sleep 0.3 mousedown 1
+for i in 1 2 3 4 5 6 7 8 9 10; do
+  xdotool mousemove $((wx + 492)) $((wy + 214 - 10 * i))
+  sleep 0.05
+done
+xdotool mouseup 1
+sleep 1
+field "$out/after.png"
+import -window root "$out/dragged.png" 2> /dev/null
+changed=$(compare -metric AE "$out/before.png" "$out/after.png" null: 2>&1 | cut -d' ' -f1)
+[ "${changed:-0}" -gt 50 ] 2> /dev/null || fail "the flight path did not change on the screen ($changed pixels)"
+
+xdotool windowfocus --sync "$win" key ctrl+s
+sleep 1
+grep -qx "Position_Y = 270" "$level" || fail "the saved file does not hold the dragged planet"
+grep -qx "\* Level 1: first flight." "$level" || fail "the comments were lost"
+
+# The play-test: the game's window (no editor panel at the bottom right), then Escape and the
+# end screen's Escape bring the editor back. Each step waits for what the screen shows, so a
+# slow machine only makes it slower.
+panel="#001446"
+editor_shown() { [ "$(pixel "$win" 1000 760)" = "$panel" ]; }
+press "$win" F5
+for _ in $(seq 1 100); do
+  sleep 0.2
+  win=$(find_window "The KOR Dudurad" 10) || fail "no window for the play-test"
+  editor_shown || break
+done
+editor_shown && fail "F5 did not start the play-test"
+sleep 1
+import -window root "$out/playtest.png" 2> /dev/null
+for _ in $(seq 1 40); do
+  win=$(find_window "The KOR Dudurad" 10) || fail "no window after the play-test"
+  editor_shown && break
+  press "$win" Escape
+  sleep 0.8
+done
+alive || fail "the program ended with the play-test"
+editor_shown || fail "Escape did not bring the editor back"
+import -window root "$out/back.png" 2> /dev/null
+
+xdotool windowfocus --sync "$win" key ctrl+z
+sleep 0.5
+xdotool windowfocus --sync "$win" key ctrl+s
+sleep 1
+grep -qx "Position_Y = 170" "$level" || fail "the undo history did not come back from the play-test"
+press "$win" Escape
+for _ in $(seq 1 50); do alive || break; sleep 0.2; done
+alive && fail "Escape did not end the editor"
+wait "$pid"
+status=$?
+pid=
+[ "$status" -eq 0 ] || fail "status $status"
+echo "editor on a real X server: drag, path, save, play-test and back, undo: all fine"
