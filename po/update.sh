@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 check=${1:-}
-mapfile -t files < <(grep -rlE '(^|[^A-Za-z0-9_])(Tr|Label)\(' src include tools --include='*.cpp' --include='*.hpp' | LC_ALL=C sort)
+mapfile -t files < <(grep -rlE '(^|[^A-Za-z0-9_])(Tr|TrLater|Label)\(' src include tools --include='*.cpp' --include='*.hpp' | LC_ALL=C sort)
 mapfile -t langs < <(grep -E '^[a-z]' po/LINGUAS)
 pot=po/kor-dudurad.pot
 if [ "$check" = --check ]; then
@@ -16,7 +16,7 @@ if [ "$check" = --check ]; then
   trap 'rm -rf "$tmp"' EXIT
   pot=$tmp/kor-dudurad.pot
 fi
-xgettext --keyword= --keyword=Tr --keyword=Label:2 --language=C++ --from-code=UTF-8 --package-name=kor-dudurad \
+xgettext --keyword= --keyword=Tr --keyword=TrLater --keyword=Label:2 --language=C++ --from-code=UTF-8 --package-name=kor-dudurad \
   --add-comments=TRANSLATORS: --sort-by-file --no-wrap --no-location -o "$pot" "${files[@]}"
 status=0
 for lang in "${langs[@]}"; do

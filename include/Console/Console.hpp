@@ -48,4 +48,7 @@ int StopSignal();
 // new text meant for players in Tr, so that the catalogs can find it.
 const char* Tr(const char* dutch);
 
+// Marks a Dutch text kept in a table for the catalogs; Tr translates it where it is shown.
+constexpr const char* TrLater(const char* dutch) { return dutch; }
+
 }  // namespace Console

@@ -26,46 +26,48 @@ struct Line {
 
 // English beside each line is what the catalogs are meant to say.
 const Line GameLines[] = {
-    {"Pijl links / rechts: snelheid lager / hoger", false},    // Left / Right arrow: speed down / up
-    {"Pijl omhoog / omlaag: hoek groter / kleiner", false},    // Up / Down arrow: angle up / down
-    {"Shift + pijl: fijn richten, een stap per druk", false},  // Shift + arrow: fine aim, one step a press
-    {"Spatie: lanceren", false},                               // Space: launch
-    {"End of R: opnieuw, ook als de raket in de ruimte verdwaalt",
+    {Console::TrLater("Pijl links / rechts: snelheid lager / hoger"), false},  // Left / Right arrow: speed down / up
+    {Console::TrLater("Pijl omhoog / omlaag: hoek groter / kleiner"), false},  // Up / Down arrow: angle up / down
+    {Console::TrLater("Shift + pijl: fijn richten, een stap per druk"),
+     false},                                        // Shift + arrow: fine aim, one step a press
+    {Console::TrLater("Spatie: lanceren"), false},  // Space: launch
+    {Console::TrLater("End of R: opnieuw, ook als de raket in de ruimte verdwaalt"),
      false},  // End or R: again, also when the rocket is lost in space
-    {"P: pauze   M: geluid aan/uit   F11: volledig scherm", false},  // P: pause  M: sound on/off  F11: full screen
-    {"Esc: spel stoppen (je score telt)", false},                    // Esc: stop the game (your score counts)
-    {"Muren en planeten", true},                                     // Walls and planets
-    {"Blauw kaatst terug, rood is dodelijk.", false},                // Blue bounces you back, red is deadly.
-    {"Een muur met een veld trekt of duwt zoals een planeet,",
-     false},                                  // A wall with a field pulls or pushes like a planet,
-    {"vanuit zijn hoek linksonder.", false},  // from its lower left corner.
-    {"Gamepad", true},                        // Gamepad
-    {"Kruis of linkerstick: richten (stick een beetje: fijn)",
-     false},                                                 // D-pad or left stick: aim (stick a little: fine)
-    {"A, X of RB: lanceren   B: stoppen   Y: hulp", false},  // A, X or RB: launch  B: stop  Y: help
-    {"Start: pauze   Select: opnieuw", false},               // Start: pause  Select: again
-    {"F1 of ?: hulp sluiten en verder spelen", true},        // F1 or ?: close the help and play on
+    {Console::TrLater("P: pauze   M: geluid aan/uit   F11: volledig scherm"),
+     false},                                                             // P: pause  M: sound on/off  F11: full screen
+    {Console::TrLater("Esc: spel stoppen (je score telt)"), false},      // Esc: stop the game (your score counts)
+    {Console::TrLater("Muren en planeten"), true},                       // Walls and planets
+    {Console::TrLater("Blauw kaatst terug, rood is dodelijk."), false},  // Blue bounces you back, red is deadly.
+    {Console::TrLater("Een muur met een veld trekt of duwt zoals een planeet,"),
+     false},                                                    // A wall with a field pulls or pushes like a planet,
+    {Console::TrLater("vanuit zijn hoek linksonder."), false},  // from its lower left corner.
+    {Console::TrLater("Gamepad"), true},                        // Gamepad
+    {Console::TrLater("Kruis of linkerstick: richten (stick een beetje: fijn)"),
+     false},  // D-pad or left stick: aim (stick a little: fine)
+    {Console::TrLater("A, X of RB: lanceren   B: stoppen   Y: hulp"), false},  // A, X or RB: launch  B: stop  Y: help
+    {Console::TrLater("Start: pauze   Select: opnieuw"), false},               // Start: pause  Select: again
+    {Console::TrLater("F1 of ?: hulp sluiten en verder spelen"), true},        // F1 or ?: close the help and play on
 };
 
 const Line MenuLines[] = {
-    {"Tab of pijl rechts: volgende knop", false},     // Tab or Right arrow: next button
-    {"Shift+Tab of pijl links: vorige knop", false},  // Shift+Tab or Left arrow: previous button
-    {"Enter of spatie: de knop kiezen", false},       // Return or Space: press the button
-    {"Esc: afsluiten   M: geluid aan/uit", false},    // Esc: exit  M: sound on/off
-    {"F11 of Alt+Enter: volledig scherm", false},     // F11 or Alt+Enter: full screen
-    {"Speluitleg: na een seconde overslaan met spatie of Enter",
+    {Console::TrLater("Tab of pijl rechts: volgende knop"), false},     // Tab or Right arrow: next button
+    {Console::TrLater("Shift+Tab of pijl links: vorige knop"), false},  // Shift+Tab or Left arrow: previous button
+    {Console::TrLater("Enter of spatie: de knop kiezen"), false},       // Return or Space: press the button
+    {Console::TrLater("Esc: afsluiten   M: geluid aan/uit"), false},    // Esc: exit  M: sound on/off
+    {Console::TrLater("F11 of Alt+Enter: volledig scherm"), false},     // F11 or Alt+Enter: full screen
+    {Console::TrLater("Speluitleg: na een seconde overslaan met spatie of Enter"),
      false},  // Explanation: skip with Space or Return after a second
-    {"Gamepad: kruis links/rechts kiest, A drukt, B sluit af",
-     false},                                           // Gamepad: D-pad left/right chooses, A presses, B exits
-    {"In het spel: F1 of ? toont de toetsen", false},  // In the game: F1 or ? shows the keys
-    {"Een toets sluit deze hulp", true},               // A key closes this help
+    {Console::TrLater("Gamepad: kruis links/rechts kiest, A drukt, B sluit af"),
+     false},  // Gamepad: D-pad left/right chooses, A presses, B exits
+    {Console::TrLater("In het spel: F1 of ? toont de toetsen"), false},  // In the game: F1 or ? shows the keys
+    {Console::TrLater("Een toets sluit deze hulp"), true},               // A key closes this help
 };
 
 const Line EndLines[] = {
-    {"Spatie of Esc: terug naar het menu", false},    // Space or Esc: back to the menu
-    {"Gamepad: A of B: terug naar het menu", false},  // Gamepad: A or B: back to the menu
-    {"F11: volledig scherm", false},                  // F11: full screen
-    {"F1 of ?: hulp sluiten", true},                  // F1 or ?: close the help
+    {Console::TrLater("Spatie of Esc: terug naar het menu"), false},    // Space or Esc: back to the menu
+    {Console::TrLater("Gamepad: A of B: terug naar het menu"), false},  // Gamepad: A or B: back to the menu
+    {Console::TrLater("F11: volledig scherm"), false},                  // F11: full screen
+    {Console::TrLater("F1 of ?: hulp sluiten"), true},                  // F1 or ?: close the help
 };
 
 struct Page {
@@ -83,17 +85,23 @@ Page PageOf(HelpScreen screen)
         case HelpScreen::Menu: {
             constexpr auto n = static_cast<std::int32_t>(std::size(MenuLines));
             // Between the title and the buttons (y 450), which the window layer draws on top.
-            return {"Hulp: het menu", MenuLines, n, {150, 90, 650, 90 + Height(n)}};  // Help: the menu
+            return {
+                Console::TrLater("Hulp: het menu"), MenuLines, n, {150, 90, 650, 90 + Height(n)}};  // Help: the menu
         }
         case HelpScreen::EndScreen: {
             constexpr auto n = static_cast<std::int32_t>(std::size(EndLines));
-            return {
-                "Hulp: einde van het spel", EndLines, n, {262, 250, 762, 250 + Height(n)}};  // Help: end of the game
+            return {Console::TrLater("Hulp: einde van het spel"),
+                    EndLines,
+                    n,
+                    {262, 250, 762, 250 + Height(n)}};  // Help: end of the game
         }
         case HelpScreen::Game:
         default: {
             constexpr auto n = static_cast<std::int32_t>(std::size(GameLines));
-            return {"Hulp: de toetsen", GameLines, n, {212, 150, 812, 150 + Height(n)}};  // Help: the keys
+            return {Console::TrLater("Hulp: de toetsen"),
+                    GameLines,
+                    n,
+                    {212, 150, 812, 150 + Height(n)}};  // Help: the keys
         }
     }
 }

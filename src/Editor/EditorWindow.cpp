@@ -158,17 +158,17 @@ void DrawMap(const Session& s)
 void DrawHelp()
 {
     static const char* const lines[] = {
-        "Muis: klik kiest een lichaam, slepen verplaatst het",
-        "Wiel of +/-: grootte (met Shift de hoogte van een rechthoek)",
-        "K: soort (planeet, asteroide, muur, dodelijke muur)",
-        "Tab: volgende waarde, PageUp/PageDown: waarde (Shift: fijn)",
-        "D: dodelijk aan/uit   N: nieuw lichaam bij de muis   Delete: weg",
-        "Pijlen: richten zoals in het spel (Shift: per stap)",
-        "Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw",
-        "Ctrl+S: bewaren   Ctrl+O: level openen",
-        "M: schotenkaart   B: richt op het beste schot",
-        "F5: speel het level (Esc keert terug)",
-        "F1: deze hulp   Esc: stoppen",
+        Console::TrLater("Muis: klik kiest een lichaam, slepen verplaatst het"),
+        Console::TrLater("Wiel of +/-: grootte (met Shift de hoogte van een rechthoek)"),
+        Console::TrLater("K: soort (planeet, asteroide, muur, dodelijke muur)"),
+        Console::TrLater("Tab: volgende waarde, PageUp/PageDown: waarde (Shift: fijn)"),
+        Console::TrLater("D: dodelijk aan/uit   N: nieuw lichaam bij de muis   Delete: weg"),
+        Console::TrLater("Pijlen: richten zoals in het spel (Shift: per stap)"),
+        Console::TrLater("Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw"),
+        Console::TrLater("Ctrl+S: bewaren   Ctrl+O: level openen"),
+        Console::TrLater("M: schotenkaart   B: richt op het beste schot"),
+        Console::TrLater("F5: speel het level (Esc keert terug)"),
+        Console::TrLater("F1: deze hulp   Esc: stoppen"),
     };
     const std::int32_t left = 250, top = 200;
     Panel(left - 16, top - 40, left + 540, top + 22 * 11 + 10);

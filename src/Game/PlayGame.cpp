@@ -69,7 +69,6 @@ const TestLevel* testLevel = nullptr;
 
 bool HasLevel(std::uint32_t level) { return testLevel != nullptr ? level == testLevel->number : LevelExists(level); }
 
-
 // The window is gone: closed by the player with its close box (or never opened).
 bool WindowGone() { return Wimdows::WindowEnded() != Wimdows::Ended::StillOpen; }
 

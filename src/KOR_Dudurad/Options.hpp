@@ -14,8 +14,8 @@ struct Options {
     Presentation presentation = Presentation::Default;  // --fullscreen / --window, the last one counts
     std::uint32_t scale = 0;                            // --scale N, 1 to 8; 0: not given
     std::string language;  // --language L, for this run; empty: the settings' choice (Dutch without one)
-    bool edit = false;                                  // --edit [FILE]: the level editor instead of a game
-    std::string editFile;                               // empty: the next free level number in data/
+    bool edit = false;     // --edit [FILE]: the level editor instead of a game
+    std::string editFile;  // empty: the next free level number in data/
 };
 
 constexpr std::uint32_t MaxLevelOption = 9999;
