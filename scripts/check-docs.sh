@@ -10,13 +10,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-code_dirs=(src include tools tests bench fuzz cmake scripts packaging CMakeLists.txt)
+code_dirs=(src include tools tests bench fuzz cmake scripts packaging debian po CMakeLists.txt)
 words=$(mktemp)
 tests=$(mktemp)
 trap 'rm -f "$words" "$tests"' EXIT
 # Every identifier of the code, once.
 grep -rhoE --include='*.cpp' --include='*.hpp' --include='*.h' --include='*.c' --include='*.in' \
-  --include='*.txt' --include='*.cmake' --include='*.sh' --include='*.desktop' --include='*.6' \
+  --include='*.txt' --include='*.cmake' --include='*.sh' --include='*.desktop' --include='*.6' --include=rules --include=control \
   '[A-Za-z_][A-Za-z0-9_]*' "${code_dirs[@]}" | sort -u > "$words"
 # Every test: GoogleTest cases and the names of the command tests.
 {
