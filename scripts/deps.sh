@@ -4,13 +4,21 @@
 #
 #   deps.sh        everything: the game, the tests, benchmarks, fuzzing, package checks
 #   deps.sh play   only what building and playing the game needs (scripts/run.sh)
+#   deps.sh desktops  only the Wayland desktops the tests nest in Xvfb (big: GNOME's and
+#                  KDE's compositors)
 set -euo pipefail
 
 play=(
   cmake g++ make pkg-config
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev libpng-dev nlohmann-json3-dev fonts-dejavu-core
 )
+# The desktops the game is tried on (tests/RealDisplay/desktops.sh): GNOME's mutter, KDE's
+# KWin with its Breeze title bars, wlroots' sway and cage, D-Bus for the first two.
+desktops=(
+  mutter kwin-wayland kwin-style-breeze sway cage dbus-daemon
+)
 packages=(
+  "${desktops[@]}"
   "${play[@]}" dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   clang libclang-rt-dev llvm
@@ -19,8 +27,9 @@ packages=(
 )
 case ${1:-} in
   play) packages=("${play[@]}") ;;
+  desktops) packages=("${desktops[@]}") ;;
   '') ;;
-  *) echo "usage: deps.sh [play]" >&2; exit 2 ;;
+  *) echo "usage: deps.sh [play|desktops]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -33,7 +33,8 @@ pid=
 cleanup() {
   local p
   [ -n "$pid" ] && kill "$pid" 2> /dev/null
-  for p in "${pids[@]}"; do kill "$p" 2> /dev/null; done
+  # Each compositor leads a process group of its own (with its D-Bus and its Xwayland).
+  for p in "${pids[@]}"; do kill -- -"$p" "$p" 2> /dev/null; done
   wait 2> /dev/null
   rm -rf "$work"
 }
@@ -81,29 +82,29 @@ case $desktop in
   weston)
     # Without its panel: the clock would change the screen under the comparisons.
     printf '%s\n' '[shell]' 'panel-position=none' > "$work/weston.ini"
-    XDG_RUNTIME_DIR=$runtime weston --config="$work/weston.ini" --backend=x11-backend.so --socket="$socket" \
+    XDG_RUNTIME_DIR=$runtime setsid weston --config="$work/weston.ini" --backend=x11-backend.so --socket="$socket" \
       --width="$sw" --height="$sh" \
       > "$out/compositor.txt" 2>&1 &
     ;;
   mutter)
     XDG_RUNTIME_DIR=$runtime MUTTER_DEBUG_DUMMY_MODE_SPECS=$screen \
-      dbus-run-session -- mutter --nested --wayland --no-x11 --wayland-display="$socket" > "$out/compositor.txt" 2>&1 &
+      setsid dbus-run-session -- mutter --nested --wayland --no-x11 --wayland-display="$socket" > "$out/compositor.txt" 2>&1 &
     ;;
   kwin)
     # KWin's file capability is refused in containers: a copy without it runs the same.
     mkdir "$work/kwin" && cp "$(command -v kwin_wayland)" "$work/kwin/kwin_wayland"
-    XDG_RUNTIME_DIR=$runtime dbus-run-session -- "$work/kwin/kwin_wayland" --x11-display "$DISPLAY" \
+    XDG_RUNTIME_DIR=$runtime setsid dbus-run-session -- "$work/kwin/kwin_wayland" --x11-display "$DISPLAY" \
       --width "$sw" --height "$sh" --socket "$socket" > "$out/compositor.txt" 2>&1 &
     ;;
   sway)
     printf '%s\n' "output * mode ${screen}" 'xwayland disable' 'seat * hide_cursor 0' > "$work/sway.conf"
     XDG_RUNTIME_DIR=$runtime WLR_BACKENDS=x11 WLR_X11_OUTPUTS=1 WLR_RENDERER=pixman \
-      "${as[@]}" sway --config "$work/sway.conf" > "$out/compositor.txt" 2>&1 &
+      setsid "${as[@]}" sway --config "$work/sway.conf" > "$out/compositor.txt" 2>&1 &
     ;;
   cage)
     # cage runs the game itself (and an Xwayland of its own: the game is kept off it).
     (cd "$work" && XDG_RUNTIME_DIR=$runtime WLR_BACKENDS=x11 WLR_X11_OUTPUTS=1 WLR_RENDERER=pixman \
-      exec "${as[@]}" cage -- "${game[@]}" "$prog" > "$work/stdout.txt" 2> "$work/stderr.txt") &
+      exec setsid "${as[@]}" cage -- "${game[@]}" "$prog" > "$work/stdout.txt" 2> "$work/stderr.txt") &
     ;;
   *) fail "no such desktop" ;;
 esac
