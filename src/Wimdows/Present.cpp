@@ -297,6 +297,11 @@ void PresentHints()
     // the app id on Wayland); SDL reads them from the environment when it makes a window.
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", kAppId, 1);
     SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", kAppId, 1);
+    // On Wayland, decorations through libdecor from the start: it still asks the compositor
+    // to draw them where it can (KWin, sway). Without it SDL 2.26 switches to libdecor only
+    // when a compositor insists on the program drawing them (cage), and the window it hides
+    // for the switch is never shown again.
+    SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_PREFER_LIBDECOR, "1");
 }
 
 WindowPlacement PlaceWindow(int w, int h)
