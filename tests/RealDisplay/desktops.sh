@@ -76,7 +76,10 @@ mkdir "$work/data"
 printf '%s\n' '[Ball]' 'Position_X = 400' 'Position_Y = 300' 'Radius = 25' \
   '[Ball]' 'Position_X = -450' 'Position_Y = -300' 'Radius = 12' 'Mass = 1' > "$work/data/level-01.txt"
 [ ${#as[@]} -gt 0 ] && chown -R kor-desktop: "$work/data"
-game=(env -u DISPLAY -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER XDG_RUNTIME_DIR="$runtime")
+# Under AddressSanitizer memory errors count; leaks do not: the graphics drivers that SDL
+# loads on Wayland leak from modules already unloaded, which no suppression can name.
+game=(env -u DISPLAY -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER XDG_RUNTIME_DIR="$runtime"
+  ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0")
 
 case $desktop in
   weston)
@@ -97,7 +100,7 @@ case $desktop in
       --width "$sw" --height "$sh" --socket "$socket" > "$out/compositor.txt" 2>&1 &
     ;;
   sway)
-    printf '%s\n' "output * mode ${screen}" 'xwayland disable' 'seat * hide_cursor 0' > "$work/sway.conf"
+    printf '%s\n' "output * mode ${screen}" 'xwayland disable' 'focus_follows_mouse no' > "$work/sway.conf"
     XDG_RUNTIME_DIR=$runtime WLR_BACKENDS=x11 WLR_X11_OUTPUTS=1 WLR_RENDERER=pixman \
       setsid "${as[@]}" sway --config "$work/sway.conf" > "$out/compositor.txt" 2>&1 &
     ;;
@@ -170,8 +173,16 @@ done
 [ "$(count "$out/2-menu.png" '#D4D0C8')" -gt 3000 ] || fail "no menu with its buttons"
 # The menu's three buttons span x 226 to 572, y 450 to 475 of its 800 x 550 picture.
 # Fullscreen from the menu on: the game opens fullscreen.
+windowed=$(box "$out/2-menu.png" '#D4D0C8')
 key F11
-await 2-menu-fullscreen '#D4D0C8' 3000 || fail "no menu after F11"
+for _ in $(seq 30); do
+  sleep 0.5
+  shot 2-menu-fullscreen
+  g=$(box "$out/2-menu-fullscreen.png" '#D4D0C8') && [ "$g" != "$windowed" ] && break
+done
+[ "$g" != "$windowed" ] || fail "the menu's buttons did not move with F11"
+sleep 1
+shot 2-menu-fullscreen
 read -r w h x y <<< "$(box "$out/2-menu-fullscreen.png" '#D4D0C8')"
 scale=$(awk -v w="$w" 'BEGIN{printf "%.4f", w / 347}')
 mx=$(awk -v x="$x" -v s="$scale" 'BEGIN{printf "%d", x + (400 - 226) * s}')
@@ -254,7 +265,11 @@ status=$?
 pid=
 # The windows on the screen: where a window shot differs from the empty screen is the game's
 # window with its title bar. Whole: the picture's size at its scale on this desktop (room
-# kept for a title bar and a panel) and a title bar above it, unless the desktop has none.
+# kept for a title bar and a panel) and a title bar above it. weston puts a window opened
+# fullscreen at the screen's corner when it leaves fullscreen, its title bar above the
+# screen (a Wayland program can't place its window): there the picture only.
+title=20
+[ "$desktop" = weston ] && title=0
 if [ "$desktop" != cage ]; then
   park
   shot 8-empty
@@ -264,7 +279,7 @@ if [ "$desktop" != cage ]; then
       -format '%w %h %X %Y' info:)
     read -r w h x y <<< "${g//+/}"
     echo "$(basename "$f" .png): window and title bar $w x $h at $x,$y; picture $pw x $ph" >> "$out/windows.txt"
-    [ "$w" -ge "$pw" ] && [ "$h" -ge $((ph + 20)) ] ||
+    [ "$w" -ge "$pw" ] && [ "$h" -ge $((ph + title)) ] ||
       fail "$(basename "$f"): the window is not wholly on the screen ($w x $h at $x,$y; its picture is $pw x $ph)"
   done
 fi
