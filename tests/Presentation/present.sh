@@ -61,7 +61,7 @@ xdotool() { timeout 10 env xdotool "$@"; }
 # before the key, and the whole is tried again.
 focus_key() {
   local i
-  for i in $(seq 20); do
+  for i in $(seq 80); do
     xwininfo -id "$1" 2> /dev/null | grep -q IsViewable && xdotool windowfocus --sync "$1" key "$2" 2> /dev/null && return
     sleep 0.25
   done
@@ -82,6 +82,7 @@ wait_size() {
 leave_intro() {
   local i j
   for i in $(seq 15); do
+    xwininfo -id "$1" > /dev/null 2>&1 || return 0
     focus_key "$1" space
     for j in $(seq 10); do
       xwininfo -id "$1" > /dev/null 2>&1 || return 0
