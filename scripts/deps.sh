@@ -6,6 +6,8 @@
 #
 #   deps.sh        everything: the game, the tests, benchmarks, fuzzing, package checks
 #   deps.sh play   only what building and playing the game needs (scripts/run.sh)
+#   deps.sh desktops  only the Wayland desktops the tests nest in Xvfb (big: GNOME's and
+#                  KDE's compositors)
 set -euo pipefail
 
 play=(
@@ -14,7 +16,13 @@ play=(
   # msgfmt compiles the translations (po/) at build time; xgettext refreshes their template
   gettext
 )
+# The desktops the game is tried on (tests/RealDisplay/desktops.sh): GNOME's mutter, KDE's
+# KWin with its Breeze title bars, wlroots' sway and cage, D-Bus for the first two.
+desktops=(
+  mutter kwin-wayland kwin-style-breeze sway cage dbus-daemon
+)
 packages=(
+  "${desktops[@]}"
   "${play[@]}"
   # The Debian packages: dpkg-buildpackage and debhelper (scripts/package.sh, Packaging.Deb);
   # diffoscope shows how two builds differ (scripts/reproducible.sh).
@@ -26,8 +34,9 @@ packages=(
 )
 case ${1:-} in
   play) packages=("${play[@]}") ;;
+  desktops) packages=("${desktops[@]}") ;;
   '') ;;
-  *) echo "usage: deps.sh [play]" >&2; exit 2 ;;
+  *) echo "usage: deps.sh [play|desktops]" >&2; exit 2 ;;
 esac
 
 if ! command -v apt-get > /dev/null || ! command -v dpkg-query > /dev/null; then

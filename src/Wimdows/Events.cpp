@@ -82,6 +82,7 @@ void DispatchEvent(const SDL_Event& e)
                 case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_RESTORED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    FollowWindow();  // a fullscreen switch comes as one of these, whoever made it
                     if (window.hwnd) WindowProcedure(window.hwnd, WM_PAINT, 0, 0);
                     break;
                 default:

@@ -42,18 +42,28 @@ std::atomic<std::uint32_t> mostScale{0};  // 0: fit the display
 std::atomic<bool> fullscreen{false};      // also follows F11 / Alt+Enter for later windows
 
 // ---- The open window's layout (user-interface thread) ----
+// Nothing here points into the window's picture: SDL frees and makes that picture again
+// whenever the window's size may have changed (it can come back at the same address with
+// the same size), so every copy takes it from SDL_GetWindowSurface afresh. The layout is
+// numbers only, made again after every size or fullscreen change SDL reports (relayout,
+// set by SDL's own event as it drops the old picture) and whenever the picture SDL hands
+// out has another size than the layout's.
 Scale::Layout layout{};
 bool laidOut = false;
-SDL_Surface* laidFor = nullptr;   // the window surface the layout was made for
-SDL_Surface* view = nullptr;      // the picture's rectangle inside the window surface (scale 1)
+std::atomic<bool> relayout{true};
 SDL_Surface* composed = nullptr;  // the picture with the controls over it (other scales)
 bool settled = false;             // the window's frame is known and the size checked
+bool wasFullscreen = false;       // the window's state when last looked at
+int sizeTries = 0;                // corrections of the windowed size left after a switch
 // The window frame's sizes of the last window (top, left, bottom, right): the next window
 // is placed with them before its own frame is known.
 int frame[4] = {0, 0, 0, 0};
 int displayIndex = 0;
 
-constexpr const char* kAppId = "kor-dudurad";
+// The game's one name towards the desktop: the desktop entry's file name without
+// ".desktop", its StartupWMClass and the AppStream id. GNOME and KDE find the entry (its
+// icon, its windows grouped) by it: WM_CLASS on X11, the app id on Wayland.
+constexpr const char* kAppId = "io.github.kordudurad.KORDudurad";
 constexpr const char* kIconFile = "graphics/kor-dudurad-icon.bmp";
 
 // The most scale for this window. Drivers that show nobody anything (dummy, offscreen: the
@@ -72,17 +82,20 @@ void TellOnce(std::atomic<bool>& told, const char* what)
     if (!told.exchange(true)) std::fprintf(stderr, "[ERROR] (Window) %s: %s\n", what, SDL_GetError());
 }
 
-bool SameLayout(const SDL_Surface* screen)
+bool Wayland()
 {
-    return laidOut && screen == laidFor && layout.window.w == screen->w && layout.window.h == screen->h;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "wayland") == 0;
 }
 
-void DropLayout()
+// SDL drops the window's picture (and says so with this event) whenever its size may have
+// changed; the next picture is laid out anew. Runs on the thread that pumps the events.
+int OnWindowEvent(void*, SDL_Event* e)
 {
-    SDL_FreeSurface(view);
-    view = nullptr;
-    laidOut = false;
-    laidFor = nullptr;
+    if (e->type == SDL_WINDOWEVENT &&
+        (e->window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e->window.event == SDL_WINDOWEVENT_RESIZED))
+        relayout.store(true);
+    return 0;
 }
 
 // A 32-bit window surface with the back buffer's channel order: scaled into directly.
@@ -96,18 +109,22 @@ bool SameChannels(const SDL_Surface* s)
 // fullscreen) and paints the bars black.
 void LayOut(SDL_Surface* screen)
 {
-    DropLayout();
+    relayout.store(false);
     const Scale::Size client{static_cast<std::int32_t>(window.xlen.load()),
                              static_cast<std::int32_t>(window.ylen.load())};
     layout = Scale::Place(client, {screen->w, screen->h}, MostScale());
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
-    const Scale::Rect& p = layout.picture;
-    if (layout.whole && layout.factor == 1 && SameChannels(screen) && (p.w != screen->w || p.h != screen->h)) {
-        auto* at = static_cast<std::uint8_t*>(screen->pixels) + p.y * screen->pitch + p.x * 4;
-        view = SDL_CreateRGBSurfaceWithFormatFrom(at, p.w, p.h, 32, screen->pitch, screen->format->format);
-    }
-    laidFor = screen;
     laidOut = true;
+}
+
+// The picture's rectangle inside the window surface at scale 1 as a surface of its own (for
+// the controls, which draw in client pixels); null when the picture fills the surface.
+// Made for one copy and freed after it: it points into the window surface.
+SDL_Surface* PictureIn(SDL_Surface* screen, const Scale::Rect& p)
+{
+    if (p.w == screen->w && p.h == screen->h) return nullptr;
+    auto* at = static_cast<std::uint8_t*>(screen->pixels) + p.y * screen->pitch + p.x * 4;
+    return SDL_CreateRGBSurfaceWithFormatFrom(at, p.w, p.h, 32, screen->pitch, screen->format->format);
 }
 
 // Copies an area of the picture to show onto the window and has the window system show
@@ -119,19 +136,23 @@ void ToScreen(SDL_Surface* from, SDL_Rect area)
     SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
     if (!screen) return TellOnce(toldSurface, "The window's picture can't be shown");
     bool whole = false;
-    if (!SameLayout(screen)) {
+    if (!laidOut || relayout.load() || layout.window.w != screen->w || layout.window.h != screen->h) {
         LayOut(screen);
         area = {0, 0, from->w, from->h};
         whole = true;
     }
     const Scale::Rect& p = layout.picture;
     SDL_Rect changed{};
-    if (layout.whole && layout.factor == 1 && (view || (p.w == screen->w && p.h == screen->h))) {
+    const bool fills = p.w == screen->w && p.h == screen->h;
+    if (layout.whole && layout.factor == 1 && (fills || SameChannels(screen))) {
         // Scale 1: straight into the window's image, as a window without scaling does.
+        SDL_Surface* view = fills ? nullptr : PictureIn(screen, p);
+        if (!fills && !view) return TellOnce(toldMemory, "No memory to show the window's picture");
         SDL_Surface* target = view ? view : screen;
         SDL_Rect to = area;
         SDL_BlitSurface(from, &area, target, &to);
         if (!inButtonProc) DrawChildren(target, area);  // the controls lie over the picture
+        SDL_FreeSurface(view);
         changed = {area.x + p.x, area.y + p.y, area.w, area.h};
     } else {
         if (!composed) composed = SDL_CreateRGBSurfaceWithFormat(0, from->w, from->h, 32, SDL_PIXELFORMAT_XRGB8888);
@@ -184,12 +205,21 @@ bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped)
     return true;
 }
 
+// Wayland tells a client neither its window's frame nor where the desktop's panels are
+// (SDL gives the whole screen as usable and no frame). Room is kept for the tallest title
+// bar of the common desktops (libdecor's, drawn by the game on GNOME; Breeze's, drawn by
+// KWin) and for one panel (GNOME's top bar, Plasma's), so that the whole window, title bar
+// included, is on the screen.
+constexpr int kWaylandTitleBar = 40;
+constexpr int kWaylandPanel = 48;
+
 // The room for a window's client area on its display: the usable area (without panels)
 // less the window frame.
 Scale::Size Room(int display)
 {
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return {};
+    if (Wayland()) return {usable.w, usable.h - kWaylandPanel - kWaylandTitleBar};
     return {usable.w - frame[1] - frame[3], usable.h - frame[0] - frame[2]};
 }
 
@@ -267,6 +297,11 @@ void PresentHints()
     // the app id on Wayland); SDL reads them from the environment when it makes a window.
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", kAppId, 1);
     SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", kAppId, 1);
+    // On Wayland, decorations through libdecor from the start: it still asks the compositor
+    // to draw them where it can (KWin, sway). Without it SDL 2.26 switches to libdecor only
+    // when a compositor insists on the program drawing them (cage), and the window it hides
+    // for the switch is never shown again.
+    SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_PREFER_LIBDECOR, "1");
 }
 
 WindowPlacement PlaceWindow(int w, int h)
@@ -284,8 +319,12 @@ bool PresentOpen()
     const bool wayland = driver && std::strcmp(driver, "wayland") == 0;
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, wayland ? "1" : "0");
     showPosted.store(false);
-    DropLayout();
+    laidOut = false;
+    relayout.store(true);
+    SDL_AddEventWatch(OnWindowEvent, nullptr);
     settled = false;
+    wasFullscreen = (SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN) != 0;
+    sizeTries = 0;
     if (SDL_Surface* icon = Icon()) SDL_SetWindowIcon(window.hwnd, icon);
     if (!(SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN)) {
         int w = 0, h = 0;
@@ -303,7 +342,8 @@ void PresentClose()
     anyUnshown = false;
     SDL_FreeSurface(composed);
     composed = nullptr;
-    DropLayout();
+    laidOut = false;
+    SDL_DelEventWatch(OnWindowEvent, nullptr);
     if (window.hwnd) {
         const int display = SDL_GetWindowDisplayIndex(window.hwnd);
         if (display >= 0) displayIndex = display;
@@ -331,7 +371,31 @@ void ToggleFullscreen()
         return;
     }
     fullscreen.store(on);
+    FollowWindow();
     Paint();
+}
+
+void FollowWindow()
+{
+    if (!window.hwnd) return;
+    const bool full = (SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN) != 0;
+    if (full != wasFullscreen) {
+        // Whoever switched (the game's key, the compositor): the picture is laid out
+        // anew, and a window back from fullscreen gets its own size again, which window
+        // managers and compositors do not all restore (a few pixels more, or the screen's
+        // size). A few tries only: a desktop that insists keeps its size.
+        wasFullscreen = full;
+        relayout.store(true);
+        sizeTries = full ? 0 : 3;
+    }
+    if (full || sizeTries == 0) return;
+    const Scale::Size size =
+        WindowedSize(displayIndex, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window.hwnd, &w, &h);
+    if (w == size.w && h == size.h) return;
+    --sizeTries;
+    SDL_SetWindowSize(window.hwnd, size.w, size.h);
 }
 
 void ShowAgain(SDL_Rect area)

@@ -260,6 +260,9 @@ bool MapToClient(std::int32_t& x, std::int32_t& y);
 void ClientToWindow(std::int32_t& x, std::int32_t& y);
 // Switches the open window between windowed and fullscreen.
 void ToggleFullscreen();
+// After the window's size or state changed (or may have): the picture is laid out anew
+// after a fullscreen switch, and the window given its own size back when it leaves one.
+void FollowWindow();
 // Shows the whole back buffer (expose, restore, first showing).
 void Paint();
 

@@ -144,7 +144,7 @@ desktop=$usr/share/applications/$id.desktop
 metainfo=$usr/share/metainfo/$id.metainfo.xml
 [ -f "$desktop" ] || fail "no desktop entry"
 for line in '[Desktop Entry]' 'Type=Application' 'Name=The KOR Dudurad' 'Exec=kor-dudurad' 'Icon=kor-dudurad' \
-            'Terminal=false' 'StartupWMClass=kor-dudurad'; do
+            'Terminal=false' 'StartupWMClass=io.github.kordudurad.KORDudurad'; do
   grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
 done
 grep -q '^Categories=.*Game;' "$desktop" || fail "desktop entry is not in the Game category"

@@ -161,4 +161,54 @@ TEST(ScaledWindow, ShowsBlocksAndTakesClicksWhereDrawn)
     SetPresentOptions({});
 }
 
+// SDL frees the window's picture and makes a new one whenever the window's size may have
+// changed, and the new one can come at the same address with the same size: what is shown
+// next must land in the new picture's pixels, not in the freed ones.
+TEST(ScaledWindow, APictureRenewedAtTheSameAddressIsDrawnInto)
+{
+    Window("Renewed", 100, 60);
+    ASSERT_EQ(State(), STATE_ACTIVE);
+    OnUi([] { detail::ToggleFullscreen(); });  // the dummy display's size: bars round the picture
+    std::vector<std::uint32_t> fresh;
+    void* old = nullptr;
+    int w = 0, h = 0;
+    OnUi([&] {
+        SDL_Surface* s = SDL_GetWindowSurface(detail::window.hwnd);
+        w = s->w;
+        h = s->h;
+        ASSERT_EQ(s->pitch, w * 4);
+        fresh.assign(static_cast<std::size_t>(w) * h, 0);
+        old = s->pixels;
+        s->pixels = fresh.data();
+    });
+    ASSERT_GT(w, 100);
+    Rectangle(10, 10, 19, 19, RgbColor(255, 0, 0), true);
+    Testing::Sync();
+    OnUi([&] { SDL_GetWindowSurface(detail::window.hwnd)->pixels = old; });
+    const int x = (w - 100) / 2 + 15, y = (h - 60) / 2 + 15;
+    EXPECT_EQ(fresh[static_cast<std::size_t>(y * w + x)] & 0xFFFFFFu, 0xFF0000u);
+    KillWindow();
+    SetPresentOptions({});
+}
+
+// A window back from fullscreen gets its own size again, whoever switched and whatever
+// size the window manager gave it (fluxbox: 3 pixels taller; sway: the screen's size).
+TEST(ScaledWindow, BackFromFullscreenTheWindowHasItsOwnSize)
+{
+    Window("Restored", 100, 60);
+    ASSERT_EQ(State(), STATE_ACTIVE);
+    OnUi([] { detail::ToggleFullscreen(); });
+    OnUi([] {
+        SDL_SetWindowFullscreen(detail::window.hwnd, 0);  // as a compositor does
+        SDL_SetWindowSize(detail::window.hwnd, 100, 63);
+    });
+    Testing::Sync();
+    int ww = 0, wh = 0;
+    OnUi([&] { SDL_GetWindowSize(detail::window.hwnd, &ww, &wh); });
+    EXPECT_EQ(ww, 100);
+    EXPECT_EQ(wh, 60);
+    KillWindow();
+    SetPresentOptions({});
+}
+
 }  // namespace
