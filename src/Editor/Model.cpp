@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Console/Console.hpp"
 #include "Drawing/Geometry.hpp"
 #include "Editor/Editor.hpp"
 
@@ -64,17 +65,17 @@ const char* KindName(Kind kind)
 {
     switch (kind) {
         case Kind::Attracting:
-            return "planeet (trekt aan)";
+            return Console::Tr("planeet (trekt aan)");
         case Kind::Repelling:
-            return "planeet (stoot af)";
+            return Console::Tr("planeet (stoot af)");
         case Kind::NoField:
-            return "planeet (geen veld)";
+            return Console::Tr("planeet (geen veld)");
         case Kind::Asteroid:
-            return "asteroide";
+            return Console::Tr("asteroide");
         case Kind::Wall:
-            return "muur";
+            return Console::Tr("muur");
         case Kind::DeadlyWall:
-            return "dodelijke muur";
+            return Console::Tr("dodelijke muur");
     }
     return "";
 }
