@@ -1,7 +1,8 @@
 // Keyboard and mouse: the key table, the queue of key presses, the mouse record with
 // its capture, and the translation of SDL keys into virtual-key codes.
-#include <deque>
+#include <array>
 #include <mutex>
+#include <type_traits>
 
 #include "WimdowsState.hpp"
 
@@ -17,16 +18,27 @@ bool captured = false;
 namespace {
 
 // Mouse events for TakeMouseEvent, written on the user-interface thread and taken on the
-// main thread.
-std::mutex mouseQueueLock;
-std::deque<MouseEvent> mouseQueue;
+// main thread: a ring of the latest ones. It has no destructor, because the user-interface
+// thread may still be closing its window while the program's statics are destroyed at exit.
 constexpr std::size_t MouseQueueLength = 256;
+struct MouseRing {
+    std::array<MouseEvent, MouseQueueLength> events;
+    std::size_t first;
+    std::size_t count;
+};
+std::mutex mouseQueueLock;
+MouseRing mouseQueue{};
+static_assert(std::is_trivially_destructible_v<MouseRing> && std::is_trivially_destructible_v<std::mutex>);
 
 void QueueMouse(MouseEvent::Type type, std::int32_t x, std::int32_t y, std::int32_t wheel = 0)
 {
     std::lock_guard lock(mouseQueueLock);
-    if (mouseQueue.size() >= MouseQueueLength) mouseQueue.pop_front();
-    mouseQueue.push_back(MouseEvent{type, x, y, wheel});
+    if (mouseQueue.count == MouseQueueLength) {  // the oldest goes
+        mouseQueue.first = (mouseQueue.first + 1) % MouseQueueLength;
+        --mouseQueue.count;
+    }
+    mouseQueue.events[(mouseQueue.first + mouseQueue.count) % MouseQueueLength] = MouseEvent{type, x, y, wheel};
+    ++mouseQueue.count;
 }
 
 // Claims the queue's guard: test and set in one step, waiting (not spinning) while the
@@ -319,7 +331,7 @@ void ResetInput()
 {
     {
         std::lock_guard lock(mouseQueueLock);
-        mouseQueue.clear();
+        mouseQueue.first = mouseQueue.count = 0;
     }
     mouse = MouseStruct{};
     if (captured) ReleaseCapture();
@@ -369,9 +381,11 @@ namespace Wimdows {
 bool TakeMouseEvent(MouseEvent& event)
 {
     std::lock_guard lock(detail::mouseQueueLock);
-    if (detail::mouseQueue.empty()) return false;
-    event = detail::mouseQueue.front();
-    detail::mouseQueue.pop_front();
+    detail::MouseRing& ring = detail::mouseQueue;
+    if (ring.count == 0) return false;
+    event = ring.events[ring.first];
+    ring.first = (ring.first + 1) % detail::MouseQueueLength;
+    --ring.count;
     return true;
 }
 
