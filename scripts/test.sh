@@ -19,9 +19,7 @@ bash scripts/format.sh --check
 echo "== normal build"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
 cmake --build build -j"$jobs"
-# Most of these tests wait on X servers, compositors and timers rather than compute, so two
-# per core keep the cores busy; each X-server test passes with two busy loops beside it.
-(cd build && ctest --output-on-failure -j"$((2 * jobs))")
+(cd build && ctest --output-on-failure -j"$jobs")
 took
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
