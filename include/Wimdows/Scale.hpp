@@ -43,6 +43,21 @@ Layout Place(Size client, Size window, std::uint32_t most);
 // The picture's size at a scale, never larger than `limit` when that is given (w, h > 0).
 Size Scaled(Size client, float scale, Size limit = {});
 
+// A window's size in the desktop's units for a client of `client` pixels in a room of
+// `room` units, where a unit shows as `pixels` screen pixels (2 on a Wayland desktop at
+// scale 2, 1.5 at 150 %): the scale is chosen in screen pixels as on X11, whole where it
+// fits, and the window rounded up to hold that picture whole (never beyond the room).
+Size Windowed(Size client, Size room, float pixels, std::uint32_t most);
+
+// The corner that puts something of `outer` size in the middle of `area` (at the area's
+// corner where it is larger).
+Rect Centred(Rect area, Size outer);
+
+// A position in window units to the window picture's pixels, for a window of `units`
+// whose picture has `pixels`; rounded down. ToUnits goes back to the unit holding a pixel.
+void ToPixels(Size units, Size pixels, std::int32_t& x, std::int32_t& y);
+void ToUnits(Size units, Size pixels, std::int32_t& x, std::int32_t& y);
+
 // A window position to client pixels: false on the bars (in the window, outside the
 // picture). Positions outside the window (a drag that holds the mouse) map on the same
 // scale, so at scale 1 without bars every position stays as it is.

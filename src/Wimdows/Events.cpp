@@ -1,7 +1,38 @@
 // The window procedure and the translation of SDL events into its messages.
+#include <dlfcn.h>
+
+#include <cstdint>
 #include <cstdio>
 
 #include "WimdowsState.hpp"
+
+// ---- Keys from virtual keyboards on Wayland ----
+// SDL 2.26 reads the symbols of a key from a virtual keyboard (wtype, an on-screen keyboard:
+// a keymap whose layout has no name) in the layout the compositor last named, and before the
+// compositor has named one in layout -1. libxkbcommon before March 2025 (Debian 12 has 1.5)
+// turns -1 into one past the last layout of a key that has one, and reads beyond the key's
+// layouts: the game crashed on the first such key on a Wayland desktop without Xwayland.
+// This definition comes first for SDL: a layout below zero is brought into the key's range
+// as later libxkbcommon does (its pull request 671), anything else goes on unchanged.
+struct xkb_keymap;
+extern "C" int xkb_keymap_key_get_syms_by_level(xkb_keymap* keymap, std::uint32_t key, std::uint32_t layout,
+                                                std::uint32_t level, const std::uint32_t** syms)
+{
+    using Syms = int (*)(xkb_keymap*, std::uint32_t, std::uint32_t, std::uint32_t, const std::uint32_t**);
+    using Layouts = std::uint32_t (*)(xkb_keymap*, std::uint32_t);
+    static const auto real = reinterpret_cast<Syms>(dlsym(RTLD_NEXT, "xkb_keymap_key_get_syms_by_level"));
+    static const auto layouts = reinterpret_cast<Layouts>(dlsym(RTLD_NEXT, "xkb_keymap_num_layouts_for_key"));
+    if (!real) {
+        *syms = nullptr;
+        return 0;
+    }
+    const auto signedLayout = static_cast<std::int32_t>(layout);
+    if (signedLayout < 0 && keymap && layouts) {
+        const auto count = static_cast<std::int32_t>(layouts(keymap, key));
+        if (count > 0) layout = static_cast<std::uint32_t>((signedLayout % count + count) % count);
+    }
+    return real(keymap, key, layout, level, syms);
+}
 
 namespace Wimdows::detail {
 
@@ -84,6 +115,9 @@ void DispatchEvent(const SDL_Event& e)
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
                     FollowWindow();  // a fullscreen switch comes as one of these, whoever made it
                     if (window.hwnd) WindowProcedure(window.hwnd, WM_PAINT, 0, 0);
+                    break;
+                case SDL_WINDOWEVENT_MOVED:
+                    FollowWindow();  // a window back from fullscreen may still be on its way to its place
                     break;
                 default:
                     break;

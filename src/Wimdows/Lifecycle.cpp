@@ -250,8 +250,7 @@ std::uint32_t WinMain(void*)
     // keeps the size asked for; the window's own size is presentation's choice.
     const WindowPlacement place =
         PlaceWindow(static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
-    window.hwnd = SDL_CreateWindow(window.class_, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, place.w, place.h,
-                                   SDL_WINDOW_HIDDEN | place.flags);
+    window.hwnd = SDL_CreateWindow(window.class_, place.x, place.y, place.w, place.h, SDL_WINDOW_HIDDEN | place.flags);
     if (!window.hwnd || !Init() || !PresentOpen() || !PrepareWait()) {
         ReportNoWindow(SDL_GetError());
         if (window.hwnd) DestroyMainWindow();
@@ -261,6 +260,7 @@ std::uint32_t WinMain(void*)
     }
     windowId.store(SDL_GetWindowID(window.hwnd));
     SDL_ShowWindow(window.hwnd);
+    AwaitCompositor();
     Paint();
     SDL_RaiseWindow(window.hwnd);
     ended.store(Ended::StillOpen);

@@ -8,6 +8,11 @@
 // more than the copy itself, and only the area that changed is scaled and sent. Measured
 // on X servers without a GPU, this beats an accelerated renderer, which has to send the
 // whole window every frame.
+//
+// On Wayland the window's picture is the layer's own, in the screen's pixels, handed to the
+// compositor through SDL's renderer: SDL 2.26's window surface has the window's size in
+// the desktop's units, which a HiDPI desktop (scale 2) scales up once more, so a picture
+// shrunk to fit would be blurred twice.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -51,14 +56,31 @@ std::atomic<bool> fullscreen{false};      // also follows F11 / Alt+Enter for la
 Scale::Layout layout{};
 bool laidOut = false;
 std::atomic<bool> relayout{true};
-SDL_Surface* composed = nullptr;  // the picture with the controls over it (other scales)
-bool settled = false;             // the window's frame is known and the size checked
-bool wasFullscreen = false;       // the window's state when last looked at
-int sizeTries = 0;                // corrections of the windowed size left after a switch
+SDL_Surface* composed = nullptr;    // the picture with the controls over it (other scales)
+bool settled = false;               // the window's frame is known and the size checked
+std::atomic<bool> lookAgain{true};  // a window event came: the frame may have changed
+bool wasFullscreen = false;         // the window's state when last looked at
+int sizeTries = 0;                  // corrections of the windowed size left after a switch
+int placeTries = 0;                 // moves left to bring the frame back after a switch (X11)
+// Where the frame's corner was when the window went fullscreen (X11); a window opened
+// fullscreen has none and comes back centred.
+bool homeKnown = false;
+int homeX = 0, homeY = 0;
 // The window frame's sizes of the last window (top, left, bottom, right): the next window
 // is placed with them before its own frame is known.
 int frame[4] = {0, 0, 0, 0};
+bool frameKnown = false;       // frame[] was read from a window manager
+bool workAreaUnknown = false;  // the last X11 window manager told no work area
 int displayIndex = 0;
+
+// The Wayland window's picture: a software picture of the window's size in screen pixels,
+// its texture and the renderer that shows it (user-interface thread).
+struct Canvas {
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    SDL_Surface* pixels = nullptr;
+};
+Canvas canvas;
 
 // The game's one name towards the desktop: the desktop entry's file name without
 // ".desktop", its StartupWMClass and the AppStream id. GNOME and KDE find the entry (its
@@ -82,20 +104,87 @@ void TellOnce(std::atomic<bool>& told, const char* what)
     if (!told.exchange(true)) std::fprintf(stderr, "[ERROR] (Window) %s: %s\n", what, SDL_GetError());
 }
 
-bool Wayland()
+bool Driver(const char* name)
 {
     const char* driver = SDL_GetCurrentVideoDriver();
-    return driver && std::strcmp(driver, "wayland") == 0;
+    return driver && std::strcmp(driver, name) == 0;
 }
+bool Wayland() { return Driver("wayland"); }
+bool X11() { return Driver("x11"); }
 
 // SDL drops the window's picture (and says so with this event) whenever its size may have
-// changed; the next picture is laid out anew. Runs on the thread that pumps the events.
+// changed; the next picture is laid out anew. Any window event may come with a new frame.
+// Runs on the thread that pumps the events.
 int OnWindowEvent(void*, SDL_Event* e)
 {
-    if (e->type == SDL_WINDOWEVENT &&
-        (e->window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e->window.event == SDL_WINDOWEVENT_RESIZED))
+    if (e->type != SDL_WINDOWEVENT) return 0;
+    lookAgain.store(true);
+    if (e->window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e->window.event == SDL_WINDOWEVENT_RESIZED)
         relayout.store(true);
     return 0;
+}
+
+void FreeCanvas()
+{
+    SDL_FreeSurface(canvas.pixels);
+    if (canvas.texture) SDL_DestroyTexture(canvas.texture);
+    if (canvas.renderer) SDL_DestroyRenderer(canvas.renderer);
+    canvas = {};
+}
+
+// The Wayland window's picture at the window's size in screen pixels, made anew when that
+// size changes; null when there is none (told once by the caller).
+SDL_Surface* CanvasPicture()
+{
+    if (!canvas.renderer) {
+        // An accelerated renderer, as SDL's own window surface takes on Wayland.
+        for (int i = 0, n = SDL_GetNumRenderDrivers(); i < n && !canvas.renderer; ++i) {
+            SDL_RendererInfo info{};
+            if (SDL_GetRenderDriverInfo(i, &info) != 0 || std::strcmp(info.name, "software") == 0) continue;
+            canvas.renderer = SDL_CreateRenderer(window.hwnd, i, 0);
+            if (canvas.renderer &&
+                (SDL_GetRendererInfo(canvas.renderer, &info) != 0 || !(info.flags & SDL_RENDERER_ACCELERATED))) {
+                SDL_DestroyRenderer(canvas.renderer);
+                canvas.renderer = nullptr;
+            }
+        }
+        if (!canvas.renderer) return nullptr;
+    }
+    int w = 0, h = 0;
+    if (SDL_GetRendererOutputSize(canvas.renderer, &w, &h) != 0 || w <= 0 || h <= 0) return nullptr;
+    if (canvas.pixels && canvas.pixels->w == w && canvas.pixels->h == h) return canvas.pixels;
+    SDL_FreeSurface(canvas.pixels);
+    if (canvas.texture) SDL_DestroyTexture(canvas.texture);
+    canvas.texture = SDL_CreateTexture(canvas.renderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+    canvas.pixels = canvas.texture ? SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_XRGB8888) : nullptr;
+    relayout.store(true);
+    return canvas.pixels;
+}
+
+// The picture the window shows, in its own pixels: SDL's window surface, or on Wayland the
+// canvas. SDL may free and remake either whenever the window's size may have changed.
+SDL_Surface* WindowPicture() { return Wayland() ? CanvasPicture() : SDL_GetWindowSurface(window.hwnd); }
+
+// Has the window system show an area of the window's picture.
+bool ShowPicture(const SDL_Rect& area)
+{
+    if (!Wayland()) return SDL_UpdateWindowSurfaceRects(window.hwnd, &area, 1) == 0;
+    const SDL_Surface* p = canvas.pixels;
+    const auto* at = static_cast<const std::uint8_t*>(p->pixels) + area.y * p->pitch + area.x * 4;
+    if (SDL_UpdateTexture(canvas.texture, &area, at, p->pitch) != 0 ||
+        SDL_RenderCopy(canvas.renderer, canvas.texture, nullptr, nullptr) != 0)
+        return false;
+    SDL_RenderPresent(canvas.renderer);
+    return true;
+}
+
+// The window's size in the desktop's units and its picture's in pixels (the same but on a
+// HiDPI Wayland desktop).
+void WindowSizes(Scale::Size& units, Scale::Size& pixels)
+{
+    SDL_GetWindowSize(window.hwnd, &units.w, &units.h);
+    pixels = units;
+    if (Wayland() && canvas.pixels) pixels = {canvas.pixels->w, canvas.pixels->h};
 }
 
 // A 32-bit window surface with the back buffer's channel order: scaled into directly.
@@ -133,7 +222,7 @@ void ToScreen(SDL_Surface* from, SDL_Rect area)
 {
     static std::atomic<bool> toldSurface{false}, toldUpdate{false}, toldMemory{false};  // once, not every frame
     Settle();
-    SDL_Surface* screen = SDL_GetWindowSurface(window.hwnd);
+    SDL_Surface* screen = WindowPicture();
     if (!screen) return TellOnce(toldSurface, "The window's picture can't be shown");
     bool whole = false;
     if (!laidOut || relayout.load() || layout.window.w != screen->w || layout.window.h != screen->h) {
@@ -174,8 +263,7 @@ void ToScreen(SDL_Surface* from, SDL_Rect area)
     }
     if (whole) changed = {0, 0, screen->w, screen->h};
     if (changed.w <= 0 || changed.h <= 0) return;
-    if (SDL_UpdateWindowSurfaceRects(window.hwnd, &changed, 1) != 0)
-        TellOnce(toldUpdate, "The window's picture can't be shown");
+    if (!ShowPicture(changed)) TellOnce(toldUpdate, "The window's picture can't be shown");
 }
 
 // The request that other threads' PresentRect leave behind.
@@ -209,18 +297,33 @@ bool CopyToShown(const SDL_Rect& area, SDL_Rect& clipped)
 // (SDL gives the whole screen as usable and no frame). Room is kept for the tallest title
 // bar of the common desktops (libdecor's, drawn by the game on GNOME; Breeze's, drawn by
 // KWin) and for one panel (GNOME's top bar, Plasma's), so that the whole window, title bar
-// included, is on the screen.
+// included, is on the screen. The same room is kept on X11 under a window manager that
+// tells no work area (weston's): for the panel always, for the title bar until a frame is
+// seen.
 constexpr int kWaylandTitleBar = 40;
 constexpr int kWaylandPanel = 48;
 
-// The room for a window's client area on its display: the usable area (without panels)
-// less the window frame.
+// Screen pixels per unit of the desktop on a display: above 1 on a HiDPI Wayland desktop,
+// where the window's picture is made in the screen's own pixels. SDL lists the screen's
+// own mode first and gives the desktop's size in units as the desktop mode.
+float PixelScale(int display)
+{
+    if (!Wayland()) return 1.0f;
+    SDL_DisplayMode units{}, screen{};
+    if (SDL_GetDesktopDisplayMode(display, &units) != 0 || SDL_GetDisplayMode(display, 0, &screen) != 0 || units.w <= 0)
+        return 1.0f;
+    return std::max(1.0f, static_cast<float>(screen.w) / static_cast<float>(units.w));
+}
+
+// The room for a window's client area on its display, in the desktop's units: the usable
+// area (without panels) less the window frame.
 Scale::Size Room(int display)
 {
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return {};
     if (Wayland()) return {usable.w, usable.h - kWaylandPanel - kWaylandTitleBar};
-    return {usable.w - frame[1] - frame[3], usable.h - frame[0] - frame[2]};
+    const int kept = workAreaUnknown ? kWaylandPanel + (frameKnown ? 0 : kWaylandTitleBar) : 0;
+    return {usable.w - frame[1] - frame[3], usable.h - frame[0] - frame[2] - kept};
 }
 
 // The window's size for its client area at the scale that fits the display.
@@ -229,58 +332,85 @@ Scale::Size WindowedSize(int display, int w, int h)
     const Scale::Size client{w, h};
     const Scale::Size room = Room(display);
     if (room.w <= 0 || room.h <= 0) return client;  // nothing known about the display
-    return Scale::Scaled(client, Scale::Choose(client, room, MostScale()), room);
+    return Scale::Windowed(client, room, PixelScale(display), MostScale());
 }
 
-// Puts the window's frame in the middle of the usable area. Before the window is mapped
-// the window system places the frame where the window is asked to be; afterwards SDL
-// allows for the frame itself.
-void Centre(int w, int h, bool mapped)
+// The corner of the frame that puts a window of w x h with its frame in the middle of the
+// usable area; false when the display tells no area.
+bool CentredCorner(int w, int h, int& x, int& y)
 {
     SDL_Rect usable{};
-    if (SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0) return;
-    const int outerW = w + frame[1] + frame[3];
-    const int outerH = h + frame[0] + frame[2];
-    const int x = usable.x + std::max(0, (usable.w - outerW) / 2) + (mapped ? frame[1] : 0);
-    const int y = usable.y + std::max(0, (usable.h - outerH) / 2) + (mapped ? frame[0] : 0);
-    SDL_SetWindowPosition(window.hwnd, x, y);
-}
-
-// True when the window with its frame lies wholly in the usable area.
-bool WhollyShown(int w, int h)
-{
-    SDL_Rect usable{};
-    if (SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0) return true;
-    int x = 0, y = 0;
-    SDL_GetWindowPosition(window.hwnd, &x, &y);
-    return x - frame[1] >= usable.x && y - frame[0] >= usable.y && x + w + frame[3] <= usable.x + usable.w &&
-           y + h + frame[2] <= usable.y + usable.h;
+    if (SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0) return false;
+    const Scale::Rect at =
+        Scale::Centred({usable.x, usable.y, usable.w, usable.h}, {w + frame[1] + frame[3], h + frame[0] + frame[2]});
+    x = at.x;
+    y = at.y;
+    return true;
 }
 
 // Once the window is on the screen its frame becomes known (the window manager tells it
 // a moment after the window is mapped): when it differs from the frame the window was
 // placed with, the size is chosen again and the window centred, so that the whole window,
-// title bar included, is on the display. Until a frame is known this is tried with every
-// picture shown (it only reads what SDL keeps).
+// title bar included, is on the display. Until a frame is known this is tried after every
+// window event. Only X11 tells a frame.
 void Settle()
 {
     if (settled || !window.hwnd) return;
     if (SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN) return;
-    int f[4] = {0, 0, 0, 0};
-    if (SDL_GetWindowBordersSize(window.hwnd, &f[0], &f[1], &f[2], &f[3]) != 0) {
-        settled = true;  // the window system does not tell
+    if (!lookAgain.exchange(false)) return;
+    if (!X11()) {
+        settled = true;
         return;
     }
-    if (f[0] == 0 && f[1] == 0 && f[2] == 0 && f[3] == 0) return;
+    workAreaUnknown = WorkAreaUnknown();
+    WindowFrame f;
+    if (!ReadFrame(f)) return;
     settled = true;
-    std::memcpy(frame, f, sizeof f);
+    frameKnown = true;
+    const int sides[4] = {f.top, f.left, f.bottom, f.right};
+    std::memcpy(frame, sides, sizeof frame);
     const Scale::Size size =
         WindowedSize(displayIndex, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
     int w = 0, h = 0;
     SDL_GetWindowSize(window.hwnd, &w, &h);
     if (w != size.w || h != size.h) SDL_SetWindowSize(window.hwnd, size.w, size.h);
-    if (w != size.w || h != size.h || !WhollyShown(size.w, size.h)) Centre(size.w, size.h, true);
+    SDL_Rect usable{};
+    const bool whole = SDL_GetDisplayUsableBounds(displayIndex, &usable) != 0 ||
+                       (f.x >= usable.x && f.y >= usable.y && f.x + f.left + size.w + f.right <= usable.x + usable.w &&
+                        f.y + f.top + size.h + f.bottom <= usable.y + usable.h);
+    int x = 0, y = 0;
+    if ((w != size.w || h != size.h || !whole) && CentredCorner(size.w, size.h, x, y)) MoveFrame(x, y);
 }
+
+// After the window left fullscreen on X11: its frame back where it was, or centred for a
+// window opened fullscreen. Window managers restore a place of their own (fluxbox a title
+// bar lower each time, SDL having moved the window while the frame's sides were still 0);
+// a few tries only, for a manager that places windows itself.
+void BringBack()
+{
+    WindowFrame f;
+    if (!ReadFrame(f)) return;
+    int x = homeX, y = homeY;
+    if (!homeKnown) {
+        const int sides[4] = {f.top, f.left, f.bottom, f.right};
+        std::memcpy(frame, sides, sizeof frame);
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window.hwnd, &w, &h);
+        if (!CentredCorner(w, h, x, y)) placeTries = 0;
+    }
+    if (placeTries == 0 || (f.x == x && f.y == y)) {
+        placeTries = 0;
+        return;
+    }
+    --placeTries;
+    MoveFrame(x, y);
+}
+
+// A Wayland compositor answers a fullscreen switch with a configure of the new size a
+// moment later (much later on a loaded machine), and SDL keeps the old size until then:
+// the old picture would be shown in the switched window, in a corner with black round it.
+// So much is waited for it; a later one still lays the picture out anew when it comes.
+constexpr Uint64 kConfigureWaitMs = 250;
 
 // The game's icon, loaded once from the game's folder; null when it is not there.
 SDL_Surface* Icon()
@@ -307,7 +437,15 @@ void PresentHints()
 WindowPlacement PlaceWindow(int w, int h)
 {
     const Scale::Size size = WindowedSize(displayIndex, w, h);
-    return {size.w, size.h, fullscreen.load() ? static_cast<std::uint32_t>(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u};
+    WindowPlacement place{size.w, size.h, static_cast<int>(SDL_WINDOWPOS_UNDEFINED),
+                          static_cast<int>(SDL_WINDOWPOS_UNDEFINED), 0};
+    // On Wayland the picture in the screen's pixels (HiDPI); X11 windows have them anyway.
+    if (Wayland()) place.flags |= SDL_WINDOW_ALLOW_HIGHDPI;
+    if (fullscreen.load())
+        place.flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    else
+        CentredCorner(size.w, size.h, place.x, place.y);  // a new window's frame goes where it is asked to be
+    return place;
 }
 
 bool PresentOpen()
@@ -323,14 +461,12 @@ bool PresentOpen()
     relayout.store(true);
     SDL_AddEventWatch(OnWindowEvent, nullptr);
     settled = false;
+    lookAgain.store(true);
     wasFullscreen = (SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN) != 0;
     sizeTries = 0;
+    placeTries = 0;
+    homeKnown = false;
     if (SDL_Surface* icon = Icon()) SDL_SetWindowIcon(window.hwnd, icon);
-    if (!(SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN)) {
-        int w = 0, h = 0;
-        SDL_GetWindowSize(window.hwnd, &w, &h);
-        Centre(w, h, false);
-    }
     return true;
 }
 
@@ -342,6 +478,7 @@ void PresentClose()
     anyUnshown = false;
     SDL_FreeSurface(composed);
     composed = nullptr;
+    FreeCanvas();  // before the window goes
     laidOut = false;
     SDL_DelEventWatch(OnWindowEvent, nullptr);
     if (window.hwnd) {
@@ -353,24 +490,54 @@ void PresentClose()
 bool MapToClient(std::int32_t& x, std::int32_t& y)
 {
     if (!laidOut) return true;
+    Scale::Size units, pixels;
+    WindowSizes(units, pixels);
+    Scale::ToPixels(units, pixels, x, y);
     return Scale::ToClient(layout, x, y);
 }
 
 void ClientToWindow(std::int32_t& x, std::int32_t& y)
 {
-    if (laidOut) Scale::ToWindow(layout, x, y);
+    if (!laidOut) return;
+    Scale::ToWindow(layout, x, y);
+    Scale::Size units, pixels;
+    WindowSizes(units, pixels);
+    Scale::ToUnits(units, pixels, x, y);
+}
+
+void AwaitCompositor()
+{
+    if (!Wayland() || !window.hwnd) return;
+    SDL_Rect screen{};
+    if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window.hwnd), &screen) != 0) return;
+    const bool full = (SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN) != 0;
+    const Uint64 end = SDL_GetTicks64() + kConfigureWaitMs;
+    for (;;) {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window.hwnd, &w, &h);
+        if ((w == screen.w && h == screen.h) == full || SDL_GetTicks64() >= end) return;
+        SDL_Delay(5);
+        SDL_PumpEvents();
+    }
 }
 
 void ToggleFullscreen()
 {
     if (!window.hwnd) return;
     const bool on = !(SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN);
+    WindowFrame f;
+    if (on && ReadFrame(f)) {  // where the window comes back to
+        homeKnown = true;
+        homeX = f.x;
+        homeY = f.y;
+    }
     if (SDL_SetWindowFullscreen(window.hwnd, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
         std::fprintf(stderr, "[ERROR] (Window) Can't switch to %s: %s\n", on ? "fullscreen" : "a window",
                      SDL_GetError());
         return;
     }
     fullscreen.store(on);
+    AwaitCompositor();
     FollowWindow();
     Paint();
 }
@@ -383,19 +550,26 @@ void FollowWindow()
         // Whoever switched (the game's key, the compositor): the picture is laid out
         // anew, and a window back from fullscreen gets its own size again, which window
         // managers and compositors do not all restore (a few pixels more, or the screen's
-        // size). A few tries only: a desktop that insists keeps its size.
+        // size), and on X11 its place. A few tries only: a desktop that insists keeps its
+        // size and place.
         wasFullscreen = full;
         relayout.store(true);
         sizeTries = full ? 0 : 3;
+        placeTries = full || !X11() ? 0 : 3;
     }
-    if (full || sizeTries == 0) return;
-    const Scale::Size size =
-        WindowedSize(displayIndex, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window.hwnd, &w, &h);
-    if (w == size.w && h == size.h) return;
-    --sizeTries;
-    SDL_SetWindowSize(window.hwnd, size.w, size.h);
+    if (full) return;
+    if (sizeTries > 0) {
+        const Scale::Size size =
+            WindowedSize(displayIndex, static_cast<int>(window.xlen.load()), static_cast<int>(window.ylen.load()));
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window.hwnd, &w, &h);
+        if (w != size.w || h != size.h) {
+            --sizeTries;
+            SDL_SetWindowSize(window.hwnd, size.w, size.h);
+            return;  // placed once the size has come
+        }
+    }
+    if (placeTries > 0) BringBack();
 }
 
 void ShowAgain(SDL_Rect area)

@@ -103,6 +103,39 @@ Size Scaled(Size client, float scale, Size limit)
     return s;
 }
 
+Size Windowed(Size client, Size room, float pixels, std::uint32_t most)
+{
+    if (!(pixels > 1.0f)) return Scaled(client, Choose(client, room, most), room);
+    const Size screen{static_cast<std::int32_t>(std::floor(static_cast<float>(room.w) * pixels)),
+                      static_cast<std::int32_t>(std::floor(static_cast<float>(room.h) * pixels))};
+    const Size picture = Scaled(client, Choose(client, screen, most), screen);
+    const auto units = [pixels](std::int32_t n, std::int32_t limit) {
+        const auto u = static_cast<std::int32_t>(std::ceil(static_cast<float>(n) / pixels));
+        return std::max(1, limit > 0 ? std::min(u, limit) : u);
+    };
+    return {units(picture.w, room.w), units(picture.h, room.h)};
+}
+
+Rect Centred(Rect area, Size outer)
+{
+    return {area.x + std::max(0, (area.w - outer.w) / 2), area.y + std::max(0, (area.h - outer.h) / 2), outer.w,
+            outer.h};
+}
+
+void ToPixels(Size units, Size pixels, std::int32_t& x, std::int32_t& y)
+{
+    if (Empty(units) || Empty(pixels) || (units.w == pixels.w && units.h == pixels.h)) return;
+    x = static_cast<std::int32_t>(FloorDiv(std::int64_t{x} * pixels.w, units.w));
+    y = static_cast<std::int32_t>(FloorDiv(std::int64_t{y} * pixels.h, units.h));
+}
+
+void ToUnits(Size units, Size pixels, std::int32_t& x, std::int32_t& y)
+{
+    if (Empty(units) || Empty(pixels) || (units.w == pixels.w && units.h == pixels.h)) return;
+    x = static_cast<std::int32_t>(FloorDiv(std::int64_t{x} * units.w, pixels.w));
+    y = static_cast<std::int32_t>(FloorDiv(std::int64_t{y} * units.h, pixels.h));
+}
+
 Layout Place(Size client, Size window, std::uint32_t most)
 {
     Layout layout;

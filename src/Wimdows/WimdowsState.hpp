@@ -241,10 +241,13 @@ bool ServeOneRequest();
 void WaitForWork();
 
 // ---- Presentation (Present.cpp) ----
-// The SDL window for a back buffer of w x h: its size and extra creation flags.
+// The SDL window for a back buffer of w x h: its size and place (in the desktop's units,
+// which on a HiDPI Wayland desktop are more than one screen pixel) and extra creation flags.
 struct WindowPlacement {
     int w;
     int h;
+    int x;
+    int y;
     std::uint32_t flags;
 };
 void PresentHints();
@@ -260,11 +263,28 @@ bool MapToClient(std::int32_t& x, std::int32_t& y);
 void ClientToWindow(std::int32_t& x, std::int32_t& y);
 // Switches the open window between windowed and fullscreen.
 void ToggleFullscreen();
+// Just shown or switched: on Wayland waits a little for the compositor's new size.
+void AwaitCompositor();
 // After the window's size or state changed (or may have): the picture is laid out anew
 // after a fullscreen switch, and the window given its own size back when it leaves one.
 void FollowWindow();
 // Shows the whole back buffer (expose, restore, first showing).
 void Paint();
+
+// ---- The window manager's frame on X11 (Frame.cpp; user-interface thread) ----
+struct WindowFrame {
+    int top = 0, left = 0, bottom = 0, right = 0;  // its sides round the client area
+    int x = 0, y = 0;                              // its corner on the screen
+};
+// The open window's frame as the window manager has it now: its sides from
+// _NET_FRAME_EXTENTS where they are set, else from the window the manager put ours in.
+// False where nothing tells (no X11, no frame yet).
+bool ReadFrame(WindowFrame& frame);
+// Moves the open window so that its frame's corner is at (x, y).
+void MoveFrame(int x, int y);
+// True on X11 when a window manager runs that tells no work area (weston's): where its
+// panels are is not known.
+bool WorkAreaUnknown();
 
 // ---- Primitives (Draw.cpp) ----
 enum DrawType : std::uint8_t { DR_LINE = 0, DR_RECT = 1, DR_ELLIPSE = 2, DR_ARC = 3, DR_PIE = 4 };

@@ -28,6 +28,51 @@ TEST(Scale, ChoosesWholeScalesThatFitAndShrinksSmoothlyOnlyBelowOne)
     EXPECT_GT(S::Choose({1024, 768}, {0, 0}, 0), 0.0f);  // nothing known: still a scale
 }
 
+// On a HiDPI Wayland desktop a window is sized in the desktop's units, its picture laid out
+// in the screen's pixels as on X11; a unit of 1 leaves everything as it was.
+TEST(Scale, WindowsOnHiDpiDesktopsAreSizedForThePictureInTheScreensPixels)
+{
+    const struct {
+        S::Size client, room;
+        float pixels;
+        S::Size window;
+    } cases[] = {
+        {{800, 550}, {683, 296}, 2.0f, {400, 275}},      // 1366 x 768 at scale 2: scale 1 in pixels
+        {{1024, 768}, {683, 296}, 2.0f, {395, 296}},     // below 1: 789 x 592 pixels, held whole
+        {{800, 550}, {1920, 992}, 2.0f, {1200, 825}},    // 3840 x 2160 at 2: scale 3 in pixels
+        {{800, 550}, {910, 424}, 1.5f, {534, 367}},      // 150 %: rounded up, 801 x 551 pixels
+        {{1024, 768}, {1366, 741}, 1.0f, {988, 741}},    // no HiDPI: as the scale rules say
+        {{800, 550}, {3840, 2100}, 1.0f, {2400, 1650}},  // (whole scales on X11)
+    };
+    for (const auto& c : cases) {
+        const S::Size w = S::Windowed(c.client, c.room, c.pixels, 0);
+        EXPECT_EQ(w.w, c.window.w) << c.client.w << " in " << c.room.w << " at " << c.pixels;
+        EXPECT_EQ(w.h, c.window.h) << c.client.w << " in " << c.room.w << " at " << c.pixels;
+    }
+    const S::Size one = S::Scaled({1024, 768}, S::Choose({1024, 768}, {1366, 741}, 0), {1366, 741});
+    EXPECT_EQ(one.w, 988);
+
+    // A frame centred in the usable area, or at its corner when it is larger.
+    const S::Rect at = S::Centred({0, 20, 1366, 748}, {998, 768});
+    EXPECT_EQ(at.x, 184);
+    EXPECT_EQ(at.y, 20);
+    EXPECT_EQ(S::Centred({10, 0, 800, 600}, {400, 300}).y, 150);
+
+    // The pointer in units to the picture's pixels and back.
+    std::int32_t x = 10, y = 20;
+    S::ToPixels({400, 275}, {800, 550}, x, y);
+    EXPECT_EQ(x, 20);
+    EXPECT_EQ(y, 40);
+    x = 21, y = 41;
+    S::ToUnits({400, 275}, {800, 550}, x, y);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 20);
+    x = -7, y = 9;  // the same size: nothing changes
+    S::ToPixels({640, 480}, {640, 480}, x, y);
+    EXPECT_EQ(x, -7);
+    EXPECT_EQ(y, 9);
+}
+
 TEST(Scale, FullscreenCentresThePictureAndMapsTheMouseBack)
 {
     const S::Layout hd = S::Place({1024, 768}, {1920, 1080}, 0);

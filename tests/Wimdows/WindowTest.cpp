@@ -1,5 +1,6 @@
 // Window lifecycle, repainting, the hand-over to the user-interface thread and the
 // command dispatch, on SDL's dummy video driver.
+#include <dlfcn.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -451,6 +452,50 @@ TEST_F(Commands, ButtonClicksCallTheProcedureOfAnExistingButtonSlot)
     KillWindow();  // the controls go with their window
     EXPECT_EQ(I::children, nullptr);
     EXPECT_EQ(I::ctrl, nullptr);
+}
+
+// ---- Keys of a virtual keyboard on Wayland ----
+
+// A virtual keyboard's keymap as wtype makes one (one layout, without a name), compiled by
+// the libxkbcommon SDL uses; SDL looks its keys up in layout -1 until the compositor names
+// a layout. The lookup SDL makes is the global one, so it meets the window layer's first.
+TEST(VirtualKeyboard, AKeyLookedUpInLayoutMinusOneGivesTheFirstLayoutsSymbol)
+{
+    struct Keymap;
+    const auto context = reinterpret_cast<void* (*)(int)>(dlsym(RTLD_DEFAULT, "xkb_context_new"));
+    const auto compile =
+        reinterpret_cast<Keymap* (*)(void*, const char*, int, int)>(dlsym(RTLD_DEFAULT, "xkb_keymap_new_from_string"));
+    const auto name =
+        reinterpret_cast<const char* (*)(Keymap*, std::uint32_t)>(dlsym(RTLD_DEFAULT, "xkb_keymap_layout_get_name"));
+    const auto syms =
+        reinterpret_cast<int (*)(Keymap*, std::uint32_t, std::uint32_t, std::uint32_t, const std::uint32_t**)>(
+            dlsym(RTLD_DEFAULT, "xkb_keymap_key_get_syms_by_level"));
+    const auto unref = reinterpret_cast<void (*)(Keymap*)>(dlsym(RTLD_DEFAULT, "xkb_keymap_unref"));
+    const auto drop = reinterpret_cast<void (*)(void*)>(dlsym(RTLD_DEFAULT, "xkb_context_unref"));
+    ASSERT_TRUE(context && compile && name && syms && unref && drop) << "SDL brings libxkbcommon along";
+    void* ctx = context(1);  // no default include paths: the keymap is whole
+    ASSERT_NE(ctx, nullptr);
+    Keymap* keymap = compile(ctx,
+                             "xkb_keymap {\n"
+                             "xkb_keycodes \"(unnamed)\" { minimum = 8; maximum = 255; <K1> = 9; <K2> = 10; };\n"
+                             "xkb_types \"(unnamed)\" { type \"ONE_LEVEL\" { modifiers = none; "
+                             "level_name[Level1] = \"Any\"; }; };\n"
+                             "xkb_compatibility \"(unnamed)\" { };\n"
+                             "xkb_symbols \"(unnamed)\" { key <K1> { [ space ] }; key <K2> { [ Escape ] }; };\n"
+                             "};\n",
+                             1, 0);
+    ASSERT_NE(keymap, nullptr);
+    EXPECT_EQ(name(keymap, 0), nullptr);  // what makes SDL treat it as a virtual keyboard
+    const struct {
+        std::uint32_t key, layout, sym;
+    } cases[] = {{9, 0xFFFFFFFFu, 0x20}, {10, 0xFFFFFFFFu, 0xFF1B}, {9, 0, 0x20}, {10, 1, 0xFF1B}};
+    for (const auto& c : cases) {
+        const std::uint32_t* found = nullptr;
+        ASSERT_EQ(syms(keymap, c.key, c.layout, 0, &found), 1) << c.key << " in layout " << c.layout;
+        EXPECT_EQ(found[0], c.sym);
+    }
+    unref(keymap);
+    drop(ctx);
 }
 
 // ---- A thread that cannot start ----
