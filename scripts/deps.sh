@@ -17,9 +17,10 @@ play=(
   gettext
 )
 # The desktops the game is tried on (tests/RealDisplay/desktops.sh): GNOME's mutter, KDE's
-# KWin with its Breeze title bars, wlroots' sway and cage, D-Bus for the first two.
+# KWin with its Breeze title bars, wlroots' sway and cage, D-Bus for the first two, the
+# fluxbox window manager and Xwayland (weston's).
 desktops=(
-  mutter kwin-wayland kwin-style-breeze sway cage dbus-daemon
+  mutter kwin-wayland kwin-style-breeze sway cage dbus-daemon fluxbox xwayland
 )
 packages=(
   "${desktops[@]}"

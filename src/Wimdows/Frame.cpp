@@ -127,6 +127,10 @@ bool ReadFrame(WindowFrame& frame)
         sides[2] = cy - fy;
         sides[3] = fy + outer.height - (cy + client.height);
     }
+    // A frame caught halfway through a change (the window at its fullscreen size, the frame
+    // not yet) is no frame.
+    for (const long side : sides)
+        if (side < 0) return false;
     frame.left = static_cast<int>(sides[0]);
     frame.right = static_cast<int>(sides[1]);
     frame.top = static_cast<int>(sides[2]);

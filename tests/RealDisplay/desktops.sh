@@ -16,8 +16,8 @@
 #
 #   desktops.sh DESKTOP PROGRAM BUILD_DIR OUT_DIR [DISPLAY_NUMBER [SCREEN [ROUNDS [SCALE [BUSY]]]]]
 # SCREEN: the screen in its own pixels, 1366x768 unless given; ROUNDS: fullscreen switches
-# per game (1); SCALE: the compositor's whole output scale (1); BUSY: busy loops beside the
-# game (0). A desktop that is not
+# per game (1); SCALE: the compositor's output scale (1; sway takes 1.5 too); BUSY: busy
+# loops beside the game (0). A desktop that is not
 # installed ends the run with status 77 (skipped). sway and cage refuse to run as root: as
 # root they run as the user kor-desktop (made when missing).
 set -uo pipefail
@@ -33,6 +33,10 @@ busy=${9:-0}
 [ "$rounds" -ge 1 ] || rounds=1
 sw=${screen%x*}
 sh=${screen#*x}
+# The screen in the desktop's units, and N units in screen pixels (SCALE may be 1.5).
+times() { awk -v n="$1" -v s="$scale" 'BEGIN{printf "%d", n * s}'; }
+lw=$(awk -v n="$sw" -v s="$scale" 'BEGIN{printf "%d", n / s}')
+lh=$(awk -v n="$sh" -v s="$scale" 'BEGIN{printf "%d", n / s}')
 here=$(cd "$(dirname "$0")" && pwd)
 source=$(cd "$here/../.." && pwd)
 compositor=${desktop%-xwayland}
@@ -126,7 +130,7 @@ case $compositor in
     # Without its panel: the clock would change the screen under the comparisons.
     printf '%s\n' '[core]' "xwayland=$xwayland" '[shell]' 'panel-position=none' > "$work/weston.ini"
     XDG_RUNTIME_DIR=$runtime setsid weston --config="$work/weston.ini" --backend=x11-backend.so --socket="$socket" \
-      --width="$((sw / scale))" --height="$((sh / scale))" --scale="$scale" \
+      --width="$lw" --height="$lh" --scale="$scale" \
       > "$out/compositor.txt" 2>&1 &
     ;;
   mutter)
@@ -141,7 +145,7 @@ case $compositor in
     # KWin's file capability is refused in containers: a copy without it runs the same.
     mkdir "$work/kwin" && cp "$(command -v kwin_wayland)" "$work/kwin/kwin_wayland"
     XDG_RUNTIME_DIR=$runtime setsid dbus-run-session -- "$work/kwin/kwin_wayland" --x11-display "$DISPLAY" $x11 \
-      --width "$((sw / scale))" --height "$((sh / scale))" --scale "$scale" --socket "$socket" > "$out/compositor.txt" 2>&1 &
+      --width "$lw" --height "$lh" --scale "$scale" --socket "$socket" > "$out/compositor.txt" 2>&1 &
     ;;
   sway)
     printf '%s\n' "output * mode ${screen} scale $scale" 'xwayland disable' 'focus_follows_mouse no' > "$work/sway.conf"
@@ -268,7 +272,7 @@ fit() {
 # The room a window has on this desktop, in screen pixels: on Wayland room is kept for a
 # title bar and a panel (88 at scale 1).
 room_h=$oh
-[ "$kind" = wayland ] && room_h=$((oh - 88 * scale))
+[ "$kind" = wayland ] && room_h=$((oh - $(times 88)))
 
 # The intro: its dark blue sky.
 await 1-intro '#001446' 50000 || fail "the intro's picture is not shown"
@@ -373,7 +377,7 @@ for round in $(seq "$rounds"); do
   for try in $(seq 10); do
     shot 4-fullscreen-$round
     alive || fail "the program ended on F11 ($round)"
-    check_fullscreen 4-fullscreen-$round && break
+    check_fullscreen 4-fullscreen-$round && echo "round $round: right at look $try" >> "$out/fullscreen.txt" && break
     [ "$try" -lt 10 ] || fail "the fullscreen picture is not centred at its scale or is black ($round)"
     sleep 1
   done
@@ -423,7 +427,7 @@ pid=
 # Wayland program can't place its window): there the picture only. X11: the window within
 # the screen and a title bar's room above it (weston's Xwayland: the first round only, see
 # above).
-title=$((20 * scale))
+title=$(times 20)
 [ "$desktop" = weston ] && title=0
 read -r pw ph <<< "$(fit "$ow" "$room_h")"
 if [ "$desktop" != cage ]; then
