@@ -452,10 +452,8 @@ bool PresentOpen()
 {
     // The back buffer is a software picture: on X11 show it through the window system's
     // own shared-memory image instead of an OpenGL texture. Wayland has no such image:
-    // there SDL needs its accelerated window surface, or the window is never mapped.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool wayland = driver && std::strcmp(driver, "wayland") == 0;
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, wayland ? "1" : "0");
+    // there the canvas goes through an accelerated renderer.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, Wayland() ? "1" : "0");
     showPosted.store(false);
     laidOut = false;
     relayout.store(true);
