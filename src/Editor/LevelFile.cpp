@@ -15,6 +15,7 @@
 
 #include "Console/Console.hpp"
 #include "Editor/Editor.hpp"
+#include "Files/Files.hpp"
 #include "Game/Game.hpp"
 
 namespace Editor {
@@ -82,20 +83,6 @@ float Storable(float v)
     if (std::isinf(v)) return std::copysign(std::numeric_limits<float>::max(), v);
     if (std::fabs(v) < std::numeric_limits<float>::min()) return 0.0f;
     return v;
-}
-
-int CreateBeside(const std::string& target, std::string& temp)
-{
-    const std::filesystem::path p(target);
-    temp = (p.parent_path() / ("." + p.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd >= 0) {
-        temp.assign(name.data());
-        ::fchmod(fd, 0644);
-    }
-    return fd;
 }
 
 }  // namespace
@@ -203,53 +190,12 @@ std::string LevelText(const Level& level)
 
 bool WriteLevel(const std::string& path, const Level& level, std::string& error)
 {
-    // A link is written through: the player's link to a level kept elsewhere stays a link.
-    std::error_code ec;
-    std::string target = path;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-        if (ec) {
-            error = ec.message();
-            return false;
-        }
-        target = resolved.string();
-    }
-    if (std::filesystem::exists(target, ec) && !std::filesystem::is_regular_file(target, ec)) {
-        error = Console::Tr("geen gewoon bestand");
-        return false;
-    }
-    const std::string text = LevelText(level);
-    std::string temp;
-    const int fd = CreateBeside(target, temp);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        error = std::strerror(ok ? errno : saved);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const std::string folder = std::filesystem::path(target).parent_path().string();
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    Files::SaveFailure failure;
+    if (Files::Save(path, LevelText(level), failure)) return true;
+    const bool notAFile = failure.step == Files::SaveFailure::Step::Target &&
+                          failure.reason.find("not a regular file") != std::string::npos;
+    error = notAFile ? Console::Tr("geen gewoon bestand") : failure.reason;
+    return false;
 }
 
 std::string NextFreeLevelFile()

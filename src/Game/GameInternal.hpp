@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -16,11 +15,5 @@ bool ReadLevelNumber(std::string_view text, float& value);
 
 // Longest line a level file may hold.
 constexpr std::size_t MaxLineLength = 256;
-
-// Opens path (links followed) for reading when it is a regular file. A FIFO, device or
-// folder is never opened for reading, so nothing can block or stream without end; the
-// check is made again on the open file in case the name changed in between. Null, with
-// why in problem ("a FIFO, not a regular file", "Permission denied"), otherwise.
-std::FILE* OpenRegularFile(const std::string& path, std::string& problem);
 
 }  // namespace Game::detail

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Console/Console.hpp"
+#include "Files/Files.hpp"
 #include "Game/Game.hpp"
 #include "GameInternal.hpp"
 
@@ -79,47 +80,6 @@ bool ReadLevelNumber(std::string_view text, float& value)
     }
     value = v;
     return true;
-}
-
-namespace {
-
-const char* NotRegular(mode_t mode)
-{
-    if (S_ISFIFO(mode)) return "a FIFO, not a regular file";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a regular file";
-    if (S_ISDIR(mode)) return "a folder, not a regular file";
-    return "not a regular file";
-}
-
-}  // namespace
-
-std::FILE* OpenRegularFile(const std::string& path, std::string& problem)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        problem = std::strerror(errno);
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        problem = NotRegular(info.st_mode);  // not even opened: a device may act on an open
-        return nullptr;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        problem = std::strerror(errno);
-        return nullptr;
-    }
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        problem = NotRegular(info.st_mode);
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) {
-        problem = std::strerror(errno);
-        ::close(fd);
-    }
-    return file;
 }
 
 }  // namespace detail
@@ -245,7 +205,7 @@ LevelReport Load(const std::string& name, Physics::Level& level)
         return LevelReport{};
     }
     std::string problem;
-    std::FILE* file = detail::OpenRegularFile(name, problem);
+    std::FILE* file = Files::OpenRegularFile(name, problem);
     if (file == nullptr) {
         std::printf("[ERROR] (LoadLevel) Couldn't open this file: %s\n", shownName.c_str());
         MakeSafeTable(Objects, N);

@@ -2,6 +2,8 @@
 // prediction against kor-sim, the search against kor-levelcheck, and a session driven through
 // the window layer's input seams.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cfloat>
 #include <cstring>
@@ -156,6 +158,15 @@ TEST(EditorFile, DamagedFilesMissingFilesAndFailedSaves)
     EXPECT_TRUE(std::filesystem::is_symlink("link.txt"));
     EXPECT_EQ(ReadFile("ro/level.txt"), Editor::LevelText(level));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("ro"), {}), 1);
+    // A private level stays private, and a hard-linked one stays one file.
+    ASSERT_EQ(::chmod("ro/level.txt", 0600), 0);
+    ASSERT_EQ(::link("ro/level.txt", "copy.txt"), 0);
+    level.bodies[0].object.Position.x = 77.0f;
+    ASSERT_TRUE(Editor::WriteLevel("ro/level.txt", level, error)) << error;
+    struct stat info {};
+    ASSERT_EQ(::stat("ro/level.txt", &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(ReadFile("copy.txt"), Editor::LevelText(level));
 }
 
 TEST(EditorModel, KindsCycleThroughWhatTheFileCanSayKeepingThePlace)
