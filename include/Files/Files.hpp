@@ -3,6 +3,7 @@
 // writes through the player's links. Scores, settings and levels all go through here. No SDL.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -55,6 +56,33 @@ std::string Describe(const SaveFailure& failure);
 // so that the links stay one file. Temporaries left by killed saves of processes that no
 // longer run are removed first.
 bool Save(const std::string& path, std::string_view bytes, SaveFailure& failure);
+
+// How long a save waits for another program's save in the same folder before it gives up.
+// Well inside the time a game has to end after a stop signal.
+constexpr std::chrono::milliseconds LockWait{3000};
+
+// The save lock of the folder that holds path's file (its links followed). A read, change
+// and save of a player's file (scores, settings, levels) is made while holding it, so two
+// programs changing files in one folder take turns and each reads what the other wrote.
+// It is an flock on the folder itself: a lock file would be left in the player's folder
+// for ever (no lock file can be removed safely), and a lock on the file would be lost when
+// a save renames a new file over it. Saves of different files in one folder wait for each
+// other too; each takes milliseconds. Never take two at once in one program: the second
+// waits for the first.
+struct FolderLock {
+    enum class State : unsigned char {
+        Held,  // this program holds it
+        Busy,  // another program held it for the whole wait: the save must not go on
+        None,  // there is none to take (no such folder, a file system without flock): go on
+    };
+    explicit FolderLock(const std::string& path, std::chrono::milliseconds wait = LockWait);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    State state = State::None;
+    std::string problem;  // when Busy: "another program has been saving in FOLDER for 3 s", escaped
+    int fd = -1;          // the folder, open while Held
+};
 
 // Whether name is a temporary file of a save ("TARGET.tmp-PID-N"), for folder listings.
 bool IsSaveTemporary(std::string_view name);

@@ -28,9 +28,13 @@ LevelReport LoadLevelFile(const char* path, Physics::Level& level);
 // The five best scores, "data/highscores.dat".
 void LoadScores(std::span<std::int32_t> HighScores);
 void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore);
-// False, after one console line, when the table could not be saved (the file on disk is then
-// as it was).
-bool SaveScores(std::span<const std::int32_t> HighScores);
+// Saves the table and makes HighScores the table saved. When another program saved since
+// this one's last LoadScores, the scores added to the table since that load are entered
+// into the table on disk as it is now (read afresh under the folder's lock), so neither
+// program's scores are lost; otherwise the table is written as it is. False, after one
+// console line, when the table could not be saved (the file on disk is then as it was),
+// also when another program's save held the folder for Files::LockWait.
+bool SaveScores(std::span<std::int32_t> HighScores);
 
 // Plays one whole game from level 1 until the end screen is left.
 void PlayGame();

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "Console/Console.hpp"
 
@@ -286,6 +288,42 @@ bool Save(const std::string& path, std::string_view bytes, SaveFailure& failure)
         ::close(dir);
     }
     return true;
+}
+
+FolderLock::FolderLock(const std::string& path, std::chrono::milliseconds wait)
+{
+    std::string problemOfTarget;
+    std::string target = SaveTarget(path, problemOfTarget);
+    if (target.empty()) target = path;
+    std::string folder = std::filesystem::path(target).parent_path().string();
+    if (folder.empty()) folder = ".";
+    fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;  // the save that follows says what is wrong with the folder
+    // Polled, not blocking: a blocking flock could only be cut short by a signal, and the
+    // stop signals are taken by a thread of their own.
+    const auto end = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            state = State::Held;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) break;  // no flock here: nothing to wait for
+        if (std::chrono::steady_clock::now() >= end) {
+            state = State::Busy;
+            const long long ms = wait.count();
+            problem = "another program has been saving in " + Console::Printable(folder) + " for " +
+                      (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::close(fd);
+    fd = -1;
+}
+
+FolderLock::~FolderLock()
+{
+    if (fd >= 0) ::close(fd);  // closing the folder lets the lock go
 }
 
 bool IsSaveTemporary(std::string_view name)

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Console/Console.hpp"
 #include "Files/Files.hpp"
@@ -89,30 +90,30 @@ bool ReportSaveFailure(const std::string& reason)
     return false;
 }
 
-}  // namespace
+enum class Table { Read, Missing, Unreadable };
 
-// Entries the file does not fill come back as 0. A word that is no decimal integer is
-// reported and skipped, so one damaged word costs none of the scores after it, and the
-// table comes back in descending order whatever the file's order, as AddHighScore needs.
-void LoadScores(std::span<std::int32_t> HighScores)
+// The table in the file, as LoadScores describes; the console lines only when report.
+Table ReadTable(std::span<std::int32_t> HighScores, bool report)
 {
     std::fill(HighScores.begin(), HighScores.end(), 0);
     std::error_code ec;
     if (!std::filesystem::exists(ScoresFile, ec)) {
-        std::fputs("[ERROR] (LoadScores) There are no high scores to load.", stdout);
-        return;
+        if (report) std::fputs("[ERROR] (LoadScores) There are no high scores to load.", stdout);
+        return Table::Missing;
     }
     std::string problem;
     std::FILE* file = Files::OpenRegularFile(ScoresFile, problem);
     if (file == nullptr) {
-        std::printf(
-            "[ERROR] (LoadScores) Couldn't read %s (%s): it is left as it is, and this game's "
-            "scores are not saved.\n",
-            ScoresFile, problem.c_str());
-        return;
+        if (report) {
+            std::printf(
+                "[ERROR] (LoadScores) Couldn't read %s (%s): it is left as it is, and this game's "
+                "scores are not saved.\n",
+                ScoresFile, problem.c_str());
+        }
+        return Table::Unreadable;
     }
     std::size_t filled = 0;
-    bool reported = false;
+    bool reported = !report;
     std::string text;
     bool endOfFile = false;
     BoundedFile bounded{file};
@@ -132,7 +133,7 @@ void LoadScores(std::span<std::int32_t> HighScores)
                         Console::Printable(text).c_str());
         }
     }
-    if (bounded.cut) {
+    if (bounded.cut && report) {
         std::printf(
             "[ERROR] (LoadScores) %s is longer than a table of scores can be: only its first %ld KiB are "
             "read.\n",
@@ -140,6 +141,47 @@ void LoadScores(std::span<std::int32_t> HighScores)
     }
     std::fclose(file);
     std::sort(HighScores.begin(), HighScores.end(), std::greater<>());
+    return Table::Read;
+}
+
+// The table as this program last found it on disk, and where: what a save in the same
+// place has added to it since is what it enters into the table on disk as it is at the
+// save. Main thread only.
+std::vector<std::int32_t> lastRead;
+std::filesystem::path lastReadAt;
+
+std::filesystem::path ScoresPath()
+{
+    std::error_code ec;
+    return std::filesystem::absolute(ScoresFile, ec);
+}
+
+// The scores `now` holds beyond `before`, counted as a multiset: a score entered twice is
+// there twice.
+std::vector<std::int32_t> Entered(std::span<const std::int32_t> now, std::vector<std::int32_t> before)
+{
+    std::vector<std::int32_t> entered;
+    for (const std::int32_t score : now) {
+        const auto found = std::find(before.begin(), before.end(), score);
+        if (found == before.end()) {
+            entered.push_back(score);
+        } else {
+            before.erase(found);
+        }
+    }
+    return entered;
+}
+
+}  // namespace
+
+// Entries the file does not fill come back as 0. A word that is no decimal integer is
+// reported and skipped, so one damaged word costs none of the scores after it, and the
+// table comes back in descending order whatever the file's order, as AddHighScore needs.
+void LoadScores(std::span<std::int32_t> HighScores)
+{
+    ReadTable(HighScores, true);
+    lastRead.assign(HighScores.begin(), HighScores.end());
+    lastReadAt = ScoresPath();
 }
 
 void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
@@ -158,15 +200,32 @@ void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
 }
 
 // The table is saved whole or not at all (Files::Save), so any reader, and the next game
-// after a crash, finds either the old table or the new one, never a part.
-bool SaveScores(std::span<const std::int32_t> HighScores)
+// after a crash, finds either the old table or the new one, never a part. Under the
+// folder's lock the table on disk is read afresh: when another program saved since this
+// one read it, the scores entered here go into that table, so two games ending at once
+// both count.
+bool SaveScores(std::span<std::int32_t> HighScores)
 {
+    const Files::FolderLock lock(ScoresFile);
+    if (lock.state == Files::FolderLock::State::Busy) {
+        return ReportSaveFailure("Not saved: " + lock.problem + ".");
+    }
+    std::vector<std::int32_t> table(HighScores.begin(), HighScores.end());
+    std::vector<std::int32_t> onDisk(table.size());
+    if (lastRead.size() == table.size() && lastReadAt == ScoresPath() && ReadTable(onDisk, false) != Table::Unreadable &&
+        onDisk != lastRead) {
+        for (const std::int32_t score : Entered(table, lastRead)) AddHighScore(onDisk, score);
+        table = onDisk;
+    }
     std::string bytes;
-    for (const std::int32_t score : HighScores) {
+    for (const std::int32_t score : table) {
         bytes += std::to_string(score) + "\r\n";
     }
     Files::SaveFailure failure;
     if (Files::Save(ScoresFile, bytes, failure)) {
+        std::copy(table.begin(), table.end(), HighScores.begin());
+        lastRead = table;
+        lastReadAt = ScoresPath();
         return true;
     }
     if (failure.step == Files::SaveFailure::Step::Target) {
