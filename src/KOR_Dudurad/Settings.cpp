@@ -12,9 +12,6 @@ namespace KOR_Dudurad {
 
 namespace {
 
-// Far more than the file ever holds; a larger one is not ours.
-constexpr std::size_t MaxFileSize = 4096;
-
 std::string_view Trim(std::string_view s)
 {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -78,7 +75,7 @@ bool Failed(const char* path, const std::string& why)
 Settings LoadSettings(const char* path)
 {
     std::string text;
-    const Files::ReadResult result = Files::ReadBounded(path, MaxFileSize, text);
+    const Files::ReadResult result = Files::ReadBounded(path, MaxSettingsBytes, text);
     Settings settings;
     std::string unknownLanguage;
     switch (result.status) {
@@ -113,40 +110,49 @@ Settings LoadSettings(const char* path)
 
 bool SaveSetting(std::string_view name, std::string_view value, const char* path)
 {
+    // Another program saving in the folder at the same time goes first, and its change is
+    // read here before this one is made.
+    const Files::FolderLock lock(path);
+    if (lock.state == Files::FolderLock::State::Busy) return Failed(path, lock.problem);
     std::string old;
-    const Files::ReadResult read = Files::ReadBounded(path, MaxFileSize, old);
-    if (read.status == Files::Read::Failed) return Failed(path, read.problem);
-    if (read.status == Files::Read::NotRegular) {
-        std::printf("[ERROR] (SaveSettings) %s is not a regular file; the settings are not saved.\n",
-                    Console::Printable(path).c_str());
-        return false;
+    const Files::ReadResult read = Files::ReadBounded(path, MaxSettingsBytes, old);
+    switch (read.status) {
+        case Files::Read::Failed:
+            return Failed(path, read.problem);
+        case Files::Read::NotRegular:
+            std::printf("[ERROR] (SaveSettings) %s is not a regular file; the settings are not saved.\n",
+                        Console::Printable(path).c_str());
+            return false;
+        case Files::Read::TooLarge:
+            // Not the game's file, or not only: it is left whole rather than cut.
+            return Failed(path, read.problem + ", so it is left as it is");
+        case Files::Read::Missing:
+        case Files::Read::Done:
+            break;
     }
-    Settings ignored;
-    std::string unknown;
-    const bool keep =
-        read.status == Files::Read::Done && old.find('\0') == std::string::npos && Parse(old, ignored, unknown);
+    if (old.find('\0') != std::string::npos) return Failed(path, "it is no text, so it is left as it is");
     const std::string line = std::string(name) + " = " + std::string(value);
-    std::string text;
+    std::string text = read.status == Files::Read::Missing ? "# The KOR Dudurad\n" : "";
+    // Only this name's line changes: every other line, understood or not, stays as it is.
     bool placed = false;
-    if (keep) {
-        std::string_view rest = old;
-        while (!rest.empty()) {
-            const std::size_t end = rest.find('\n');
-            const std::string_view current = rest.substr(0, end);
-            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-            if (NameOf(current) == name) {
-                if (placed) continue;  // a name twice: the first place counts, the rest would contradict it
-                text += line;
-                placed = true;
-            } else {
-                text += current;
-            }
-            text += '\n';
+    std::string_view rest = old;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view current = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        if (NameOf(current) == name) {
+            if (placed) continue;  // a name twice: the first place counts, the rest would contradict it
+            text += line;
+            placed = true;
+        } else {
+            text += current;
         }
-    } else {
-        text = "# The KOR Dudurad\n";
+        text += '\n';
     }
     if (!placed) text += line + "\n";
+    if (text.size() > MaxSettingsBytes) {
+        return Failed(path, "it would grow past " + std::to_string(MaxSettingsBytes) + " bytes, so it is left as it is");
+    }
     // A link the player made to keep the settings elsewhere is written through and stays.
     Files::SaveFailure failure;
     return Files::Save(path, text, failure) || Failed(path, failure.reason);

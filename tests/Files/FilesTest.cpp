@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -57,4 +58,31 @@ TEST(Save, FailuresSayWhichStepAndFile)
     EXPECT_TRUE(Files::IsSaveTemporary("level-13.txt.tmp-123-45"));
     EXPECT_FALSE(Files::IsSaveTemporary("level-13.txt"));
     EXPECT_FALSE(Files::IsSaveTemporary(".tmp-1-2"));
+}
+
+// The save lock of a folder: held by one at a time, found through links where the file
+// really is, given up after its wait with a line that says so, free again once let go.
+TEST(FolderLock, OneAtATimeAndNeverWaitingPastItsBound)
+{
+    using State = Files::FolderLock::State;
+    using namespace std::chrono_literals;
+    ScopedWorkDir dir;
+    std::filesystem::create_directory("a");
+    std::filesystem::create_directory("b");
+    std::filesystem::create_symlink("../b/scores", "a/link");
+    {
+        const Files::FolderLock held("a/scores");
+        EXPECT_EQ(held.state, State::Held);
+        const auto start = std::chrono::steady_clock::now();
+        const Files::FolderLock busy("a/settings.cfg", 200ms);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+        EXPECT_EQ(busy.state, State::Busy);
+        EXPECT_EQ(busy.problem, "another program has been saving in a for 200 ms");
+        const Files::FolderLock elsewhere("b/x", 0ms);
+        EXPECT_EQ(elsewhere.state, State::Held);
+        EXPECT_EQ(Files::FolderLock("a/link", 0ms).state, State::Busy);  // its file is in b
+    }
+    EXPECT_EQ(Files::FolderLock("a/scores", 0ms).state, State::Held);
+    EXPECT_EQ(Files::FolderLock("missing/scores", 0ms).state, State::None);  // the save says why
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("a"), {}), 1);  // no lock file
 }

@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -564,13 +565,25 @@ TEST(Settings, SavingKeepsThePlayersLinesLinkAndMode)
          "# mine\nvolume = 7\nsound = off\nfullscreen = yes\n"},
         {"# mine\r\nvolume = 7\r\n", "language", "en", "# mine\r\nvolume = 7\r\nlanguage = en\n"},
         {"sound = off\nlanguage = en\nlanguage = nl", "language", "nl", "sound = off\nlanguage = nl\n"},
-        {"sound = loud\n", "sound", "on", "# The KOR Dudurad\nsound = on\n"},  // damaged: replaced
+        // Values it cannot read, and lines that are no setting: only its own line changes.
+        {"sound = loud\n", "sound", "on", "sound = on\n"},
+        {"# mine\nsound = yes\nlanguage = en\nnonsense\n", "sound", "off",
+         "# mine\nsound = off\nlanguage = en\nnonsense\n"},
+        {"sound = yes\n", "language", "en", "sound = yes\nlanguage = en\n"},
+        // No settings file of the game's (too long, or no text): left as it is, not saved.
+        {std::string(5000, '#') + "\nlanguage = en\n", "sound", "off", ""},
+        {std::string(4090, '#') + "\n", "language", "en", ""},  // it would grow past the bound
+        {std::string("sound = on\n\0", 12), "sound", "off", ""},
     };
     for (const Case& c : cases) {
         std::filesystem::remove("data/settings.cfg");
         if (!c.before.empty()) std::ofstream("data/settings.cfg", std::ios::binary) << c.before;
-        EXPECT_TRUE(K::SaveSetting(c.name, c.value));
-        EXPECT_EQ(Slurp("data/settings.cfg"), c.after) << c.before;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(K::SaveSetting(c.name, c.value), !c.after.empty()) << c.before.substr(0, 40);
+        const std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(Slurp("data/settings.cfg"), c.after.empty() ? c.before : c.after) << c.before.substr(0, 40);
+        EXPECT_EQ(console.empty(), !c.after.empty()) << console;
+        EXPECT_EQ(std::count(console.begin(), console.end(), '\n'), c.after.empty()) << console;
     }
     // Through a link: the target is written and the link stays; the mode is kept.
     std::filesystem::remove("data/settings.cfg");
