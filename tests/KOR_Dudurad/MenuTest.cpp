@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "../support/TempDir.hpp"
+#include "Console/Language.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 #include "Options.hpp"
 #include "Settings.hpp"
@@ -634,6 +635,60 @@ TEST(Settings, UnknownLanguagesAndFilesThatAreNoFileGiveOneLineAndTheDefaults)
               "[ERROR] (LoadSettings) data/settings.cfg is not a regular file; the default settings are used.\n"
               "[ERROR] (SaveSettings) data/settings.cfg is not a regular file; the settings are not saved.\n");
     EXPECT_TRUE(std::filesystem::is_fifo("data/settings.cfg"));
+}
+
+// A catalog's translation that would make printf read other arguments than the game passes
+// (a crash, or words read from the stack) is left out and counted; the rest is kept.
+TEST(Catalogs, TranslationsThatMakePrintfReadOtherArgumentsAreLeftOut)
+{
+    const struct {
+        const char *original, *translation;
+        bool same;
+    } cases[] = {
+        {"Vanaf level %u: niet in de highscores", "Started at level %u: not in the high scores", true},
+        {"%u van %s", "%-8x of %.3s", true},              // flags, width, precision; u and x read alike
+        {"%u van %s", "%2$s has %1$u", true},             // numbered, in the other order
+        {"%*d punten", "%*d points", true},               // a width is an int argument too
+        {"100%% %m", "100%%", true},                      // neither takes an argument
+        {"Vanaf level %u", "From level %s", false},        // a number read as a text
+        {"Vanaf level %u", "From level %lu", false},       // and as a wider one
+        {"Vanaf level %u", "From level %u of %u", false},  // one more
+        {"%u van %s", "%s of %u", false},                  // the order
+        {"Vanaf level %u", "From level", false},           // one fewer
+        {"Vanaf level %u", "From level %n", false},
+        {"Vanaf level %u", "From level %y", false},        // unknown to printf
+        {"Vanaf level %u", "From level %u %", false},      // a lone % at the end
+        {"%u van %s", "%2$s of %u", false},               // numbered mixed with unnumbered
+        {"Level %u", "Level %2$u", false},                 // a gap: argument 1's type unknown
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Console::detail::SameArguments(c.original, c.translation), c.same) << c.translation;
+    }
+
+    // A catalog (little-endian .mo, no hash table) of two translations, one of them wrong.
+    const std::vector<std::pair<std::string, std::string>> pairs = {{"Speluitleg", "How to play"},
+                                                                    {"Vanaf level %u", "From level %s"}};
+    std::string mo(28 + 16 * pairs.size(), '\0');
+    const auto word = [&](std::size_t at, std::size_t value) {
+        for (int b = 0; b < 4; ++b) mo[at + b] = static_cast<char>(value >> (8 * b));
+    };
+    word(0, 0x950412de);
+    word(8, pairs.size());
+    word(12, 28);
+    word(16, 28 + 8 * pairs.size());
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        for (const bool translation : {false, true}) {
+            const std::string& text = translation ? pairs[i].second : pairs[i].first;
+            word(28 + (translation ? 8 * pairs.size() : 0) + 8 * i, text.size());
+            word(32 + (translation ? 8 * pairs.size() : 0) + 8 * i, mo.size());
+            mo += text + '\0';
+        }
+    }
+    std::vector<std::pair<std::string, std::string>> kept;
+    std::size_t refused = 0;
+    ASSERT_TRUE(Console::detail::ReadCatalogBytes(mo, kept, refused));
+    EXPECT_EQ(kept, (std::vector<std::pair<std::string, std::string>>{pairs[0]}));
+    EXPECT_EQ(refused, 1u);
 }
 
 }  // namespace
