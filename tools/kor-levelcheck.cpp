@@ -316,6 +316,15 @@ int main(int argc, char** argv)
     if (!dataDir.empty() && pathsFile.empty()) {
         return BadArguments("--data goes with --paths");
     }
+    {
+        std::vector<NamedFile> inputs, outputs;
+        for (const Level& level : levels) inputs.push_back({"the level file", level.path});
+        if (!mapFile.empty()) outputs.push_back({"--map", mapFile});
+        if (!pathsFile.empty()) outputs.push_back({"--paths", pathsFile});
+        if (const std::string problem = SameFileProblem(inputs, outputs); !problem.empty()) {
+            return BadArguments(problem);
+        }
+    }
     std::string pictureDir;
     if (!pathsFile.empty()) {
         pictureDir = Scene::FindDataDir(levels[0].path, dataDir);

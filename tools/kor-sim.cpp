@@ -168,6 +168,12 @@ int main(int argc, char** argv)
     if ((fit || !dataDir.empty()) && png.empty()) {
         return BadArguments("--fit and --data go with --png");
     }
+    if (!png.empty()) {
+        if (const std::string problem = SameFileProblem({{"the level file", levelFile}}, {{"--png", png}});
+            !problem.empty()) {
+            return BadArguments(problem);
+        }
+    }
     std::string pictures;
     if (!png.empty()) {
         pictures = Scene::FindDataDir(levelFile, dataDir);
