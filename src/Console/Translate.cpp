@@ -76,9 +76,9 @@ std::string ArgumentKind(std::string_view length, char conversion)
 }
 
 // The arguments printf takes for format, in the order of the argument list, each as its
-// kind and a space after it. A '?' ends a format that printf could read in more than one
-// way or not at all: a lone '%', an unknown conversion, numbered arguments ("%2$s") with a
-// gap or mixed with unnumbered ones.
+// kind and a space after it. What printf could read in more than one way or not at all is a
+// '?': a lone '%' or an unknown conversion in its place (printf shows it and goes on), and
+// at the end, numbered arguments ("%2$s") with a gap or mixed with unnumbered ones.
 std::string Arguments(std::string_view format)
 {
     std::vector<std::string> numbered;
@@ -135,7 +135,10 @@ std::string Arguments(std::string_view format)
         const char conversion = at(i++);
         if (conversion == 'm' && length.empty()) continue;  // strerror(errno): no argument
         const std::string kind = ArgumentKind(length, conversion);
-        if (kind.empty()) sound = false;
+        if (kind.empty()) {
+            plain += "? ";
+            continue;
+        }
         take(position, kind);
     }
     if (usesNumbers && usesPlain) sound = false;
