@@ -39,8 +39,7 @@ namespace detail {
 bool SameArguments(std::string_view original, std::string_view translation);
 // The catalog reader on a .mo file's bytes, for tests and the fuzzer: the translations it
 // keeps (Dutch, translation) and how many it left out. False when the bytes are no catalog.
-bool ReadCatalogBytes(std::string data, std::vector<std::pair<std::string, std::string>>& texts,
-                      std::size_t& refused);
+bool ReadCatalogBytes(std::string data, std::vector<std::pair<std::string, std::string>>& texts, std::size_t& refused);
 }  // namespace detail
 
 }  // namespace Console

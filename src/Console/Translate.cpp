@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -65,49 +66,75 @@ std::string ArgumentKind(std::string_view length, char conversion)
 {
     std::string kind = length == "q" ? "ll" : length == "Z" ? "z" : std::string(length);
     switch (conversion) {
-        case 'd': case 'i': return kind + "d";
-        case 'o': case 'u': case 'x': case 'X': return kind + "u";
-        case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A': return kind + "f";
-        case 'c': case 's': case 'p': case 'n': return kind + conversion;
-        case 'C': return "lc";
-        case 'S': return "ls";
-        default: return {};
+        case 'd':
+        case 'i':
+            return kind + "d";
+        case 'o':
+        case 'u':
+        case 'x':
+        case 'X':
+            return kind + "u";
+        case 'e':
+        case 'E':
+        case 'f':
+        case 'F':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A':
+            return kind + "f";
+        case 'c':
+        case 's':
+        case 'p':
+        case 'n':
+            return kind + conversion;
+        case 'C':
+            return "lc";
+        case 'S':
+            return "ls";
+        default:
+            return {};
     }
 }
 
 // The arguments printf takes for format, in the order of the argument list, each as its
-// kind and a space after it. What printf could read in more than one way or not at all is a
-// '?': a lone '%' or an unknown conversion in its place (printf shows it and goes on), and
-// at the end, numbered arguments ("%2$s") with a gap or mixed with unnumbered ones.
+// kind and a space after it. A format that printf could read in more than one way or not at
+// all (a lone '%', an unknown conversion, numbered arguments ("%2$s") with a gap, mixed with
+// unnumbered ones or beyond any sane number) gives '?' and its conversions as written, so
+// that only the very same conversions match it.
 std::string Arguments(std::string_view format)
 {
     std::vector<std::string> numbered;
     std::string plain;
+    std::string written;  // every conversion as written, each ended by a NUL
     bool usesNumbers = false;
     bool usesPlain = false;
+    bool sound = true;
     std::size_t i = 0;
     const auto at = [&](std::size_t k) { return k < format.size() ? format[k] : '\0'; };
     // "N$" at i: N, and i past it; 0 and i unchanged when there is none.
     const auto number = [&]() -> std::size_t {
         std::size_t k = i, n = 0;
         while (at(k) >= '0' && at(k) <= '9' && n < 1000) n = n * 10 + static_cast<std::size_t>(at(k++) - '0');
-        if (k == i || at(k) != '$' || n == 0 || n >= 1000) return 0;
+        while (at(k) >= '0' && at(k) <= '9') ++k;
+        if (k == i || at(k) != '$') return 0;
+        if (n == 0 || n >= 1000) sound = false;
         i = k + 1;
         return n;
     };
-    bool sound = true;
     const auto take = [&](std::size_t position, const std::string& kind) {
         (position > 0 ? usesNumbers : usesPlain) = true;
         if (position == 0) {
             plain += kind + " ";
             return;
         }
+        if (position >= 1000) return;
         if (numbered.size() < position) numbered.resize(position);
         if (!numbered[position - 1].empty() && numbered[position - 1] != kind) sound = false;
         numbered[position - 1] = kind;
     };
-    while (sound && (i = format.find('%', i)) != std::string_view::npos) {
-        ++i;
+    while ((i = format.find('%', i)) != std::string_view::npos) {
+        const std::size_t start = i++;
         if (at(i) == '%') {
             ++i;
             continue;
@@ -132,13 +159,12 @@ std::string Arguments(std::string_view format)
         }
         const std::string_view length = format.substr(i, lengthEnd - i);
         i = lengthEnd;
-        const char conversion = at(i++);
+        const char conversion = at(i);
+        i = std::min(i + 1, format.size());
+        written.append(format.substr(start, i - start)).push_back('\0');
         if (conversion == 'm' && length.empty()) continue;  // strerror(errno): no argument
         const std::string kind = ArgumentKind(length, conversion);
-        if (kind.empty()) {
-            plain += "? ";
-            continue;
-        }
+        if (kind.empty()) sound = false;
         take(position, kind);
     }
     if (usesNumbers && usesPlain) sound = false;
@@ -147,7 +173,7 @@ std::string Arguments(std::string_view format)
         if (kind.empty()) sound = false;  // a gap: printf cannot know the type there
         arguments += kind + " ";
     }
-    return sound ? arguments : arguments + "?";
+    return sound ? arguments : "?" + written;
 }
 
 // The strings of a .mo file: a header of seven words, then tables of (length, offset) pairs
@@ -175,7 +201,8 @@ bool ParseCatalog(Catalog& c)
         if (!text(originals, i, from) || !text(translations, i, to)) return false;
         // The header (empty key), texts with a context or plural forms: none is the game's.
         if (from.empty() || to.empty() || from.find('\0') != std::string_view::npos) continue;
-        if (!detail::SameArguments(from, to)) {
+        // What Tr hands out ends at the first NUL (plural forms follow it).
+        if (!detail::SameArguments(from, std::string_view(to.data()))) {
             if (c.refused++ == 0) c.firstRefused = from;
             continue;
         }
@@ -195,7 +222,8 @@ bool ReadCatalog(const std::string& path, Catalog& c, std::string& why)
     }
     const auto tooLarge = [&] { return st.st_size > static_cast<off_t>(MaxCatalogBytes); };
     if (!S_ISREG(st.st_mode) || tooLarge()) {
-        why = S_ISREG(st.st_mode) ? "longer than " + std::to_string(MaxCatalogBytes >> 20) + " MiB" : "not a catalog file";
+        why = S_ISREG(st.st_mode) ? "longer than " + std::to_string(MaxCatalogBytes >> 20) + " MiB"
+                                  : "not a catalog file";
         return false;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

@@ -212,8 +212,8 @@ bool SaveScores(std::span<std::int32_t> HighScores)
     }
     std::vector<std::int32_t> table(HighScores.begin(), HighScores.end());
     std::vector<std::int32_t> onDisk(table.size());
-    if (lastRead.size() == table.size() && lastReadAt == ScoresPath() && ReadTable(onDisk, false) != Table::Unreadable &&
-        onDisk != lastRead) {
+    if (lastRead.size() == table.size() && lastReadAt == ScoresPath() &&
+        ReadTable(onDisk, false) != Table::Unreadable && onDisk != lastRead) {
         for (const std::int32_t score : Entered(table, lastRead)) AddHighScore(onDisk, score);
         table = onDisk;
     }

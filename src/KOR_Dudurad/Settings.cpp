@@ -151,7 +151,8 @@ bool SaveSetting(std::string_view name, std::string_view value, const char* path
     }
     if (!placed) text += line + "\n";
     if (text.size() > MaxSettingsBytes) {
-        return Failed(path, "it would grow past " + std::to_string(MaxSettingsBytes) + " bytes, so it is left as it is");
+        return Failed(path,
+                      "it would grow past " + std::to_string(MaxSettingsBytes) + " bytes, so it is left as it is");
     }
     // A link the player made to keep the settings elsewhere is written through and stays.
     Files::SaveFailure failure;

@@ -83,6 +83,6 @@ TEST(FolderLock, OneAtATimeAndNeverWaitingPastItsBound)
         EXPECT_EQ(Files::FolderLock("a/link", 0ms).state, State::Busy);  // its file is in b
     }
     EXPECT_EQ(Files::FolderLock("a/scores", 0ms).state, State::Held);
-    EXPECT_EQ(Files::FolderLock("missing/scores", 0ms).state, State::None);  // the save says why
+    EXPECT_EQ(Files::FolderLock("missing/scores", 0ms).state, State::None);     // the save says why
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("a"), {}), 1);  // no lock file
 }

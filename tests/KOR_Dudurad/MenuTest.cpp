@@ -646,20 +646,22 @@ TEST(Catalogs, TranslationsThatMakePrintfReadOtherArgumentsAreLeftOut)
         bool same;
     } cases[] = {
         {"Vanaf level %u: niet in de highscores", "Started at level %u: not in the high scores", true},
-        {"%u van %s", "%-8x of %.3s", true},              // flags, width, precision; u and x read alike
-        {"%u van %s", "%2$s has %1$u", true},             // numbered, in the other order
-        {"%*d punten", "%*d points", true},               // a width is an int argument too
-        {"100%% %m", "100%%", true},                      // neither takes an argument
+        {"%u van %s", "%-8x of %.3s", true},               // flags, width, precision; u and x read alike
+        {"%u van %s", "%2$s has %1$u", true},              // numbered, in the other order
+        {"%*d punten", "%*d points", true},                // a width is an int argument too
+        {"100%% %m", "100%%", true},                       // neither takes an argument
         {"Vanaf level %u", "From level %s", false},        // a number read as a text
         {"Vanaf level %u", "From level %lu", false},       // and as a wider one
         {"Vanaf level %u", "From level %u of %u", false},  // one more
         {"%u van %s", "%s of %u", false},                  // the order
         {"Vanaf level %u", "From level", false},           // one fewer
         {"Vanaf level %u", "From level %n", false},
-        {"Vanaf level %u", "From level %y", false},        // unknown to printf
-        {"Vanaf level %u", "From level %u %", false},      // a lone % at the end
-        {"%u van %s", "%2$s of %u", false},               // numbered mixed with unnumbered
-        {"Level %u", "Level %2$u", false},                 // a gap: argument 1's type unknown
+        {"Vanaf level %u", "From level %y", false},    // unknown to printf
+        {"Vanaf level %u", "From level %u %", false},  // a lone % at the end
+        {"%u van %s", "%2$s of %u", false},            // numbered mixed with unnumbered
+        {"Level %u", "Level %2$u", false},             // a gap: argument 1's type unknown
+        {"100%", "100%", true},                        // no format: only the same signs match
+        {"%1$s %s", "%s %1$s", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Console::detail::SameArguments(c.original, c.translation), c.same) << c.translation;

@@ -163,7 +163,8 @@ TEST_F(KorSimTest, LevelArgumentsAndOutputsThatFailSayWhat)
     ASSERT_EQ(::link("level.txt", "hard.txt"), 0);
     ASSERT_EQ(::symlink("out.png", "to-out.png"), 0);  // out.png is not there yet
     for (const auto& [args, said] :
-         {std::pair{KOR_SIM " level.txt --png level.txt", "kor-sim: --png is the same file as the level file: level.txt"},
+         {std::pair{KOR_SIM " level.txt --png level.txt",
+                    "kor-sim: --png is the same file as the level file: level.txt"},
           {KOR_SIM " level.txt --png ./link.txt", "kor-sim: --png is the same file as the level file: ./link.txt"},
           {KOR_LEVELCHECK " level.txt --paths hard.txt",
            "kor-levelcheck: --paths is the same file as the level file: hard.txt"},
