@@ -5,7 +5,9 @@
 # two in one frame, during a pause, on the end screen, during a slow save, from a closed
 # terminal, with stdout a closed pipe (SIGPIPE), behind a 2 GB score file (ended within a
 # second). A save that cannot end is given up after a few seconds with the old table whole,
-# and its leftover file goes at the next save. A --level game never enters the table; a
+# and its leftover file goes at the next save. Two games ended in the same instant keep both
+# scores. The editor keeps its work beside its file in every state: editing, in its
+# play-test, on the play-test's end screen and back in the editor. A --level game never enters the table; a
 # level that cannot be read is said on the screen. The console, redirected to a file, gets
 # each line when it is written.
 #
@@ -171,7 +173,73 @@ case_huge_file() {  # a 2 GB damaged table: read only at its start
   ended_within 5
   [ $((($(date +%s%N) - t0) / 1000000)) -lt 1000 ] || fail "huge file: the game took a second or more to end"
 }
-# name status (0: that of either signal) table-before table-after slow-fsync-seconds
+# The editor (started with --edit lvl.txt): a change, then keys to the state the signal
+# finds it in. Its work must be kept in lvl.txt.unsaved in every state.
+edit_until() {
+  local key win
+  find_window 'The KOR Dudurad' 20 > /dev/null || fail "$name: no editor window"
+  sleep 1
+  for key in n "$@"; do  # n: a new planet, work to keep
+    win=$(xdotool search --pid "$pid" --name '^The KOR Dudurad$' 2> /dev/null | tail -n 1)
+    [ -n "$win" ] || fail "$name: no window for the key $key"
+    press "$win" "$key"
+    sleep 1.5
+  done
+  stop_with TERM
+  [ -f "$work/lvl.txt.unsaved" ] && ! cmp -s "$work/lvl.txt" "$work/lvl.txt.unsaved" || fail "$name: the editor's work is lost"
+  grep -qF "Unsaved changes were kept in lvl.txt.unsaved" "$work/console.txt" || fail "$name: not said where the work is"
+  rm "$work/lvl.txt.unsaved"
+}
+case_edit() { edit_until; }
+case_edit_play_test() { edit_until F5; }
+case_edit_end_screen() { edit_until F5 Escape; }
+case_edit_back() { edit_until F5 Escape Escape; }
+# Two games in one folder, both ended by one kill in the same instant, ten times: both
+# scores are kept every time (the table on disk is read afresh under a lock at each save).
+# The intro cannot be cut short, so up to three pairs start at once and wait in their games
+# (a game reads the table only when it ends); each to_game brings one program, whichever
+# intro it finds, into a game.
+case_two_games() {
+  local playing=("$pid") ready=1 try=0 size i end statuses
+  others+=("$pid")
+  while [ "$try" -lt 10 ]; do
+    size=$((10 - try < 3 ? 2 * (10 - try) : 6))
+    for ((i = ${#playing[@]}; i < size; i++)); do
+      out=$work/console-$i.txt start
+      playing+=("$pid")
+      others+=("$pid")
+    done
+    end=$((SECONDS + 60))  # starting side by side takes longer on a busy machine
+    until [ "$(xdotool search --name '^Intro$' 2> /dev/null | wc -l)" -eq $((size - ready)) ]; do
+      [ $SECONDS -lt $end ] || fail "two games: not all $((size - ready)) intros there"
+      sleep 0.2
+    done
+    for ((i = ready; i < size; i++)); do to_game; done
+    end=$((SECONDS + 15))
+    until [ "$(xdotool search --name '^The KOR Dudurad$' 2> /dev/null | wc -l)" -eq "$size" ]; do
+      [ $SECONDS -lt $end ] || fail "two games: not all $size playing"
+      sleep 0.2
+    done
+    sleep 1
+    for ((i = 0; i < size; i += 2)); do
+      try=$((try + 1))
+      printf '500\r\n' > "$work/data/highscores.dat"
+      kill -TERM "${playing[i]}" "${playing[i + 1]}"
+      pid=${playing[i + 1]}
+      ended_within 5
+      statuses=$status
+      pid=${playing[i]}
+      ended_within 5
+      [ "$statuses $status" = "143 143" ] || fail "two games, try $try: statuses $statuses $status"
+      [ "$(scores)" = "500 100 100 0 0 " ] || fail "two games, try $try: high scores are '$(scores)'"
+    done
+    playing=()
+    ready=0
+  done
+}
+cp "$work/data/level-01.txt" "$work/lvl.txt"
+# name status (0: that of either signal) table-before table-after slow-fsync-seconds (edit:
+# the editor, with no game)
 while read -r name want before after environment; do
   printf "$before" > "$work/data/highscores.dat"
   [ "$name" = huge_file ] && truncate -s 2G "$work/data/highscores.dat"
@@ -180,13 +248,15 @@ while read -r name want before after environment; do
     mkfifo "$work/pipe"
     head -c 1 < "$work/pipe" > /dev/null &
     out=$work/pipe start
+  elif [ "$environment" = edit ]; then
+    start -- --edit lvl.txt
   elif [ "$environment" = - ]; then
     start
   else
     start LD_PRELOAD="$work/slowsync.so" SLOW_FSYNC="$environment"
   fi
   echo "[$(date +%T)] $name"
-  to_game
+  [ "$environment" = edit ] || to_game
   "case_$name"
   [ "$status" -eq "$want" ] || { [ "$want" = 0 ] && [ "$status" -gt 128 ]; } || fail "$name: status $status, not $want"
   [ "$(scores)" = "${after//_/ }" ] || fail "$name: high scores are '$(scores)', not '${after//_/ }'"
@@ -200,6 +270,11 @@ slow_save 143 500\r\n 500_100_0_0_0_ 2
 endless_save 143 500\r\n 500_ 60
 failed_save 143 500\r\n 500_ -1
 closed_pipe 143 500\r\nx\r\n 500_100_0_0_0_ -
+edit 143 500\r\n 500_ edit
+edit_play_test 143 500\r\n 500_ edit
+edit_end_screen 143 500\r\n 500_ edit
+edit_back 143 500\r\n 500_ edit
+two_games 143 500\r\n 500_100_100_0_0_ -
 huge_file 143 - 100_0_0_0_0_ -
 EOF
 grep -qF "[ERROR] (LoadScores) data/highscores.dat is longer than a table of scores can be" "$work/console.txt" ||
