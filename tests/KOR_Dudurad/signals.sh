@@ -180,7 +180,7 @@ edit_until() {
   find_window 'The KOR Dudurad' 20 > /dev/null || fail "$name: no editor window"
   sleep 1
   for key in n "$@"; do  # n: a new planet, work to keep
-    win=$(xdotool search --pid "$pid" --name '^The KOR Dudurad$' 2> /dev/null | tail -n 1)
+    win=$(xdotool search --all --pid "$pid" --name '^The KOR Dudurad$' 2> /dev/null | tail -n 1)
     [ -n "$win" ] || fail "$name: no window for the key $key"
     press "$win" "$key"
     sleep 1.5
