@@ -12,7 +12,7 @@
 #                 a subshell with a work folder of its own; a case that needs a display starts
 #                 its own server, so that keys and windows of one case never reach another.
 #                 Each case's output is printed when it ends; fails when any case failed.
-#   fail TEXT     says why (with the console in $work/console.txt, or what $console names),
+#   fail TEXT     says why (with the console in $work/console.txt, or the files $console names),
 #                 keeps a screenshot in $out when there is one, and ends the script or case
 #   step TEXT     a line with the time
 #
@@ -55,11 +55,12 @@ trap 'exit 143' TERM INT HUP
 fail() {
   echo "FAIL: $*" >&2
   [ -n "$out" ] && [ -n "${DISPLAY:-}" ] && import -window root "$out/failure-$BASHPID.png" 2> /dev/null
-  local f=${console:-${work:-}/console.txt}
-  if [ -f "$f" ]; then
-    echo "--- console:" >&2
+  local f
+  for f in ${console:-${work:-}/console.txt}; do
+    [ -f "$f" ] || continue
+    echo "--- $f:" >&2
     cat "$f" >&2
-  fi
+  done
   exit 1
 }
 step() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
