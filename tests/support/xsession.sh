@@ -4,8 +4,10 @@
 #   work          a fresh folder with the build's graphics/, sounds/ (and locale/) and an
 #                 empty data/; the program runs there
 #   pid           the program's process id (the script sets it); others=() more processes
-#   kor_start_x FIRST [WxH] [wm]   an Xvfb of the script's own, from display FIRST on (the
-#                 first free one), with openbox too when the third word is "wm"; sets DISPLAY
+#   kor_start_x FIRST [WxH] [wm|reset]   an Xvfb of the script's own, from display FIRST on
+#                 (the first free one), with openbox too ("wm"), or resetting when its last
+#                 client leaves as a player's lone X session does ("reset"); sets DISPLAY
+#   kor_stop_x    ends the X servers kor_start_x started (the display goes under the program)
 #   kor_busy_loops N               N busy loops for CPU load, ended with the script
 #   kor_cases LIMIT FUNCTION       runs FUNCTION once for each line of standard input (its
 #                 words the arguments; empty and # lines skipped), up to LIMIT at once, each in
@@ -66,11 +68,12 @@ fail() {
 step() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
 
 kor_start_x() {
-  local first=$1 size=${2:-1280x1024} wm=${3:-} n fifo number=
+  local first=$1 size=${2:-1280x1024} wm=${3:-} n fifo number= reset=-noreset
+  [ "$wm" = reset ] && reset=
   fifo=$(mktemp -u)
   for ((n = first; n < first + 40; n++)); do
     mkfifo "$fifo"
-    Xvfb ":$n" -displayfd 7 -screen 0 "${size}x24" -nolisten tcp -noreset 7> "$fifo" 2> /dev/null &
+    Xvfb ":$n" -displayfd 7 -screen 0 "${size}x24" -nolisten tcp $reset 7> "$fifo" 2> /dev/null &
     local xpid=$!
     # Ready when it writes its number; taken (another server has it) when it ends first.
     number=
@@ -95,6 +98,15 @@ kor_start_x() {
     wait "$xpid" 2> /dev/null
   done
   fail "no free X display from :$first on"
+}
+
+kor_stop_x() {
+  local p
+  for p in "${kor_x[@]}"; do
+    kill "$p" 2> /dev/null
+    wait "$p" 2> /dev/null
+  done
+  kor_x=()
 }
 
 kor_busy_loops() {
