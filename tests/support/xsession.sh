@@ -118,31 +118,36 @@ kor_busy_loops() {
 }
 
 kor_cases() {
-  local limit=$1 fn=$2 line i status
-  local logs
-  logs=$(mktemp -d)
+  local limit=$1 fn=$2 line i
+  local kor_logs
+  kor_logs=$(mktemp -d)
   local -a lines=() active=() names=()
   mapfile -t lines
   local failed=0 ran=0
   # Prints and forgets the cases that have ended.
   reap() {
-    local still=() j
+    local still=() j status state
     for j in "${active[@]}"; do
       status=
-      if [ -e "$logs/$j.status" ]; then
-        status=$(cat "$logs/$j.status")
-      elif [ "$(ps -o stat= -p "$(cat "$logs/$j.pid")" 2> /dev/null)" = Z ]; then
-        status=killed
+      if [ -e "$kor_logs/$j.status" ]; then
+        status=$(cat "$kor_logs/$j.status")
+      else
+        # Ended without its clean-up (killed): gone, or a zombie.
+        state=$(ps -o stat= -p "$(cat "$kor_logs/$j.pid")" 2> /dev/null)
+        if [[ -z "$state" || $state == Z* ]]; then
+          status=killed
+          [ -e "$kor_logs/$j.status" ] && status=$(cat "$kor_logs/$j.status")
+        fi
       fi
       if [ -n "$status" ]; then
-        wait "$(cat "$logs/$j.pid")" 2> /dev/null
+        wait "$(cat "$kor_logs/$j.pid")" 2> /dev/null
         if [ "$status" = 0 ]; then
           step "ok   ${names[$j]}"
         else
           step "FAIL ${names[$j]} (status $status)"
           failed=$((failed + 1))
         fi
-        sed 's/^/    /' "$logs/$j.log"
+        sed 's/^/    /' "$kor_logs/$j.log"
       else
         still+=("$j")
       fi
@@ -162,13 +167,14 @@ kor_cases() {
       # A case of its own: its program, servers and folder, ended with it; its status is
       # its function's, or fail's.
       pid= others=() kor_x=() kor_running_cases=()
+      kor_case=$kor_logs/$i
       trap 'exit 143' TERM INT HUP
-      trap 's=$?; kor_cleanup; echo "$s" > "$logs/$i.status.tmp"; mv "$logs/$i.status.tmp" "$logs/$i.status"' EXIT
+      trap 's=$?; kor_cleanup; echo "$s" > "$kor_case.status.tmp"; mv "$kor_case.status.tmp" "$kor_case.status"' EXIT
       kor_work
       # shellcheck disable=SC2086
       "$fn" $line
-    ) > "$logs/$i.log" 2>&1 &
-    echo $! > "$logs/$i.pid"
+    ) > "$kor_logs/$i.log" 2>&1 &
+    echo $! > "$kor_logs/$i.pid"
     kor_running_cases+=($!)
     active+=("$i")
   done
@@ -176,7 +182,7 @@ kor_cases() {
     sleep 0.2
     reap
   done
-  rm -rf "$logs"
+  rm -rf "$kor_logs"
   kor_running_cases=()
   echo "$ran cases, $failed failed"
   [ "$failed" -eq 0 ]
