@@ -63,8 +63,8 @@ wait_size() {
   done
   return 1
 }
-# Presses Space in the intro $1 until it takes it (a key ends it once its last picture is
-# shown, later under load): the intro's window goes.
+# Presses Space in the intro $1 until it takes it (it reads keys once it is over, later
+# under load): the intro's window goes.
 leave_intro() {
   local i j
   for i in $(seq 15); do
@@ -130,6 +130,7 @@ wait_size "$w" "3840 2160" || fail "F11: the intro is $W x $H, not fullscreen"
 sleep 0.5
 import -window root "$out/intro-fullscreen.png"
 [ "$(trimmed "$out/intro-fullscreen.png")" = "2400x1650+720+255" ] || fail "fullscreen intro not centred at scale 3: $(trimmed "$out/intro-fullscreen.png")"
+sleep 8
 leave_intro "$w"
 m=$(find_window Menu 10) || { fail "no menu after the intro"; return; }
 wait_size "$m" "3840 2160" || fail "the menu after a fullscreen intro is $W x $H, not fullscreen"
@@ -167,6 +168,7 @@ start_x 1366x768 wm
 start_program
 local -x DISPLAY=$display
 w=$(find_window Intro 10) || { fail "no intro on 1366 x 768"; return; }
+sleep 10
 leave_intro "$w"
 m=$(find_window Menu 10) || { fail "no menu on 1366 x 768"; return; }
 sleep 1
@@ -188,6 +190,7 @@ start_x 800x560 wm
 start_program
 local -x DISPLAY=$display
 w=$(find_window Intro 10) || { fail "no intro on 800 x 560"; return; }
+sleep 10
 leave_intro "$w"
 m=$(find_window Menu 10) || { fail "no menu on 800 x 560"; return; }
 sleep 1
