@@ -14,11 +14,9 @@
 #   kor_add_test_executable(<name> SOURCES file... [LIBS ...] [DEFINES ...] [DEPENDS ...] [INCLUDES ...])
 # The executable alone, for a test that runs it in another way (kor_add_xserver_test).
 #
-#   kor_add_command_test(<name> [NOSAN] [LABELS ...] [ENV ...] [TIMEOUT s] [PROCESSORS n] COMMAND ...)
+#   kor_add_command_test(<name> [NOSAN] [LABELS ...] [ENV ...] [TIMEOUT s] COMMAND ...)
 #   kor_add_xserver_test(<name> FIRST <display> [NOSAN] [LABELS ...] [ENV ...] [TIMEOUT s] COMMAND ...)
-# A script or program as one test (PROCESSORS: the cores it keeps busy, so that the test
-# command's CTest, which runs two tests a core, never runs more than the cores can take); the
-# second on its own X server (label xserver; xvfb-run -a
+# A script or program as one test; the second on its own X server (label xserver; xvfb-run -a
 # takes the first free display from FIRST on, so suites running at once stay apart). Tests
 # labelled xserver are registered only with KOR_DISPLAY_TESTS.
 include(GoogleTest)
@@ -73,9 +71,7 @@ function(kor_add_test name)
   if(T_WORKING_DIRECTORY)
     list(APPEND args WORKING_DIRECTORY ${T_WORKING_DIRECTORY})
   endif()
-  # A test program computes all the time: it counts as a whole core of the two slots a core
-  # the test command gives (scripts/test.sh), so that such tests never share a core.
-  set(properties PROCESSORS 2)
+  set(properties)
   if(env)
     list(APPEND properties ENVIRONMENT "${env}")
   endif()
@@ -92,7 +88,7 @@ function(kor_add_test name)
 endfunction()
 
 function(kor_add_command_test name)
-  cmake_parse_arguments(T "NOSAN" "TIMEOUT;PROCESSORS" "LABELS;ENV;COMMAND" ${ARGN})
+  cmake_parse_arguments(T "NOSAN" "TIMEOUT" "LABELS;ENV;COMMAND" ${ARGN})
   if(T_UNPARSED_ARGUMENTS OR NOT T_COMMAND)
     message(FATAL_ERROR "kor_add_command_test(${name}): needs COMMAND; unknown: ${T_UNPARSED_ARGUMENTS}")
   endif()
@@ -113,9 +109,6 @@ function(kor_add_command_test name)
   if(T_TIMEOUT)
     # The longest start first: on a fresh clone CTest has no timings yet and goes by COST.
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} COST ${T_TIMEOUT})
-  endif()
-  if(T_PROCESSORS)
-    set_tests_properties(${name} PROPERTIES PROCESSORS ${T_PROCESSORS})
   endif()
 endfunction()
 

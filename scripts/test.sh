@@ -19,10 +19,9 @@ bash scripts/format.sh --check
 echo "== normal build"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
 cmake --build build -j"$jobs"
-# Two slots a core: the whole-program tests mostly wait (for the intro, for a window), so two
-# of them share a core; a test program or a test with busy loops or a compositor takes the
-# slots of the cores it keeps busy (PROCESSORS, cmake/KorTesting.cmake).
-(cd build && ctest --output-on-failure -j"$((2 * jobs))")
+# One test a core; the whole-program scripts run their own cases side by side, and the
+# longest tests start first (COST, cmake/KorTesting.cmake).
+(cd build && ctest --output-on-failure -j"$jobs")
 took
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
@@ -32,7 +31,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Tests labelled nosan (long searches, whole-program runs) run in the normal build only.
-(cd build-asan && ctest --output-on-failure -j"$((2 * jobs))" -LE nosan)
+(cd build-asan && ctest --output-on-failure -j"$jobs" -LE nosan)
 took
 
 echo "== ThreadSanitizer build (thread tests)"
@@ -42,7 +41,7 @@ configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF
 if cmake --build build-tsan --target help | grep thread_tests > /dev/null; then
   cmake --build build-tsan -j"$jobs" --target thread_tests
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-  (cd build-tsan && ctest --output-on-failure -j"$((2 * jobs))" -L thread)
+  (cd build-tsan && ctest --output-on-failure -j"$jobs" -L thread)
 fi
 took
 echo "== libFuzzer on the level and high-score loaders"

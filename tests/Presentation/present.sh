@@ -207,13 +207,13 @@ wait "$pid"; status=$?
 [ "$status" = 0 ] || fail "status after Exit: $status"
 }
 
-# Each case on X servers of its own, side by side.
+# Each case on X servers of its own, two at a time.
 one_case() {
   "$@"
   echo "$1: $failures failure(s)"
   [ "$failures" = 0 ]
 }
-kor_cases 4 one_case << 'EOF'
+kor_cases 2 one_case << 'EOF'
 case1
 case2
 case3

@@ -15,7 +15,7 @@
 #
 #   realdisplay.sh MODE ROUNDS PROGRAM BUILD_DIR WMCLOSE OUT_DIR
 # KOR_CLOSE_CASES (say "flying held") picks the close-box cases.
-# The runs go four at a time, each on an X server of its own (displays from 260 on), beside
+# The runs go two at a time, each on an X server of its own (displays from 260 on), beside
 # the same two busy loops. Prints one line per run and a summary; the exit status is 1 when
 # any run failed.
 set -uo pipefail
@@ -249,4 +249,4 @@ runs() {
   done
 }
 one_run() { "$@"; }
-kor_cases 4 one_run < <(runs)
+kor_cases 2 one_run < <(runs)
