@@ -1,9 +1,17 @@
 // Texts in the player's language, from gettext catalogs (.mo files) read here.
 //
-// The catalogs are read by this small reader rather than by glibc's gettext: gettext picks a
-// catalog only through a locale for LC_MESSAGES, and the C locale (or a machine without the
-// English locale generated) ignores every catalog, so English would depend on the machine's
-// locales and Dutch on LANG/LANGUAGE. Here the player's choice alone decides.
+// The catalogs are read by this small reader rather than through glibc's gettext, which would
+// find them too (with setlocale and LANGUAGE, even in the C.UTF-8 locale), because:
+// - the player switches the language while the game runs (L in the menu); gettext takes it
+//   from the environment, so that would mean setenv("LANGUAGE") while the window's, the
+//   sound's and the signal watcher's threads may read the environment, which is not
+//   thread-safe, and setlocale changes the whole process under those threads as well;
+// - the choice is the player's alone: gettext would also follow the desktop's LANGUAGE and
+//   LANG, which the game ignores on purpose;
+// - a text handed out here stays valid while another thread draws it, whatever language is
+//   chosen meanwhile (catalogs are never freed);
+// - a catalog file is read as every file the game reads: checked to be a regular file of a
+//   sane size, and a damaged one leaves the texts Dutch with one console line.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

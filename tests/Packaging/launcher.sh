@@ -19,20 +19,10 @@ build=$1
 out=$2
 rm -rf "$out"
 mkdir -p "$out"
-scratch=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  import -window root "$out/failure.png" 2> /dev/null
-  for f in "$out"/*.txt; do [ -f "$f" ] && { echo "--- $f:" >&2; cat "$f" >&2; }; done
-  exit 1
-}
-step() { echo "[$(date +%T)] $*"; }
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
+console="$out/*.txt"
+work=$(mktemp -d)
+scratch=$work
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
 
 old="$scratch/old prefix"
@@ -53,7 +43,6 @@ cmp -s "$work/data/level-12.txt" "$old/share/games/kor-dudurad/data/level-12.txt
 [ ! -e "$work/data/highscores.dat" ] || fail "a high-score table appeared without a game"
 
 # ---- Playing through the launcher on the X server ----
-. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
 background='#001446'
 face='#D4D0C8'
 
