@@ -87,4 +87,10 @@ struct FolderLock {
 // Whether name is a temporary file of a save ("TARGET.tmp-PID-N"), for folder listings.
 bool IsSaveTemporary(std::string_view name);
 
+// The player's own folder for the game, where the launcher runs it and the player's level
+// sets live: $XDG_DATA_HOME/kor-dudurad, or $HOME/.local/share/kor-dudurad where
+// XDG_DATA_HOME is unset or not absolute (the XDG base directory rules). Empty when neither
+// gives an absolute path.
+std::string PlayerFolder();
+
 }  // namespace Files

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -331,6 +332,15 @@ bool IsSaveTemporary(std::string_view name)
     const std::size_t mark = name.rfind(TempMark);
     pid_t pid = 0;
     return mark != std::string_view::npos && mark > 0 && IsPidAndNumber(name.substr(mark + std::strlen(TempMark)), pid);
+}
+
+std::string PlayerFolder()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && data[0] == '/') return std::string(data) + "/kor-dudurad";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') return std::string(home) + "/.local/share/kor-dudurad";
+    return {};
 }
 
 }  // namespace Files

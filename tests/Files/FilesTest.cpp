@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -85,4 +86,25 @@ TEST(FolderLock, OneAtATimeAndNeverWaitingPastItsBound)
     EXPECT_EQ(Files::FolderLock("a/scores", 0ms).state, State::Held);
     EXPECT_EQ(Files::FolderLock("missing/scores", 0ms).state, State::None);     // the save says why
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("a"), {}), 1);  // no lock file
+}
+
+// The player's folder follows the XDG rules the launcher follows: a relative XDG_DATA_HOME
+// is ignored.
+TEST(PlayerFolder, XdgDataHomeThenHome)
+{
+    const std::string oldData = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    struct Case {
+        const char* data;
+        const char* home;
+        const char* folder;
+    };
+    for (const Case& c : {Case{"/d", "/h", "/d/kor-dudurad"}, Case{"rel", "/h", "/h/.local/share/kor-dudurad"},
+                          Case{"", "/h", "/h/.local/share/kor-dudurad"}, Case{"", "rel", ""}}) {
+        ::setenv("XDG_DATA_HOME", c.data, 1);
+        ::setenv("HOME", c.home, 1);
+        EXPECT_EQ(Files::PlayerFolder(), c.folder) << c.data << " " << c.home;
+    }
+    ::setenv("XDG_DATA_HOME", oldData.c_str(), 1);
+    ::setenv("HOME", oldHome.c_str(), 1);
 }
