@@ -16,13 +16,13 @@
 
 namespace {
 
-using Physics::OBJECT;
-using Physics::SHAPE;
-using Physics::TableLength;
+using Level::OBJECT;
+using Level::SHAPE;
+using Level::TableLength;
 
 constexpr unsigned char Canary = 0xFF;  // in a float: a NaN; in a shape or flag: no valid value
 
-Physics::Level Loaded;  // what the loader fills, painted before each load
+Level::Table Loaded;  // what the loader fills, painted before each load
 
 void PaintTable()
 {
@@ -197,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckTable("load");
     CheckAgainstHeads(report, Heads(std::string_view(reinterpret_cast<const char*>(data), size)));
 
-    const Physics::ObjectTable loaded = Loaded.Objects;
+    const Level::ObjectTable loaded = Loaded.Objects;
     const std::uint32_t n = Loaded.N;
     const std::string text = AsLevelText();
     fuzz::WriteInput("again.txt", reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
