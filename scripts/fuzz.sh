@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the level loader and the high-score loader with libFuzzer (clang, ASan + UBSan),
+# Fuzzes the level loader, the level's reader and writer together (read, write, read again)
+# and the high-score loader with libFuzzer (clang, ASan + UBSan),
 # each for a bounded time, starting from the seed files under fuzz/corpus/<target>/ and
 # what earlier runs added in build-fuzz/corpus/<target>/.
 #
@@ -35,10 +36,10 @@ unset LSAN_OPTIONS
 
 # Longest input per target: room for more than 101 sections with their properties, and
 # for long words in a score file.
-declare -A max_len=([level]=8192 [scores]=1024)
+declare -A max_len=([level]=8192 [level_roundtrip]=8192 [scores]=1024)
 
 failed=0
-for target in level scores; do
+for target in level level_roundtrip scores; do
   corpus=$root/build-fuzz/corpus/$target
   run=$root/build-fuzz/artifacts/$target/$(date +%Y%m%d-%H%M%S)
   log=$root/build-fuzz/logs/$target.log
