@@ -303,8 +303,9 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
                                                  Wimdows::KeyDown(VK_SHIFT)));
             }
             break;
-        default:
-            break;
+        case Type::RightDown:
+        case Type::RightUp:
+            break;  // the right button does nothing in the editor
     }
 }
 
