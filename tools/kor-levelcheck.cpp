@@ -582,7 +582,6 @@ int main(int argc, char** argv)
             std::snprintf(example, sizeof example, "FAIL: %s", r.failure.c_str());
         }
         std::printf("%-28s %10zu %10zu %10zu  %s\n", levels[l].path.c_str(), r.wins[0], r.wins[1], r.wins[2], example);
-        PrintNotes(levels[l].report);
         if (r.hasExample) {
             // The same shot from both aims a player meets, named.
             const std::uint32_t number = Scene::LevelNumber(levels[l].path);
@@ -594,6 +593,7 @@ int main(int argc, char** argv)
                             Search::PressesText(r.presses).c_str());
             }
         }
+        PrintNotes(levels[l].report);
         if (stats) {
             for (int step = 0; step < 2; ++step) {
                 const std::size_t* c = r.count[step];
