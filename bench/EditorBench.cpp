@@ -52,8 +52,8 @@ double ResidentMB()
 // One editor frame: the edit, the search restarted, the prediction, the frame drawn.
 void Frame(Editor::Document& doc, Search::Background& search, Level::Table& shown, int step)
 {
-    Level::Section b = doc.level().sections[2];
-    b.body.Position.x = static_cast<float>(-300 + step % 600);
+    Level::OBJECT b = doc.level().sections[2].body;
+    b.Position.x = static_cast<float>(-300 + step % 600);
     doc.Change(2, b, true);
     search.Start(Level::TableOf(doc.level()));
     const Editor::Prediction p = Editor::Predict(doc.level(), 250.0f, 0.3f);
@@ -130,8 +130,8 @@ void BM_EditorMemoryOver1000Edits(benchmark::State& state)
     for (auto _ : state) {
         for (int i = 0; i < 1100; ++i) {
             if (i == 100) before = ResidentMB();  // after the first allocations have settled
-            Level::Section b = doc.level().sections[2 + i % 8];
-            b.body.Position.y += 1.0f;
+            Level::OBJECT b = doc.level().sections[2 + i % 8].body;
+            b.Position.y += 1.0f;
             doc.Change(2 + i % 8, b);
             search.Start(Level::TableOf(doc.level()));
             benchmark::DoNotOptimize(Editor::Predict(doc.level(), 250.0f, 0.3f));

@@ -31,12 +31,12 @@ Level::File NewLevel();
 // The values a player steps with the keys, in the order Tab visits them.
 enum class Value : std::uint8_t { PositionX, PositionY, Width, Height, SpeedX, SpeedY, Mass, Field, Count };
 // The value's key in the file for this body ("Radius" for a ball's width).
-const char* ValueName(Value value, const Level::Section& section);
+const char* ValueName(Value value, const Level::OBJECT& body);
 // Steps the value up (direction 1) or down (-1), a tenth of the step when fine.
-Level::Section Stepped(const Level::Section& section, Value value, int direction, bool fine);
+Level::OBJECT Stepped(const Level::OBJECT& body, Value value, int direction, bool fine);
 // Grows (direction 1) or shrinks the width (a ball's radius), or the height when asked and the
 // body has one.
-Level::Section Resized(const Level::Section& section, int direction, bool height);
+Level::OBJECT Resized(const Level::OBJECT& body, int direction, bool height);
 // The body the N key adds at world point (x, y) as body `index`: a black hole or a rocket
 // where the level lacks one, else an attracting planet.
 Level::Section NewBodyAt(std::size_t index, float x, float y);
@@ -52,9 +52,9 @@ class Document {
 public:
     explicit Document(Level::File level = NewLevel());
     const Level::File& level() const { return level_; }
-    // Replaces section `index`. With `merge` the change joins the previous one when that was a
-    // change of the same body still open (a drag is one step to undo).
-    void Change(int index, const Level::Section& section, bool merge = false);
+    // Replaces body `index` (its comments stay). With `merge` the change joins the previous one
+    // when that was a change of the same body still open (a drag is one step to undo).
+    void Change(int index, const Level::OBJECT& body, bool merge = false);
     // Closes the open change, so the next one is a step of its own.
     void Seal() { open_ = false; }
     // Adds a body at the end; false when the table is full.
@@ -71,11 +71,14 @@ public:
 
 private:
     enum class Op : std::uint8_t { Change, Insert, Erase };
+    // A change keeps the body before and after; an insert or erase the whole section with its
+    // comments. So an edit costs what it changed, however many comments the level has.
     struct Edit {
         Op op;
         int index;
-        Level::Section before;
-        Level::Section after;
+        Level::OBJECT before;
+        Level::OBJECT after;
+        Level::Section section;
     };
     void Apply(const Edit& edit, bool forward);
     Level::File level_;

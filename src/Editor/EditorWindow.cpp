@@ -154,7 +154,7 @@ void Overlay()
         Wimdows::Text(Console::Printable(s.message, 110).c_str(), 310, 720);
     } else if (s.selected >= 0) {
         const std::string v = std::string(Console::Tr("waarde")) + " (Tab, PgUp/PgDn): " +
-                              ValueName(s.value, s.doc.level().sections[static_cast<std::size_t>(s.selected)]);
+                              ValueName(s.value, s.doc.level().sections[static_cast<std::size_t>(s.selected)].body);
         Wimdows::Text(v.c_str(), 310, 720);
     } else {
         Wimdows::Text(Console::Tr("F1: hulp"), 310, 720);
@@ -284,10 +284,10 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
         }
         case Type::Move:
             if (dragging && selected >= 0) {
-                Level::Section b = doc.level().sections[static_cast<std::size_t>(selected)];
+                Level::OBJECT b = doc.level().sections[static_cast<std::size_t>(selected)].body;
                 // Whole units: a dragged body lands where a level maker would type it.
-                b.body.Position = {std::round(static_cast<float>(e.x - 512) + grabX),
-                                   std::round(static_cast<float>(384 - e.y) + grabY)};
+                b.Position = {std::round(static_cast<float>(e.x - 512) + grabX),
+                              std::round(static_cast<float>(384 - e.y) + grabY)};
                 doc.Change(selected, b, true);
             }
             break;
@@ -299,7 +299,7 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             if (selected >= 0) {
                 const int dir = e.wheel > 0 ? 1 : -1;
                 for (std::int32_t n = std::abs(e.wheel); n > 0; --n)
-                    doc.Change(selected, Resized(doc.level().sections[static_cast<std::size_t>(selected)], dir,
+                    doc.Change(selected, Resized(doc.level().sections[static_cast<std::size_t>(selected)].body, dir,
                                                  Wimdows::KeyDown(VK_SHIFT)));
             }
             break;
@@ -334,7 +334,7 @@ Action Session::Key(std::uint32_t vk)
         return Action::None;
     }
     const bool hasSelection = selected >= 0 && static_cast<std::size_t>(selected) < doc.level().sections.size();
-    Level::Section b = hasSelection ? doc.level().sections[static_cast<std::size_t>(selected)] : Level::Section{};
+    Level::OBJECT b = hasSelection ? doc.level().sections[static_cast<std::size_t>(selected)].body : Level::NewObj();
     switch (vk) {
         case VK_ESCAPE:
             if (showHelp || showMap) {
@@ -406,12 +406,12 @@ Action Session::Key(std::uint32_t vk)
     switch (vk) {
         case VK_K:
             if (selected >= 2) {
-                b.body = Level::WithKind(b.body, Level::NextKind(Level::KindOf(b.body)));
+                b = Level::WithKind(b, Level::NextKind(Level::KindOf(b)));
                 doc.Change(selected, b);
             }
             break;
         case VK_D:
-            b.body.GameOverOnCollision = !b.body.GameOverOnCollision;
+            b.GameOverOnCollision = !b.GameOverOnCollision;
             doc.Change(selected, b);
             break;
         case VK_TAB: {

@@ -50,42 +50,32 @@ bool SameBody(const Level::OBJECT& a, const Level::OBJECT& b)
            a.GameOverOnCollision == b.GameOverOnCollision;
 }
 
-bool SameSection(const Level::Section& a, const Level::Section& b)
-{
-    if (!SameBody(a.body, b.body) || a.comments != b.comments || a.inner.size() != b.inner.size()) return false;
-    for (std::size_t k = 0; k < a.inner.size(); ++k) {
-        if (a.inner[k].before != b.inner[k].before || a.inner[k].text != b.inner[k].text) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
-const char* ValueName(Value value, const Level::Section& section)
+const char* ValueName(Value value, const Level::OBJECT& body)
 {
     if (value >= Value::Count) return "";
-    return Level::KeyOf(PropertyOf(value), section.body.Type);
+    return Level::KeyOf(PropertyOf(value), body.Type);
 }
 
-Level::Section Stepped(const Level::Section& section, Value value, int direction, bool fine)
+Level::OBJECT Stepped(const Level::OBJECT& body, Value value, int direction, bool fine)
 {
-    if (value >= Value::Count) return section;
-    Level::Section s = section;
+    if (value >= Value::Count) return body;
+    Level::OBJECT o = body;
     const std::size_t i = static_cast<std::size_t>(value);
     const float step = fine ? Steps[i].fine : Steps[i].coarse;
-    float& v = *Level::FieldOf(s.body, PropertyOf(value));
+    float& v = *Level::FieldOf(o, PropertyOf(value));
     v += static_cast<float>(direction) * step;
     // Sizes and masses below 0 break the pictures and the physics.
     if (value == Value::Width || value == Value::Height || value == Value::Mass) v = std::max(0.0f, v);
     if (std::fabs(v) < step * 0.5f) v = 0.0f;  // stepping back to 0 lands on it exactly
-    s.body = Level::Storable(s.body);
-    return s;
+    return Level::Storable(o);
 }
 
-Level::Section Resized(const Level::Section& section, int direction, bool height)
+Level::OBJECT Resized(const Level::OBJECT& body, int direction, bool height)
 {
-    const bool tall = height && HasHeight(section.body.Type);
-    return Stepped(section, tall ? Value::Height : Value::Width, direction, false);
+    const bool tall = height && HasHeight(body.Type);
+    return Stepped(body, tall ? Value::Height : Value::Width, direction, false);
 }
 
 Level::Section NewBodyAt(std::size_t index, float x, float y)
@@ -158,11 +148,11 @@ void Document::Apply(const Edit& edit, bool forward)
     const auto at = sections.begin() + edit.index;
     switch (edit.op) {
         case Op::Change:
-            *at = forward ? edit.after : edit.before;
+            at->body = forward ? edit.after : edit.before;
             break;
         case Op::Insert:
             if (forward)
-                sections.insert(at, edit.after);
+                sections.insert(at, edit.section);
             else
                 sections.erase(at);
             break;
@@ -170,19 +160,18 @@ void Document::Apply(const Edit& edit, bool forward)
             if (forward)
                 sections.erase(at);
             else
-                sections.insert(at, edit.before);
+                sections.insert(at, edit.section);
             break;
     }
     ++version_;
 }
 
-void Document::Change(int index, const Level::Section& section, bool merge)
+void Document::Change(int index, const Level::OBJECT& body, bool merge)
 {
     if (index < 0 || static_cast<std::size_t>(index) >= level_.sections.size()) return;
-    Level::Section after = section;
-    after.body = Level::Storable(section.body);
-    Level::Section& current = level_.sections[static_cast<std::size_t>(index)];
-    if (SameSection(current, after)) return;
+    const Level::OBJECT after = Level::Storable(body);
+    Level::OBJECT& current = level_.sections[static_cast<std::size_t>(index)].body;
+    if (SameBody(current, after)) return;
     if (merge && open_ && !done_.empty() && done_.back().op == Op::Change && done_.back().index == index &&
         done_.size() != savedAt_) {
         done_.back().after = after;
@@ -192,7 +181,7 @@ void Document::Change(int index, const Level::Section& section, bool merge)
     }
     if (savedAt_ > done_.size()) savedLost_ = true;
     undone_.clear();
-    done_.push_back(Edit{Op::Change, index, current, after});
+    done_.push_back(Edit{Op::Change, index, current, after, {}});
     current = after;
     open_ = merge;
     ++version_;
@@ -205,7 +194,7 @@ bool Document::Add(const Level::Section& section)
     s.body = Level::Storable(section.body);
     if (savedAt_ > done_.size()) savedLost_ = true;
     undone_.clear();
-    done_.push_back(Edit{Op::Insert, static_cast<int>(level_.sections.size()), Level::Section{}, s});
+    done_.push_back(Edit{Op::Insert, static_cast<int>(level_.sections.size()), {}, {}, std::move(s)});
     Apply(done_.back(), true);
     open_ = false;
     return true;
@@ -216,7 +205,7 @@ bool Document::Remove(int index)
     if (index < 2 || static_cast<std::size_t>(index) >= level_.sections.size()) return false;
     if (savedAt_ > done_.size()) savedLost_ = true;
     undone_.clear();
-    done_.push_back(Edit{Op::Erase, index, level_.sections[static_cast<std::size_t>(index)], Level::Section{}});
+    done_.push_back(Edit{Op::Erase, index, {}, {}, level_.sections[static_cast<std::size_t>(index)]});
     Apply(done_.back(), true);
     open_ = false;
     return true;

@@ -210,18 +210,18 @@ TEST(EditorModel, KindsCycleThroughWhatTheFileCanSayKeepingThePlace)
     EXPECT_EQ(Editor::NewBodyAt(1, 5, 5).body.Mass, 1.0f);
 
     // Steps: coarse and fine, sizes and masses never below 0, back to exactly 0.
-    Section s = Editor::Stepped(start, Editor::Value::Field, -1, false);
-    EXPECT_EQ(s.body.Field, 250000.0f);
-    s = Editor::Stepped(start, Editor::Value::Mass, 1, true);
-    EXPECT_FLOAT_EQ(s.body.Mass, 0.1f);
+    Level::OBJECT s = Editor::Stepped(start.body, Editor::Value::Field, -1, false);
+    EXPECT_EQ(s.Field, 250000.0f);
+    s = Editor::Stepped(start.body, Editor::Value::Mass, 1, true);
+    EXPECT_FLOAT_EQ(s.Mass, 0.1f);
     s = Editor::Stepped(s, Editor::Value::Mass, -1, true);
-    EXPECT_EQ(s.body.Mass, 0.0f);
+    EXPECT_EQ(s.Mass, 0.0f);
     s = Editor::Stepped(s, Editor::Value::Mass, -1, false);
-    EXPECT_EQ(s.body.Mass, 0.0f);
-    s = Editor::Resized(SectionOf(Level::WithKind(start.body, Level::Kind::Wall)), 1, true);
-    EXPECT_EQ(s.body.Dimension.y, 65.0f);
-    EXPECT_EQ(s.body.Dimension.x, 60.0f);
-    EXPECT_EQ(std::string(Editor::ValueName(Editor::Value::Width, start)), "Radius");
+    EXPECT_EQ(s.Mass, 0.0f);
+    s = Editor::Resized(Level::WithKind(start.body, Level::Kind::Wall), 1, true);
+    EXPECT_EQ(s.Dimension.y, 65.0f);
+    EXPECT_EQ(s.Dimension.x, 60.0f);
+    EXPECT_EQ(std::string(Editor::ValueName(Editor::Value::Width, start.body)), "Radius");
 }
 
 TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
@@ -233,8 +233,8 @@ TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
     const std::string added = Level::Text(doc.level());
     // A drag is one change however many moves it has.
     for (int i = 1; i <= 30; ++i) {
-        Section b = doc.level().sections[2];
-        b.body.Position.x = static_cast<float>(i);
+        Level::OBJECT b = doc.level().sections[2].body;
+        b.Position.x = static_cast<float>(i);
         doc.Change(2, b, true);
     }
     doc.Seal();
@@ -257,7 +257,7 @@ TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
     ASSERT_TRUE(doc.Redo());
     EXPECT_EQ(Level::Text(doc.level()), dragged);
     // A new edit here drops the redo steps, and the saved state can no longer come back.
-    doc.Change(0, SectionOf(Ball(1, 1, 50)));
+    doc.Change(0, Ball(1, 1, 50));
     EXPECT_FALSE(doc.Redo());
     EXPECT_TRUE(doc.Modified());
     doc.Undo();
