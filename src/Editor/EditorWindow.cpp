@@ -162,6 +162,12 @@ void Overlay()
     Wimdows::SetFont(0, White);
     Wimdows::Text(Console::Printable(FieldsText(s.doc.level(), s.selected), 120).c_str(), 310, 740);
 
+    if (s.doc.level().sections.size() < 2) {
+        // Nothing to search without a black hole and a rocket: no corner.
+        if (s.showHelp) DrawHelp();
+        if (s.picking) DrawPicker(s);
+        return;
+    }
     // The search's corner.
     const Search::Summary& r = s.search;
     Wimdows::Rectangle(640, 28, WindowWidth - 1, 92, PanelColour, true);
@@ -368,9 +374,14 @@ Action Session::Key(std::uint32_t vk)
             return Action::None;
         case VK_N: {
             const float x = static_cast<float>(pointerX - 512), y = static_cast<float>(384 - pointerY);
-            if (doc.Add(NewBodyAt(doc.level().sections.size(), x, y)))
+            if (doc.Add(NewBodyAt(doc.level().sections.size(), x, y))) {
                 selected = static_cast<int>(doc.level().sections.size()) - 1;
-            else
+                if (!Missing(doc.level()).empty()) {
+                    Say(Missing(doc.level()));  // the rocket is next
+                } else if (selected == 1) {
+                    messageFrames = 0;  // black hole and rocket are there now
+                }
+            } else
                 Say(Console::Tr("Het level is vol (101 lichamen)"));
             return Action::None;
         }
@@ -522,10 +533,12 @@ void Session::Refresh()
 
 void Session::Draw()
 {
-    // A level without its black hole or rocket is drawn with blank ones in their places (they
-    // have no size, so nothing shows); the status line says what is missing.
+    // A level without its black hole or rocket is drawn with what it has and blank bodies in
+    // the missing places (they have no size, so nothing shows); the status line says what is
+    // missing.
     const Level::File& level = doc.level();
     Level::ToTable(level, shown);
+    if (level.sections.size() == 1) shown.Objects[0] = level.sections[0].body;
     // Held, as while aiming: the game draws the aiming arrow then. A missing rocket has none.
     shown.Objects[1].Mass = level.sections.size() < 2 ? 1.0f : 0.0f;
     Drawing::RefreshPictures(shown.Objects, shown.N);
