@@ -351,7 +351,7 @@ int main(int argc, char** argv)
     }
     {
         std::vector<NamedFile> inputs, outputs;
-        for (const Level& level : levels) inputs.push_back({"the level file", level.path});
+        for (const Checked& level : levels) inputs.push_back({"the level file", level.path});
         if (!mapFile.empty()) outputs.push_back({"--map", mapFile});
         if (!pathsFile.empty()) outputs.push_back({"--paths", pathsFile});
         if (const std::string problem = SameFileProblem(inputs, outputs); !problem.empty()) {
