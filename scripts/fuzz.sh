@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the level loader and the high-score loader with libFuzzer (clang, ASan + UBSan),
-# each for a bounded time, starting from the seed files under fuzz/corpus/<target>/ and
-# what earlier runs added in build-fuzz/corpus/<target>/.
+# Fuzzes the level loader, the level's reader and writer together (read, write, read again),
+# the high-score loader, the settings file and the catalog reader with libFuzzer (clang,
+# ASan + UBSan), each for a bounded time, starting from the seed files under
+# fuzz/corpus/<target>/ and what earlier runs added in build-fuzz/corpus/<target>/.
 #
 #   scripts/fuzz.sh [seconds per target]     (default: $KOR_FUZZ_SECONDS, else 30)
 #
@@ -33,12 +34,12 @@ fi
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 unset LSAN_OPTIONS
 
-# Longest input per target: room for more than 101 sections with their properties, and
-# for long words in a score file.
-declare -A max_len=([level]=8192 [scores]=1024)
+# Longest input per target: room for more than 101 sections with their properties, for
+# long words in a score file, past the settings file's bound, and for a catalog's tables.
+declare -A max_len=([level]=8192 [level_roundtrip]=8192 [scores]=1024 [settings]=8192 [catalog]=16384)
 
 failed=0
-for target in level scores; do
+for target in level level_roundtrip scores settings catalog; do
   corpus=$root/build-fuzz/corpus/$target
   run=$root/build-fuzz/artifacts/$target/$(date +%Y%m%d-%H%M%S)
   log=$root/build-fuzz/logs/$target.log

@@ -35,6 +35,9 @@ else
   tar -C "$top" -cf - --exclude='./build*' --exclude=./.git . | tar -xf - -C "$tree"
 fi
 [ -f "$tree/debian/control" ] || { echo "package.sh: no debian/ in the copy" >&2; exit 1; }
+# The modes as git knows them (executable or not), whatever the checkout's umask made them,
+# so the source package is the same from any checkout.
+chmod -R u=rwX,go=rX "$tree"
 
 fails=0
 fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }

@@ -19,6 +19,8 @@ bash scripts/format.sh --check
 echo "== normal build"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
 cmake --build build -j"$jobs"
+# One test a core; the whole-program scripts run their own cases side by side, and the
+# longest tests start first (COST, cmake/KorTesting.cmake).
 (cd build && ctest --output-on-failure -j"$jobs")
 took
 

@@ -31,7 +31,8 @@ constexpr std::chrono::seconds GameEndLimit{5};
 
 // While one of these lives, a game is in progress: a stop signal asks it to end as Escape
 // does (StopSignal() turns non-zero) instead of ending the program, however many come,
-// during a pause, a save or the end screen alike.
+// during a pause, a save or the end screen alike. They nest: the editor holds one for its
+// whole run and its play-test one more, and the program ends only once the last is gone.
 struct GameInProgress {
     GameInProgress();
     ~GameInProgress();

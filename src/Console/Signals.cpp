@@ -18,7 +18,9 @@ namespace {
 
 std::mutex guard;  // orders a signal against the start and end of a game
 std::condition_variable gameEnded;
-bool gameRunning = false;
+// Marks alive: the editor holds one for its whole run, and its play-test's game one more
+// inside it, so the play-test's end leaves the editor's mark standing.
+int gamesRunning = 0;
 int stopSignal = 0;
 
 sigset_t StopSignals()
@@ -46,13 +48,13 @@ void Watch(sigset_t set)
         std::unique_lock<std::mutex> lock(guard);
         // Outside a game nothing is lost by ending at once; after a game a stop signal ended,
         // with that signal's status, whichever came later.
-        if (!gameRunning) EndNow(stopSignal != 0 ? stopSignal : signal);
+        if (gamesRunning == 0) EndNow(stopSignal != 0 ? stopSignal : signal);
         if (stopSignal == 0) stopSignal = signal;
         // The game ends as with Escape and saves its score. Signals that come meanwhile (a
         // closed terminal sends two or three at once) stay pending and change nothing; only
         // a game that cannot end in time is given up, and a save cut short leaves the old
         // table whole, since a new one only ever replaces it complete.
-        if (!gameEnded.wait_for(lock, GameEndLimit, [] { return !gameRunning; })) {
+        if (!gameEnded.wait_for(lock, GameEndLimit, [] { return gamesRunning == 0; })) {
             std::printf(
                 "[ERROR] (Signals) The game did not end within %lld s of the stop signal: the program "
                 "ends without saving its score.\n",
@@ -78,14 +80,14 @@ void Start()
 GameInProgress::GameInProgress()
 {
     const std::lock_guard<std::mutex> lock(guard);
-    gameRunning = true;
+    ++gamesRunning;
 }
 
 GameInProgress::~GameInProgress()
 {
     {
         const std::lock_guard<std::mutex> lock(guard);
-        gameRunning = false;
+        --gamesRunning;
     }
     gameEnded.notify_all();
 }

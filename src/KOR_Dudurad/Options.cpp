@@ -5,6 +5,8 @@
 #include "Wimdows/Wimdows.hpp"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -58,6 +60,16 @@ int UsageError(std::FILE* err, const std::string& line)
     return 2;
 }
 
+// The answer to --help or --version: status 0 only when all of it was written (a full disc
+// or a closed pipe is said on stderr, with status 1).
+int Answered(std::FILE* out, std::FILE* err, const char* what)
+{
+    if (std::fflush(out) == 0 && !std::ferror(out)) return 0;
+    const int error = errno;
+    std::fprintf(err, "kor-dudurad: the %s could not be written: %s\n", what, std::strerror(error));
+    return 1;
+}
+
 }  // namespace
 
 std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::FILE* out, std::FILE* err)
@@ -66,11 +78,11 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         const std::string_view arg = argv[i] != nullptr ? argv[i] : "";
         if (arg == "-h" || arg == "--help") {
             std::fputs(Usage, out);
-            return 0;
+            return Answered(out, err, "help");
         }
         if (arg == "--version") {
             std::fprintf(out, "The KOR Dudurad %s\n", KOR_VERSION);
-            return 0;
+            return Answered(out, err, "version");
         }
         if (arg == "--fullscreen") {
             options.presentation = Options::Presentation::Fullscreen;

@@ -1,26 +1,16 @@
 #include "Settings.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "Console/Console.hpp"
 #include "Console/Language.hpp"
+#include "Files/Files.hpp"
 
 namespace KOR_Dudurad {
 
 namespace {
-
-// Far more than the file ever holds; a larger one is not ours.
-constexpr std::size_t MaxFileSize = 4096;
 
 std::string_view Trim(std::string_view s)
 {
@@ -73,93 +63,11 @@ bool Parse(std::string_view text, Settings& settings, std::string& unknownLangua
     return true;
 }
 
-enum class Read { Missing, Done, NotRegular, Failed, TooLarge };
-
-// The whole file, opened without blocking and read only when it is a regular file: a FIFO
-// or a device in its place never stalls the game.
-Read ReadFile(const char* path, std::string& text, int& error)
-{
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        error = errno;
-        return errno == ENOENT ? Read::Missing : Read::Failed;
-    }
-    struct stat st {};
-    Read result = Read::Done;
-    if (::fstat(fd, &st) != 0) {
-        error = errno;
-        result = Read::Failed;
-    } else if (!S_ISREG(st.st_mode)) {
-        result = Read::NotRegular;
-    } else {
-        char buffer[MaxFileSize + 1];
-        std::size_t size = 0;
-        while (size < sizeof buffer) {
-            const ssize_t n = ::read(fd, buffer + size, sizeof buffer - size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                error = errno;
-                result = Read::Failed;
-            }
-            if (n <= 0) break;
-            size += static_cast<std::size_t>(n);
-        }
-        if (size > MaxFileSize) result = Read::TooLarge;
-        text.assign(buffer, size);
-    }
-    ::close(fd);
-    return result;
-}
-
-// The file a path ends in, following its links (one made by the player to keep the settings
-// elsewhere), so that saving writes that file and leaves the link.
-std::filesystem::path Target(const char* path)
-{
-    std::filesystem::path p(path);
-    for (int hop = 0; hop < 16; ++hop) {
-        std::error_code ec;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(p, ec))) break;
-        const std::filesystem::path to = std::filesystem::read_symlink(p, ec);
-        if (ec) break;
-        p = to.is_absolute() ? to : p.parent_path() / to;
-    }
-    return p;
-}
-
-bool Failed(const char* path, int error)
+bool Failed(const char* path, const std::string& why)
 {
     std::printf("[ERROR] (SaveSettings) The settings could not be saved in %s (%s).\n",
-                Console::Printable(path).c_str(), std::strerror(error));
+                Console::Printable(path).c_str(), why.c_str());
     return false;
-}
-
-// Writes `text` as the file at `target` through a new file renamed over it.
-bool Replace(const char* path, const std::filesystem::path& target, const std::string& text, const struct stat* old)
-{
-    static std::atomic<unsigned> counter{0};
-    const std::string temp =
-        target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-    // A new file gets the usual mode (0666 less the umask); an old one keeps its own.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
-    if (fd < 0) return Failed(path, errno);
-    bool ok = old == nullptr || ::fchmod(fd, old->st_mode & 07777) == 0;
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    // On disk before the rename makes it the settings.
-    ok = ok && ::fsync(fd) == 0;
-    const int saved = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        const int why = ok ? errno : saved;
-        ::unlink(temp.c_str());
-        return Failed(path, why);
-    }
-    return true;
 }
 
 }  // namespace
@@ -167,24 +75,23 @@ bool Replace(const char* path, const std::filesystem::path& target, const std::s
 Settings LoadSettings(const char* path)
 {
     std::string text;
-    int error = 0;
-    const Read read = ReadFile(path, text, error);
+    const Files::ReadResult result = Files::ReadBounded(path, MaxSettingsBytes, text);
     Settings settings;
     std::string unknownLanguage;
-    switch (read) {
-        case Read::Missing:
+    switch (result.status) {
+        case Files::Read::Missing:
             return settings;
-        case Read::Failed:
+        case Files::Read::Failed:
             std::printf("[ERROR] (LoadSettings) %s cannot be read (%s); the default settings are used.\n",
-                        Console::Printable(path).c_str(), std::strerror(error));
+                        Console::Printable(path).c_str(), result.problem.c_str());
             return settings;
-        case Read::NotRegular:
+        case Files::Read::NotRegular:
             std::printf("[ERROR] (LoadSettings) %s is not a regular file; the default settings are used.\n",
                         Console::Printable(path).c_str());
             return settings;
-        case Read::TooLarge:
+        case Files::Read::TooLarge:
             break;
-        case Read::Done:
+        case Files::Read::Done:
             if (text.find('\0') == std::string::npos && Parse(text, settings, unknownLanguage)) {
                 if (!unknownLanguage.empty()) {
                     std::printf(
@@ -203,44 +110,53 @@ Settings LoadSettings(const char* path)
 
 bool SaveSetting(std::string_view name, std::string_view value, const char* path)
 {
-    const std::filesystem::path target = Target(path);
+    // Another program saving in the folder at the same time goes first, and its change is
+    // read here before this one is made.
+    const Files::FolderLock lock(path);
+    if (lock.state == Files::FolderLock::State::Busy) return Failed(path, lock.problem);
     std::string old;
-    int error = 0;
-    const Read read = ReadFile(target.c_str(), old, error);
-    if (read == Read::Failed) return Failed(path, error);
-    if (read == Read::NotRegular) {
-        std::printf("[ERROR] (SaveSettings) %s is not a regular file; the settings are not saved.\n",
-                    Console::Printable(path).c_str());
-        return false;
+    const Files::ReadResult read = Files::ReadBounded(path, MaxSettingsBytes, old);
+    switch (read.status) {
+        case Files::Read::Failed:
+            return Failed(path, read.problem);
+        case Files::Read::NotRegular:
+            std::printf("[ERROR] (SaveSettings) %s is not a regular file; the settings are not saved.\n",
+                        Console::Printable(path).c_str());
+            return false;
+        case Files::Read::TooLarge:
+            // Not the game's file, or not only: it is left whole rather than cut.
+            return Failed(path, read.problem + ", so it is left as it is");
+        case Files::Read::Missing:
+        case Files::Read::Done:
+            break;
     }
-    Settings ignored;
-    std::string unknown;
-    const bool keep = read == Read::Done && old.find('\0') == std::string::npos && Parse(old, ignored, unknown);
+    if (old.find('\0') != std::string::npos) return Failed(path, "it is no text, so it is left as it is");
     const std::string line = std::string(name) + " = " + std::string(value);
-    std::string text;
+    std::string text = read.status == Files::Read::Missing ? "# The KOR Dudurad\n" : "";
+    // Only this name's line changes: every other line, understood or not, stays as it is.
     bool placed = false;
-    if (keep) {
-        std::string_view rest = old;
-        while (!rest.empty()) {
-            const std::size_t end = rest.find('\n');
-            const std::string_view current = rest.substr(0, end);
-            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-            if (NameOf(current) == name) {
-                if (placed) continue;  // a name twice: the first place counts, the rest would contradict it
-                text += line;
-                placed = true;
-            } else {
-                text += current;
-            }
-            text += '\n';
+    std::string_view rest = old;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view current = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        if (NameOf(current) == name) {
+            if (placed) continue;  // a name twice: the first place counts, the rest would contradict it
+            text += line;
+            placed = true;
+        } else {
+            text += current;
         }
-    } else {
-        text = "# The KOR Dudurad\n";
+        text += '\n';
     }
     if (!placed) text += line + "\n";
-    struct stat st {};
-    const bool exists = read != Read::Missing && ::stat(target.c_str(), &st) == 0;
-    return Replace(path, target, text, exists ? &st : nullptr);
+    if (text.size() > MaxSettingsBytes) {
+        return Failed(path,
+                      "it would grow past " + std::to_string(MaxSettingsBytes) + " bytes, so it is left as it is");
+    }
+    // A link the player made to keep the settings elsewhere is written through and stays.
+    Files::SaveFailure failure;
+    return Files::Save(path, text, failure) || Failed(path, failure.reason);
 }
 
 bool SaveSettings(const Settings& settings, const char* path)

@@ -23,6 +23,10 @@ namespace {
 
 // Larger pictures are refused: the scaler would need gigabytes for what no window shows.
 constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 26;
+// The largest picture file read: the largest picture at 32 bits a pixel, with room for its
+// headers and palette (257 MiB). The game's own are below 3 MiB. A larger file is never
+// read, so a run-length coded one cannot make the decoder read on without end.
+constexpr std::uint64_t kMaxFileBytes = kMaxPixels * 4 + (std::uint64_t{1} << 20);
 
 std::uint32_t Bytes(const unsigned char* p, int count)
 {
@@ -80,6 +84,8 @@ SDL_RWops* OpenPicture(const std::string& path)
     std::size_t got = 0;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         problem = "it is not a regular file";
+    } else if (static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
+        problem = "its file is larger than any picture the game takes";
     } else {
         ssize_t n = 0;
         while (got < sizeof header && (n = ::pread(fd, header + got, sizeof header - got, static_cast<off_t>(got))) > 0)

@@ -13,29 +13,15 @@ out=$3
 
 rm -rf "$out"
 mkdir -p "$out"
-work=$(mktemp -d)
-pid=
-keeper=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
-  if [ -n "$keeper" ]; then kill "$keeper" 2> /dev/null; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  import -window root "$out/failure.png" 2> /dev/null
-  cat "$out/stdout.txt" "$out/stderr.txt" >&2 2> /dev/null
-  exit 1
-}
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
+console="$out/stdout.txt $out/stderr.txt"
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
-. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
+work=$(mktemp -d)
 
 # xvfb-run's server resets when its last client leaves: one client stays connected, so the
 # short-lived xdotool calls before the program connects cannot take the server down under it.
 xprop -root -spy > /dev/null 2>&1 &
-keeper=$!
+others+=($!)
 
 level=$work/level-01.txt
 cp "$build/data/level-01.txt" "$level"

@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "../support/TempDir.hpp"
+#include "Console/Language.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
 #include "Options.hpp"
 #include "Settings.hpp"
@@ -564,13 +566,25 @@ TEST(Settings, SavingKeepsThePlayersLinesLinkAndMode)
          "# mine\nvolume = 7\nsound = off\nfullscreen = yes\n"},
         {"# mine\r\nvolume = 7\r\n", "language", "en", "# mine\r\nvolume = 7\r\nlanguage = en\n"},
         {"sound = off\nlanguage = en\nlanguage = nl", "language", "nl", "sound = off\nlanguage = nl\n"},
-        {"sound = loud\n", "sound", "on", "# The KOR Dudurad\nsound = on\n"},  // damaged: replaced
+        // Values it cannot read, and lines that are no setting: only its own line changes.
+        {"sound = loud\n", "sound", "on", "sound = on\n"},
+        {"# mine\nsound = yes\nlanguage = en\nnonsense\n", "sound", "off",
+         "# mine\nsound = off\nlanguage = en\nnonsense\n"},
+        {"sound = yes\n", "language", "en", "sound = yes\nlanguage = en\n"},
+        // No settings file of the game's (too long, or no text): left as it is, not saved.
+        {std::string(5000, '#') + "\nlanguage = en\n", "sound", "off", ""},
+        {std::string(4090, '#') + "\n", "language", "en", ""},  // it would grow past the bound
+        {std::string("sound = on\n\0", 12), "sound", "off", ""},
     };
     for (const Case& c : cases) {
         std::filesystem::remove("data/settings.cfg");
         if (!c.before.empty()) std::ofstream("data/settings.cfg", std::ios::binary) << c.before;
-        EXPECT_TRUE(K::SaveSetting(c.name, c.value));
-        EXPECT_EQ(Slurp("data/settings.cfg"), c.after) << c.before;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(K::SaveSetting(c.name, c.value), !c.after.empty()) << c.before.substr(0, 40);
+        const std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(Slurp("data/settings.cfg"), c.after.empty() ? c.before : c.after) << c.before.substr(0, 40);
+        EXPECT_EQ(console.empty(), !c.after.empty()) << console;
+        EXPECT_EQ(std::count(console.begin(), console.end(), '\n'), c.after.empty()) << console;
     }
     // Through a link: the target is written and the link stays; the mode is kept.
     std::filesystem::remove("data/settings.cfg");
@@ -621,6 +635,36 @@ TEST(Settings, UnknownLanguagesAndFilesThatAreNoFileGiveOneLineAndTheDefaults)
               "[ERROR] (LoadSettings) data/settings.cfg is not a regular file; the default settings are used.\n"
               "[ERROR] (SaveSettings) data/settings.cfg is not a regular file; the settings are not saved.\n");
     EXPECT_TRUE(std::filesystem::is_fifo("data/settings.cfg"));
+}
+
+// A catalog's translation that would make printf read other arguments than the game passes
+// (a crash, or words read from the stack) is left out when the catalog is read (the catalog
+// fuzzer reads whole catalogs).
+TEST(Catalogs, TranslationsThatMakePrintfReadOtherArgumentsAreLeftOut)
+{
+    const struct {
+        const char *original, *translation;
+        bool same;
+    } cases[] = {
+        {"Vanaf level %u: niet in de highscores", "Started at level %u: not in the high scores", true},
+        {"%u van %s", "%-8x of %.3s", true},           // flags, width, precision; u and x read alike
+        {"%u van %s", "%2$s has %1$u", true},          // numbered, in the other order
+        {"%*d punten", "%*d points", true},            // a width is an int argument too
+        {"100%% %m", "100%%", true},                   // neither takes an argument
+        {"Vanaf level %u", "From level %s", false},    // a number read as a text
+        {"Vanaf level %u", "From level %lu", false},   // and as a wider one
+        {"%u van %s", "%s of %u", false},              // the order
+        {"Vanaf level %u", "From level", false},       // one fewer
+        {"Vanaf level %u", "From level %y", false},    // unknown to printf
+        {"Vanaf level %u", "From level %u %", false},  // a lone % at the end
+        {"%u van %s", "%2$s of %u", false},            // numbered mixed with unnumbered
+        {"Level %u", "Level %2$u", false},             // a gap: argument 1's type unknown
+        {"100%", "100%", true},                        // no format: only the same signs match
+        {"%1$s %s", "%s %1$s", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Console::detail::SameArguments(c.original, c.translation), c.same) << c.translation;
+    }
 }
 
 }  // namespace

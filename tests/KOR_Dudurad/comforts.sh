@@ -17,34 +17,21 @@ out=$3
 
 rm -rf "$out"
 mkdir -p "$out"
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  import -window root "$out/failure.png" 2> /dev/null
-  echo "--- stdout:" >&2
-  cat "$out/stdout.txt" >&2 2> /dev/null
-  echo "--- stderr:" >&2
-  cat "$out/stderr.txt" >&2 2> /dev/null
-  exit 1
-}
-step() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
-
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
+console="$out/stdout.txt $out/stderr.txt"
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
 [ -x "$prog" ] || fail "no program at $prog"
-. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
+work=$(mktemp -d)
 
 # ---- Options ----
 cd "$work" || fail "no work folder"
 "$prog" --help > help.txt 2> help.err
 [ $? -eq 0 ] && grep -q -- '--level N' help.txt && grep -q -- '--scale N' help.txt && [ ! -s help.err ] ||
   fail "--help: not the usage on stdout with status 0"
+for option in --help --version; do
+  "$prog" $option > /dev/full 2> full.err && fail "$option to a full disc: status 0"
+  grep -q "^kor-dudurad: the .* could not be written: No space left on device" full.err || fail "$option to a full disc: $(cat full.err)"
+done
 [ "$("$prog" --version)" = "The KOR Dudurad 1.0.0" ] || fail "--version"
 for bad in --bogus "--scale 9" "--level x"; do
   # shellcheck disable=SC2086

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The game's languages on the real program (through xvfb-run): with no choice made every
+# The game's languages on the real program: with no choice made every
 # screen is exactly today's Dutch one (pixel hashes below, taken before English existed);
 # --language en, the file's `language = en` and the menu's L key give the English screens,
 # kept across a restart; an unknown language gives one line and Dutch; the desktop's locale
 # (LANG, LANGUAGE: English here) never chooses. The screenshots of
-# both languages stay in OUT_DIR to be looked at.
+# both languages stay in OUT_DIR to be looked at. The cases of the table at the end run side
+# by side, each on an X server of its own (displays from 400 on); the screens are compared
+# once all have ended.
 #
 #   language.sh PROGRAM BUILD_DIR OUT_DIR [record]   (record: print the hashes, compare none)
 set -uo pipefail
@@ -15,27 +17,8 @@ record=${4:-}
 
 rm -rf "$out"
 mkdir -p "$out"
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  import -window root "$out/failure.png" 2> /dev/null
-  for f in "$out"/*stdout.txt "$out"/*stderr.txt; do
-    [ -f "$f" ] && { echo "--- $f:" >&2; cat "$f" >&2; }
-  done
-  exit 1
-}
-step() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
-
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
 [ -x "$prog" ] || fail "no program at $prog"
-. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
 
 # The screens of today's Dutch game: sha256 of each window's RGB pixels (import, convert rgb:-).
 declare -A today=(
@@ -46,11 +29,8 @@ declare -A today=(
   [end]=644b1cd2c9fb83ca
 )
 
-cp -r "$build/graphics" "$build/sounds" "$work/"
-[ -d "$build/locale" ] && cp -r "$build/locale" "$work/"
-mkdir "$work/data"
 # Still bodies only, so that the game's first frame is the same every time.
-cat > "$work/data/level-01.txt" << 'EOF'
+level=$(cat << 'EOF'
 [Ball]
 Position_X = 300
 Position_Y = 0
@@ -67,21 +47,19 @@ Dimension_X = 40
 Dimension_Y = 100
 GameOverOnCollision = 1
 EOF
+)
 
 background='#001446'
 face='#D4D0C8'
-hashes=
 
 pixels() { convert "$1" -depth 8 rgb:- | sha256sum | cut -c1-16; }
-# shot WINDOW NAME [CROP]: the window (or a part, WxH+X+Y) into OUT_DIR/NAME.png; its hash in $hash.
+# shot WINDOW NAME [CROP]: the window (or a part, WxH+X+Y) into OUT_DIR/NAME.png.
 shot() {
   if [ -n "${3:-}" ]; then
     import -window "$1" -crop "$3" +repage -depth 8 "$out/$2.png"
   else
     import -window "$1" -depth 8 "$out/$2.png"
   fi
-  hash=$(pixels "$out/$2.png")
-  hashes+="  [$2]=$hash"$'\n'
 }
 # Waits until the window's rectangle WxH+X+Y holds some pixel that is not the background.
 wait_drawn() {
@@ -107,6 +85,7 @@ ended() {  # ended SECONDS: waits for the program's end, its status in $status
 run() {
   local tag=$1
   shift
+  console="$out/$tag-stdout.txt $out/$tag-stderr.txt"
   xdotool mousemove 1270 1010  # off every window: no button lights up
   (cd "$work" && exec env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER LANG=en_GB.UTF-8 LANGUAGE=en:fr "$prog" "$@" > "$out/$tag-stdout.txt" \
     2> "$out/$tag-stderr.txt") &
@@ -143,31 +122,12 @@ run() {
   rm -f "$work/data/highscores.dat"
 }
 
-step "Dutch, no choice made"
-run nl
-if [ -n "$record" ]; then
-  echo "$hashes"
-  exit 0
-fi
-for screen in "${!today[@]}"; do
-  got=$(pixels "$out/nl-$screen.png")
-  [ "$got" = "${today[$screen]}" ] || fail "the default $screen screen changed: $got, today ${today[$screen]}"
-done
-step "the default screens are today's"
-
-step "English by the option"
-run en --language en
-for screen in intro menu explanation game end; do
-  [ "$(pixels "$out/en-$screen.png")" != "$(pixels "$out/nl-$screen.png")" ] || fail "the English $screen screen is the Dutch one"
-done
-[ ! -e "$work/data/settings.cfg" ] || fail "--language wrote the settings"
-grep -q "(Language)" "$out/en-stdout.txt" && fail "the English catalog was not found"
-
 # menu TAG KEYS [OPTIONS...]: the intro skipped, KEYS pressed in the menu (each followed by the
 # note's time), a shot of the menu, Escape.
 menu() {
   local tag=$1 keys=$2
   shift 2
+  console="$out/$tag-stdout.txt $out/$tag-stderr.txt"
   (cd "$work" && exec env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER LANG=en_GB.UTF-8 LANGUAGE=en:fr "$prog" "$@" > "$out/$tag-stdout.txt" \
     2> "$out/$tag-stderr.txt") &
   pid=$!
@@ -190,46 +150,86 @@ menu() {
 }
 same() { [ "$(pixels "$out/$1.png")" = "$(pixels "$out/$2.png")" ] || fail "$1 is not $2"; }
 
-step "L in the menu, kept across a restart, and back"
-menu by-key l
+# The cases: each runs in a work folder and on an X server of its own; the screens they leave
+# in OUT_DIR are compared once all have ended.
+dutch() { run nl; }
+english_by_option() {
+  run en --language en
+  [ ! -e "$work/data/settings.cfg" ] || fail "--language wrote the settings"
+  grep -q "(Language)" "$out/en-stdout.txt" && fail "the English catalog was not found"
+  return 0
+}
+# L in the menu, kept across a restart, and back.
+by_key() {
+  menu by-key l
+  grep -qx 'language = en' "$work/data/settings.cfg" || fail "L did not keep the choice: $(cat "$work/data/settings.cfg")"
+  menu restarted ""
+  menu back l
+  grep -qx 'language = nl' "$work/data/settings.cfg" || fail "the second L did not choose Dutch"
+  menu restarted-dutch ""
+}
+# settings.cfg: the player's lines, link and mode kept; an unknown language.
+kept_lines() {
+  mkdir "$work/elsewhere"
+  printf '# my settings\nvolume = 7\nlanguage = tlh\nfullscreen = yes\n' > "$work/elsewhere/settings.cfg"
+  chmod 640 "$work/elsewhere/settings.cfg"
+  ln -s ../elsewhere/settings.cfg "$work/data/settings.cfg"
+  menu unknown m
+  [ "$(grep -c ERROR "$out/unknown-stdout.txt")" -eq 1 ] || fail "not one line for the unknown language"
+  grep -q 'language "tlh"' "$out/unknown-stdout.txt" || fail "the unknown language is not named"
+  [ -L "$work/data/settings.cfg" ] || fail "the link was replaced"
+  [ "$(stat -c %a "$work/elsewhere/settings.cfg")" = 640 ] || fail "the mode changed"
+  [ "$(cat "$work/elsewhere/settings.cfg")" = "$(printf '# my settings\nvolume = 7\nlanguage = tlh\nfullscreen = yes\nsound = off')" ] ||
+    fail "the player's lines were not kept: $(cat "$work/elsewhere/settings.cfg")"
+}
+# A FIFO settings.cfg does not stall the start.
+fifo_settings() {
+  mkfifo "$work/data/settings.cfg"
+  menu fifo ""
+  grep -q 'settings.cfg is not a regular file' "$out/fifo-stdout.txt" || fail "the FIFO was not reported"
+}
+# An unknown language as an option.
+unknown_option() {
+  (cd "$work" && "$prog" --language tlh > "$out/option-stdout.txt" 2> "$out/option-stderr.txt")
+  status=$?
+  [ "$status" -eq 2 ] || fail "--language tlh ended with $status, not 2"
+  grep -q "^kor-dudurad: --language knows nl, en; not 'tlh'" "$out/option-stderr.txt" || fail "no usage line for --language tlh"
+}
+
+one_case() {
+  kor_start_x 400
+  echo "$level" > "$work/data/level-01.txt"
+  "$@"
+}
+kor_cases 4 one_case << 'EOF' || exit 1
+dutch
+english_by_option
+by_key
+kept_lines
+fifo_settings
+unknown_option
+EOF
+
+if [ -n "$record" ]; then
+  for screen in "${!today[@]}"; do echo "  [$screen]=$(pixels "$out/nl-$screen.png")"; done
+  exit 0
+fi
+for screen in "${!today[@]}"; do
+  got=$(pixels "$out/nl-$screen.png")
+  [ "$got" = "${today[$screen]}" ] || fail "the default $screen screen changed: $got, today ${today[$screen]}"
+done
+step "the default screens are today's"
+for screen in intro menu explanation game end; do
+  [ "$(pixels "$out/en-$screen.png")" != "$(pixels "$out/nl-$screen.png")" ] || fail "the English $screen screen is the Dutch one"
+done
+same() { [ "$(pixels "$out/$1.png")" = "$(pixels "$out/$2.png")" ] || fail "$1 is not $2"; }
 same by-key-menu en-menu
-grep -qx 'language = en' "$work/data/settings.cfg" || fail "L did not keep the choice: $(cat "$work/data/settings.cfg")"
-menu restarted ""
 same restarted-menu en-menu
-menu back l
-grep -qx 'language = nl' "$work/data/settings.cfg" || fail "the second L did not choose Dutch"
 same back-menu nl-menu
-menu restarted-dutch ""
 same restarted-dutch-menu nl-menu
-
-step "settings.cfg: the player's lines, link and mode kept; an unknown language"
-mkdir "$work/elsewhere"
-printf '# my settings\nvolume = 7\nlanguage = tlh\nfullscreen = yes\n' > "$work/elsewhere/settings.cfg"
-chmod 640 "$work/elsewhere/settings.cfg"
-rm -f "$work/data/settings.cfg"
-ln -s ../elsewhere/settings.cfg "$work/data/settings.cfg"
-menu unknown m
 same unknown-menu nl-menu
-[ "$(grep -c ERROR "$out/unknown-stdout.txt")" -eq 1 ] || fail "not one line for the unknown language"
-grep -q 'language "tlh"' "$out/unknown-stdout.txt" || fail "the unknown language is not named"
-[ -L "$work/data/settings.cfg" ] || fail "the link was replaced"
-[ "$(stat -c %a "$work/elsewhere/settings.cfg")" = 640 ] || fail "the mode changed"
-[ "$(cat "$work/elsewhere/settings.cfg")" = "$(printf '# my settings\nvolume = 7\nlanguage = tlh\nfullscreen = yes\nsound = off')" ] ||
-  fail "the player's lines were not kept: $(cat "$work/elsewhere/settings.cfg")"
-
-step "a FIFO settings.cfg does not stall the start"
-rm -f "$work/data/settings.cfg"
-mkfifo "$work/data/settings.cfg"
-menu fifo ""
 same fifo-menu nl-menu
-grep -q 'settings.cfg is not a regular file' "$out/fifo-stdout.txt" || fail "the FIFO was not reported"
-rm -f "$work/data/settings.cfg"
-
-step "an unknown language as an option"
-(cd "$work" && "$prog" --language tlh > "$out/option-stdout.txt" 2> "$out/option-stderr.txt")
-status=$?
-[ "$status" -eq 2 ] || fail "--language tlh ended with $status, not 2"
-grep -q "^kor-dudurad: --language knows nl, en; not 'tlh'" "$out/option-stderr.txt" || fail "no usage line for --language tlh"
+step "L, a restart, the player's lines and a FIFO give the screens they should"
 
 # Dutch and English side by side, to be looked at.
 for screen in menu explanation end; do

@@ -13,32 +13,13 @@ out=$3
 
 rm -rf "$out"
 mkdir -p "$out"
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  import -window root "$out/failure.png" 2> /dev/null
-  echo "--- stdout:" >&2
-  cat "$out/stdout.txt" >&2 2> /dev/null
-  echo >&2
-  echo "--- stderr:" >&2
-  cat "$out/stderr.txt" >&2 2> /dev/null
-  exit 1
-}
-step() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
-
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
+console="$out/stdout.txt $out/stderr.txt"
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
 [ -x "$prog" ] || fail "no program at $prog"
 
 # ---- The working directory: generated pictures and sounds, two test levels ----
-cp -r "$build/graphics" "$build/sounds" "$work/"
-mkdir "$work/data"
+kor_work
 cat > "$work/data/level-01.txt" << 'EOF'
 * The rocket lies on the black hole's axis: Space at the start values (250, straight
 * to the right) flies it in within a second.
@@ -70,9 +51,6 @@ Dimension_X = 40
 Dimension_Y = 100
 GameOverOnCollision = 1
 EOF
-
-# ---- Helpers ----
-. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
 
 background='#001446'  # RgbColor(0, 20, 70)
 face='#D4D0C8'        # a push button's face

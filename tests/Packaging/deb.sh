@@ -28,6 +28,23 @@ fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
 root=$scratch/root
 version=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)
 
+# The one list of which file goes into which package: debian/PACKAGE.install, read as
+# dh_install reads it (a path or a glob under the installation; a folder takes all below it).
+packages=$(cd "$src/debian" && ls -- *.install | sed 's/\.install$//')
+owners() {  # the packages whose .install takes the file $1 (a path below the root)
+  local package pattern
+  for package in $packages; do
+    while read -r pattern _; do
+      { [ -z "$pattern" ] || [[ $pattern == \#* ]]; } && continue
+      # shellcheck disable=SC2053
+      if [[ $1 == $pattern || $1 == $pattern/* ]]; then
+        echo "$package"
+        break
+      fi
+    done < "$src/debian/$package.install"
+  done
+}
+
 if [ -n "$debs" ]; then
   # ---- Control fields and the file list of each package ----
   field() { dpkg-deb -f "$1" "$2"; }
@@ -55,12 +72,18 @@ if [ -n "$debs" ]; then
   for dev in -dev gtest benchmark xvfb xdotool imagemagick; do
     grep -q -- "$dev" <<< "$depends" && fail "Depends names $dev"
   done
-  # The data package holds the levels, pictures and sounds and nothing that runs; the game
-  # package nothing of them.
-  dpkg-deb -c "$data_deb" | awk '{ print $6 }' | grep -v '/$' |
-    grep -v '^\./usr/share/games/kor-dudurad/\|^\./usr/share/doc/kor-dudurad-data/\|^\./usr/share/lintian/overrides/kor-dudurad-data$' &&
-    fail "the data package holds the files above"
-  dpkg-deb -c "$game_deb" | grep -q '/usr/share/games/' && fail "the game package holds data"
+  # Each package holds the files its .install gives it (and debhelper's documentation and
+  # lintian overrides), and nothing else.
+  for deb in "$game_deb" "$data_deb"; do
+    package=$(field "$deb" Package)
+    while read -r file; do
+      case $file in usr/share/doc/"$package"/* | usr/share/lintian/overrides/"$package") continue ;; esac
+      owner=$(owners "$file")
+      [ "$owner" = "$package" ] || fail "${deb##*/} holds $file, which debian/*.install gives to '${owner:-no package}'"
+    done < <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print substr($6, 3) }')
+  done
+  # The data package holds nothing that runs.
+  dpkg-deb -c "$data_deb" | awk '$1 ~ /^-.*x/ { print; bad = 1 } END { exit !bad }' && fail "the data package holds the programs above"
   for deb in "$game_deb" "$data_deb"; do dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x ${deb##*/}"; done
   bindir=games programdir=lib/games/kor-dudurad
   # The documentation as debhelper leaves it: compressed, with the copyright file.
@@ -90,18 +113,27 @@ else
   DESTDIR=$root cmake --install "$build" --prefix /usr > "$scratch/install.log" 2>&1 ||
     { cat "$scratch/install.log" >&2; fail "cmake --install"; }
   bindir=bin programdir=lib/kor-dudurad
-  # Every installed file goes into one of the packages (as dh_missing checks), and every
-  # line of their .install files finds files. The documentation is debhelper's.
+  # Every installed file goes into exactly one of the packages (as dh_missing checks), and
+  # every line of their .install files finds files. The documentation is debhelper's.
   find "$root" -type f -printf '%P\n' | sed "s|^usr/$bindir/|usr/games/|; s|^usr/$programdir/|usr/lib/games/kor-dudurad/|" |
     grep -v '^usr/share/doc/' | sort > "$scratch/installed"
-  cat "$src"/debian/*.install | sort > "$scratch/patterns"
-  while read -r pattern; do
-    grep -q "^$pattern\(/\|$\)" "$scratch/installed" || fail "debian/*.install: nothing installed under $pattern"
-  done < "$scratch/patterns"
+  for package in $packages; do
+    while read -r pattern _; do
+      { [ -z "$pattern" ] || [[ $pattern == \#* ]]; } && continue
+      found=
+      while read -r file; do
+        # shellcheck disable=SC2053
+        [[ $file == $pattern || $file == $pattern/* ]] && { found=yes; break; }
+      done < "$scratch/installed"
+      [ -n "$found" ] || fail "debian/$package.install: nothing installed under $pattern"
+    done < "$src/debian/$package.install"
+  done
   while read -r file; do
-    covered=
-    while read -r pattern; do [[ $file == "$pattern" || $file == "$pattern"/* ]] && covered=yes; done < "$scratch/patterns"
-    [ -n "$covered" ] || fail "$file is installed but in no package (debian/*.install)"
+    owner=$(owners "$file")
+    case $owner in
+    '') fail "$file is installed but in no package (debian/*.install)" ;;
+    *$'\n'*) fail "$file is in two packages: "$owner ;;
+    esac
   done < "$scratch/installed"
 fi
 

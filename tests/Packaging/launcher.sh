@@ -8,7 +8,8 @@
 #     high-score table kept elsewhere through a link: the launcher's links follow the new
 #     installation, the player's files and links stay as they were; file names are said
 #     escaped, as the game's console does; a second start with every link right changes
-#     nothing (so a read-only folder is fine);
+#     nothing (so a read-only folder is fine); a graphics/ folder and a sounds/ link of the
+#     player's own are left as they are and named;
 #  4. a second game: its 100 points join the first's in the linked table; status 0.
 # Runs under xvfb-run.
 #
@@ -18,20 +19,10 @@ build=$1
 out=$2
 rm -rf "$out"
 mkdir -p "$out"
-scratch=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; then kill "$pid" 2> /dev/null; fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  import -window root "$out/failure.png" 2> /dev/null
-  for f in "$out"/*.txt; do [ -f "$f" ] && { echo "--- $f:" >&2; cat "$f" >&2; }; done
-  exit 1
-}
-step() { echo "[$(date +%T)] $*"; }
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
+console="$out/*.txt"
+work=$(mktemp -d)
+scratch=$work
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run me through xvfb-run"
 
 old="$scratch/old prefix"
@@ -52,7 +43,6 @@ cmp -s "$work/data/level-12.txt" "$old/share/games/kor-dudurad/data/level-12.txt
 [ ! -e "$work/data/highscores.dat" ] || fail "a high-score table appeared without a game"
 
 # ---- Playing through the launcher on the X server ----
-. "$(cd "$(dirname "$0")/../support" && pwd)/xdrive.sh"
 background='#001446'
 face='#D4D0C8'
 
@@ -122,6 +112,8 @@ ln -s "$scratch/x/kor-dudurad/data/level-13.txt" "$work/data/level-13.txt"
 ln -s "$scratch/gone/kor-dudurad/data/level-14.txt" "$work/data/level-14.txt"
 : > "$work/data/level-"$'\e]0;X\a\e[2J'".txt"
 : > "$work/data/level-"$'\nkor-dudurad: forged\n'".txt"
+# A folder from a launcher that recorded only levels: its pictures' link is still known.
+sed -i '/^graphics\t/d; /^sounds\t/d' "$work/.installed-levels"
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3-stdout.txt" 2> "$out/3-stderr.txt"
 status=$?
 [ "$status" -eq 1 ] || fail "status $status without a display, not 1"
@@ -161,6 +153,23 @@ status=$?
   [ -f "$new/share/games/kor-dudurad/graphics/raket.bmp" ] || fail "the installation's pictures were replaced"
 [ -f "$new/share/games/kor-dudurad/data/level-01.txt" ] && [ ! -L "$new/share/games/kor-dudurad/data/level-01.txt" ] ||
   fail "the installation's levels were replaced"
+
+# A graphics/ folder and a sounds/ link of the player's own: never removed nor repointed,
+# each named on the console; the game starts (here: fails for want of a display).
+rm "$work/graphics" "$work/sounds"
+mkdir "$work/graphics"
+echo mine > "$work/graphics/mine.bmp"
+ln -s "$scratch/my sounds" "$work/sounds"
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 "$new/bin/kor-dudurad" > "$out/3c-stdout.txt" 2> "$out/3c-stderr.txt"
+status=$?
+[ "$status" -eq 1 ] || fail "status $status with the player's own folders, not the game's 1"
+[ "$(cat "$work/graphics/mine.bmp")" = mine ] && [ ! -L "$work/graphics" ] || fail "the player's graphics/ was removed"
+[ "$(readlink "$work/sounds")" = "$scratch/my sounds" ] || fail "the player's sounds link was repointed"
+for dir in graphics sounds; do
+  grep -qF "kor-dudurad: $work/$dir is yours, not a link this launcher made: it is left as it is" "$out/3c-stderr.txt" ||
+    fail "the player's $dir was not named"
+done
+rm -r "$work/graphics" "$work/sounds"
 
 # ---- 4. A second game, through the link ----
 step "a second game"

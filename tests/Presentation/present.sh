@@ -5,39 +5,23 @@
 # Usage: present.sh PROGRAM BUILD_DIR OUT_DIR
 set -u
 program=$1 build=$2 out=$3
-source "$(dirname "$0")/../support/xdrive.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
 mkdir -p "$out"
+# Failures are counted: a case goes on after one, to show all that differ.
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-servers=() programs=()
-cleanup() {
-  local p
-  for p in "${programs[@]}" "${servers[@]}"; do kill "$p" 2> /dev/null; done
-  wait 2> /dev/null
-}
-trap cleanup EXIT
 
-# Starts Xvfb with a screen of $1 (WxH), openbox too when $2 is "wm"; sets $display.
+# Starts an Xvfb with a screen of $1 (WxH), openbox too when $2 is "wm"; sets $display.
 start_x() {
-  local fifo=$out/displayfd.$$ number
-  rm -f "$fifo" && mkfifo "$fifo"
-  Xvfb -displayfd 7 -screen 0 "$1x24" -nolisten tcp -noreset 7> "$fifo" 2> /dev/null &
-  servers+=($!)
-  read -r -t 10 number < "$fifo"
-  rm -f "$fifo"
-  display=:$number
-  if [ "${2:-}" = wm ]; then
-    DISPLAY=$display openbox > /dev/null 2>&1 &
-    servers+=($!)
-    sleep 1
-  fi
+  kor_start_x 280 "$1" "${2:-}"
+  display=$DISPLAY
 }
 
 # Starts the program on $display in the build tree; sets $pid.
 start_program() {
   (cd "$build" && DISPLAY=$display SDL_AUDIODRIVER=dummy exec "$program") > "$out/console-${display#:}.txt" 2>&1 &
   pid=$!
-  programs+=($pid)
+  others+=($pid)
 }
 
 # "W H X Y" of a window's client area on the screen, and of its frame.
@@ -58,10 +42,12 @@ differ() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 xdotool() { timeout 10 env xdotool "$@"; }
 # Gives window $1 the keyboard focus, then presses $2. A window manager still busy with a
 # new window refuses the focus (BadMatch, the window not yet viewable): xdotool then ends
-# before the key, and the whole is tried again.
+# before the key, and the whole is tried again. Status 1 when the window has gone.
 focus_key() {
   local i
   for i in $(seq 80); do
+    # A window that has gone (an intro that took an earlier key) takes no key.
+    xwininfo -id "$1" > /dev/null 2>&1 || return 1
     xwininfo -id "$1" 2> /dev/null | grep -q IsViewable && xdotool windowfocus --sync "$1" key "$2" 2> /dev/null && return
     sleep 0.25
   done
@@ -83,7 +69,7 @@ leave_intro() {
   local i j
   for i in $(seq 15); do
     xwininfo -id "$1" > /dev/null 2>&1 || return 0
-    focus_key "$1" space
+    focus_key "$1" space || return 0
     for j in $(seq 10); do
       xwininfo -id "$1" > /dev/null 2>&1 || return 0
       sleep 0.2
@@ -221,10 +207,15 @@ wait "$pid"; status=$?
 [ "$status" = 0 ] || fail "status after Exit: $status"
 }
 
+# Each case on X servers of its own, two at a time.
+one_case() {
+  "$@"
+  echo "$1: $failures failure(s)"
+  [ "$failures" = 0 ]
+}
+kor_cases 2 one_case << 'EOF'
 case1
 case2
 case3
 case4
-
-echo "$failures failure(s)"
-[ "$failures" = 0 ]
+EOF

@@ -15,7 +15,9 @@
 #
 #   realdisplay.sh MODE ROUNDS PROGRAM BUILD_DIR WMCLOSE OUT_DIR
 # KOR_CLOSE_CASES (say "flying held") picks the close-box cases.
-# Prints one line per run and a summary; the exit status is 1 when any run failed.
+# The runs go two at a time, each on an X server of its own (displays from 260 on), beside
+# the same two busy loops. Prints one line per run and a summary; the exit status is 1 when
+# any run failed.
 set -uo pipefail
 mode=$1
 rounds=$2
@@ -23,53 +25,21 @@ prog=$(realpath "$3")
 build=$(realpath "$4")
 wmclose=$(realpath "$5")
 out=$6
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../support/xdrive.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/xsession.sh"
 
 mkdir -p "$out"
-pid=
-xpid=
 menu=
 game=
-load=()
-work=
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2> /dev/null
-  [ -n "$xpid" ] && kill "$xpid" 2> /dev/null
-  [ ${#load[@]} -gt 0 ] && kill "${load[@]}" 2> /dev/null
-  [ -n "$work" ] && rm -rf "$work"
-}
-trap cleanup EXIT
-
-for _ in 1 2; do
-  (while :; do :; done) &
-  load+=($!)
-done
+kor_busy_loops 2
 
 face='#D4D0C8'  # a push button's face
 
-# ---- One run's X server and working directory ----
-start_x() {
-  local fdfile
-  fdfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fdfile" 2> /dev/null &
-  xpid=$!
-  local end=$((SECONDS + 10))
-  while [ ! -s "$fdfile" ] && [ $SECONDS -lt $end ]; do sleep 0.05; done
-  export DISPLAY=:$(head -n 1 "$fdfile")
-  rm -f "$fdfile"
-}
-
-stop_x() {
-  [ -n "$xpid" ] && kill "$xpid" 2> /dev/null && wait "$xpid" 2> /dev/null
-  xpid=
-}
+# ---- One run's X server and levels ----
+start_x() { kor_start_x 260 1280x1024 reset; }
+stop_x() { kor_stop_x; }
 
 # $1: "far" (a level whose rocket flies for seconds) or "session" (won, then lost).
 make_work() {
-  work=$(mktemp -d)
-  cp -r "$build/graphics" "$build/sounds" "$work/"
-  mkdir "$work/data"
   if [ "$1" = far ]; then
     printf '%s\n' '* The rocket flies past far from the black hole for many seconds.' \
       '[Ball]' 'Position_X = 400' 'Position_Y = 300' 'Radius = 25' \
@@ -121,13 +91,10 @@ to_game() {
   sleep 0.5
 }
 
-runs=0
-failed=0
 # $1 name, $2 expected status, $3 expected score table ("" for no file), $4 message that
-# must be on the console ("" for none). Uses $status, $work.
+# must be on the console ("" for none). Uses $status, $work; ends the run as failed.
 check() {
   local why=
-  runs=$((runs + 1))
   [ "$status" = "$2" ] || why="status $status, not $2"
   if grep -aq 'X Error\|display refused\|AddressSanitizer\|runtime error' "$work/stderr.txt" "$work/stdout.txt"; then
     why="$why; display or memory error on the console"
@@ -137,15 +104,14 @@ check() {
   [ -f "$work/data/highscores.dat" ] && scores=$(tr -d '\r' < "$work/data/highscores.dat" | tr '\n' ' ')
   [ "$scores" = "$3" ] || why="$why; scores '$scores', not '$3'"
   if [ -n "$why" ]; then
-    failed=$((failed + 1))
     echo "FAIL $1: $why"
-    local keep="$out/fail-$runs-$1"
+    local keep="$out/fail-$BASHPID-$1"
     mkdir -p "$keep"
     cp "$work"/*.txt "$work/data/highscores.dat" "$keep/" 2> /dev/null
     sed 's/^/    /' "$work/stderr.txt" | head -n 20
-  else
-    echo "ok   $1 (status $status, $((SECONDS - run_start)) s)"
+    exit 1
   fi
+  echo "ok   $1 (status $status, $((SECONDS - run_start)) s)"
 }
 
 close_run() {
@@ -177,9 +143,6 @@ close_run() {
   [ -n "$target" ] && "$wmclose" "$target"
   finish 25
   check "close-$what" 0 "$expect_scores" ""
-  stop_x
-  rm -rf "$work"
-  work=
 }
 
 session_run() {
@@ -209,13 +172,10 @@ session_run() {
   fi
   if [ -z "$ok" ]; then
     echo "     (the session did not get to $stage)"
-    import -window root "$out/stuck-$runs.png" 2> /dev/null
+    import -window root "$out/stuck-$BASHPID.png" 2> /dev/null
   fi
   finish 15
   check session 0 "180 0 0 0 0 " ""
-  stop_x
-  rm -rf "$work"
-  work=
 }
 
 xdies_run() {
@@ -237,8 +197,6 @@ xdies_run() {
   stop_x
   finish 10
   check "xdies-$when" 1 "500 400 300 200 100 " "connection to the display was lost"
-  rm -rf "$work"
-  work=
 }
 
 cycles_run() {
@@ -266,29 +224,29 @@ cycles_run() {
   finish 15
   [ "$done_cycles" -eq "$rounds" ] || status="$status (stuck after $done_cycles cycles)"
   check cycles 0 "100 100 100 100 100 " ""
-  stop_x
-  rm -rf "$work"
-  work=
 }
 
-if [ "$mode" = cycles ]; then
-  cycles_run
-  rounds=0
-fi
-for ((r = 1; r <= rounds; ++r)); do
-  case $mode in
-  closebox)
-    for what in ${KOR_CLOSE_CASES:-intro menu held flying endscreen}; do close_run $what; done
-    # The explanation holds the window for ten seconds: every other round.
-    [ -z "${KOR_CLOSE_CASES:-}" ] && [ $((r % 2)) -eq 1 ] && close_run explanation
-    ;;
-  sessions) session_run ;;
-  xdies) for when in intro menu game; do xdies_run $when; done ;;
-  *)
-    echo "unknown mode $mode" >&2
-    exit 2
-    ;;
-  esac
-done
-echo "$mode: $runs runs, $failed failed"
-[ "$failed" -eq 0 ]
+# The runs of the mode, one a line.
+runs() {
+  if [ "$mode" = cycles ]; then
+    echo cycles_run
+    return
+  fi
+  for ((r = 1; r <= rounds; ++r)); do
+    case $mode in
+    closebox)
+      for what in ${KOR_CLOSE_CASES:-intro menu held flying endscreen}; do echo "close_run $what"; done
+      # The explanation holds the window for ten seconds: every other round.
+      [ -z "${KOR_CLOSE_CASES:-}" ] && [ $((r % 2)) -eq 1 ] && echo "close_run explanation"
+      ;;
+    sessions) echo session_run ;;
+    xdies) for when in intro menu game; do echo "xdies_run $when"; done ;;
+    *)
+      echo "unknown mode $mode" >&2
+      exit 2
+      ;;
+    esac
+  done
+}
+one_run() { "$@"; }
+kor_cases 2 one_run < <(runs)

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -151,12 +152,30 @@ TEST_F(KorSimTest, BadArgumentsAndMissingFiles)
     }
 }
 
-// Both tools: a level argument is named as what it is, and results that cannot be written
-// (a full disc, a reader that has gone) give one line and status 3, never a silent 0.
+// Both tools: a level argument is named as what it is, an output that is an input or
+// another output (by any name) is a usage error that writes nothing, and results that cannot
+// be written (a full disc, a reader that has gone) give one line and status 3, never a silent 0.
 TEST_F(KorSimTest, LevelArgumentsAndOutputsThatFailSayWhat)
 {
     WriteFile("level.txt", StraightShot);
     ASSERT_EQ(::mkfifo("fifo.txt", 0600), 0);
+    ASSERT_EQ(::symlink("level.txt", "link.txt"), 0);
+    ASSERT_EQ(::link("level.txt", "hard.txt"), 0);
+    ASSERT_EQ(::symlink("out.png", "to-out.png"), 0);  // out.png is not there yet
+    for (const auto& [args, said] :
+         {std::pair{KOR_SIM " level.txt --png level.txt",
+                    "kor-sim: --png is the same file as the level file: level.txt"},
+          {KOR_SIM " level.txt --png ./link.txt", "kor-sim: --png is the same file as the level file: ./link.txt"},
+          {KOR_LEVELCHECK " level.txt --paths hard.txt",
+           "kor-levelcheck: --paths is the same file as the level file: hard.txt"},
+          {KOR_LEVELCHECK " level.txt --map out.png --paths to-out.png",
+           "kor-levelcheck: --paths is the same file as --map: to-out.png"}}) {
+        const SimRun run = Run(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_NE(run.err.find(said), std::string::npos) << args << ": " << run.err;
+        EXPECT_EQ(ReadFile("level.txt"), StraightShot) << args;
+        EXPECT_FALSE(std::filesystem::exists("out.png")) << args;
+    }
     for (const std::string tool : {KOR_SIM, KOR_LEVELCHECK " --quiet --jobs 1"}) {
         for (const auto& [arg, said] : {std::pair{"fifo.txt", "fifo.txt is a FIFO"},
                                         {".", ". is a folder"},
