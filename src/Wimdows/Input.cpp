@@ -19,6 +19,14 @@ bool captured = false;
 
 namespace {
 
+// A press that came and went before KeyDown looked (on a loaded machine the window's thread
+// may take a key's down and up together, and the game looks once a frame) is reported
+// once, if KeyDown looks within half a second of the release and the press was not taken
+// from the queue meanwhile; a held key is reported as it is.
+constexpr Uint64 kTapMemoryMs = 500;
+std::atomic<bool> seen[256];     // KeyDown has reported the key's present press
+std::atomic<Uint64> tapUp[256];  // time of the release of a press never reported, plus 1; 0: none
+
 // Mouse events for TakeMouseEvent, written on the user-interface thread and taken on the
 // main thread: a ring of the latest ones. It has no destructor, because the user-interface
 // thread may still be closing its window while the program's statics are destroyed at exit.
@@ -258,6 +266,8 @@ void DelKey()
 {
     QueueElmt* oldest = keybuf.tail;
     if (!oldest) return;
+    seen[oldest->key & 255u].store(true);  // a press taken from the queue (or dropped) was seen
+    tapUp[oldest->key & 255u].store(0);
     if (oldest->prev) {
         keybuf.tail = oldest->prev;
     } else {
@@ -271,10 +281,13 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam)
 {
     const std::uint32_t code = static_cast<std::uint32_t>(wParam) & 255u;
     if (msg == WM_KEYDOWN) {
-        key[code].store(true);
+        if (!key[code].exchange(true)) {
+            seen[code].store(false);
+            tapUp[code].store(0);
+        }
         AddKey(code, lParam == KeyWithShift);  // a held key's repeats are queued too
     } else if (msg == WM_KEYUP) {
-        key[code].store(false);
+        if (key[code].exchange(false) && !seen[code].load()) tapUp[code].store(SDL_GetTicks64() + 1);
     }
 }
 
@@ -342,6 +355,7 @@ void ResetInput()
     mouse = MouseStruct{};
     if (captured) ReleaseCapture();
     for (std::atomic<bool>& k : key) k.store(false);
+    for (std::atomic<Uint64>& t : tapUp) t.store(0);
     Flush();
 }
 
@@ -351,7 +365,16 @@ namespace Wimdows {
 
 using namespace detail;
 
-bool KeyDown(std::uint32_t k) { return k <= 255 && key[k].load(); }
+bool KeyDown(std::uint32_t k)
+{
+    if (k > 255) return false;
+    if (key[k].load()) {
+        seen[k].store(true);
+        return true;
+    }
+    const Uint64 up = tapUp[k].exchange(0);
+    return up != 0 && SDL_GetTicks64() + 1 - up <= kTapMemoryMs;
+}
 
 std::uint32_t GetKey()
 {
