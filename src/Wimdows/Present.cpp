@@ -119,7 +119,10 @@ int OnWindowEvent(void*, SDL_Event* e)
 {
     if (e->type != SDL_WINDOWEVENT) return 0;
     lookAgain.store(true);
-    if (e->window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e->window.event == SDL_WINDOWEVENT_RESIZED)
+    // An exposed window has lost what the X server showed of it, the black bars too (fluxbox
+    // lays its toolbar over a window going fullscreen): the whole picture is sent again.
+    if (e->window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e->window.event == SDL_WINDOWEVENT_RESIZED ||
+        e->window.event == SDL_WINDOWEVENT_EXPOSED)
         relayout.store(true);
     return 0;
 }
