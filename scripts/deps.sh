@@ -34,6 +34,8 @@ packages=(
   clang libclang-rt-dev llvm
   xvfb xauth xdotool imagemagick openbox x11-utils weston libdecor-0-plugin-1-cairo
   lintian desktop-file-utils appstream groff-base man-db clang-format
+  # The docs check compares the README's JSON examples with the tools' output (Docs.ToolJson).
+  jq
 )
 case ${1:-} in
   play) packages=("${play[@]}") ;;
