@@ -20,18 +20,15 @@
 #include "Drawing/Geometry.hpp"
 #include "Editor/Editor.hpp"
 #include "Path/Path.hpp"
+#include "Search/Search.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace {
 
-Editor::Level LevelFromText(const std::string& text)
+Level::File LevelFromText(const std::string& text)
 {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("kor-bench-editor-" + std::to_string(getpid()) + ".txt");
-    std::ofstream(path) << text;
-    Editor::Level level;
-    Editor::ReadLevel(path.string(), level);
-    std::filesystem::remove(path);
+    Level::File level;
+    Level::ReadText(text, "generated", level);
     return level;
 }
 
@@ -53,24 +50,19 @@ double ResidentMB()
 }
 
 // One editor frame: the edit, the search restarted, the prediction, the frame drawn.
-void Frame(Editor::Document& doc, Editor::Search& search, Physics::ObjectTable& table, int step)
+void Frame(Editor::Document& doc, Search::Background& search, Level::Table& shown, int step)
 {
-    Editor::Body b = doc.level().bodies[2];
-    b.object.Position.x = static_cast<float>(-300 + step % 600);
+    Level::OBJECT b = doc.level().sections[2].body;
+    b.Position.x = static_cast<float>(-300 + step % 600);
     doc.Change(2, b, true);
-    search.Start(doc.level());
+    search.Start(Level::TableOf(doc.level()));
     const Editor::Prediction p = Editor::Predict(doc.level(), 250.0f, 0.3f);
-    const auto n = static_cast<std::uint32_t>(doc.level().bodies.size() - 1);
-    for (std::uint32_t i = 0; i <= n; ++i) {
-        const std::uint32_t image = table[i].Image, mask = table[i].Mask;
-        table[i] = doc.level().bodies[i].object;
-        table[i].Image = image;
-        table[i].Mask = mask;
-    }
-    table[1].Mass = 0.0f;
+    Level::ToTable(doc.level(), shown);
+    shown.Objects[1].Mass = 0.0f;
+    Drawing::RefreshPictures(shown.Objects, shown.N);
     Path::Clear();
-    for (const Physics::VECTOR& v : p.path) Path::Add(Drawing::detail::GetX(v.x), Drawing::detail::GetY(v.y));
-    Drawing::Draw(table, n, 13, 0, 0.3f, 250.0f, 0.3f, 250.0f);
+    for (const Level::VECTOR& v : p.path) Path::Add(Drawing::GetX(v.x), Drawing::GetY(v.y));
+    Drawing::Draw(shown.Objects, shown.N, 13, 0, 0.3f, 250.0f, 0.3f, 250.0f);
 }
 
 void BM_EditorFrameWhileDragging10Bodies(benchmark::State& state)
@@ -85,20 +77,18 @@ void BM_EditorFrameWhileDragging10Bodies(benchmark::State& state)
         return;
     }
     Editor::Document doc(LevelFromText(BenchReport::GeneratedLevel(10)));
-    Editor::Search search(2);
-    Physics::ObjectTable table{};
-    const auto n = static_cast<std::uint32_t>(doc.level().bodies.size() - 1);
-    for (std::uint32_t i = 0; i <= n; ++i) table[i] = doc.level().bodies[i].object;
-    Drawing::LoadGraph(table, n);
+    Search::Background search(2);
+    Level::Table shown = Level::TableOf(doc.level());
+    Drawing::LoadGraph(shown.Objects, shown.N);
     int step = 0;
     double cpu = 0.0;
     for (auto _ : state) {
         const double before = ThreadSeconds();
-        Frame(doc, search, table, ++step);
+        Frame(doc, search, shown, ++step);
         cpu += ThreadSeconds() - before;
     }
     search.Cancel();
-    Drawing::UnloadGraph(table, n);
+    Drawing::UnloadGraph();
     Path::Clear();
     Wimdows::KillWindow();
     // The frame's own thread: on a loaded machine the wall time also holds the waits for a core.
@@ -112,14 +102,14 @@ void BM_EditorFrameWhileDragging10Bodies(benchmark::State& state)
 void BM_EditorSearchOfLevel3(benchmark::State& state)
 {
     std::filesystem::current_path(KOR_BUILD_DIR);
-    Editor::Level level;
+    Level::File level;
     Editor::ReadLevel("data/level-03.txt", level);
-    Editor::Search search(2);
+    Search::Background search(2);
     for (auto _ : state) {
-        search.Start(level);
+        search.Start(Level::TableOf(level));
         search.Wait();
     }
-    const Editor::SearchResult r = search.Result();
+    const Search::Summary r = search.Result();
     state.counters["wins_both"] = r.bothWins;
     // kor-levelcheck --jobs 2 on the same file, timed from outside.
     const auto start = std::chrono::steady_clock::now();
@@ -135,15 +125,15 @@ void BM_EditorSearchOfLevel3(benchmark::State& state)
 void BM_EditorMemoryOver1000Edits(benchmark::State& state)
 {
     Editor::Document doc(LevelFromText(BenchReport::GeneratedLevel(10)));
-    Editor::Search search(2);
+    Search::Background search(2);
     double before = 0.0, after = 0.0;
     for (auto _ : state) {
         for (int i = 0; i < 1100; ++i) {
             if (i == 100) before = ResidentMB();  // after the first allocations have settled
-            Editor::Body b = doc.level().bodies[2 + i % 8];
-            b.object.Position.y += 1.0f;
+            Level::OBJECT b = doc.level().sections[2 + i % 8].body;
+            b.Position.y += 1.0f;
             doc.Change(2 + i % 8, b);
-            search.Start(doc.level());
+            search.Start(Level::TableOf(doc.level()));
             benchmark::DoNotOptimize(Editor::Predict(doc.level(), 250.0f, 0.3f));
         }
         after = ResidentMB();

@@ -23,8 +23,8 @@
 
 namespace {
 
-struct Level {
-    Physics::ObjectTable objects{};
+struct BenchLevel {
+    Level::ObjectTable objects{};
     std::uint32_t n = 0;
     std::string name;
     std::uint32_t number = 0;  // of a shipped level
@@ -40,10 +40,10 @@ void EnterBuildTree()
     }
 }
 
-Level Load(const std::string& path)
+BenchLevel Load(const std::string& path)
 {
-    Level l;
-    Physics::Level loaded;
+    BenchLevel l;
+    Level::Table loaded;
     Game::LoadLevelFile(path.c_str(), loaded);
     l.objects = loaded.Objects;
     l.n = loaded.N;
@@ -52,15 +52,15 @@ Level Load(const std::string& path)
 }
 
 // The shipped level with the most bodies.
-const Level& Heaviest()
+const BenchLevel& Heaviest()
 {
-    static const Level level = [] {
+    static const BenchLevel level = [] {
         EnterBuildTree();
-        Level best;
+        BenchLevel best;
         for (std::uint32_t i = 1; Game::LevelExists(i); ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "data/level-%02u.txt", i);
-            Level l = Load(name);
+            BenchLevel l = Load(name);
             l.number = i;
             if (best.name.empty() || l.n > best.n) best = l;
         }
@@ -96,28 +96,28 @@ std::string BenchReport::GeneratedLevel(int bodies)
 
 namespace {
 
-Level Generated(int bodies)
+BenchLevel Generated(int bodies)
 {
     EnterBuildTree();
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("kor-bench-" + std::to_string(getpid()) + ".txt");
     std::ofstream(path) << BenchReport::GeneratedLevel(bodies);
-    Level l = Load(path.string());
+    BenchLevel l = Load(path.string());
     l.name = std::to_string(bodies) + " bodies";
     std::filesystem::remove(path);
     return l;
 }
 
-const Level& Full()
+const BenchLevel& Full()
 {
-    static const Level level = Generated(101);
+    static const BenchLevel level = Generated(101);
     return level;
 }
 
 std::uint32_t clockMs = 0;
 std::uint32_t TickingClock() { return clockMs += 10; }
 
-void Report(benchmark::State& state, std::chrono::steady_clock::duration spent, const Level& level,
+void Report(benchmark::State& state, std::chrono::steady_clock::duration spent, const BenchLevel& level,
             const std::string& figure)
 {
     const double perFrame = std::chrono::duration<double>(spent).count() / static_cast<double>(state.iterations());
@@ -127,11 +127,11 @@ void Report(benchmark::State& state, std::chrono::steady_clock::duration spent, 
     state.SetLabel(level.name);
 }
 
-void Simulate(benchmark::State& state, const Level& level, const std::string& figure)
+void Simulate(benchmark::State& state, const BenchLevel& level, const std::string& figure)
 {
     Physics::SetClock(&TickingClock);  // 10 ms of game time per step
     Physics::UnFreeze();
-    Physics::ObjectTable objects = level.objects;
+    Level::ObjectTable objects = level.objects;
     std::uint32_t steps = 0;
     std::chrono::steady_clock::duration spent{};
     for (auto _ : state) {
@@ -146,7 +146,7 @@ void Simulate(benchmark::State& state, const Level& level, const std::string& fi
     Report(state, spent, level, figure);
 }
 
-void Draw(benchmark::State& state, const Level& level, const std::string& figure)
+void Draw(benchmark::State& state, const BenchLevel& level, const std::string& figure)
 {
     EnterBuildTree();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
@@ -157,11 +157,11 @@ void Draw(benchmark::State& state, const Level& level, const std::string& figure
         state.SkipWithError("no window");
         return;
     }
-    Physics::ObjectTable objects = level.objects;
+    Level::ObjectTable objects = level.objects;
     Drawing::LoadGraph(objects, level.n);
     // A flight path of a few hundred points, as after some seconds of flight.
     Drawing::RestartRecordingPath();
-    Physics::ObjectTable flight = objects;
+    Level::ObjectTable flight = objects;
     for (int i = 0; i < 300; ++i) {
         flight[1].Position = {-450.0f + 3.0f * static_cast<float>(i), 100.0f * std::sin(0.02f * static_cast<float>(i))};
         Drawing::Draw(flight, level.n, 7, 460, 0.5f, 250.0f, 0.4f, 240.0f);
@@ -174,7 +174,7 @@ void Draw(benchmark::State& state, const Level& level, const std::string& figure
         Drawing::Draw(objects, level.n, 7, 460, 0.5f, 250.0f, 0.4f, 240.0f);
         spent += std::chrono::steady_clock::now() - start;
     }
-    Drawing::UnloadGraph(objects, level.n);
+    Drawing::UnloadGraph();
     Drawing::ClearPath();
     Wimdows::KillWindow();
     Report(state, spent, level, figure);
@@ -182,12 +182,12 @@ void Draw(benchmark::State& state, const Level& level, const std::string& figure
 
 void BM_Simulate2Bodies(benchmark::State& state)
 {
-    static const Level level = Generated(2);
+    static const BenchLevel level = Generated(2);
     Simulate(state, level, "simulate/2");
 }
 void BM_Simulate10Bodies(benchmark::State& state)
 {
-    static const Level level = Generated(10);
+    static const BenchLevel level = Generated(10);
     Simulate(state, level, "simulate/10");
 }
 void BM_SimulateHeaviestShippedLevel(benchmark::State& state) { Simulate(state, Heaviest(), "simulate/heaviest"); }

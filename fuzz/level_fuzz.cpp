@@ -4,8 +4,9 @@
 //   lines, body by body;
 // - entries past N keep the pattern they had before the load, byte for byte;
 // - every loaded body is fully set: a known shape, finite numbers (the number grammar
-//   gives only finite values or the largest finite real), no picture handles;
-// - writing the loaded table back out as a level file and loading that gives the same table.
+//   gives only finite values or the largest finite real);
+// - writing the loaded table back out with the level's writer and loading that gives the
+//   same table.
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -13,16 +14,17 @@
 
 #include "FuzzSupport.hpp"
 #include "Game/Game.hpp"
+#include "Level/File.hpp"
 
 namespace {
 
-using Physics::OBJECT;
-using Physics::SHAPE;
-using Physics::TableLength;
+using Level::OBJECT;
+using Level::SHAPE;
+using Level::TableLength;
 
 constexpr unsigned char Canary = 0xFF;  // in a float: a NaN; in a shape or flag: no valid value
 
-Physics::Level Loaded;  // what the loader fills, painted before each load
+Level::Table Loaded;  // what the loader fills, painted before each load
 
 void PaintTable()
 {
@@ -53,10 +55,10 @@ std::vector<SHAPE> Heads(std::string_view text)
             continue;
         }
         const std::string_view line = text.substr(start, i - start);
-        if (line == "[Ball]") {
-            heads.push_back(SHAPE::Ball);
-        } else if (line == "[Rectangle]") {
-            heads.push_back(SHAPE::Rectangle);
+        for (std::uint8_t v = 0; Level::IsShape(v); ++v) {
+            if (line == Level::HeadOf(static_cast<SHAPE>(v))) {
+                heads.push_back(static_cast<SHAPE>(v));
+            }
         }
         if (end) {
             break;
@@ -90,7 +92,7 @@ void CheckTable(const char* what)
         unsigned char flag = 0;
         std::memcpy(&type, &o.Type, 1);
         std::memcpy(&flag, &o.GameOverOnCollision, 1);
-        if (type > 1 || flag > 1) {
+        if (!Level::IsShape(type) || flag > 1) {
             fuzz::Fail("%s: body %u has shape byte %u and flag byte %u", what, i, type, flag);
         }
         CheckNumber(o.Position.x, i, "Position.x");
@@ -101,9 +103,6 @@ void CheckTable(const char* what)
         CheckNumber(o.Speed.y, i, "Speed.y");
         CheckNumber(o.Mass, i, "Mass");
         CheckNumber(o.Field, i, "Field");
-        if (o.Image != 0 || o.Mask != 0) {
-            fuzz::Fail("%s: body %u has picture handles %u, %u", what, i, o.Image, o.Mask);
-        }
     }
     for (std::size_t i = n + 1; i < TableLength; ++i) {
         if (!Painted(Loaded.Objects[i])) {
@@ -145,31 +144,15 @@ void CheckAgainstHeads(const Game::LevelReport& report, const std::vector<SHAPE>
     }
 }
 
-// The table as a level file: nine significant digits give every float back exactly.
+// The table as a level file, by the level's one writer.
 std::string AsLevelText()
 {
-    std::string text = "* written back by the fuzzer\r\n";
-    char line[64];
-    const auto put = [&](const char* key, float value) {
-        std::snprintf(line, sizeof line, "%s = %.9E\n", key, static_cast<double>(value));
-        text += line;
-    };
+    Level::File file;
     for (std::uint32_t i = 0; i <= Loaded.N; ++i) {
-        const OBJECT& o = Loaded.Objects[i];
-        text += o.Type == SHAPE::Ball ? "[Ball]\n" : "[Rectangle]\n";
-        put("Position_X", o.Position.x);
-        put("Position_Y", o.Position.y);
-        put("Dimension_X", o.Dimension.x);
-        put("Dimension_Y", o.Dimension.y);
-        put("Speed_X", o.Speed.x);
-        put("Speed_Y", o.Speed.y);
-        put("Mass", o.Mass);
-        put("Field", o.Field);
-        if (o.GameOverOnCollision) {
-            text += "GameOverOnCollision = 1E0\n";
-        }
+        file.sections.push_back(Level::Section{Loaded.Objects[i], {}, {}});
     }
-    return text;
+    file.sections.front().comments.push_back("* written back by the fuzzer");
+    return Level::Text(file);
 }
 
 bool SameBody(const OBJECT& a, const OBJECT& b)
@@ -178,7 +161,7 @@ bool SameBody(const OBJECT& a, const OBJECT& b)
     return a.Type == b.Type && a.GameOverOnCollision == b.GameOverOnCollision && same(a.Position.x, b.Position.x) &&
            same(a.Position.y, b.Position.y) && same(a.Dimension.x, b.Dimension.x) &&
            same(a.Dimension.y, b.Dimension.y) && same(a.Speed.x, b.Speed.x) && same(a.Speed.y, b.Speed.y) &&
-           same(a.Mass, b.Mass) && same(a.Field, b.Field) && a.Image == b.Image && a.Mask == b.Mask;
+           same(a.Mass, b.Mass) && same(a.Field, b.Field);
 }
 
 }  // namespace
@@ -197,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckTable("load");
     CheckAgainstHeads(report, Heads(std::string_view(reinterpret_cast<const char*>(data), size)));
 
-    const Physics::ObjectTable loaded = Loaded.Objects;
+    const Level::ObjectTable loaded = Loaded.Objects;
     const std::uint32_t n = Loaded.N;
     const std::string text = AsLevelText();
     fuzz::WriteInput("again.txt", reinterpret_cast<const std::uint8_t*>(text.data()), text.size());

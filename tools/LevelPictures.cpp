@@ -11,7 +11,7 @@ namespace LevelPictures {
 
 namespace {
 
-using LevelCheck::Outcome;
+using Search::Outcome;
 
 constexpr std::uint32_t White = 0xFFFFFF;
 constexpr std::uint32_t Grey = 0x909090;
@@ -46,7 +46,7 @@ const char* const TrailNames[] = {"black", "yellow", "cyan", "magenta", "green",
 
 }  // namespace
 
-MapLayout Layout(const LevelCheck::Grid& grid)
+MapLayout Layout(const Search::Grid& grid)
 {
     MapLayout m;
     m.left = 120;
@@ -115,7 +115,7 @@ bool WriteMap(const std::string& file, const MapInput& in, std::string& error)
             Write(label, x - static_cast<std::int32_t>(TextWidth(label) / 2), bottom + 11);
         }
     }
-    for (std::uint32_t p = 0; p <= LevelCheck::MaxUpPresses; p += 10) {
+    for (std::uint32_t p = 0; p <= Search::MaxUpPresses; p += 10) {
         if (p % in.grid.anglePresses != 0) {
             continue;
         }
@@ -151,12 +151,12 @@ bool WriteMap(const std::string& file, const MapInput& in, std::string& error)
     return Save(file, m.width, m.height, error);
 }
 
-std::vector<LevelCheck::Example> PickPaths(const std::vector<std::uint8_t>& both, const LevelCheck::Grid& grid,
-                                           const LevelCheck::Example& example, std::size_t count)
+std::vector<Search::Example> PickPaths(const std::vector<std::uint8_t>& both, const Search::Grid& grid,
+                                       const Search::Example& example, std::size_t count)
 {
     const std::uint32_t speeds = grid.Speeds();
     const std::uint32_t angles = grid.Angles();
-    std::vector<LevelCheck::Example> picked;
+    std::vector<Search::Example> picked;
     if (count == 0 || both.size() < static_cast<std::size_t>(speeds) * angles) {
         return picked;
     }
@@ -224,9 +224,9 @@ std::vector<LevelCheck::Example> PickPaths(const std::vector<std::uint8_t>& both
             if (picked.size() >= count) {
                 return picked;
             }
-            const LevelCheck::Example shot{static_cast<std::uint32_t>(bands[b].best / angles),
-                                           static_cast<std::uint32_t>(bands[b].best % angles)};
-            const bool sameAim = std::any_of(picked.begin(), picked.end(), [&](const LevelCheck::Example& e) {
+            const Search::Example shot{static_cast<std::uint32_t>(bands[b].best / angles),
+                                       static_cast<std::uint32_t>(bands[b].best % angles)};
+            const bool sameAim = std::any_of(picked.begin(), picked.end(), [&](const Search::Example& e) {
                 const std::uint32_t gap = shot.angle > e.angle ? shot.angle - e.angle : e.angle - shot.angle;
                 return std::min(gap, angles - gap) <= 2;
             });
@@ -258,7 +258,7 @@ bool WritePaths(const std::string& file, const PathsInput& in, std::string& erro
         }
         Scene::Trail trail;
         trail.colour = k == 0 ? 0 : Ref(TrailColours[k - 1]);
-        LevelCheck::RunShot(in.table, in.N, 10, speed, angle, false, &trail.points);
+        Search::RunShot(in.table, in.N, 10, speed, angle, false, &trail.points);
         frame.trails.push_back(std::move(trail));
         char line[120];
         std::snprintf(line, sizeof line, "%s: speed %.1f, angle %.4f rad", TrailNames[k], speed, angle);

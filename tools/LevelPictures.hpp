@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "LevelCheck.hpp"
 #include "Physics/Physics.hpp"
+#include "Search/Search.hpp"
 
 namespace LevelPictures {
 
@@ -21,7 +21,7 @@ struct MapLayout {
     std::int32_t width = 0;
     std::int32_t height = 0;
 };
-MapLayout Layout(const LevelCheck::Grid& grid);
+MapLayout Layout(const Search::Grid& grid);
 
 // Cell colours, 0x00RRGGBB.
 constexpr std::uint32_t WonBoth = 0x2FC040;
@@ -34,25 +34,25 @@ std::uint32_t CellColour(std::uint8_t fine, std::uint8_t coarse);
 
 struct MapInput {
     std::string title;
-    LevelCheck::Grid grid;
+    Search::Grid grid;
     const std::uint8_t* fine = nullptr;  // outcomes per shot, speed-major
     const std::uint8_t* coarse = nullptr;
     bool hasExample = false;
-    LevelCheck::Example example;
+    Search::Example example;
 };
 bool WriteMap(const std::string& file, const MapInput& in, std::string& error);
 
 // Up to `count` winning shots far apart: the example first, then the best-connected shot of
 // each further winning band, the widest bands first.
-std::vector<LevelCheck::Example> PickPaths(const std::vector<std::uint8_t>& both, const LevelCheck::Grid& grid,
-                                           const LevelCheck::Example& example, std::size_t count);
+std::vector<Search::Example> PickPaths(const std::vector<std::uint8_t>& both, const Search::Grid& grid,
+                                       const Search::Example& example, std::size_t count);
 
 struct PathsInput {
-    Physics::ObjectTable table{};  // the level as it is launched from
+    Level::ObjectTable table{};  // the level as it is launched from
     std::uint32_t N = 0;
     std::uint32_t level = 1;
-    LevelCheck::Grid grid;
-    std::vector<LevelCheck::Example> shots;
+    Search::Grid grid;
+    std::vector<Search::Example> shots;
 };
 // Needs the working directory to hold graphics/.
 bool WritePaths(const std::string& file, const PathsInput& in, std::string& error);

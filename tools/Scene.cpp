@@ -9,6 +9,7 @@
 
 #include "Drawing/Drawing.hpp"
 #include "Drawing/Geometry.hpp"
+#include "Level/Geometry.hpp"
 #include "Path/Path.hpp"
 #include "Wimdows/Wimdows.hpp"
 #include "Wimdows/WimdowsTesting.hpp"
@@ -19,11 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace R = Wimdows::Raster;
-using Drawing::detail::GetX64;
-using Drawing::detail::GetY64;
+using Drawing::GetX64;
+using Drawing::GetY64;
 
-constexpr std::int32_t W = Drawing::detail::WindowWidth;
-constexpr std::int32_t H = Drawing::detail::WindowHeight;
+constexpr std::int32_t W = Drawing::WindowWidth;
+constexpr std::int32_t H = Drawing::WindowHeight;
 constexpr std::uint32_t White = 0xFFFFFF;
 
 fs::path OwnFolder()
@@ -181,15 +182,15 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     if (!Open(W, H, error)) {
         return false;
     }
-    Physics::ObjectTable table = frame.table;
+    Level::ObjectTable table = frame.table;
     Drawing::LoadGraph(table, frame.N);
 
     // The first trail goes through the game's own path, so it looks as in the game.
     Drawing::StopRecordingPath();
     Path::Clear();
     if (!frame.trails.empty()) {
-        for (const Physics::VECTOR& p : frame.trails[0].points) {
-            Path::Add(Drawing::detail::GetX(p.x), Drawing::detail::GetY(p.y));
+        for (const Level::VECTOR& p : frame.trails[0].points) {
+            Path::Add(Drawing::GetX(p.x), Drawing::GetY(p.y));
         }
     }
     Drawing::Draw(table, frame.N, frame.level, 100, frame.angle, frame.speed, 0.0f, 0.0f);
@@ -201,7 +202,7 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     Box box;
     bool leaves = false;
     for (std::size_t t = 0; t < frame.trails.size(); ++t) {
-        for (const Physics::VECTOR& p : frame.trails[t].points) {
+        for (const Level::VECTOR& p : frame.trails[t].points) {
             const std::int64_t x = GetX64(p.x);
             const std::int64_t y = GetY64(p.y);
             xs[t].push_back(x);
@@ -215,8 +216,8 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     }
     // Bodies outside the window are outlined in the zoomed-out picture, in their picture's box.
     std::vector<Box> outside;
-    for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(frame.N, Physics::TableLength - 1); ++i) {
-        const Drawing::detail::ShapeBox shape = Drawing::detail::BoxOf(frame.table[i]);
+    for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(frame.N, Level::TableLength - 1); ++i) {
+        const Level::Extents shape = Level::ExtentsOf(frame.table[i]);
         const float w = shape.width;
         const float h = shape.height;
         if (!(w >= 0.0f && h >= 0.0f && w < 1e7f && h < 1e7f)) {
@@ -253,7 +254,7 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     if (!fit || !leaves) {
         WriteCaption(frame.caption);
         out = ToPng(Capture(0, 0, W, H));
-        Drawing::UnloadGraph(table, frame.N);
+        Drawing::UnloadGraph();
         Close();
         return true;
     }
@@ -261,7 +262,7 @@ bool Draw(const Frame& frame, bool fit, Png::Image& out, std::string& error)
     // Zoomed out: the window's picture shrunk into its place among the trails.
     const R::Image window = Capture(0, 0, W, H);
     const R::Image caption = CaptionPicture(frame.caption);
-    Drawing::UnloadGraph(table, frame.N);
+    Drawing::UnloadGraph();
     Close();
 
     constexpr std::int64_t Margin = 24;

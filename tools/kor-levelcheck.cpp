@@ -24,17 +24,17 @@
 #include <nlohmann/json.hpp>
 
 #include "Console/Console.hpp"
-#include "Game/Game.hpp"
 #include "JsonConsole.hpp"
-#include "LevelCheck.hpp"
+#include "Level/File.hpp"
 #include "LevelPictures.hpp"
 #include "Physics/Physics.hpp"
 #include "Scene.hpp"
+#include "Search/Search.hpp"
 #include "ToolFiles.hpp"
 
 namespace {
 
-using LevelCheck::Outcome;
+using Search::Outcome;
 
 const char* const Usage =
     "usage: kor-levelcheck [--jobs N] [--fine] [--wait SECONDS] [--stats] [--exhaustive] [--json]\n"
@@ -58,7 +58,7 @@ const char* const Usage =
     "exit status: 0 every level is winnable under both step sizes, 1 a level is not or\n"
     "  has too many or too few bodies, 2 bad arguments, 3 the search or its output failed\n";
 
-using LevelCheck::StepMs;
+using Search::StepMs;
 
 // Console text from arguments and files: escaped and bounded.
 std::string Shown(const std::string& text) { return Console::Printable(text, 200); }
@@ -69,11 +69,12 @@ int BadArguments(const std::string& why)
     return 2;
 }
 
-struct Level {
+// One level file to check.
+struct Checked {
     std::string path;
-    Game::LevelReport report;
-    Physics::ObjectTable table{};
-    Physics::ObjectTable held[2]{};  // after the wait, per step size
+    Level::Report report;
+    Level::ObjectTable table{};
+    Level::ObjectTable held[2]{};  // after the wait, per step size
     std::uint32_t N = 0;
     bool tableOk = false;
 };
@@ -133,7 +134,7 @@ struct Progress {
     std::vector<bool> told;
     bool drawn = false;
 
-    void Update(const LevelCheck::SearchControl& shared, const std::vector<Level>& levels)
+    void Update(const Search::Control& shared, const std::vector<Checked>& levels)
     {
         if (!show) {
             return;
@@ -183,48 +184,80 @@ struct Result {
     std::size_t wins[3] = {0, 0, 0};  // under 0.01 s, 0.02 s, both
     std::vector<std::uint8_t> both;
     bool hasExample = false;
-    LevelCheck::Example example;
+    Search::Example example;
     float speed = 0.0f;  // the example's aim, as the presses give it
     float angle = 0.0f;
-    LevelCheck::Presses presses;
-    LevelCheck::Presses newGame;   // the same aim from a new game's (speed 250, angle 0)
+    Search::Presses presses;
+    Search::Presses newGame;       // the same aim from a new game's (speed 250, angle 0)
     std::size_t count[2][5] = {};  // outcomes per step size
     std::uint64_t steps = 0;
 };
 
-// The fine presses that give the example from the level's start aim: Down when it is the
-// shorter way round and the angle it reaches (a little off the grid's) wins as well.
-void ChoosePresses(const Level& level, const LevelCheck::Grid& grid, Result& r)
+// The fine presses that give the example from the level's start aim (Search::BestShot), and
+// the same aim from a new game's.
+void ChoosePresses(const Checked& level, const Search::Grid& grid, Result& r)
 {
-    const float start = StartSpeed(level.path);
-    r.speed = grid.Speed(r.example.speed);
-    r.angle = grid.Angle(r.example.angle);
-    r.presses.speed = static_cast<std::int32_t>(std::lround((r.speed - start) / 2.5f));
-    const std::uint32_t up = grid.UpPresses(r.example.angle);
-    float downAngle = 0.0f;
-    const std::uint32_t down = LevelCheck::DownPressesNear(up, downAngle);
-    bool downWins = false;
-    if (up > 0 && down < up) {
-        Quietly([&] {
-            downWins =
-                LevelCheck::RunShot(level.held[0], level.N, StepMs[0], r.speed, downAngle).outcome == Outcome::Won &&
-                LevelCheck::RunShot(level.held[1], level.N, StepMs[1], r.speed, downAngle).outcome == Outcome::Won;
-        });
-    }
-    if (downWins) {
-        r.presses.down = down;
-        r.angle = downAngle;
-    } else {
-        r.presses.up = up;
-    }
+    Search::Best best;
+    Quietly([&] { r.hasExample = Search::BestShot(r.both, grid, StartSpeed(level.path), level.held, level.N, best); });
+    r.example = best.example;
+    r.speed = best.speed;
+    r.angle = best.angle;
+    r.presses = best.presses;
     r.newGame = r.presses;
     r.newGame.speed = static_cast<std::int32_t>(std::lround((r.speed - NewGameSpeed) / 2.5f));
 }
 
-// Presses as JSON, with each key's count.
-nlohmann::json PressesJson(const LevelCheck::Presses& p)
+// Why the reader did not take a line, as the tool's output says it.
+const char* WhyText(Level::Why why)
 {
-    return {{"presses", LevelCheck::PressesText(p)},
+    switch (why) {
+        case Level::Why::FileMissing:
+            return "no such file";
+        case Level::Why::FileUnreadable:
+            return "not a regular file, or it cannot be opened";
+        case Level::Why::FileTooLarge:
+            return "larger than a level can be (1 MiB)";
+        case Level::Why::ByteOrderMark:
+            return "a byte order mark, skipped";
+        case Level::Why::NotUnderstood:
+            return "not understood, skipped";
+        case Level::Why::LineTooLong:
+            return "longer than 256 characters, skipped";
+        case Level::Why::BadNumber:
+            return "not a number, the value is left as it was";
+        case Level::Why::SizeCut:
+            return "too large, read as the largest size";
+        case Level::Why::TooManyBodies:
+            return "a body after the 101st, left out with all after it";
+        case Level::Why::TooFewBodies:
+            return "fewer than two bodies, a black hole and a rocket";
+        case Level::Why::ReadError:
+            return "the file could not be read to its end";
+    }
+    return "";
+}
+
+std::string NoteText(const Level::Note& note)
+{
+    if (note.line == 0) return WhyText(note.why);
+    return "line " + std::to_string(note.line) + ": " + WhyText(note.why) + ": " + Shown(note.text);
+}
+
+// What the reader did not take from the file, one line each under the level's row.
+void PrintNotes(const Level::Report& report)
+{
+    for (const Level::Note& note : report.notes) {
+        std::printf("    %s\n", NoteText(note).c_str());
+    }
+    if (report.notesLeftOut > 0) {
+        std::printf("    and %u more\n", report.notesLeftOut);
+    }
+}
+
+// Presses as JSON, with each key's count.
+nlohmann::json PressesJson(const Search::Presses& p)
+{
+    return {{"presses", Search::PressesText(p)},
             {"shift_right", std::max(0, p.speed)},
             {"shift_left", std::max(0, -p.speed)},
             {"shift_up", p.up},
@@ -236,7 +269,7 @@ nlohmann::json PressesJson(const LevelCheck::Presses& p)
 int main(int argc, char** argv)
 {
     WriteErrorsNotSignals();
-    LevelCheck::Grid grid;
+    Search::Grid grid;
     long jobs = sysconf(_SC_NPROCESSORS_ONLN);
     bool stats = false;
     bool json = false;
@@ -246,7 +279,7 @@ int main(int argc, char** argv)
     std::string mapFile;
     std::string pathsFile;
     std::string dataDir;
-    std::vector<Level> levels;
+    std::vector<Checked> levels;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -302,7 +335,7 @@ int main(int argc, char** argv)
             if (const std::string problem = LevelFileProblem(arg); !problem.empty()) {
                 return BadArguments(problem);
             }
-            levels.push_back(Level{});
+            levels.push_back(Checked{});
             levels.back().path = arg;
         }
     }
@@ -318,7 +351,7 @@ int main(int argc, char** argv)
     }
     {
         std::vector<NamedFile> inputs, outputs;
-        for (const Level& level : levels) inputs.push_back({"the level file", level.path});
+        for (const Checked& level : levels) inputs.push_back({"the level file", level.path});
         if (!mapFile.empty()) outputs.push_back({"--map", mapFile});
         if (!pathsFile.empty()) outputs.push_back({"--paths", pathsFile});
         if (const std::string problem = SameFileProblem(inputs, outputs); !problem.empty()) {
@@ -344,18 +377,19 @@ int main(int argc, char** argv)
     std::FILE* console = ResultConsole(json, "kor-levelcheck");
     if (console == nullptr) return 3;
 
-    // The loader speaks on the console; its messages come before the table.
-    for (Level& level : levels) {
-        Physics::Level loaded;
-        level.report = Game::LoadLevelFile(level.path.c_str(), loaded);
+    // Read as the game reads them; what the reader did not take is listed with each level.
+    for (Checked& level : levels) {
+        Level::File file;
+        level.report = Level::Read(level.path, file);
+        const Level::Table loaded = Level::TableOf(file);
         level.table = loaded.Objects;
         level.N = loaded.N;
         level.tableOk = level.report.opened && !level.report.tooManySections && !level.report.tooFewSections;
     }
     Quietly([&] {
-        for (Level& level : levels) {
+        for (Checked& level : levels) {
             for (int step = 0; step < 2; ++step) {
-                level.held[step] = LevelCheck::HoldFor(level.table, level.N, StepMs[step], waitMs);
+                level.held[step] = Search::HoldFor(level.table, level.N, StepMs[step], waitMs);
             }
         }
     });
@@ -367,7 +401,7 @@ int main(int argc, char** argv)
     progress.started = started;
     progress.rowsOf.assign(levels.size(), 0);
     progress.told.assign(levels.size(), false);
-    std::vector<LevelCheck::SearchLevel> search(levels.size());
+    std::vector<Search::Held> search(levels.size());
     for (std::size_t l = 0; l < levels.size(); ++l) {
         search[l].search = levels[l].tableOk;
         search[l].N = levels[l].N;
@@ -376,10 +410,10 @@ int main(int argc, char** argv)
         }
         progress.rowsOf[l] = levels[l].tableOk ? grid.Speeds() : 0;
     }
-    LevelCheck::SearchControl control(levels.size());
-    LevelCheck::SearchResult found;
+    Search::Control control(levels.size());
+    Search::GridResult found;
     Quietly([&] {
-        found = LevelCheck::Search(
+        found = Search::SearchGrid(
             search, grid, earlyStops, static_cast<unsigned>(jobs), control, [&] { progress.Update(control, levels); },
             std::chrono::milliseconds(progress.terminal ? 250 : 100));
     });
@@ -394,7 +428,7 @@ int main(int argc, char** argv)
     std::vector<Result> results(levels.size());
     bool allGood = true;
     for (std::size_t l = 0; l < levels.size(); ++l) {
-        const Level& level = levels[l];
+        const Checked& level = levels[l];
         Result& r = results[l];
         if (!level.tableOk) {
             r.failure = !level.report.opened           ? "the level cannot be read"
@@ -417,10 +451,8 @@ int main(int argc, char** argv)
             ++r.count[1][std::min<std::uint8_t>(coarse[i], 4)];
         }
         r.steps = found.steps[l];
-        r.hasExample = LevelCheck::ChooseExample(r.both, grid, StartSpeed(level.path), r.example);
-        if (r.hasExample) {
-            ChoosePresses(level, grid, r);
-        } else {
+        ChoosePresses(level, grid, r);
+        if (!r.hasExample) {
             r.failure = "no shot wins under both step sizes";
             allGood = false;
         }
@@ -477,7 +509,7 @@ int main(int argc, char** argv)
                        {"shots", grid.Shots()},
                        {"speed_step", 2.5 * grid.speedPresses},
                        {"angle_step", 0.0125 * grid.anglePresses}};
-        out["flight_seconds"] = LevelCheck::FlightMs / 1000;
+        out["flight_seconds"] = Search::FlightMs / 1000;
         out["wait_seconds"] = waitMs * 0.001;
         out["workers"] = jobs;
         out["levels"] = nlohmann::json::array();
@@ -486,6 +518,10 @@ int main(int argc, char** argv)
             const Result& r = results[l];
             nlohmann::json level = {{"file", levels[l].path}, {"winnable", r.ok}};
             level["failure"] = r.failure.empty() ? nlohmann::json() : nlohmann::json(r.failure);
+            level["notes"] = nlohmann::json::array();
+            for (const Level::Note& note : levels[l].report.notes) {
+                level["notes"].push_back({{"line", note.line}, {"why", WhyText(note.why)}, {"text", note.text}});
+            }
             if (levels[l].tableOk) {
                 level["wins"] = {{"0.01", r.wins[0]}, {"0.02", r.wins[1]}, {"both", r.wins[2]}};
                 for (int step = 0; step < 2; ++step) {
@@ -499,7 +535,7 @@ int main(int argc, char** argv)
                 level["example"] = {{"speed", r.speed},
                                     {"angle", r.angle},
                                     {"degrees", r.angle * 180.0 / 3.14159265358979},
-                                    {"presses", LevelCheck::PressesText(r.presses)},
+                                    {"presses", Search::PressesText(r.presses)},
                                     {"shift_right", std::max(0, r.presses.speed)},
                                     {"shift_left", std::max(0, -r.presses.speed)},
                                     {"shift_up", r.presses.up},
@@ -533,7 +569,7 @@ int main(int argc, char** argv)
     std::printf(
         "%zu level(s); %u speeds x %u angles = %u shots each, steps of 0.01 s and 0.02 s, "
         "up to %u s; %ld worker(s)",
-        levels.size(), grid.Speeds(), grid.Angles(), grid.Shots(), LevelCheck::FlightMs / 1000, jobs);
+        levels.size(), grid.Speeds(), grid.Angles(), grid.Shots(), Search::FlightMs / 1000, jobs);
     if (waitMs > 0) {
         std::printf("; launched after %.2f s of aiming", waitMs * 0.001);
     }
@@ -544,12 +580,13 @@ int main(int argc, char** argv)
         const Result& r = results[l];
         if (!levels[l].tableOk) {
             std::printf("%-28s %10s %10s %10s  FAIL: %s\n", levels[l].path.c_str(), "-", "-", "-", r.failure.c_str());
+            PrintNotes(levels[l].report);
             continue;
         }
         char example[200];
         if (r.hasExample) {
             std::snprintf(example, sizeof example, "speed %.1f, angle %.4f rad = %.2f deg (%s)", r.speed, r.angle,
-                          r.angle * 180.0 / 3.14159265358979, LevelCheck::PressesText(r.presses).c_str());
+                          r.angle * 180.0 / 3.14159265358979, Search::PressesText(r.presses).c_str());
         } else {
             std::snprintf(example, sizeof example, "FAIL: %s", r.failure.c_str());
         }
@@ -559,12 +596,13 @@ int main(int argc, char** argv)
             const std::uint32_t number = Scene::LevelNumber(levels[l].path);
             char start[48] = "a new game";
             if (number > 1) std::snprintf(start, sizeof start, "a new game (--level %u)", number);
-            std::printf("    from %s, speed 250 angle 0: %s\n", start, LevelCheck::PressesText(r.newGame).c_str());
+            std::printf("    from %s, speed 250 angle 0: %s\n", start, Search::PressesText(r.newGame).c_str());
             if (number != 1) {
                 std::printf("    from this level reached by play, speed 150 angle 0: %s\n",
-                            LevelCheck::PressesText(r.presses).c_str());
+                            Search::PressesText(r.presses).c_str());
             }
         }
+        PrintNotes(levels[l].report);
         if (stats) {
             for (int step = 0; step < 2; ++step) {
                 const std::size_t* c = r.count[step];

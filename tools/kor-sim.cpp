@@ -203,7 +203,7 @@ int main(int argc, char** argv)
     frame.angle = angle;
     frame.speed = speed;
     frame.trails.emplace_back();
-    std::vector<Physics::VECTOR>& trail = frame.trails.back().points;
+    std::vector<Level::VECTOR>& trail = frame.trails.back().points;
     if (shoot) {
         Physics::Shoot(world, speed, angle);
     }
@@ -252,9 +252,9 @@ int main(int argc, char** argv)
         out["result"] = result;
         out["steps"] = run;
         nlohmann::json bodies = nlohmann::json::array();
-        for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(N, Physics::TableLength - 1); ++i) {
-            const Physics::OBJECT& o = Objects[i];
-            bodies.push_back({{"type", o.Type == Physics::SHAPE::Ball ? "ball" : "rectangle"},
+        for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(N, Level::TableLength - 1); ++i) {
+            const Level::OBJECT& o = Objects[i];
+            bodies.push_back({{"type", Level::ShapeName(o.Type)},
                               {"position", {o.Position.x, o.Position.y}},
                               {"dimension", {o.Dimension.x, o.Dimension.y}},
                               {"speed", {o.Speed.x, o.Speed.y}},
@@ -271,10 +271,10 @@ int main(int argc, char** argv)
         return EndOutput(console, "kor-sim", status);
     }
     for (std::uint32_t i = 0; i <= N; ++i) {
-        const Physics::OBJECT& o = Objects[i];
+        const Level::OBJECT& o = Objects[i];
         std::printf("body %u %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %d\n", static_cast<unsigned>(i),
-                    o.Type == Physics::SHAPE::Ball ? "ball" : "rectangle", o.Position.x, o.Position.y, o.Dimension.x,
-                    o.Dimension.y, o.Speed.x, o.Speed.y, o.Mass, o.Field, o.GameOverOnCollision ? 1 : 0);
+                    Level::ShapeName(o.Type), o.Position.x, o.Position.y, o.Dimension.x, o.Dimension.y, o.Speed.x,
+                    o.Speed.y, o.Mass, o.Field, o.GameOverOnCollision ? 1 : 0);
     }
     std::printf("result: %s steps=%llu\n", result, run);
     return EndOutput(stdout, "kor-sim", status);

@@ -5,15 +5,21 @@
 #include <cstdint>
 #include <span>
 
-#include "Physics/Physics.hpp"
+#include "Level/Body.hpp"
 
 namespace Drawing {
 
 void LoadWindow();
-void LoadGraph(Physics::ObjectTable& Objects, std::uint32_t N);
-void UnloadGraph(Physics::ObjectTable& Objects, std::uint32_t N);
+// The pictures of a level: the background, the display and arrows, and each body's picture in
+// the drawing's own table (one per body, loaded in table order). UnloadGraph releases them all.
+void LoadGraph(const Level::ObjectTable& Objects, std::uint32_t N);
+void UnloadGraph();
+// For a level that changes while it is shown (the editor): every body gets the picture its
+// role, kind and size call for, a picture already loaded for any body is used again, and the
+// others are loaded. Between LoadGraph and UnloadGraph.
+void RefreshPictures(const Level::ObjectTable& Objects, std::uint32_t N);
 
-void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score, float Angle,
+void Draw(const Level::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score, float Angle,
           float Speed, float PreviousAngle, float PreviousSpeed);
 void RestartRecordingPath();
 void StopRecordingPath();

@@ -1,16 +1,16 @@
-// The window-free part of scene rendering: world to window mapping, the picture of each
-// body, the off-screen arrow and the aiming arrow as numbers, and the places of every text.
-// Drawing.cpp turns these into calls of the window layer; the tests check them directly.
+// The window-free part of scene rendering: world to window mapping (public: the editor and
+// the tools map points with it), the picture of each body, the off-screen arrow and the
+// aiming arrow as numbers, and the places of every text. Drawing.cpp turns these into calls
+// of the window layer; the tests check them directly. What a body covers is the level's
+// (Level/Geometry.hpp).
 #pragma once
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "Physics/Object.hpp"
+#include "Level/Body.hpp"
 
-namespace Drawing::detail {
+namespace Drawing {
 
 // ---- Rounding and the world-to-window mapping ----
 // To nearest, halves to even. Values beyond the 64-bit range saturate; NaN gives 0.
@@ -28,41 +28,9 @@ std::int64_t GetY64(float y);
 constexpr std::int32_t WindowWidth = 1024;
 constexpr std::int32_t WindowHeight = 768;
 
-// ---- A body's shape, in world units: the one place that knows what a shape covers ----
-// The box its picture covers (a ball's is the square around it). A picture is drawn from
-// (left, top), top being the higher y; width and height are its size.
-struct ShapeBox {
-    float left;
-    float bottom;
-    float right;
-    float top;
-    float width;
-    float height;
-};
-inline ShapeBox BoxOf(const Physics::OBJECT& o)
-{
-    const float x = o.Position.x;
-    const float y = o.Position.y;
-    if (o.Type == Physics::SHAPE::Ball) {
-        const float r = o.Dimension.x;
-        return {x - r, y - r, x + r, y + r, 2.0f * r, 2.0f * r};
-    }
-    const float w = o.Dimension.x;
-    const float h = o.Dimension.y;
-    return {x, y, x + w, y + h, w, h};
-}
-// Distance from the window's centre (the world's origin) to the body's farthest point.
-inline double FarthestFromCentre(const Physics::OBJECT& o)
-{
-    const double x = o.Position.x;
-    const double y = o.Position.y;
-    if (o.Type == Physics::SHAPE::Ball) {
-        return std::hypot(x, y) + std::fabs(o.Dimension.x);
-    }
-    const double w = o.Dimension.x;
-    const double h = o.Dimension.y;
-    return std::max({std::hypot(x, y), std::hypot(x + w, y), std::hypot(x, y + h), std::hypot(x + w, y + h)});
-}
+}  // namespace Drawing
+
+namespace Drawing::detail {
 
 // ---- Pictures ----
 struct PictureChoice {
@@ -78,8 +46,9 @@ struct PictureChoice {
         return width >= 0 && height >= 0 && width <= most && height <= most;
     }
 };
-// The picture of body `index` of a level, from its role, shape, mass, field and flag.
-PictureChoice ChoosePicture(std::uint32_t index, const Physics::OBJECT& body);
+// The picture of body `index` of a level: by its role (black hole, rocket), else by its kind;
+// as large as the box it covers.
+PictureChoice ChoosePicture(std::uint32_t index, const Level::OBJECT& body);
 
 // Picture files shared by every level, in the order they are loaded.
 inline constexpr const char* BackgroundFile = ".\\graphics\\achtergrond.bmp";
@@ -120,7 +89,7 @@ struct OffScreenArrow {
 // For the rocket's window position (X, Y), in 64 bits so that nothing overflows.
 OffScreenArrow ArrowForWindowPoint(std::int64_t X, std::int64_t Y);
 // For the rocket's world position.
-OffScreenArrow ArrowForRocket(const Physics::VECTOR& position);
+OffScreenArrow ArrowForRocket(const Level::VECTOR& position);
 
 // ---- The aiming arrow: shaft C-T, head lines T-P1 and T-P2, window coordinates ----
 struct Point {
@@ -133,7 +102,7 @@ struct AimingArrow {
     Point head1;
     Point head2;
 };
-AimingArrow AimArrow(const Physics::VECTOR& position, float Hoek, float Grootte);
+AimingArrow AimArrow(const Level::VECTOR& position, float Hoek, float Grootte);
 
 // ---- Head-up display ----
 // Whole degrees of an angle in radians, as the display shows it.
@@ -184,8 +153,13 @@ inline constexpr TextPlace NotePlace{462, 40};
 inline constexpr TextPlace NotInTableText{20, 676};  // below the table, inside its box
 
 // ---- What the module holds now (for tests) ----
+struct BodyHandles {
+    std::uint32_t image = 0;
+    std::uint32_t mask = 0;
+};
 struct Handles {
     std::uint32_t Background = 0;
+    BodyHandles body[Level::TableLength] = {};  // what Draw draws for each body
     std::uint32_t menu = 0;
     std::uint32_t arrow[ArrowCount] = {};
     std::uint32_t arrowMask[ArrowCount] = {};

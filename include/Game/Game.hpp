@@ -1,29 +1,25 @@
-// Level files, high scores and the game loop.
+// Level files as the game reads them, high scores and the game loop.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 
-#include "Physics/Object.hpp"
+#include "Level/Body.hpp"
+#include "Level/File.hpp"
 
 namespace Game {
 
-// What a load found, for tools (the game itself only reads the console messages).
-struct LevelReport {
-    bool opened = false;         // the file existed and could be read
-    std::uint32_t sections = 0;  // section heads seen, counting any beyond the table
-    bool tooManySections = false;
-    bool tooFewSections = false;
-    std::uint32_t badLines = 0;  // lines reported as not understood
-};
+// What a load found (the game itself only prints the console lines).
+using LevelReport = Level::Report;
 
 // The level in "data/level-NN.txt".
-Physics::Level LoadLevel(std::uint32_t LevelNumber);
+Level::Table LoadLevel(std::uint32_t LevelNumber);
 bool LevelExists(std::uint32_t LevelNumber);
-// The same loader on any path (tools, tests), into `level`. A file that does not exist
-// sets level.N to 0 and leaves the bodies as they were.
-LevelReport LoadLevelFile(const char* path, Physics::Level& level);
+// The same on any path (tools, tests), into `level`, with the game's console lines on stdout.
+// A file that does not exist sets level.N to 0 and leaves the bodies as they were; one that
+// cannot be read gives a blank black hole and rocket.
+LevelReport LoadLevelFile(const char* path, Level::Table& level);
 
 // The five best scores, "data/highscores.dat".
 void LoadScores(std::span<std::int32_t> HighScores);
@@ -36,7 +32,48 @@ void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore);
 // also when another program's save held the folder for Files::LockWait.
 bool SaveScores(std::span<std::int32_t> HighScores);
 
-// Plays one whole game from level 1 until the end screen is left.
+// ---- One game, as whoever starts it wants it played ----
+// The menu, --level and the level editor's play-test each make a Setup and hand it to
+// PlayGame, which plays it without knowing who asked. Each choice below is an enum that the
+// loop handles in a switch without a default, so a new way of playing is a new value and a
+// compile error at each place that must handle it.
+
+// Where the levels come from.
+struct Levels {
+    enum class From : std::uint8_t {
+        Folder,  // folder/level-NN.txt from `first` on, until a number has no file
+        Memory,  // `table` alone, shown as level `first`
+    };
+    From from = From::Folder;
+    std::string folder = "data";
+    std::uint32_t first = 1;
+    Level::Table table{};
+};
+
+// The high-score table a finished game enters.
+enum class ScoreTable : std::uint8_t {
+    NoTable,  // none: the end screen shows the game's table as it is on disk
+    Game,     // the game's own, data/highscores.dat
+};
+
+// What the end screen says besides the score and the table.
+enum class EndRemark : std::uint8_t {
+    NoRemark,
+    NotInTable,  // "Vanaf level K: niet in de highscores", K the first level played
+};
+
+struct Setup {
+    Levels levels;
+    // The aim the first level starts with; every level after a won one starts at 0 and 150.
+    float angle = 0.0f;
+    float speed = 250.0f;
+    ScoreTable table = ScoreTable::Game;
+    EndRemark remark = EndRemark::NoRemark;
+};
+
+// Plays one whole game as set up, until the end screen is left.
+void PlayGame(const Setup& setup);
+// A new game from level 1 that enters the table.
 void PlayGame();
 // The same from level FirstLevel on; a game not begun at level 1 does not enter the
 // high-score table, and its end screen says so.
@@ -44,15 +81,7 @@ void PlayGame(std::uint32_t FirstLevel);
 // The same, entering the table only when EntersTable: a game chosen with --level never
 // does, not even from level 1.
 void PlayGame(std::uint32_t FirstLevel, bool EntersTable);
-// The level editor's play-test: PlayGame on one level held in memory, shown as level
-// `number`, from the aim given; the game never enters the high-score table.
-struct TestLevel {
-    Physics::Level level;
-    std::uint32_t number = 1;
-    float angle = 0.0f;
-    float speed = 250.0f;
-};
-void PlayTestLevel(const TestLevel& level);
+
 // Called on the game's thread after M has switched the sound (muted: now off), so that
 // the choice can be kept. nullptr removes it.
 using SoundSwitched = void (*)(bool muted);
@@ -65,11 +94,9 @@ void SetSoundSwitchedHandler(SoundSwitched handler);
 void Init();
 
 namespace detail {
-// "data/level-NN.txt": at least two digits (the front end names the file in its messages).
-std::string LevelFileName(std::uint32_t LevelNumber);
 // The level of the game under way, null between games: for the game's own thread (the
 // frame hook of PlayGameTesting.hpp), not for tools.
-const Physics::Level* PlayedLevel();
+const Level::Table* PlayedLevel();
 }  // namespace detail
 
 }  // namespace Game

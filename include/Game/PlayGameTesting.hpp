@@ -33,4 +33,10 @@ struct EndState {
 using EndHook = void (*)(const EndState& state);
 void SetEndHook(EndHook hook);
 
+// The game's clock in milliseconds: what each frame's step covers and what times the keys'
+// repeats. The default is Physics::SystemClock (monotonic, in 10 ms steps); a test sets its
+// own to make each step exact. nullptr restores the default.
+using ClockFunction = std::uint32_t (*)();
+void SetClock(ClockFunction clock);
+
 }  // namespace Game::detail

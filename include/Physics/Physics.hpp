@@ -8,7 +8,6 @@
 
 #include <cstdint>
 
-#include "Physics/Object.hpp"
 #include "Physics/World.hpp"
 
 namespace Physics {
@@ -29,13 +28,12 @@ void ShootShip(ObjectTable& Objects, float Speed, float Angle);
 using EventSink = void (*)(Event e);
 void SetEventSink(EventSink sink);
 
-// The millisecond clock behind DeltaTime. The default is monotonic and advances in
-// 10 ms steps; tests and tools install their own to set DeltaTime exactly.
+// The millisecond clock behind the face's DeltaTime. The default, SystemClock, is monotonic
+// and advances in 10 ms steps (the game's own frame clock reads it too); tests and tools
+// install their own to set DeltaTime exactly.
 using ClockFunction = std::uint32_t (*)();
 std::uint32_t SystemClock();
 void SetClock(ClockFunction clock);  // nullptr restores SystemClock
-// The installed clock's time: the game's timing beyond the simulation goes by it as well.
-std::uint32_t Now();
 
 // Module initialiser: runs once (later calls do nothing).
 void Init();

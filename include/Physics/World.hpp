@@ -5,7 +5,7 @@
 //
 // How to use it:
 //     Physics::World world;
-//     world.level = level;                 // e.g. from Game::LoadLevelFile
+//     world.level = table;                 // a Level::Table, e.g. from Game::LoadLevelFile
 //     Physics::Hold(world);                // the rocket waits on its pad, as while aiming
 //     Physics::Release(world);             // steps move the bodies from now on
 //     Physics::Shoot(world, 250.0f, 0.3f); // launch: speed and angle (radians)
@@ -20,16 +20,24 @@
 #include <cstdint>
 #include <vector>
 
-#include "Physics/Object.hpp"
+#include "Level/Body.hpp"
 
 namespace Physics {
+
+// The simulation works on the level's bodies under the names it always gave them.
+using Level::NewObj;
+using Level::OBJECT;
+using Level::ObjectTable;
+using Level::SHAPE;
+using Level::TableLength;
+using Level::VECTOR;
 
 // What happened in a step, in the order it happened. The values are those of the
 // matching sound events (StandardSound::SHOOT ...), so a caller can play them as they are.
 enum class Event : std::uint8_t { Shoot = 0, Bounce = 1, Crash = 2, Win = 3 };
 
 struct World {
-    Level level;
+    Level::Table level;
     float DeltaTime = 0.0f;     // seconds of the last step
     bool GameWon = false;       // the last step that moved ended inside the black hole's pull
     bool GameOver = false;      // a deadly body was touched; stays until Reset

@@ -25,6 +25,35 @@ enum class Ended : std::uint8_t { StillOpen, ClosedByUser, ClosedByProgram, Neve
 Ended WindowEnded();
 
 // ---- Keyboard (virtual-key codes 0..255) ----
+// The codes, the one table that the window layer's key map, the game, the menu, the editor
+// and their tests read. `using namespace Wimdows::VirtualKeys;` brings them in.
+namespace VirtualKeys {
+inline constexpr std::uint32_t VK_BACK = 8, VK_TAB = 9, VK_CLEAR = 12, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17,
+                               VK_MENU = 18 /* Alt */, VK_PAUSE = 19, VK_CAPITAL = 20, VK_ESCAPE = 27, VK_SPACE = 32;
+inline constexpr std::uint32_t VK_PRIOR = 33 /* Page Up */, VK_NEXT = 34 /* Page Down */, VK_END = 35, VK_HOME = 36,
+                               VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_SNAPSHOT = 44, VK_INSERT = 45,
+                               VK_DELETE = 46;
+// Digits and letters are their characters: VK_0 is '0', VK_A is 'A'.
+inline constexpr std::uint32_t VK_0 = '0', VK_1 = '1', VK_9 = '9';
+inline constexpr std::uint32_t VK_A = 'A', VK_B = 'B', VK_C = 'C', VK_D = 'D', VK_E = 'E', VK_F = 'F', VK_G = 'G',
+                               VK_H = 'H', VK_I = 'I', VK_J = 'J', VK_K = 'K', VK_L = 'L', VK_M = 'M', VK_N = 'N',
+                               VK_O = 'O', VK_P = 'P', VK_Q = 'Q', VK_R = 'R', VK_S = 'S', VK_T = 'T', VK_U = 'U',
+                               VK_V = 'V', VK_W = 'W', VK_X = 'X', VK_Y = 'Y', VK_Z = 'Z';
+inline constexpr std::uint32_t VK_LWIN = 91, VK_RWIN = 92, VK_APPS = 93;
+// The keypad with NumLock on: its digits are VK_NUMPAD0 + digit.
+inline constexpr std::uint32_t VK_NUMPAD0 = 96, VK_MULTIPLY = 106, VK_ADD = 107, VK_SUBTRACT = 109, VK_DECIMAL = 110,
+                               VK_DIVIDE = 111;
+// F1 to F24 are VK_F1 + 0 to 23 (F12 and F13 follow each other).
+inline constexpr std::uint32_t VK_F1 = 112, VK_F5 = 116, VK_F10 = 121, VK_F11 = 122, VK_F12 = 123, VK_F13 = 124,
+                               VK_F24 = 135;
+inline constexpr std::uint32_t VK_NUMLOCK = 144, VK_SCROLL = 145;
+// Punctuation keys of a US layout, named by what they carry.
+inline constexpr std::uint32_t VK_SEMICOLON = 186, VK_PLUS = 187 /* = and + */, VK_COMMA = 188, VK_MINUS = 189,
+                               VK_PERIOD = 190, VK_QUESTION = 191 /* / and ? */, VK_BACKQUOTE = 192,
+                               VK_LEFTBRACKET = 219, VK_BACKSLASH = 220, VK_RIGHTBRACKET = 221, VK_QUOTE = 222,
+                               VK_LESS = 226 /* < > beside the left Shift */;
+}  // namespace VirtualKeys
+
 bool KeyDown(std::uint32_t k);
 // Oldest queued key press; waits for one. Returns 0 when no window is open or the
 // window closes during the wait.

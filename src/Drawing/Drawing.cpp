@@ -3,10 +3,13 @@
 #include "Drawing/Drawing.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <vector>
 
 #include "Console/Console.hpp"
 #include "Drawing/Geometry.hpp"
+#include "Level/Geometry.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
 #include "Wimdows/Wimdows.hpp"
@@ -44,6 +47,43 @@ const ArrowHandles pijl[ArrowCount] = {
     {&pijl_rechts, &pijl_rechts_mask},         {&pijl_rechtsonder, &pijl_rechtsonder_mask},
 };
 
+// The bodies' pictures: every picture loaded for a body now, and which one each body shows.
+struct BodyPicture {
+    const char* image;  // the file, as ChoosePicture names it
+    std::int64_t width;
+    std::int64_t height;
+    std::uint32_t handle;
+    std::uint32_t mask;
+};
+std::vector<BodyPicture> loaded;
+// Index into `loaded` per body; -1: no picture.
+std::array<std::int32_t, Level::TableLength> shown = [] {
+    std::array<std::int32_t, Level::TableLength> none{};
+    none.fill(-1);
+    return none;
+}();
+// A long session of resizing in the editor keeps no more pictures than this.
+constexpr std::size_t MostPictures = 256;
+
+std::int32_t LoadBodyPicture(const PictureChoice& p)
+{
+    const auto w = static_cast<std::uint32_t>(p.width);
+    const auto h = static_cast<std::uint32_t>(p.height);
+    loaded.push_back(
+        {p.image, p.width, p.height, Wimdows::LoadBitmap(p.image, w, h), Wimdows::LoadBitmap(p.mask, w, h)});
+    return static_cast<std::int32_t>(loaded.size() - 1);
+}
+
+void ReleaseBodyPictures()
+{
+    for (BodyPicture& p : loaded) {
+        Wimdows::DestroyBitmap(p.handle);
+        Wimdows::DestroyBitmap(p.mask);
+    }
+    loaded.clear();
+    shown.fill(-1);
+}
+
 bool RecordingPath = false;
 // The note over the next frames and how many frames it still stays.
 const char* NoteText = nullptr;
@@ -52,7 +92,7 @@ bool Initialised = false;
 Overlay overlayHook = nullptr;
 
 // The table ends at index 100, whatever N says.
-std::uint32_t LastBody(std::uint32_t N) { return std::min<std::uint32_t>(N, Physics::TableLength - 1); }
+std::uint32_t LastBody(std::uint32_t N) { return std::min<std::uint32_t>(N, Level::TableLength - 1); }
 
 void Release(std::uint32_t& handle)
 {
@@ -121,7 +161,7 @@ void DrawPath()
     Wimdows::DeletePen(pen);
 }
 
-void RaketBuitenScherm(const Physics::OBJECT& raket)
+void RaketBuitenScherm(const Level::OBJECT& raket)
 {
     Wimdows::SetFont(0, White);
     const OffScreenArrow a = ArrowForRocket(raket.Position);
@@ -132,7 +172,7 @@ void RaketBuitenScherm(const Physics::OBJECT& raket)
     Wimdows::TextInt(a.distance, a.tx, a.ty);
 }
 
-void TekenPijl(const Physics::OBJECT& Object, float Hoek, float Grootte)
+void TekenPijl(const Level::OBJECT& Object, float Hoek, float Grootte)
 {
     const AimingArrow a = AimArrow(Object.Position, Hoek, Grootte);
     Wimdows::Line(a.centre.x, a.centre.y, a.tip.x, a.tip.y, White);
@@ -144,22 +184,16 @@ void TekenPijl(const Physics::OBJECT& Object, float Hoek, float Grootte)
 
 void LoadWindow() { Wimdows::Window("The KOR Dudurad", WindowWidth, WindowHeight); }
 
-void LoadGraph(Physics::ObjectTable& Objects, std::uint32_t N)
+void LoadGraph(const Level::ObjectTable& Objects, std::uint32_t N)
 {
     Wimdows::SetBuffering(true);
     Background = Wimdows::LoadBitmap(BackgroundFile, WindowWidth, WindowHeight);
+    ReleaseBodyPictures();
     for (std::uint32_t i = 0; i <= LastBody(N); ++i) {
-        Physics::OBJECT& body = Objects[i];
-        const PictureChoice p = ChoosePicture(i, body);
-        body.Image = 0;
-        body.Mask = 0;
-        if (!p.Loadable()) {
-            continue;  // a negative size: no picture rather than a huge one
+        const PictureChoice p = ChoosePicture(i, Objects[i]);
+        if (p.Loadable()) {  // a negative size: no picture rather than a huge one
+            shown[i] = LoadBodyPicture(p);
         }
-        const auto w = static_cast<std::uint32_t>(p.width);
-        const auto h = static_cast<std::uint32_t>(p.height);
-        body.Image = Wimdows::LoadBitmap(p.image, w, h);
-        body.Mask = Wimdows::LoadBitmap(p.mask, w, h);
     }
     for (int a = 0; a < ArrowCount; ++a) {
         const ArrowFiles& f = ArrowPictures[a];
@@ -169,12 +203,37 @@ void LoadGraph(Physics::ObjectTable& Objects, std::uint32_t N)
     menu = Wimdows::LoadBitmap(MenuFile, MenuWidth, MenuHeight);
 }
 
-void UnloadGraph(Physics::ObjectTable& Objects, std::uint32_t N)
+void RefreshPictures(const Level::ObjectTable& Objects, std::uint32_t N)
 {
-    for (std::uint32_t i = 0; i <= LastBody(N); ++i) {
-        Release(Objects[i].Image);
-        Release(Objects[i].Mask);
+    if (loaded.size() + LastBody(N) + 1 > MostPictures) {
+        ReleaseBodyPictures();  // start afresh: the bodies load theirs again below
     }
+    for (std::uint32_t i = 0; i < Level::TableLength; ++i) {
+        if (i > LastBody(N)) {
+            shown[i] = -1;
+            continue;
+        }
+        const PictureChoice p = ChoosePicture(i, Objects[i]);
+        shown[i] = -1;
+        if (!p.Loadable() || p.width > 4 * WindowWidth || p.height > 4 * WindowWidth) {
+            continue;
+        }
+        for (std::size_t k = 0; k < loaded.size(); ++k) {
+            const BodyPicture& b = loaded[k];
+            if (b.image == p.image && b.width == p.width && b.height == p.height) {
+                shown[i] = static_cast<std::int32_t>(k);
+                break;
+            }
+        }
+        if (shown[i] < 0) {
+            shown[i] = LoadBodyPicture(p);
+        }
+    }
+}
+
+void UnloadGraph()
+{
+    ReleaseBodyPictures();
     Release(Background);
     for (Arrow a : {ArrowLinksBoven, ArrowRechtsBoven, ArrowBoven, ArrowLinksOnder, ArrowLinks, ArrowOnder,
                     ArrowRechtsOnder, ArrowRechts}) {
@@ -184,20 +243,23 @@ void UnloadGraph(Physics::ObjectTable& Objects, std::uint32_t N)
     Release(menu);
 }
 
-void Draw(const Physics::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score, float Angle,
+void Draw(const Level::ObjectTable& Objects, std::uint32_t N, std::uint32_t Level, std::uint32_t Score, float Angle,
           float Speed, float PreviousAngle, float PreviousSpeed)
 {
     Wimdows::ClearScreen();
     Wimdows::DrawBitmap(Background, 0, 0);
-    const Physics::OBJECT& raket = Objects[1];
+    const Level::OBJECT& raket = Objects[1];
     if (RecordingPath) {
         Path::Add(GetX(raket.Position.x), GetY(raket.Position.y));
     }
     DrawPath();
     for (std::uint32_t i = 0; i <= LastBody(N); ++i) {
-        const Physics::OBJECT& body = Objects[i];
-        const ShapeBox box = BoxOf(body);
-        Wimdows::DrawMaskBitmap(body.Image, body.Mask, GetX(box.left), GetY(box.top));
+        if (shown[i] < 0) {
+            continue;
+        }
+        const BodyPicture& picture = loaded[static_cast<std::size_t>(shown[i])];
+        const Level::Extents box = Level::ExtentsOf(Objects[i]);
+        Wimdows::DrawMaskBitmap(picture.handle, picture.mask, GetX(box.left), GetY(box.top));
     }
     Menu(Angle, Speed, PreviousAngle, PreviousSpeed);
     TekenLevel(Level);
@@ -302,6 +364,12 @@ Handles CurrentHandles()
     Handles h;
     h.Background = Background;
     h.menu = menu;
+    for (std::size_t i = 0; i < Level::TableLength; ++i) {
+        if (shown[i] >= 0) {
+            const BodyPicture& p = loaded[static_cast<std::size_t>(shown[i])];
+            h.body[i] = {p.handle, p.mask};
+        }
+    }
     for (int a = 0; a < ArrowCount; ++a) {
         h.arrow[a] = *pijl[a].image;
         h.arrowMask[a] = *pijl[a].mask;

@@ -4,11 +4,11 @@
 
 #include "Drawing/Geometry.hpp"
 
-namespace Drawing::detail {
+#include "Level/Geometry.hpp"
+
+namespace Drawing {
 
 namespace {
-
-using Physics::SHAPE;
 
 // Far beyond any window, and far enough from the 64-bit limits that adding 512 or
 // squaring in double precision stays finite and exact enough.
@@ -47,38 +47,39 @@ std::int64_t GetY64(float y) { return 384 - RealToInt64(y); }
 std::int32_t GetX(float x) { return Saturate32(GetX64(x)); }
 std::int32_t GetY(float y) { return Saturate32(GetY64(y)); }
 
-PictureChoice ChoosePicture(std::uint32_t index, const Physics::OBJECT& body)
+namespace detail {
+
+PictureChoice ChoosePicture(std::uint32_t index, const Level::OBJECT& body)
 {
     // Sizes are rounded after doubling; NaN (no number at all) counts as negative.
     auto size = [](float v) -> std::int64_t { return std::isnan(v) ? -1 : RealToInt64(v); };
-    const ShapeBox box = BoxOf(body);
-    const std::int64_t round = size(body.Type == SHAPE::Ball ? box.width : 2.0f * body.Dimension.x);
+    const Level::Extents box = Level::ExtentsOf(body);
+    const std::int64_t w = size(box.width);
+    const std::int64_t h = size(box.height);
 
+    // The black hole and the rocket are round whatever their shape: as wide as the width doubled.
+    const std::int64_t round = size(2.0f * body.Dimension.x);
     if (index == 0) {
         return {".\\graphics\\zwartgat.bmp", ".\\graphics\\zwartgat-mask.bmp", round, round};
     }
     if (index == 1) {
         return {".\\graphics\\raket.bmp", ".\\graphics\\raket-mask.bmp", round, round};
     }
-    if (body.Type == SHAPE::Rectangle) {
-        const std::int64_t w = size(box.width);
-        const std::int64_t h = size(box.height);
-        if (body.GameOverOnCollision) {
+    switch (Level::KindOf(body)) {
+        case Level::Kind::Attracting:
+            return {".\\graphics\\aantrekking.bmp", ".\\graphics\\planeet-mask.bmp", w, h};
+        case Level::Kind::Repelling:
+            return {".\\graphics\\afstoting.bmp", ".\\graphics\\planeet-mask.bmp", w, h};
+        case Level::Kind::NoField:
+            return {".\\graphics\\geenveld.bmp", ".\\graphics\\planeet-mask.bmp", w, h};
+        case Level::Kind::Asteroid:
+            return {".\\graphics\\astero.bmp", ".\\graphics\\planeet-mask.bmp", w, h};
+        case Level::Kind::Wall:
+            return {".\\graphics\\blauwerechthoek.bmp", ".\\graphics\\rechthoek-mask.bmp", w, h};
+        case Level::Kind::DeadlyWall:
             return {".\\graphics\\roderechthoek.bmp", ".\\graphics\\rechthoek-mask.bmp", w, h};
-        }
-        return {".\\graphics\\blauwerechthoek.bmp", ".\\graphics\\rechthoek-mask.bmp", w, h};
     }
-    // -0 compares equal to 0, as it should.
-    if (body.Mass == 0.0f) {
-        if (body.Field > 0.0f) {
-            return {".\\graphics\\aantrekking.bmp", ".\\graphics\\planeet-mask.bmp", round, round};
-        }
-        if (body.Field < 0.0f) {
-            return {".\\graphics\\afstoting.bmp", ".\\graphics\\planeet-mask.bmp", round, round};
-        }
-        return {".\\graphics\\geenveld.bmp", ".\\graphics\\planeet-mask.bmp", round, round};
-    }
-    return {".\\graphics\\astero.bmp", ".\\graphics\\planeet-mask.bmp", round, round};
+    return {"", "", -1, -1};
 }
 
 const ArrowFiles ArrowPictures[ArrowCount] = {
@@ -131,21 +132,21 @@ OffScreenArrow ArrowForWindowPoint(std::int64_t X, std::int64_t Y)
     return a;
 }
 
-OffScreenArrow ArrowForRocket(const Physics::VECTOR& position)
+OffScreenArrow ArrowForRocket(const Level::VECTOR& position)
 {
     return ArrowForWindowPoint(GetX64(position.x), GetY64(position.y));
 }
 
-AimingArrow AimArrow(const Physics::VECTOR& position, float Hoek, float Grootte)
+AimingArrow AimArrow(const Level::VECTOR& position, float Hoek, float Grootte)
 {
     const float L = Grootte * 0.2f;
     const float L2 = L - 10.0f;
     const float Hoek2 = L2 == 0.0f ? 1.5707963f : std::atan(5.0f / L2);
-    const Physics::VECTOR C = position;
-    const Physics::VECTOR T{C.x + L * std::cos(Hoek), C.y + L * std::sin(Hoek)};
-    const Physics::VECTOR P1{C.x + L2 * std::cos(Hoek + Hoek2), C.y + L2 * std::sin(Hoek + Hoek2)};
-    const Physics::VECTOR P2{C.x + L2 * std::cos(Hoek - Hoek2), C.y + L2 * std::sin(Hoek - Hoek2)};
-    auto window = [](const Physics::VECTOR& v) { return Point{GetX(v.x), GetY(v.y)}; };
+    const Level::VECTOR C = position;
+    const Level::VECTOR T{C.x + L * std::cos(Hoek), C.y + L * std::sin(Hoek)};
+    const Level::VECTOR P1{C.x + L2 * std::cos(Hoek + Hoek2), C.y + L2 * std::sin(Hoek + Hoek2)};
+    const Level::VECTOR P2{C.x + L2 * std::cos(Hoek - Hoek2), C.y + L2 * std::sin(Hoek - Hoek2)};
+    auto window = [](const Level::VECTOR& v) { return Point{GetX(v.x), GetY(v.y)}; };
     return {window(C), window(T), window(P1), window(P2)};
 }
 
@@ -162,4 +163,6 @@ const char* EndScreenFile(bool quit, bool win)
     return ".\\graphics\\lost_kor.bmp";
 }
 
-}  // namespace Drawing::detail
+}  // namespace detail
+
+}  // namespace Drawing

@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "Editor/Editor.hpp"
-#include "LevelCheck.hpp"
+#include "Game/Game.hpp"
+#include "Search/Search.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace Editor {
-
-struct Pictures;
 
 enum class Action : std::uint8_t { None, Leave, PlayTest };
 
@@ -24,7 +23,7 @@ struct Session {
     float angle = 0.0f;
     float speed = 150.0f;
     Prediction prediction;
-    SearchResult search;
+    Search::Summary search;
     std::string message;
     std::uint32_t messageFrames = 0;
     bool showHelp = false;
@@ -48,9 +47,8 @@ struct Session {
     float predictedSpeed = -1.0f;
     float predictedAngle = -1.0f;
     std::uint64_t searchedVersion = ~std::uint64_t{0};
-    Search* searcher = nullptr;
-    Pictures* pictures = nullptr;
-    Physics::ObjectTable table{};
+    Search::Background* searcher = nullptr;
+    Level::Table shown{};  // what the drawing shows
 
     void Open(const std::string& path);
     bool Save();
@@ -70,16 +68,9 @@ float StartSpeed(const std::string& file);
 // NN of ".../level-NN.txt", 0 for other names.
 std::uint32_t LevelNumberOf(const std::string& file);
 
-// Plays the level in the game's own loop from the aim given (no high-score entry); returns
-// when the player has left the end screen, the window still open unless it was closed.
-void PlayTest(const Level& level, std::uint32_t number, float angle, float speed);
-
-// The level as the simulation takes it.
-Physics::Level Table(const Level& level);
-
-// One shot of the search, as kor-levelcheck runs it (early stops included).
-LevelCheck::Outcome RunOneShot(const Physics::Level& level, std::uint32_t stepMs, float speed, float angle,
-                               const std::atomic<bool>* cancel = nullptr);
+// The game the play-test plays: the level in memory from the aim given, shown as level
+// `number`, entering no table.
+Game::Setup PlayTestSetup(const Level::File& level, std::uint32_t number, float angle, float speed);
 
 // Called after every frame of Run, on its thread (tests).
 using FrameHook = void (*)(Session& session);

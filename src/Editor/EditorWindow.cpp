@@ -16,6 +16,7 @@
 #include "Drawing/Geometry.hpp"
 #include "Editor/Editor.hpp"
 #include "EditorInternal.hpp"
+#include "Level/Geometry.hpp"
 #include "Path/Path.hpp"
 #include "Wimdows/Wimdows.hpp"
 
@@ -23,30 +24,11 @@ namespace Editor {
 
 namespace {
 
-using Drawing::detail::GetX;
-using Drawing::detail::GetY;
-using Drawing::detail::WindowHeight;
-using Drawing::detail::WindowWidth;
-
-constexpr std::uint32_t VK_BACK = 8;
-constexpr std::uint32_t VK_TAB = 9;
-constexpr std::uint32_t VK_RETURN = 13;
-constexpr std::uint32_t VK_SHIFT = 16;
-constexpr std::uint32_t VK_CONTROL = 17;
-constexpr std::uint32_t VK_ESCAPE = 27;
-constexpr std::uint32_t VK_PRIOR = 33;
-constexpr std::uint32_t VK_NEXT = 34;
-constexpr std::uint32_t VK_LEFT = 37;
-constexpr std::uint32_t VK_UP = 38;
-constexpr std::uint32_t VK_RIGHT = 39;
-constexpr std::uint32_t VK_DOWN = 40;
-constexpr std::uint32_t VK_DELETE = 46;
-constexpr std::uint32_t VK_ADD = 107;
-constexpr std::uint32_t VK_SUBTRACT = 109;
-constexpr std::uint32_t VK_F1 = 112;
-constexpr std::uint32_t VK_F5 = 116;
-constexpr std::uint32_t VK_PLUS = 187;  // the '=' / '+' key
-constexpr std::uint32_t VK_MINUS = 189;
+using Drawing::GetX;
+using Drawing::GetY;
+using Drawing::WindowHeight;
+using Drawing::WindowWidth;
+using namespace Wimdows::VirtualKeys;
 
 constexpr auto FramePause = std::chrono::milliseconds(10);
 constexpr std::uint32_t White = 0xFFFFFF;
@@ -58,40 +40,6 @@ constexpr std::uint64_t ModifierMemoryMs = 400;
 constexpr std::uint32_t MessageFrames = 400;
 
 }  // namespace
-
-// Pictures of the bodies, by file and size, so a drag loads nothing and a resize loads one.
-struct Pictures {
-    std::map<std::tuple<std::string, std::int64_t, std::int64_t>, std::pair<std::uint32_t, std::uint32_t>> loaded;
-    void Forget() { loaded.clear(); }  // the window that held them is gone
-    void Release()
-    {
-        for (auto& [key, handles] : loaded) {
-            Wimdows::DestroyBitmap(handles.first);
-            Wimdows::DestroyBitmap(handles.second);
-        }
-        loaded.clear();
-    }
-    void Give(std::uint32_t index, Physics::OBJECT& body)
-    {
-        const Drawing::detail::PictureChoice p = Drawing::detail::ChoosePicture(index, body);
-        body.Image = 0;
-        body.Mask = 0;
-        if (!p.Loadable() || p.width > 4 * WindowWidth || p.height > 4 * WindowWidth) return;
-        if (loaded.size() > 256) Release();  // a long session of resizing keeps no more than this
-        auto key = std::make_tuple(std::string(p.image), p.width, p.height);
-        auto it = loaded.find(key);
-        if (it == loaded.end()) {
-            const auto w = static_cast<std::uint32_t>(p.width);
-            const auto h = static_cast<std::uint32_t>(p.height);
-            it =
-                loaded
-                    .emplace(key, std::make_pair(Wimdows::LoadBitmap(p.image, w, h), Wimdows::LoadBitmap(p.mask, w, h)))
-                    .first;
-        }
-        body.Image = it->second.first;
-        body.Mask = it->second.second;
-    }
-};
 
 namespace {
 
@@ -106,27 +54,16 @@ void Panel(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1)
 
 void DrawSelection(const Session& s)
 {
-    if (s.selected < 0 || static_cast<std::size_t>(s.selected) >= s.doc.level().bodies.size()) return;
-    const Physics::OBJECT& o = s.doc.level().bodies[static_cast<std::size_t>(s.selected)].object;
-    std::int32_t x0, y0, x1, y1;
-    if (o.Type == Physics::SHAPE::Rectangle) {
-        x0 = GetX(o.Position.x);
-        x1 = GetX(o.Position.x + o.Dimension.x);
-        y0 = GetY(o.Position.y + o.Dimension.y);
-        y1 = GetY(o.Position.y);
-    } else {
-        x0 = GetX(o.Position.x - o.Dimension.x);
-        x1 = GetX(o.Position.x + o.Dimension.x);
-        y0 = GetY(o.Position.y + o.Dimension.x);
-        y1 = GetY(o.Position.y - o.Dimension.x);
-    }
+    if (s.selected < 0 || static_cast<std::size_t>(s.selected) >= s.doc.level().sections.size()) return;
+    const Level::Extents e = Level::ExtentsOf(s.doc.level().sections[static_cast<std::size_t>(s.selected)].body);
+    const std::int32_t x0 = GetX(e.left), x1 = GetX(e.right), y0 = GetY(e.top), y1 = GetY(e.bottom);
     Wimdows::Rectangle(std::min(x0, x1) - 3, std::min(y0, y1) - 3, std::max(x0, x1) + 3, std::max(y0, y1) + 3, Yellow,
                        false);
 }
 
 void DrawMap(const Session& s)
 {
-    const SearchResult& r = s.search;
+    const Search::Summary& r = s.search;
     if (r.speeds == 0 || r.angles == 0 || r.map.size() < static_cast<std::size_t>(r.speeds) * r.angles) return;
     // Speed across, angle up, as kor-levelcheck's map.
     const std::int32_t cw = 3, ch = 1;
@@ -208,14 +145,16 @@ void Overlay()
     // The status lines, beside the game's aiming box.
     Wimdows::Rectangle(302, 700, WindowWidth - 1, WindowHeight - 1, PanelColour, true);
     Wimdows::SetFont(0, White);
-    std::string head = (s.doc.Modified() ? "* " : "") + s.file + "  -  " + EndingText(s.prediction.ending);
+    const std::string missing = Missing(s.doc.level());
+    std::string head = (s.doc.Modified() ? "* " : "") + s.file + "  -  " +
+                       (missing.empty() ? std::string(EndingText(s.prediction.ending)) : missing);
     Wimdows::Text(Console::Printable(head, 110).c_str(), 310, 702);
     if (!s.message.empty() && s.messageFrames > 0) {
         Wimdows::SetFont(0, Yellow);
         Wimdows::Text(Console::Printable(s.message, 110).c_str(), 310, 720);
     } else if (s.selected >= 0) {
         const std::string v = std::string(Console::Tr("waarde")) + " (Tab, PgUp/PgDn): " +
-                              ValueName(s.value, s.doc.level().bodies[static_cast<std::size_t>(s.selected)]);
+                              ValueName(s.value, s.doc.level().sections[static_cast<std::size_t>(s.selected)].body);
         Wimdows::Text(v.c_str(), 310, 720);
     } else {
         Wimdows::Text(Console::Tr("F1: hulp"), 310, 720);
@@ -223,8 +162,14 @@ void Overlay()
     Wimdows::SetFont(0, White);
     Wimdows::Text(Console::Printable(FieldsText(s.doc.level(), s.selected), 120).c_str(), 310, 740);
 
+    if (s.doc.level().sections.size() < 2) {
+        // Nothing to search without a black hole and a rocket: no corner.
+        if (s.showHelp) DrawHelp();
+        if (s.picking) DrawPicker(s);
+        return;
+    }
     // The search's corner.
-    const SearchResult& r = s.search;
+    const Search::Summary& r = s.search;
     Wimdows::Rectangle(640, 28, WindowWidth - 1, 92, PanelColour, true);
     char line[160];
     if (!r.done) {
@@ -296,8 +241,8 @@ void Session::Say(const std::string& text)
 
 void Session::Open(const std::string& path)
 {
-    Level level;
-    const OpenReport report = ReadLevel(path, level);
+    Level::File level;
+    const Level::Report report = ReadLevel(path, level);
     doc = Document(level);
     file = path;
     selected = -1;
@@ -306,11 +251,10 @@ void Session::Open(const std::string& path)
     speed = StartSpeed(path);
     predictedVersion = ~std::uint64_t{0};
     searchedVersion = ~std::uint64_t{0};
-    std::error_code ec;
-    if (!report.opened && !std::filesystem::exists(path, ec))
+    if (!report.opened && report.failure == Level::Why::FileMissing)
         Say(std::string(Console::Tr("Nieuw level")) + ": " + path);
     else
-        Say(report.Summary().empty() ? std::string(Console::Tr("Geopend")) + ": " + path : report.Summary());
+        Say(Summary(report).empty() ? std::string(Console::Tr("Geopend")) + ": " + path : Summary(report));
 }
 
 bool Session::Save()
@@ -337,7 +281,7 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             selected = BodyAt(doc.level(), e.x, e.y);
             dragging = selected >= 0;
             if (dragging) {
-                const Physics::OBJECT& o = doc.level().bodies[static_cast<std::size_t>(selected)].object;
+                const Level::OBJECT& o = doc.level().sections[static_cast<std::size_t>(selected)].body;
                 grabX = o.Position.x - static_cast<float>(e.x - 512);
                 grabY = o.Position.y - static_cast<float>(384 - e.y);
                 doc.Seal();
@@ -346,10 +290,10 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
         }
         case Type::Move:
             if (dragging && selected >= 0) {
-                Body b = doc.level().bodies[static_cast<std::size_t>(selected)];
+                Level::OBJECT b = doc.level().sections[static_cast<std::size_t>(selected)].body;
                 // Whole units: a dragged body lands where a level maker would type it.
-                b.object.Position = {std::round(static_cast<float>(e.x - 512) + grabX),
-                                     std::round(static_cast<float>(384 - e.y) + grabY)};
+                b.Position = {std::round(static_cast<float>(e.x - 512) + grabX),
+                              std::round(static_cast<float>(384 - e.y) + grabY)};
                 doc.Change(selected, b, true);
             }
             break;
@@ -361,12 +305,13 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             if (selected >= 0) {
                 const int dir = e.wheel > 0 ? 1 : -1;
                 for (std::int32_t n = std::abs(e.wheel); n > 0; --n)
-                    doc.Change(selected, Resized(doc.level().bodies[static_cast<std::size_t>(selected)], dir,
+                    doc.Change(selected, Resized(doc.level().sections[static_cast<std::size_t>(selected)].body, dir,
                                                  Wimdows::KeyDown(VK_SHIFT)));
             }
             break;
-        default:
-            break;
+        case Type::RightDown:
+        case Type::RightUp:
+            break;  // the right button does nothing in the editor
     }
 }
 
@@ -394,8 +339,8 @@ Action Session::Key(std::uint32_t vk)
         }
         return Action::None;
     }
-    const bool hasSelection = selected >= 0 && static_cast<std::size_t>(selected) < doc.level().bodies.size();
-    Body b = hasSelection ? doc.level().bodies[static_cast<std::size_t>(selected)] : Body{};
+    const bool hasSelection = selected >= 0 && static_cast<std::size_t>(selected) < doc.level().sections.size();
+    Level::OBJECT b = hasSelection ? doc.level().sections[static_cast<std::size_t>(selected)].body : Level::NewObj();
     switch (vk) {
         case VK_ESCAPE:
             if (showHelp || showMap) {
@@ -412,22 +357,31 @@ Action Session::Key(std::uint32_t vk)
             showHelp = !showHelp;
             return Action::None;
         case VK_F5:
+            if (doc.level().sections.size() < 2) {
+                Say(Missing(doc.level()));
+                return Action::None;
+            }
             return Action::PlayTest;
-        case 'M':
+        case VK_M:
             showMap = !showMap;
             return Action::None;
-        case 'B':
+        case VK_B:
             if (search.done && search.hasBest) {
                 speed = search.bestSpeed;
                 angle = search.bestAngle;
                 Say(std::string(Console::Tr("Gericht op het beste schot")) + ": " + search.bestRecipe);
             }
             return Action::None;
-        case 'N': {
+        case VK_N: {
             const float x = static_cast<float>(pointerX - 512), y = static_cast<float>(384 - pointerY);
-            if (doc.Add(NewBodyAt(x, y)))
-                selected = static_cast<int>(doc.level().bodies.size()) - 1;
-            else
+            if (doc.Add(NewBodyAt(doc.level().sections.size(), x, y))) {
+                selected = static_cast<int>(doc.level().sections.size()) - 1;
+                if (!Missing(doc.level()).empty()) {
+                    Say(Missing(doc.level()));  // the rocket is next
+                } else if (selected == 1) {
+                    messageFrames = 0;  // black hole and rocket are there now
+                }
+            } else
                 Say(Console::Tr("Het level is vol (101 lichamen)"));
             return Action::None;
         }
@@ -443,10 +397,10 @@ Action Session::Key(std::uint32_t vk)
             break;
     }
     if (ctrl) {
-        if (vk == 'Z' && !doc.Undo()) Say(Console::Tr("Niets meer ongedaan te maken"));
-        if (vk == 'Y' && !doc.Redo()) Say(Console::Tr("Niets opnieuw te doen"));
-        if (vk == 'S') Save();
-        if (vk == 'O') {
+        if (vk == VK_Z && !doc.Undo()) Say(Console::Tr("Niets meer ongedaan te maken"));
+        if (vk == VK_Y && !doc.Redo()) Say(Console::Tr("Niets opnieuw te doen"));
+        if (vk == VK_S) Save();
+        if (vk == VK_O) {
             if (doc.Modified() && !openAsked) {
                 openAsked = true;
                 Say(Console::Tr("Niet bewaarde wijzigingen: Ctrl+S bewaart, nog eens Ctrl+O opent toch"));
@@ -455,17 +409,20 @@ Action Session::Key(std::uint32_t vk)
             openAsked = false;
             ListFiles();
         }
-        if (selected >= static_cast<int>(doc.level().bodies.size())) selected = -1;
+        if (selected >= static_cast<int>(doc.level().sections.size())) selected = -1;
         return Action::None;
     }
     openAsked = false;
     if (!hasSelection) return Action::None;
     switch (vk) {
-        case 'K':
-            if (selected >= 2) doc.Change(selected, WithKind(b, NextKind(KindOf(b))));
+        case VK_K:
+            if (selected >= 2) {
+                b = Level::WithKind(b, Level::NextKind(Level::KindOf(b)));
+                doc.Change(selected, b);
+            }
             break;
-        case 'D':
-            b.object.GameOverOnCollision = !b.object.GameOverOnCollision;
+        case VK_D:
+            b.GameOverOnCollision = !b.GameOverOnCollision;
             doc.Change(selected, b);
             break;
         case VK_TAB: {
@@ -563,7 +520,11 @@ void Session::Refresh()
     }
     if (searcher != nullptr) {
         if (searchedVersion != doc.Version()) {
-            searcher->Start(doc.level(), StartSpeed(file));
+            // Without a black hole and a rocket there is nothing to search.
+            if (doc.level().sections.size() >= 2)
+                searcher->Start(Level::TableOf(doc.level()), StartSpeed(file));
+            else
+                searcher->Cancel();
             searchedVersion = doc.Version();
         }
         search = searcher->Result();
@@ -572,18 +533,20 @@ void Session::Refresh()
 
 void Session::Draw()
 {
-    const Level& level = doc.level();
-    const std::uint32_t n = static_cast<std::uint32_t>(level.bodies.size()) - 1;
-    for (std::uint32_t i = 0; i <= n; ++i) {
-        table[i] = level.bodies[i].object;
-        pictures->Give(i, table[i]);
-    }
-    table[1].Mass = 0.0f;  // held, as while aiming: the game draws the aiming arrow then
+    // A level without its black hole or rocket is drawn with what it has and blank bodies in
+    // the missing places (they have no size, so nothing shows); the status line says what is
+    // missing.
+    const Level::File& level = doc.level();
+    Level::ToTable(level, shown);
+    if (level.sections.size() == 1) shown.Objects[0] = level.sections[0].body;
+    // Held, as while aiming: the game draws the aiming arrow then. A missing rocket has none.
+    shown.Objects[1].Mass = level.sections.size() < 2 ? 1.0f : 0.0f;
+    Drawing::RefreshPictures(shown.Objects, shown.N);
     // The game's dotted path, point for point as it records one.
     Path::Clear();
-    for (const Physics::VECTOR& p : prediction.path) Path::Add(GetX(p.x), GetY(p.y));
+    for (const Level::VECTOR& p : prediction.path) Path::Add(GetX(p.x), GetY(p.y));
     current = this;
-    Drawing::Draw(table, n, LevelNumberOf(file), 0, angle, speed, angle, speed);
+    Drawing::Draw(shown.Objects, shown.N, LevelNumberOf(file), 0, angle, speed, angle, speed);
     if (messageFrames > 0) --messageFrames;
 }
 
@@ -600,9 +563,7 @@ int Run(const std::string& file)
 {
     const Console::GameInProgress editing;  // a stop signal ends the editor, its work kept
     Session s;
-    Pictures pictures;
-    Search search(2);
-    s.pictures = &pictures;
+    Search::Background search(2);
     s.searcher = &search;
 
     Drawing::LoadWindow();
@@ -610,10 +571,10 @@ int Run(const std::string& file)
         std::fprintf(stderr, "[ERROR] (Editor) The editor's window could not be opened.\n");
         return 1;
     }
-    Physics::ObjectTable shared{};
-    shared[0] = Physics::NewObj();
-    shared[1] = Physics::NewObj();
-    Drawing::LoadGraph(shared, 1);  // background, aiming box and arrows; bodies come from `pictures`
+    // The background, the aiming box and the arrows; the bodies' pictures follow the level
+    // frame by frame (Drawing::RefreshPictures).
+    const Level::Table none = Level::TableOf(Level::File{});
+    Drawing::LoadGraph(none.Objects, none.N);
     Drawing::SetOverlay(&Overlay);
     Drawing::StopRecordingPath();  // the path drawn is the prediction alone
     s.Open(file);
@@ -644,13 +605,12 @@ int Run(const std::string& file)
         if (action == Action::PlayTest) {
             Drawing::SetOverlay(nullptr);
             search.Cancel();
-            PlayTest(s.doc.level(), LevelNumberOf(s.file), s.angle, s.speed);
+            Game::PlayGame(PlayTestSetup(s.doc.level(), LevelNumberOf(s.file), s.angle, s.speed));
             if (Wimdows::WindowEnded() != Wimdows::Ended::StillOpen || Console::StopSignal() != 0) continue;
             // The game's window took the place of ours, with its own pictures: load ours again.
             // A game left in flight is still recording its path, which is now the prediction's.
             Drawing::StopRecordingPath();
-            pictures.Forget();
-            Drawing::LoadGraph(shared, 1);
+            Drawing::LoadGraph(none.Objects, none.N);
             Drawing::SetOverlay(&Overlay);
             Wimdows::FlushKeys();
             while (Wimdows::TakeMouseEvent(e)) {
@@ -671,8 +631,7 @@ int Run(const std::string& file)
     search.Cancel();
     Drawing::SetOverlay(nullptr);
     current = nullptr;
-    pictures.Release();
-    Drawing::UnloadGraph(shared, 1);
+    Drawing::UnloadGraph();
     Path::Clear();
     return Console::StopSignal() != 0 ? 128 + Console::StopSignal() : status;
 }

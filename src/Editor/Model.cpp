@@ -1,21 +1,21 @@
-// The edits a player makes to a level, their undo history, and what a body is.
+// The edits a player makes to a level and their undo history.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "Console/Console.hpp"
 #include "Drawing/Geometry.hpp"
 #include "Editor/Editor.hpp"
+#include "Level/Geometry.hpp"
 
 namespace Editor {
 
 namespace {
 
-using Physics::SHAPE;
+using Level::SHAPE;
 
-constexpr float PlanetField = 300000.0f;
-constexpr float AsteroidMass = 2.0f;
+// The values Tab visits are the file's numbers, in its order.
+static_assert(static_cast<int>(Value::Field) == static_cast<int>(Level::Property::Field));
 
 struct StepSize {
     float coarse;
@@ -25,230 +25,153 @@ struct StepSize {
 constexpr StepSize Steps[] = {{10.0f, 1.0f}, {10.0f, 1.0f}, {5.0f, 1.0f}, {5.0f, 1.0f},
                               {10.0f, 1.0f}, {10.0f, 1.0f}, {1.0f, 0.1f}, {50000.0f, 5000.0f}};
 
-Body AsBall(Body b)
+// How far from its outline a click still picks a body, in pixels: thin walls stay easy to catch.
+constexpr float PickReach = 3.0f;
+
+Level::Property PropertyOf(Value value) { return static_cast<Level::Property>(value); }
+
+// Whether the shape has a height of its own besides its width.
+bool HasHeight(SHAPE shape)
 {
-    Physics::OBJECT& o = b.object;
-    if (o.Type == SHAPE::Rectangle) {
-        const float r = std::max(0.0f, std::min(o.Dimension.x, o.Dimension.y) * 0.5f);
-        o.Position = {o.Position.x + o.Dimension.x * 0.5f, o.Position.y + o.Dimension.y * 0.5f};
-        o.Dimension = {r, 0.0f};
-        o.Type = SHAPE::Ball;
+    switch (shape) {
+        case SHAPE::Ball:
+            return false;
+        case SHAPE::Rectangle:
+            return true;
     }
-    return b;
+    return false;
 }
 
-Body AsRectangle(Body b)
+bool SameBody(const Level::OBJECT& a, const Level::OBJECT& b)
 {
-    Physics::OBJECT& o = b.object;
-    if (o.Type == SHAPE::Ball) {
-        const float r = o.Dimension.x;
-        o.Position = {o.Position.x - r, o.Position.y - r};
-        o.Dimension = {2.0f * r, 2.0f * r};
-        o.Type = SHAPE::Rectangle;
-    }
-    return b;
+    return a.Type == b.Type && a.Position.x == b.Position.x && a.Position.y == b.Position.y &&
+           a.Dimension.x == b.Dimension.x && a.Dimension.y == b.Dimension.y && a.Speed.x == b.Speed.x &&
+           a.Speed.y == b.Speed.y && a.Mass == b.Mass && a.Field == b.Field &&
+           a.GameOverOnCollision == b.GameOverOnCollision;
 }
 
 }  // namespace
 
-Kind KindOf(const Body& body)
+const char* ValueName(Value value, const Level::OBJECT& body)
 {
-    const Physics::OBJECT& o = body.object;
-    if (o.Type == SHAPE::Rectangle) return o.GameOverOnCollision ? Kind::DeadlyWall : Kind::Wall;
-    if (o.Mass != 0.0f) return Kind::Asteroid;
-    if (o.Field > 0.0f) return Kind::Attracting;
-    if (o.Field < 0.0f) return Kind::Repelling;
-    return Kind::NoField;
+    if (value >= Value::Count) return "";
+    return Level::KeyOf(PropertyOf(value), body.Type);
 }
 
-const char* KindName(Kind kind)
-{
-    switch (kind) {
-        case Kind::Attracting:
-            return Console::Tr("planeet (trekt aan)");
-        case Kind::Repelling:
-            return Console::Tr("planeet (stoot af)");
-        case Kind::NoField:
-            return Console::Tr("planeet (geen veld)");
-        case Kind::Asteroid:
-            return Console::Tr("asteroide");
-        case Kind::Wall:
-            return Console::Tr("muur");
-        case Kind::DeadlyWall:
-            return Console::Tr("dodelijke muur");
-    }
-    return "";
-}
-
-Kind NextKind(Kind kind) { return static_cast<Kind>((static_cast<int>(kind) + 1) % 6); }
-
-Body WithKind(const Body& body, Kind kind)
-{
-    const bool wall = kind == Kind::Wall || kind == Kind::DeadlyWall;
-    Body b = wall ? AsRectangle(body) : AsBall(body);
-    Physics::OBJECT& o = b.object;
-    o.GameOverOnCollision = kind == Kind::DeadlyWall;
-    const float strength = o.Field != 0.0f ? std::fabs(o.Field) : PlanetField;
-    switch (kind) {
-        case Kind::Attracting:
-        case Kind::Repelling:
-            o.Field = kind == Kind::Attracting ? strength : -strength;
-            o.Mass = 0.0f;
-            o.Speed = {0.0f, 0.0f};
-            break;
-        case Kind::NoField:
-        case Kind::Wall:
-        case Kind::DeadlyWall:
-            o.Field = 0.0f;
-            o.Mass = 0.0f;
-            o.Speed = {0.0f, 0.0f};
-            break;
-        case Kind::Asteroid:
-            o.Field = 0.0f;
-            o.Mass = o.Mass > 0.0f ? o.Mass : AsteroidMass;
-            break;
-    }
-    return b;
-}
-
-const char* ValueName(Value value, const Body& body)
-{
-    const bool ball = body.object.Type == SHAPE::Ball;
-    switch (value) {
-        case Value::PositionX:
-            return "Position_X";
-        case Value::PositionY:
-            return "Position_Y";
-        case Value::Width:
-            return ball ? "Radius" : "Dimension_X";
-        case Value::Height:
-            return "Dimension_Y";
-        case Value::SpeedX:
-            return "Speed_X";
-        case Value::SpeedY:
-            return "Speed_Y";
-        case Value::Mass:
-            return "Mass";
-        case Value::Field:
-            return "Field";
-        case Value::Count:
-            break;
-    }
-    return "";
-}
-
-Body Stepped(const Body& body, Value value, int direction, bool fine)
+Level::OBJECT Stepped(const Level::OBJECT& body, Value value, int direction, bool fine)
 {
     if (value >= Value::Count) return body;
-    Body b = body;
-    Physics::OBJECT& o = b.object;
-    float* const fields[] = {&o.Position.x, &o.Position.y, &o.Dimension.x, &o.Dimension.y,
-                             &o.Speed.x,    &o.Speed.y,    &o.Mass,        &o.Field};
+    Level::OBJECT o = body;
     const std::size_t i = static_cast<std::size_t>(value);
     const float step = fine ? Steps[i].fine : Steps[i].coarse;
-    float& v = *fields[i];
+    float& v = *Level::FieldOf(o, PropertyOf(value));
     v += static_cast<float>(direction) * step;
     // Sizes and masses below 0 break the pictures and the physics.
     if (value == Value::Width || value == Value::Height || value == Value::Mass) v = std::max(0.0f, v);
     if (std::fabs(v) < step * 0.5f) v = 0.0f;  // stepping back to 0 lands on it exactly
-    o = StorableObject(o);
-    return b;
+    return Level::Storable(o);
 }
 
-Body Resized(const Body& body, int direction, bool height)
+Level::OBJECT Resized(const Level::OBJECT& body, int direction, bool height)
 {
-    return Stepped(body, height && body.object.Type == SHAPE::Rectangle ? Value::Height : Value::Width, direction,
-                   false);
+    const bool tall = height && HasHeight(body.Type);
+    return Stepped(body, tall ? Value::Height : Value::Width, direction, false);
 }
 
-Body NewBodyAt(float x, float y)
+Level::Section NewBodyAt(std::size_t index, float x, float y)
 {
-    Body b;
-    b.object.Position = {std::round(x), std::round(y)};
-    b.object.Dimension = {30.0f, 0.0f};
-    b.object.Field = PlanetField;
-    return b;
+    Level::Section s;
+    s.body.Position = {std::round(x), std::round(y)};
+    if (index == 0) {
+        s.body.Dimension = {50.0f, 0.0f};  // the black hole
+    } else if (index == 1) {
+        s.body.Dimension = {12.0f, 0.0f};  // the rocket
+        s.body.Mass = 1.0f;
+    } else {
+        s.body = Level::WithKind(s.body, Level::Kind::Attracting);
+        s.body.Dimension = {30.0f, 0.0f};
+    }
+    return s;
 }
 
-int BodyAt(const Level& level, std::int32_t x, std::int32_t y)
+int BodyAt(const Level::File& level, std::int32_t x, std::int32_t y)
 {
-    using Drawing::detail::GetX;
-    using Drawing::detail::GetY;
-    for (int i = static_cast<int>(level.bodies.size()) - 1; i >= 0; --i) {
-        const Physics::OBJECT& o = level.bodies[static_cast<std::size_t>(i)].object;
-        if (o.Type == SHAPE::Rectangle) {
-            const std::int64_t left = GetX(o.Position.x), right = GetX(o.Position.x + o.Dimension.x);
-            const std::int64_t top = GetY(o.Position.y + o.Dimension.y), bottom = GetY(o.Position.y);
-            // Thin walls stay easy to catch: at least a few pixels either way.
-            if (x >= std::min(left, right) - 3 && x <= std::max(left, right) + 3 && y >= std::min(top, bottom) - 3 &&
-                y <= std::max(top, bottom) + 3)
-                return i;
-        } else {
-            const double dx = static_cast<double>(x) - GetX(o.Position.x);
-            const double dy = static_cast<double>(y) - GetY(o.Position.y);
-            const double r = std::max<double>(std::fabs(o.Dimension.x), 6.0);
-            if (dx * dx + dy * dy <= r * r) return i;
-        }
+    // The window's pixel as a world point: the inverse of Drawing's mapping.
+    const Level::VECTOR p{static_cast<float>(x - Drawing::WindowWidth / 2),
+                          static_cast<float>(Drawing::WindowHeight / 2 - y)};
+    for (int i = static_cast<int>(level.sections.size()) - 1; i >= 0; --i) {
+        if (Level::Touches(level.sections[static_cast<std::size_t>(i)].body, p, PickReach)) return i;
     }
     return -1;
 }
 
-std::string FieldsText(const Level& level, int index)
+std::string FieldsText(const Level::File& level, int index)
 {
-    if (index < 0 || static_cast<std::size_t>(index) >= level.bodies.size()) return "";
+    if (index < 0 || static_cast<std::size_t>(index) >= level.sections.size()) return "";
     // The section as the file will hold it, on one line.
-    Level one;
-    one.bodies.push_back(level.bodies[static_cast<std::size_t>(index)]);
-    one.bodies.back().comments.clear();
-    std::string text = LevelText(one);
+    Level::File one;
+    one.sections.push_back(level.sections[static_cast<std::size_t>(index)]);
+    one.sections.back().comments.clear();
+    one.sections.back().inner.clear();
+    std::string text = Level::Text(one);
     std::replace(text.begin(), text.end(), '\n', ' ');
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    const char* role = index == 0   ? "zwart gat"
-                       : index == 1 ? "raket"
-                                    : KindName(KindOf(level.bodies[static_cast<std::size_t>(index)]));
+    const char* role = index == 0 ? Console::Tr("zwart gat")
+                       : index == 1
+                           ? Console::Tr("raket")
+                           : Level::KindName(Level::KindOf(level.sections[static_cast<std::size_t>(index)].body));
     return std::to_string(index) + " " + role + ": " + text;
+}
+
+std::string Missing(const Level::File& level)
+{
+    switch (level.sections.size()) {
+        case 0:
+            return Console::Tr("Geen zwart gat en geen raket: N zet eerst het zwarte gat, dan de raket bij de muis");
+        case 1:
+            return Console::Tr("Geen raket: N zet de raket bij de muis");
+        default:
+            return "";
+    }
 }
 
 // ---- Document ----
 
-Document::Document(Level level) : level_(std::move(level))
+Document::Document(Level::File level) : level_(std::move(level))
 {
-    if (level_.bodies.size() < 2) level_ = NewLevel();
-    if (level_.bodies.size() > MaxBodies) level_.bodies.resize(MaxBodies);
+    if (level_.sections.size() > Level::TableLength) level_.sections.resize(Level::TableLength);
 }
 
 void Document::Apply(const Edit& edit, bool forward)
 {
-    auto& bodies = level_.bodies;
-    const auto at = bodies.begin() + edit.index;
+    auto& sections = level_.sections;
+    const auto at = sections.begin() + edit.index;
     switch (edit.op) {
         case Op::Change:
-            *at = forward ? edit.after : edit.before;
+            at->body = forward ? edit.after : edit.before;
             break;
         case Op::Insert:
             if (forward)
-                bodies.insert(at, edit.after);
+                sections.insert(at, edit.section);
             else
-                bodies.erase(at);
+                sections.erase(at);
             break;
         case Op::Erase:
             if (forward)
-                bodies.erase(at);
+                sections.erase(at);
             else
-                bodies.insert(at, edit.before);
+                sections.insert(at, edit.section);
             break;
     }
     ++version_;
 }
 
-void Document::Change(int index, const Body& body, bool merge)
+void Document::Change(int index, const Level::OBJECT& body, bool merge)
 {
-    if (index < 0 || static_cast<std::size_t>(index) >= level_.bodies.size()) return;
-    Body after = body;
-    after.object = StorableObject(body.object);
-    Body& current = level_.bodies[static_cast<std::size_t>(index)];
-    if (std::memcmp(&current.object, &after.object, sizeof after.object) == 0 && current.comments == after.comments)
-        return;
+    if (index < 0 || static_cast<std::size_t>(index) >= level_.sections.size()) return;
+    const Level::OBJECT after = Level::Storable(body);
+    Level::OBJECT& current = level_.sections[static_cast<std::size_t>(index)].body;
+    if (SameBody(current, after)) return;
     if (merge && open_ && !done_.empty() && done_.back().op == Op::Change && done_.back().index == index &&
         done_.size() != savedAt_) {
         done_.back().after = after;
@@ -258,20 +181,20 @@ void Document::Change(int index, const Body& body, bool merge)
     }
     if (savedAt_ > done_.size()) savedLost_ = true;
     undone_.clear();
-    done_.push_back(Edit{Op::Change, index, current, after});
+    done_.push_back(Edit{Op::Change, index, current, after, {}});
     current = after;
     open_ = merge;
     ++version_;
 }
 
-bool Document::Add(const Body& body)
+bool Document::Add(const Level::Section& section)
 {
-    if (level_.bodies.size() >= MaxBodies) return false;
-    Body b = body;
-    b.object = StorableObject(body.object);
+    if (level_.sections.size() >= Level::TableLength) return false;
+    Level::Section s = section;
+    s.body = Level::Storable(section.body);
     if (savedAt_ > done_.size()) savedLost_ = true;
     undone_.clear();
-    done_.push_back(Edit{Op::Insert, static_cast<int>(level_.bodies.size()), Body{}, b});
+    done_.push_back(Edit{Op::Insert, static_cast<int>(level_.sections.size()), {}, {}, std::move(s)});
     Apply(done_.back(), true);
     open_ = false;
     return true;
@@ -279,10 +202,10 @@ bool Document::Add(const Body& body)
 
 bool Document::Remove(int index)
 {
-    if (index < 2 || static_cast<std::size_t>(index) >= level_.bodies.size()) return false;
+    if (index < 2 || static_cast<std::size_t>(index) >= level_.sections.size()) return false;
     if (savedAt_ > done_.size()) savedLost_ = true;
     undone_.clear();
-    done_.push_back(Edit{Op::Erase, index, level_.bodies[static_cast<std::size_t>(index)], Body{}});
+    done_.push_back(Edit{Op::Erase, index, {}, {}, level_.sections[static_cast<std::size_t>(index)]});
     Apply(done_.back(), true);
     open_ = false;
     return true;

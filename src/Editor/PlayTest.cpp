@@ -1,4 +1,4 @@
-// The play-test: the level in the game's own loop, from the editor's aim.
+// The play-test: the level in memory played in the game's own loop, from the editor's aim.
 #include <algorithm>
 
 #include "EditorInternal.hpp"
@@ -6,14 +6,17 @@
 
 namespace Editor {
 
-void PlayTest(const Level& level, std::uint32_t number, float angle, float speed)
+Game::Setup PlayTestSetup(const Level::File& level, std::uint32_t number, float angle, float speed)
 {
-    Game::TestLevel test;
-    test.level = Table(level);
-    test.number = number;
-    test.angle = angle;
-    test.speed = speed;
-    Game::PlayTestLevel(test);
+    Game::Setup setup;
+    setup.levels.from = Game::Levels::From::Memory;
+    setup.levels.table = Level::TableOf(level);
+    setup.levels.first = std::max<std::uint32_t>(number, 1);  // the game counts levels from 1
+    setup.angle = angle;
+    setup.speed = speed;
+    setup.table = Game::ScoreTable::NoTable;
+    setup.remark = Game::EndRemark::NotInTable;
+    return setup;
 }
 
 }  // namespace Editor

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "Drawing/Help.hpp"
 #include "Game/Game.hpp"
 #include "Game/PlayGameTesting.hpp"
+#include "Level/File.hpp"
 #include "Physics/Physics.hpp"
 #include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"
@@ -31,24 +33,12 @@ constexpr float MaxSpeed = 500.0f;
 constexpr float MinSpeed = 0.0f;
 constexpr float AngleStep = 0.0125f;
 constexpr float FullTurn = 6.283184f;
-constexpr float FirstSpeed = 250.0f;
 constexpr float LevelSpeed = 150.0f;
 constexpr auto FramePause = std::chrono::milliseconds(10);
 constexpr auto EndScreenPause = std::chrono::milliseconds(500);
 
-constexpr std::uint32_t VK_SPACE = 32;
-constexpr std::uint32_t VK_END = 35;
-constexpr std::uint32_t VK_LEFT = 37;
-constexpr std::uint32_t VK_UP = 38;
-constexpr std::uint32_t VK_RIGHT = 39;
-constexpr std::uint32_t VK_DOWN = 40;
-constexpr std::uint32_t VK_ESCAPE = 27;
-constexpr std::uint32_t VK_SHIFT = 16;
-constexpr std::uint32_t VK_M = 77;
-constexpr std::uint32_t VK_P = 80;
-constexpr std::uint32_t VK_R = 82;
-constexpr std::uint32_t VK_F1 = 112;
-constexpr std::uint32_t VK_QUESTION = 191;  // the key that carries ? (and /)
+// The keys of the key table: Space, End, R, the arrows, Shift, Escape, M, P, F1 and ?.
+using namespace Wimdows::VirtualKeys;
 
 // Shift with an arrow: one step per press, then repeats while held.
 constexpr std::uint64_t FineRepeatDelay = 400;  // ms
@@ -62,12 +52,51 @@ bool Initialised = false;
 std::atomic<detail::FrameHook> frameHook{nullptr};
 std::atomic<detail::EndHook> endHook{nullptr};
 std::atomic<SoundSwitched> soundSwitched{nullptr};
-const Physics::Level* playing = nullptr;  // the level of the game under way, for the test hooks
+const Level::Table* playing = nullptr;  // the level of the game under way, for the test hooks
+// The game's clock: milliseconds, monotonic, in 10 ms steps unless a test sets its own.
+std::atomic<detail::ClockFunction> gameClock{&Physics::SystemClock};
 
-// The level of the editor's play-test while one runs (on the game's thread only).
-const TestLevel* testLevel = nullptr;
+std::uint32_t Now() { return gameClock.load()(); }
 
-bool HasLevel(std::uint32_t level) { return testLevel != nullptr ? level == testLevel->number : LevelExists(level); }
+bool HasLevel(const Levels& levels, std::uint32_t number)
+{
+    switch (levels.from) {
+        case Levels::From::Folder: {
+            std::error_code ec;
+            return std::filesystem::exists(Level::FileName(levels.folder, number), ec);
+        }
+        case Levels::From::Memory:
+            return number == levels.first;
+    }
+    return false;
+}
+
+// Level `number` into `table`; false, with its name in `name` and the reason on the console,
+// when it could not be read (the table then holds a blank black hole and rocket).
+bool LoadLevelOf(const Levels& levels, std::uint32_t number, Level::Table& table, std::string& name)
+{
+    switch (levels.from) {
+        case Levels::From::Folder:
+            name = Level::FileName(levels.folder, number);
+            return LoadLevelFile(name.c_str(), table).opened;
+        case Levels::From::Memory:
+            table = levels.table;
+            return true;
+    }
+    return false;
+}
+
+// The level number the end screen's remark names, 0 for none.
+std::uint32_t RemarkLevel(const Setup& setup)
+{
+    switch (setup.remark) {
+        case EndRemark::NoRemark:
+            return 0;
+        case EndRemark::NotInTable:
+            return setup.levels.first;
+    }
+    return 0;
+}
 
 // The window is gone: closed by the player with its close box (or never opened).
 bool WindowGone() { return Wimdows::WindowEnded() != Wimdows::Ended::StillOpen; }
@@ -99,7 +128,7 @@ struct FineKey {
             held = false;
             return 0;
         }
-        const std::uint32_t now = Physics::Now();
+        const std::uint32_t now = Now();
         if (!held) {
             held = true;
             since = now;
@@ -119,7 +148,7 @@ struct FineKey {
     // After a pause a key still held waits its 400 ms again rather than catching up.
     void Restart()
     {
-        since = Physics::Now();
+        since = Now();
         repeats = 0;
     }
 };
@@ -216,8 +245,8 @@ struct FrameClock {
     // start after it (one instant on the real clock; a test's clock may count its reads).
     std::uint32_t Read()
     {
-        const std::uint32_t elapsed = Physics::Now() - last;
-        last = Physics::Now();
+        const std::uint32_t elapsed = Now() - last;
+        last = Now();
         return elapsed;
     }
     // Looked at after the clock, so that a stop in between is seen now or in the next frame,
@@ -241,7 +270,7 @@ struct FrameClock {
     {
         const std::uint32_t ms = Read();
         if (Stopped()) {
-            last = Physics::Now();
+            last = Now();
             return 0;
         }
         return ms;
@@ -274,16 +303,25 @@ void SwitchSound()
 
 }  // namespace
 
-void PlayGame() { PlayGame(1, true); }
+void PlayGame() { PlayGame(Setup{}); }
 
 void PlayGame(std::uint32_t FirstLevel) { PlayGame(FirstLevel, FirstLevel == 1); }
 
 void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
 {
+    Setup setup;
+    setup.levels.first = FirstLevel;
+    setup.table = EntersTable ? ScoreTable::Game : ScoreTable::NoTable;
+    setup.remark = EntersTable ? EndRemark::NoRemark : EndRemark::NotInTable;
+    PlayGame(setup);
+}
+
+void PlayGame(const Setup& setup)
+{
     const Console::GameInProgress running;  // a stop signal now ends the game as Escape does
     WatchForContinue();
     Physics::World world;
-    Physics::ObjectTable& Objects = world.level.Objects;
+    Level::ObjectTable& Objects = world.level.Objects;
     const std::uint32_t& N = world.level.N;
     FrameClock clock;
     playing = &world.level;
@@ -297,10 +335,10 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
         return;
     }
 
-    std::uint32_t CurrentLevel = FirstLevel;
+    std::uint32_t CurrentLevel = setup.levels.first;
     std::int32_t Score = 100;
-    float Angle = testLevel != nullptr ? testLevel->angle : 0.0f;
-    float Speed = testLevel != nullptr ? testLevel->speed : FirstSpeed;
+    float Angle = setup.angle;
+    float Speed = setup.speed;
     float PreviousAngle = 0.0f;
     float PreviousSpeed = 0.0f;
     bool QuitGame = false;
@@ -318,14 +356,12 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
     HelpKey helpKey;
     bool helpShown = false;  // the help box holds the game as P does
 
-    while (HasLevel(CurrentLevel) && Score > 0 && !QuitGame) {
+    while (HasLevel(setup.levels, CurrentLevel) && Score > 0 && !QuitGame) {
         Physics::Reset(world);
         Drawing::StopRecordingPath();
-        const std::string levelFile = detail::LevelFileName(CurrentLevel);
-        world.level = Physics::Level{};
-        if (testLevel != nullptr) {
-            world.level = testLevel->level;
-        } else if (!LoadLevelFile(levelFile.c_str(), world.level).opened) {
+        std::string levelFile;
+        world.level = Level::Table{};
+        if (!LoadLevelOf(setup.levels, CurrentLevel, world.level, levelFile)) {
             // The console has the reason; the player, facing an empty field, reads it here.
             levelNote = std::string(Console::Tr("Kan dit level niet lezen: ")) + levelFile;
             Drawing::ShowNote(levelNote.c_str(), UnreadableLevelNoteFrames);
@@ -436,7 +472,7 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
             Pause(FramePause);
         }
 
-        Drawing::UnloadGraph(Objects, N);
+        Drawing::UnloadGraph();
         if (GoToNextLevel) {
             ++CurrentLevel;
             Drawing::ClearPath();
@@ -448,18 +484,21 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
     }
 
     LoadScores(HighScores);
-    // Only a whole game, from level 1, earns a place in the table.
     bool saved = true;
-    if (EntersTable && testLevel == nullptr) {
-        AddHighScore(HighScores, Score);
-        saved = SaveScores(HighScores);
-        if (!saved) {
-            LoadScores(HighScores);  // the screen shows the table as it is on disk
-        }
+    switch (setup.table) {
+        case ScoreTable::NoTable:
+            break;
+        case ScoreTable::Game:
+            AddHighScore(HighScores, Score);
+            saved = SaveScores(HighScores);
+            if (!saved) {
+                LoadScores(HighScores);  // the screen shows the table as it is on disk
+            }
+            break;
     }
     Drawing::ShowNote(nullptr, 0);
     const auto drawEndScreen = [&] {
-        Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, EntersTable ? 0 : FirstLevel);
+        Drawing::SchermLevelGedaan(QuitGame, GoToNextLevel, Score, HighScores, RemarkLevel(setup));
         if (!saved) {
             Drawing::ScoreNotSaved();
         }
@@ -497,15 +536,6 @@ void PlayGame(std::uint32_t FirstLevel, bool EntersTable)
     }
 }
 
-void PlayTestLevel(const TestLevel& level)
-{
-    TestLevel test = level;
-    test.number = std::max<std::uint32_t>(level.number, 1);  // the game counts levels from 1
-    testLevel = &test;
-    PlayGame(test.number, false);
-    testLevel = nullptr;
-}
-
 void Init()
 {
     if (Initialised) {
@@ -522,7 +552,8 @@ namespace detail {
 
 void SetFrameHook(FrameHook hook) { frameHook.store(hook); }
 void SetEndHook(EndHook hook) { endHook.store(hook); }
-const Physics::Level* PlayedLevel() { return playing; }
+void SetClock(ClockFunction clock) { gameClock.store(clock != nullptr ? clock : &Physics::SystemClock); }
+const Level::Table* PlayedLevel() { return playing; }
 
 }  // namespace detail
 

@@ -308,7 +308,7 @@ int Main(const Options& options)
 {
     if (options.level > 0 && !Game::LevelExists(options.level)) {
         std::fprintf(stderr, "[ERROR] (main) There is no level %u: %s is missing.\n",
-                     static_cast<unsigned>(options.level), Game::detail::LevelFileName(options.level).c_str());
+                     static_cast<unsigned>(options.level), Level::FileName(options.level).c_str());
         return 1;
     }
     // Before the sound starts: a player who switched it off hears no start-up sound either.

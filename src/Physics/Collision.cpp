@@ -78,16 +78,28 @@ void HandleCollision(World& w, OBJECT& A, OBJECT& B)
     if (A.Mass == 0.0f && B.Mass == 0.0f) {
         return;
     }
-    if (A.Type == SHAPE::Rectangle) {
-        if (B.Type == SHAPE::Rectangle) {
-            HandleRectangleRectangleCollision(w, A, B);
-        } else {
-            HandleBallRectangleCollision(w, B, A);
-        }
-    } else if (B.Type == SHAPE::Rectangle) {
-        HandleBallRectangleCollision(w, A, B);
-    } else {
-        HandleBallBallCollision(w, A, B);
+    // Every pair of shapes has its handler; a ball and a rectangle go to theirs in that order.
+    switch (A.Type) {
+        case SHAPE::Ball:
+            switch (B.Type) {
+                case SHAPE::Ball:
+                    HandleBallBallCollision(w, A, B);
+                    return;
+                case SHAPE::Rectangle:
+                    HandleBallRectangleCollision(w, A, B);
+                    return;
+            }
+            return;
+        case SHAPE::Rectangle:
+            switch (B.Type) {
+                case SHAPE::Ball:
+                    HandleBallRectangleCollision(w, B, A);
+                    return;
+                case SHAPE::Rectangle:
+                    HandleRectangleRectangleCollision(w, A, B);
+                    return;
+            }
+            return;
     }
 }
 

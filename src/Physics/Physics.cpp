@@ -166,8 +166,6 @@ std::uint32_t SystemClock()
 
 void SetClock(ClockFunction clock) { gClock = clock != nullptr ? clock : &SystemClock; }
 
-std::uint32_t Now() { return gClock(); }
-
 void SetEventSink(EventSink sink) { gSink = sink; }
 
 void Simulate(ObjectTable& Objects, std::uint32_t N)

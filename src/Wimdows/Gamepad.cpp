@@ -12,11 +12,7 @@ namespace Wimdows::detail {
 
 namespace {
 
-constexpr std::uint32_t VK_SHIFT = 16;
-constexpr std::uint32_t VK_ESCAPE = 27;
-constexpr std::uint32_t VK_SPACE = 32;
-constexpr std::uint32_t VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40;
-constexpr std::uint32_t VK_P = 80, VK_R = 82, VK_F1 = 112;
+using namespace VirtualKeys;
 
 // The stick: a little off the centre aims finely (Shift+arrow), far out coarsely.
 constexpr int StickFine = 10000;  // of 32767

@@ -8,6 +8,8 @@
 
 namespace Wimdows::detail {
 
+using namespace VirtualKeys;
+
 std::atomic<bool> key[256];
 KeyBuffer keybuf{};
 std::atomic<bool> block{false};
@@ -68,63 +70,63 @@ struct KeyName {
     SDL_Scancode scan;
 };
 constexpr KeyName kNamed[] = {
-    {8, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE},
-    {9, SDLK_TAB, SDL_SCANCODE_TAB},
-    {13, SDLK_RETURN, SDL_SCANCODE_RETURN},
-    {13, SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER},
-    {16, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT},
-    {16, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT},
-    {17, SDLK_LCTRL, SDL_SCANCODE_LCTRL},
-    {17, SDLK_RCTRL, SDL_SCANCODE_RCTRL},
-    {18, SDLK_LALT, SDL_SCANCODE_LALT},
-    {18, SDLK_RALT, SDL_SCANCODE_RALT},
-    {19, SDLK_PAUSE, SDL_SCANCODE_PAUSE},
-    {20, SDLK_CAPSLOCK, SDL_SCANCODE_CAPSLOCK},
-    {27, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE},
-    {32, SDLK_SPACE, SDL_SCANCODE_SPACE},
-    {33, SDLK_PAGEUP, SDL_SCANCODE_PAGEUP},
-    {34, SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN},
-    {35, SDLK_END, SDL_SCANCODE_END},
-    {36, SDLK_HOME, SDL_SCANCODE_HOME},
-    {37, SDLK_LEFT, SDL_SCANCODE_LEFT},
-    {38, SDLK_UP, SDL_SCANCODE_UP},
-    {39, SDLK_RIGHT, SDL_SCANCODE_RIGHT},
-    {40, SDLK_DOWN, SDL_SCANCODE_DOWN},
-    {44, SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN},
-    {45, SDLK_INSERT, SDL_SCANCODE_INSERT},
-    {46, SDLK_DELETE, SDL_SCANCODE_DELETE},
-    {91, SDLK_LGUI, SDL_SCANCODE_LGUI},
-    {92, SDLK_RGUI, SDL_SCANCODE_RGUI},
-    {93, SDLK_APPLICATION, SDL_SCANCODE_APPLICATION},
-    {96, SDLK_KP_0, SDL_SCANCODE_KP_0},
-    {97, SDLK_KP_1, SDL_SCANCODE_KP_1},
-    {98, SDLK_KP_2, SDL_SCANCODE_KP_2},
-    {99, SDLK_KP_3, SDL_SCANCODE_KP_3},
-    {100, SDLK_KP_4, SDL_SCANCODE_KP_4},
-    {101, SDLK_KP_5, SDL_SCANCODE_KP_5},
-    {102, SDLK_KP_6, SDL_SCANCODE_KP_6},
-    {103, SDLK_KP_7, SDL_SCANCODE_KP_7},
-    {104, SDLK_KP_8, SDL_SCANCODE_KP_8},
-    {105, SDLK_KP_9, SDL_SCANCODE_KP_9},
-    {106, SDLK_KP_MULTIPLY, SDL_SCANCODE_KP_MULTIPLY},
-    {107, SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS},
-    {109, SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS},
-    {110, SDLK_KP_PERIOD, SDL_SCANCODE_KP_PERIOD},
-    {111, SDLK_KP_DIVIDE, SDL_SCANCODE_KP_DIVIDE},
-    {144, SDLK_NUMLOCKCLEAR, SDL_SCANCODE_NUMLOCKCLEAR},
-    {145, SDLK_SCROLLLOCK, SDL_SCANCODE_SCROLLLOCK},
-    {186, SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON},
-    {187, SDLK_EQUALS, SDL_SCANCODE_EQUALS},
-    {188, SDLK_COMMA, SDL_SCANCODE_COMMA},
-    {189, SDLK_MINUS, SDL_SCANCODE_MINUS},
-    {190, SDLK_PERIOD, SDL_SCANCODE_PERIOD},
-    {191, SDLK_SLASH, SDL_SCANCODE_SLASH},
-    {192, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE},
-    {219, SDLK_LEFTBRACKET, SDL_SCANCODE_LEFTBRACKET},
-    {220, SDLK_BACKSLASH, SDL_SCANCODE_BACKSLASH},
-    {221, SDLK_RIGHTBRACKET, SDL_SCANCODE_RIGHTBRACKET},
-    {222, SDLK_QUOTE, SDL_SCANCODE_APOSTROPHE},
-    {226, SDLK_LESS, SDL_SCANCODE_NONUSBACKSLASH},
+    {VK_BACK, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE},
+    {VK_TAB, SDLK_TAB, SDL_SCANCODE_TAB},
+    {VK_RETURN, SDLK_RETURN, SDL_SCANCODE_RETURN},
+    {VK_RETURN, SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER},
+    {VK_SHIFT, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT},
+    {VK_SHIFT, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT},
+    {VK_CONTROL, SDLK_LCTRL, SDL_SCANCODE_LCTRL},
+    {VK_CONTROL, SDLK_RCTRL, SDL_SCANCODE_RCTRL},
+    {VK_MENU, SDLK_LALT, SDL_SCANCODE_LALT},
+    {VK_MENU, SDLK_RALT, SDL_SCANCODE_RALT},
+    {VK_PAUSE, SDLK_PAUSE, SDL_SCANCODE_PAUSE},
+    {VK_CAPITAL, SDLK_CAPSLOCK, SDL_SCANCODE_CAPSLOCK},
+    {VK_ESCAPE, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE},
+    {VK_SPACE, SDLK_SPACE, SDL_SCANCODE_SPACE},
+    {VK_PRIOR, SDLK_PAGEUP, SDL_SCANCODE_PAGEUP},
+    {VK_NEXT, SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN},
+    {VK_END, SDLK_END, SDL_SCANCODE_END},
+    {VK_HOME, SDLK_HOME, SDL_SCANCODE_HOME},
+    {VK_LEFT, SDLK_LEFT, SDL_SCANCODE_LEFT},
+    {VK_UP, SDLK_UP, SDL_SCANCODE_UP},
+    {VK_RIGHT, SDLK_RIGHT, SDL_SCANCODE_RIGHT},
+    {VK_DOWN, SDLK_DOWN, SDL_SCANCODE_DOWN},
+    {VK_SNAPSHOT, SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN},
+    {VK_INSERT, SDLK_INSERT, SDL_SCANCODE_INSERT},
+    {VK_DELETE, SDLK_DELETE, SDL_SCANCODE_DELETE},
+    {VK_LWIN, SDLK_LGUI, SDL_SCANCODE_LGUI},
+    {VK_RWIN, SDLK_RGUI, SDL_SCANCODE_RGUI},
+    {VK_APPS, SDLK_APPLICATION, SDL_SCANCODE_APPLICATION},
+    {VK_NUMPAD0 + 0, SDLK_KP_0, SDL_SCANCODE_KP_0},
+    {VK_NUMPAD0 + 1, SDLK_KP_1, SDL_SCANCODE_KP_1},
+    {VK_NUMPAD0 + 2, SDLK_KP_2, SDL_SCANCODE_KP_2},
+    {VK_NUMPAD0 + 3, SDLK_KP_3, SDL_SCANCODE_KP_3},
+    {VK_NUMPAD0 + 4, SDLK_KP_4, SDL_SCANCODE_KP_4},
+    {VK_NUMPAD0 + 5, SDLK_KP_5, SDL_SCANCODE_KP_5},
+    {VK_NUMPAD0 + 6, SDLK_KP_6, SDL_SCANCODE_KP_6},
+    {VK_NUMPAD0 + 7, SDLK_KP_7, SDL_SCANCODE_KP_7},
+    {VK_NUMPAD0 + 8, SDLK_KP_8, SDL_SCANCODE_KP_8},
+    {VK_NUMPAD0 + 9, SDLK_KP_9, SDL_SCANCODE_KP_9},
+    {VK_MULTIPLY, SDLK_KP_MULTIPLY, SDL_SCANCODE_KP_MULTIPLY},
+    {VK_ADD, SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS},
+    {VK_SUBTRACT, SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS},
+    {VK_DECIMAL, SDLK_KP_PERIOD, SDL_SCANCODE_KP_PERIOD},
+    {VK_DIVIDE, SDLK_KP_DIVIDE, SDL_SCANCODE_KP_DIVIDE},
+    {VK_NUMLOCK, SDLK_NUMLOCKCLEAR, SDL_SCANCODE_NUMLOCKCLEAR},
+    {VK_SCROLL, SDLK_SCROLLLOCK, SDL_SCANCODE_SCROLLLOCK},
+    {VK_SEMICOLON, SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON},
+    {VK_PLUS, SDLK_EQUALS, SDL_SCANCODE_EQUALS},
+    {VK_COMMA, SDLK_COMMA, SDL_SCANCODE_COMMA},
+    {VK_MINUS, SDLK_MINUS, SDL_SCANCODE_MINUS},
+    {VK_PERIOD, SDLK_PERIOD, SDL_SCANCODE_PERIOD},
+    {VK_QUESTION, SDLK_SLASH, SDL_SCANCODE_SLASH},
+    {VK_BACKQUOTE, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE},
+    {VK_LEFTBRACKET, SDLK_LEFTBRACKET, SDL_SCANCODE_LEFTBRACKET},
+    {VK_BACKSLASH, SDLK_BACKSLASH, SDL_SCANCODE_BACKSLASH},
+    {VK_RIGHTBRACKET, SDLK_RIGHTBRACKET, SDL_SCANCODE_RIGHTBRACKET},
+    {VK_QUOTE, SDLK_QUOTE, SDL_SCANCODE_APOSTROPHE},
+    {VK_LESS, SDLK_LESS, SDL_SCANCODE_NONUSBACKSLASH},
 };
 
 // The keypad's second meaning with NumLock off: the arrow and editing keys printed on it
@@ -135,10 +137,12 @@ struct KeypadKey {
     std::uint8_t edit;   // with NumLock off
 };
 constexpr KeypadKey kKeypad[] = {
-    {SDL_SCANCODE_KP_0, 96, 45},  {SDL_SCANCODE_KP_1, 97, 35},       {SDL_SCANCODE_KP_2, 98, 40},
-    {SDL_SCANCODE_KP_3, 99, 34},  {SDL_SCANCODE_KP_4, 100, 37},      {SDL_SCANCODE_KP_5, 101, 12},
-    {SDL_SCANCODE_KP_6, 102, 39}, {SDL_SCANCODE_KP_7, 103, 36},      {SDL_SCANCODE_KP_8, 104, 38},
-    {SDL_SCANCODE_KP_9, 105, 33}, {SDL_SCANCODE_KP_PERIOD, 110, 46},
+    {SDL_SCANCODE_KP_0, VK_NUMPAD0 + 0, VK_INSERT},  {SDL_SCANCODE_KP_1, VK_NUMPAD0 + 1, VK_END},
+    {SDL_SCANCODE_KP_2, VK_NUMPAD0 + 2, VK_DOWN},    {SDL_SCANCODE_KP_3, VK_NUMPAD0 + 3, VK_NEXT},
+    {SDL_SCANCODE_KP_4, VK_NUMPAD0 + 4, VK_LEFT},    {SDL_SCANCODE_KP_5, VK_NUMPAD0 + 5, VK_CLEAR},
+    {SDL_SCANCODE_KP_6, VK_NUMPAD0 + 6, VK_RIGHT},   {SDL_SCANCODE_KP_7, VK_NUMPAD0 + 7, VK_HOME},
+    {SDL_SCANCODE_KP_8, VK_NUMPAD0 + 8, VK_UP},      {SDL_SCANCODE_KP_9, VK_NUMPAD0 + 9, VK_PRIOR},
+    {SDL_SCANCODE_KP_PERIOD, VK_DECIMAL, VK_DELETE},
 };
 
 const KeypadKey* KeypadOf(const SDL_Keysym& keysym)
@@ -151,14 +155,16 @@ const KeypadKey* KeypadOf(const SDL_Keysym& keysym)
 // Letters, digits and function keys, which run in blocks.
 std::uint32_t BlockKey(SDL_Keycode sym, SDL_Scancode scan)
 {
-    if (sym >= SDLK_a && sym <= SDLK_z) return 65 + static_cast<std::uint32_t>(sym - SDLK_a);
-    if (sym >= SDLK_0 && sym <= SDLK_9) return 48 + static_cast<std::uint32_t>(sym - SDLK_0);
-    if (sym >= SDLK_F1 && sym <= SDLK_F12) return 112 + static_cast<std::uint32_t>(sym - SDLK_F1);
-    if (sym >= SDLK_F13 && sym <= SDLK_F24) return 124 + static_cast<std::uint32_t>(sym - SDLK_F13);
+    if (sym >= SDLK_a && sym <= SDLK_z) return VK_A + static_cast<std::uint32_t>(sym - SDLK_a);
+    if (sym >= SDLK_0 && sym <= SDLK_9) return VK_0 + static_cast<std::uint32_t>(sym - SDLK_0);
+    if (sym >= SDLK_F1 && sym <= SDLK_F12) return VK_F1 + static_cast<std::uint32_t>(sym - SDLK_F1);
+    if (sym >= SDLK_F13 && sym <= SDLK_F24) return VK_F13 + static_cast<std::uint32_t>(sym - SDLK_F13);
     // A layout whose letters are not Latin: the key's place decides.
-    if (scan >= SDL_SCANCODE_A && scan <= SDL_SCANCODE_Z) return 65 + static_cast<std::uint32_t>(scan - SDL_SCANCODE_A);
-    if (scan >= SDL_SCANCODE_1 && scan <= SDL_SCANCODE_9) return 49 + static_cast<std::uint32_t>(scan - SDL_SCANCODE_1);
-    if (scan == SDL_SCANCODE_0) return 48;
+    if (scan >= SDL_SCANCODE_A && scan <= SDL_SCANCODE_Z)
+        return VK_A + static_cast<std::uint32_t>(scan - SDL_SCANCODE_A);
+    if (scan >= SDL_SCANCODE_1 && scan <= SDL_SCANCODE_9)
+        return VK_1 + static_cast<std::uint32_t>(scan - SDL_SCANCODE_1);
+    if (scan == SDL_SCANCODE_0) return VK_0;
     return 0;
 }
 
@@ -195,18 +201,18 @@ std::uint32_t VirtualKey(const SDL_Keysym& keysym)
 bool KeysymOf(std::uint32_t vk, SDL_Keysym& keysym)
 {
     keysym = SDL_Keysym{};
-    if (vk >= 65 && vk <= 90) {
-        keysym.sym = SDLK_a + static_cast<SDL_Keycode>(vk - 65);
-        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 65));
-    } else if (vk >= 48 && vk <= 57) {
-        keysym.sym = SDLK_0 + static_cast<SDL_Keycode>(vk - 48);
-        keysym.scancode = vk == 48 ? SDL_SCANCODE_0 : static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - 49));
-    } else if (vk >= 112 && vk <= 123) {
-        keysym.sym = SDLK_F1 + static_cast<SDL_Keycode>(vk - 112);
-        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - 112));
-    } else if (vk >= 124 && vk <= 135) {
-        keysym.sym = SDLK_F13 + static_cast<SDL_Keycode>(vk - 124);
-        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - 124));
+    if (vk >= VK_A && vk <= VK_Z) {
+        keysym.sym = SDLK_a + static_cast<SDL_Keycode>(vk - VK_A);
+        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - VK_A));
+    } else if (vk >= VK_0 && vk <= VK_9) {
+        keysym.sym = SDLK_0 + static_cast<SDL_Keycode>(vk - VK_0);
+        keysym.scancode = vk == VK_0 ? SDL_SCANCODE_0 : static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - VK_1));
+    } else if (vk >= VK_F1 && vk <= VK_F12) {
+        keysym.sym = SDLK_F1 + static_cast<SDL_Keycode>(vk - VK_F1);
+        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1));
+    } else if (vk >= VK_F13 && vk <= VK_F24) {
+        keysym.sym = SDLK_F13 + static_cast<SDL_Keycode>(vk - VK_F13);
+        keysym.scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - VK_F13));
     } else {
         for (const KeyName& k : kNamed) {
             if (k.vk != vk) continue;

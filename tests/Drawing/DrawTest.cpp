@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Bodies.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Drawing/Geometry.hpp"
 #include "Path/Path.hpp"
@@ -16,30 +17,10 @@
 
 using namespace TestGraphics;
 using Drawing::detail::CurrentHandles;
-using Physics::OBJECT;
-using Physics::SHAPE;
+using Level::OBJECT;
+using Level::SHAPE;
 
 namespace {
-
-OBJECT Ball(float x, float y, float r, float mass = 0, float field = 0)
-{
-    OBJECT o = Physics::NewObj();
-    o.Position = {x, y};
-    o.Dimension = {r, 0};
-    o.Mass = mass;
-    o.Field = field;
-    return o;
-}
-
-OBJECT Box(float x, float y, float w, float h, bool deadly)
-{
-    OBJECT o = Physics::NewObj();
-    o.Type = SHAPE::Rectangle;
-    o.Position = {x, y};
-    o.Dimension = {w, h};
-    o.GameOverOnCollision = deadly;
-    return o;
-}
 
 std::vector<std::uint32_t> Snapshot(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1)
 {
@@ -52,7 +33,7 @@ std::vector<std::uint32_t> Snapshot(std::int32_t x0, std::int32_t y0, std::int32
 class DrawTest : public ::testing::Test {
 protected:
     ScopedWorkDir dir;
-    Physics::ObjectTable objects{};
+    Level::ObjectTable objects{};
     std::uint32_t n = 1;
 
     void SetUp() override
@@ -100,17 +81,17 @@ TEST_F(DrawTest, TwoBodyLevelLoadsAndReleasesTwentyTwoPictures)
     Drawing::LoadGraph(objects, n);
     const auto h = CurrentHandles();
     EXPECT_EQ(h.Background, 1u);
-    EXPECT_EQ(objects[0].Image, 2u);
-    EXPECT_EQ(objects[0].Mask, 3u);
-    EXPECT_EQ(objects[1].Image, 4u);
-    EXPECT_EQ(objects[1].Mask, 5u);
+    EXPECT_EQ(h.body[0].image, 2u);
+    EXPECT_EQ(h.body[0].mask, 3u);
+    EXPECT_EQ(h.body[1].image, 4u);
+    EXPECT_EQ(h.body[1].mask, 5u);
     for (std::uint32_t a = 0; a < Drawing::detail::ArrowCount; ++a) {
         EXPECT_EQ(h.arrow[a], 6 + 2 * a);
         EXPECT_EQ(h.arrowMask[a], 7 + 2 * a);
     }
     EXPECT_EQ(h.menu, 22u);
-    Drawing::UnloadGraph(objects, n);
-    EXPECT_EQ(objects[1].Image, 0u);
+    Drawing::UnloadGraph();
+    EXPECT_EQ(CurrentHandles().body[1].image, 0u);
     EXPECT_EQ(CurrentHandles().menu, 0u);
     // Every slot was given back: the registry hands out slot 1 again.
     const std::uint32_t next = Wimdows::LoadBitmap(".\\graphics\\menu.bmp", 4, 4);
@@ -121,19 +102,19 @@ TEST_F(DrawTest, TwoBodyLevelLoadsAndReleasesTwentyTwoPictures)
 TEST_F(DrawTest, NegativeSizesGetNoPictureAndDrawNothing)
 {
     objects[2] = Ball(0, 0, -40, 0, 100);
-    objects[3] = Box(100, 100, 50, -30, true);
+    objects[3] = Deadly(Box(100, 100, 50, -30));
     objects[4] = Ball(-100, 0, 20, 0, 0);
     n = 4;
     Drawing::LoadGraph(objects, n);
-    EXPECT_EQ(objects[2].Image, 0u);
-    EXPECT_EQ(objects[2].Mask, 0u);
-    EXPECT_EQ(objects[3].Image, 0u);
-    EXPECT_NE(objects[4].Image, 0u);
+    EXPECT_EQ(CurrentHandles().body[2].image, 0u);
+    EXPECT_EQ(CurrentHandles().body[2].mask, 0u);
+    EXPECT_EQ(CurrentHandles().body[3].image, 0u);
+    EXPECT_NE(CurrentHandles().body[4].image, 0u);
     EXPECT_EQ(CurrentHandles().menu, 24u);  // 1 + 3 bodies x 2 + 16 + 1: two bodies without pictures
     Frame();
     EXPECT_EQ(BackPixel(512, 384), BackgroundColor);
     EXPECT_EQ(BackPixel(630, 300), BackgroundColor);
-    Drawing::UnloadGraph(objects, n);
+    Drawing::UnloadGraph();
 }
 
 TEST_F(DrawTest, BodiesAtTheirWindowPlaces)
@@ -141,8 +122,8 @@ TEST_F(DrawTest, BodiesAtTheirWindowPlaces)
     objects[0] = Ball(300, 200, 25);             // black hole: 50 x 50 from (787, 159)
     objects[1] = Ball(-200, -100, 12, 1);        // flying rocket: 24 x 24 from (300, 472)
     objects[2] = Ball(0, 0, 10, 0, 0);           // planet without field: 20 x 20 from (502, 374)
-    objects[3] = Box(100, 0, 50, 30, true);      // deadly wall: 50 x 30 from (612, 354)
-    objects[4] = Box(-300, 100, 20, 10, false);  // blue block: from (212, 274)
+    objects[3] = Deadly(Box(100, 0, 50, 30));    // deadly wall: 50 x 30 from (612, 354)
+    objects[4] = Box(-300, 100, 20, 10);         // blue block: from (212, 274)
     objects[5] = Ball(-100, 250, 12.25f, 0, 5);  // attracting: 24 x 24 from (400, 122)
     objects[6] = Ball(-100, -250, 10, 0, -5);    // repelling
     objects[7] = Ball(200, -250, 10, 3, 0);      // asteroid
@@ -174,7 +155,7 @@ TEST_F(DrawTest, BodiesAtTheirWindowPlaces)
     EXPECT_EQ(BackPixel(721, 633), AsteroidColor);
     // No arrow for a rocket on the screen, and no aiming arrow for a flying one.
     EXPECT_FALSE(AnyPixelNear(330, 470, 400, 500, White, 0));
-    Drawing::UnloadGraph(objects, n);
+    Drawing::UnloadGraph();
 }
 
 TEST_F(DrawTest, HeadUpDisplayShowsRoundedValuesAtItsPlaces)
@@ -222,7 +203,7 @@ TEST_F(DrawTest, HeadUpDisplayShowsRoundedValuesAtItsPlaces)
     // Another value shows differently: the comparison can fail.
     Frame(0.0125f, 10.0f, 3.141592f, 2.5f, 12, 340);
     EXPECT_NE(Snapshot(0, 700, 300, 768), bar);
-    Drawing::UnloadGraph(objects, n);
+    Drawing::UnloadGraph();
 }
 
 TEST_F(DrawTest, OffScreenArrowWithItsDistance)
@@ -265,7 +246,7 @@ TEST_F(DrawTest, OffScreenArrowWithItsDistance)
     EXPECT_EQ(BackPixel(0, 372), RocketColor);
     EXPECT_EQ(BackPixel(11, 395), RocketColor);
     EXPECT_FALSE(AnyPixelNear(12, 360, 80, 400, White, 0));
-    Drawing::UnloadGraph(objects, n);
+    Drawing::UnloadGraph();
 }
 
 TEST_F(DrawTest, AimingArrowOnlyWhileTheRocketIsHeld)
@@ -289,7 +270,7 @@ TEST_F(DrawTest, AimingArrowOnlyWhileTheRocketIsHeld)
     Frame(1.5707963f, 500.0f);
     EXPECT_EQ(BackPixel(512, 484), BackgroundColor);
     EXPECT_EQ(BackPixel(512, 584), RocketColor);
-    Drawing::UnloadGraph(objects, n);
+    Drawing::UnloadGraph();
 }
 
 TEST_F(DrawTest, DottedFlightPathWhileRecordingAndAfter)
@@ -325,7 +306,7 @@ TEST_F(DrawTest, DottedFlightPathWhileRecordingAndAfter)
     Frame();
     EXPECT_EQ(blackOnRow(184, 220, 400), 0);
     Drawing::ClearPath();
-    Drawing::UnloadGraph(objects, n);
+    Drawing::UnloadGraph();
 }
 
 TEST_F(DrawTest, EndScreenPictureAndScores)
@@ -362,12 +343,12 @@ TEST_F(DrawTest, MissingPicturesDrawNothingAndDoNotFail)
     objects[2] = Ball(0, 0, 10, 0, 1);
     n = 2;
     Drawing::LoadGraph(objects, n);
-    EXPECT_EQ(objects[2].Image, 0u);
+    EXPECT_EQ(CurrentHandles().body[2].image, 0u);
     EXPECT_EQ(CurrentHandles().Background, 0u);
     Frame();
     EXPECT_EQ(BackPixel(512, 384), Black);                                   // only the cleared screen
     EXPECT_TRUE(AnyPixelNear(LevelLabel.x, LevelLabel.y, 1024, 26, White));  // texts still written
-    Drawing::UnloadGraph(objects, n);
+    Drawing::UnloadGraph();
 }
 
 }  // namespace

@@ -5,34 +5,13 @@
 #include <limits>
 #include <string>
 
+#include "Bodies.hpp"
 #include "Drawing/Geometry.hpp"
 
+using namespace Drawing;
 using namespace Drawing::detail;
-using Physics::OBJECT;
-using Physics::SHAPE;
-
-namespace {
-
-OBJECT Ball(float r, float mass = 0, float field = 0)
-{
-    OBJECT o = Physics::NewObj();
-    o.Type = SHAPE::Ball;
-    o.Dimension = {r, 0};
-    o.Mass = mass;
-    o.Field = field;
-    return o;
-}
-
-OBJECT Box(float w, float h, bool deadly)
-{
-    OBJECT o = Physics::NewObj();
-    o.Type = SHAPE::Rectangle;
-    o.Dimension = {w, h};
-    o.GameOverOnCollision = deadly;
-    return o;
-}
-
-}  // namespace
+using Level::OBJECT;
+using Level::SHAPE;
 
 TEST(Mapping, WorldToWindowRoundsHalvesToEven)
 {
@@ -75,49 +54,49 @@ TEST(Pictures, ChosenByRoleShapeAndProperties)
     auto mask = [](std::uint32_t index, const OBJECT& o) { return std::string(ChoosePicture(index, o).mask); };
 
     // Index 0 and 1 by role alone, whatever their shape and properties.
-    EXPECT_EQ(image(0, Box(10, 20, true)), ".\\graphics\\zwartgat.bmp");
-    EXPECT_EQ(mask(0, Ball(25)), ".\\graphics\\zwartgat-mask.bmp");
-    EXPECT_EQ(image(1, Box(10, 20, true)), ".\\graphics\\raket.bmp");
-    EXPECT_EQ(mask(1, Ball(12, 5, -3)), ".\\graphics\\raket-mask.bmp");
+    EXPECT_EQ(image(0, Deadly(Box(0, 0, 10, 20))), ".\\graphics\\zwartgat.bmp");
+    EXPECT_EQ(mask(0, Ball(0, 0, 25)), ".\\graphics\\zwartgat-mask.bmp");
+    EXPECT_EQ(image(1, Deadly(Box(0, 0, 10, 20))), ".\\graphics\\raket.bmp");
+    EXPECT_EQ(mask(1, Ball(0, 0, 12, 5, -3)), ".\\graphics\\raket-mask.bmp");
     // The rocket made a rectangle still gets 2r x 2r.
-    EXPECT_EQ(ChoosePicture(1, Box(10, 20, false)).width, 20);
-    EXPECT_EQ(ChoosePicture(1, Box(10, 20, false)).height, 20);
+    EXPECT_EQ(ChoosePicture(1, Box(0, 0, 10, 20)).width, 20);
+    EXPECT_EQ(ChoosePicture(1, Box(0, 0, 10, 20)).height, 20);
 
-    EXPECT_EQ(image(2, Box(10, 20, true)), ".\\graphics\\roderechthoek.bmp");
-    EXPECT_EQ(image(2, Box(10, 20, false)), ".\\graphics\\blauwerechthoek.bmp");
-    EXPECT_EQ(mask(7, Box(10, 20, false)), ".\\graphics\\rechthoek-mask.bmp");
-    EXPECT_EQ(image(3, Ball(40, 0, 500)), ".\\graphics\\aantrekking.bmp");
-    EXPECT_EQ(image(3, Ball(40, 0, -500)), ".\\graphics\\afstoting.bmp");
-    EXPECT_EQ(image(3, Ball(40, 0, 0)), ".\\graphics\\geenveld.bmp");
-    EXPECT_EQ(image(3, Ball(40, -0.0f, -0.0f)), ".\\graphics\\geenveld.bmp");
-    EXPECT_EQ(image(3, Ball(40, 2, 500)), ".\\graphics\\astero.bmp");
-    EXPECT_EQ(image(3, Ball(40, -2, 0)), ".\\graphics\\astero.bmp");
-    EXPECT_EQ(mask(3, Ball(40, 2, 0)), ".\\graphics\\planeet-mask.bmp");
+    EXPECT_EQ(image(2, Deadly(Box(0, 0, 10, 20))), ".\\graphics\\roderechthoek.bmp");
+    EXPECT_EQ(image(2, Box(0, 0, 10, 20)), ".\\graphics\\blauwerechthoek.bmp");
+    EXPECT_EQ(mask(7, Box(0, 0, 10, 20)), ".\\graphics\\rechthoek-mask.bmp");
+    EXPECT_EQ(image(3, Ball(0, 0, 40, 0, 500)), ".\\graphics\\aantrekking.bmp");
+    EXPECT_EQ(image(3, Ball(0, 0, 40, 0, -500)), ".\\graphics\\afstoting.bmp");
+    EXPECT_EQ(image(3, Ball(0, 0, 40, 0, 0)), ".\\graphics\\geenveld.bmp");
+    EXPECT_EQ(image(3, Ball(0, 0, 40, -0.0f, -0.0f)), ".\\graphics\\geenveld.bmp");
+    EXPECT_EQ(image(3, Ball(0, 0, 40, 2, 500)), ".\\graphics\\astero.bmp");
+    EXPECT_EQ(image(3, Ball(0, 0, 40, -2, 0)), ".\\graphics\\astero.bmp");
+    EXPECT_EQ(mask(3, Ball(0, 0, 40, 2, 0)), ".\\graphics\\planeet-mask.bmp");
     // A deadly ball is drawn like any other ball.
-    OBJECT deadlyPlanet = Ball(40, 0, 10);
+    OBJECT deadlyPlanet = Ball(0, 0, 40, 0, 10);
     deadlyPlanet.GameOverOnCollision = true;
     EXPECT_EQ(image(4, deadlyPlanet), ".\\graphics\\aantrekking.bmp");
 }
 
 TEST(Pictures, SizesRoundedAfterDoublingAndNegativeOnesGetNone)
 {
-    EXPECT_EQ(ChoosePicture(2, Ball(12.25f)).width, 24);
-    EXPECT_EQ(ChoosePicture(2, Ball(12.75f)).width, 26);
-    EXPECT_EQ(ChoosePicture(0, Ball(12.75f)).height, 26);
-    const PictureChoice box = ChoosePicture(5, Box(200.5f, 30.5f, true));
+    EXPECT_EQ(ChoosePicture(2, Ball(0, 0, 12.25f)).width, 24);
+    EXPECT_EQ(ChoosePicture(2, Ball(0, 0, 12.75f)).width, 26);
+    EXPECT_EQ(ChoosePicture(0, Ball(0, 0, 12.75f)).height, 26);
+    const PictureChoice box = ChoosePicture(5, Deadly(Box(0, 0, 200.5f, 30.5f)));
     EXPECT_EQ(box.width, 200);
     EXPECT_EQ(box.height, 30);
     EXPECT_TRUE(box.Loadable());
-    EXPECT_TRUE(ChoosePicture(2, Ball(0)).Loadable());
+    EXPECT_TRUE(ChoosePicture(2, Ball(0, 0, 0)).Loadable());
 
-    EXPECT_FALSE(ChoosePicture(0, Ball(-25)).Loadable());
-    EXPECT_FALSE(ChoosePicture(1, Ball(-0.75f)).Loadable());
-    EXPECT_FALSE(ChoosePicture(4, Box(-10, 30, false)).Loadable());
-    EXPECT_FALSE(ChoosePicture(4, Box(10, -30, false)).Loadable());
-    EXPECT_FALSE(ChoosePicture(4, Ball(std::numeric_limits<float>::quiet_NaN())).Loadable());
-    EXPECT_FALSE(ChoosePicture(4, Ball(2.0e9f)).Loadable());
+    EXPECT_FALSE(ChoosePicture(0, Ball(0, 0, -25)).Loadable());
+    EXPECT_FALSE(ChoosePicture(1, Ball(0, 0, -0.75f)).Loadable());
+    EXPECT_FALSE(ChoosePicture(4, Box(0, 0, -10, 30)).Loadable());
+    EXPECT_FALSE(ChoosePicture(4, Box(0, 0, 10, -30)).Loadable());
+    EXPECT_FALSE(ChoosePicture(4, Ball(0, 0, std::numeric_limits<float>::quiet_NaN())).Loadable());
+    EXPECT_FALSE(ChoosePicture(4, Ball(0, 0, 2.0e9f)).Loadable());
     // -0.25 doubles to -0.5, which rounds to 0: an empty picture, not a negative one.
-    EXPECT_TRUE(ChoosePicture(4, Ball(-0.25f)).Loadable());
+    EXPECT_TRUE(ChoosePicture(4, Ball(0, 0, -0.25f)).Loadable());
 }
 
 TEST(OffScreenArrow, EachRowWithItsOwnPlacement)

@@ -10,11 +10,12 @@
 
 #include "Console/Console.hpp"
 #include "Game/Game.hpp"
+#include "Level/File.hpp"
 #include "TempDir.hpp"
 
 namespace {
 
-using Physics::SHAPE;
+using Level::SHAPE;
 
 const char* const ExampleLevel =
     "* planet between start and goal\n"
@@ -53,14 +54,14 @@ std::string Sections(int count)
 struct LevelLoaderTest : ::testing::Test {
     ScopedWorkDir work;
 
-    Physics::Level level;
-    Physics::ObjectTable& Objects = level.Objects;
+    Level::Table level;
+    Level::ObjectTable& Objects = level.Objects;
     std::uint32_t& N = level.N;
 
     void SetUp() override
     {
         for (auto& o : Objects) {
-            o = Physics::NewObj();
+            o = Level::NewObj();
         }
     }
 
@@ -266,15 +267,12 @@ TEST_F(LevelLoaderTest, LongLinesAreSkippedWholeAndReportedCut)
     EXPECT_EQ(Objects[1].Position.x, 0.0f);
     EXPECT_EQ(Objects[1].Mass, 2.0f);
 
-    // A line of 50 MB costs no more memory than a short one (measured in a child process,
-    // whose peak is its own).
+    // A line as long as a level file may be costs no more memory than a short one (measured
+    // in a child process, whose peak is its own).
     {
         std::ofstream file("data/level-01.txt", std::ios::binary);
         file << "[Ball]\n[Ball]\nPosition_X = ";
-        const std::string chunk(1 << 20, '\x1B');
-        for (int i = 0; i < 50; ++i) {
-            file << chunk;
-        }
+        file << std::string(Level::MaxFileBytes - 100, '\x1B');
         file << "\nMass = 3\n";
     }
     const pid_t child = ::fork();
@@ -345,6 +343,21 @@ TEST_F(LevelLoaderTest, FileThatCannotBeRead)
     level = Game::LoadLevel(1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "[ERROR] (LoadLevel) Couldn't open this file: data/level-01.txt\n");
+    EXPECT_EQ(N, 1u);
+    EXPECT_EQ(Objects[1].Position.x, 0.0f);
+
+    // A file larger than any level (here 8 GB, sparse) is refused at once, unread, as one that
+    // cannot be read.
+    std::filesystem::remove("data/level-01.txt");
+    {
+        std::ofstream file("data/level-01.txt");
+    }
+    ASSERT_EQ(::truncate("data/level-01.txt", 8LL << 30), 0);
+    testing::internal::CaptureStdout();
+    const Game::LevelReport big = Game::LoadLevelFile("data/level-01.txt", level);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "[ERROR] (LoadLevel) This file is larger than a level can be (1 MiB): data/level-01.txt\n");
+    EXPECT_FALSE(big.opened);
     EXPECT_EQ(N, 1u);
     EXPECT_EQ(Objects[1].Position.x, 0.0f);
 

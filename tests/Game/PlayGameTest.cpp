@@ -37,14 +37,13 @@ using StandardSound::SoundEventEn;
 
 namespace {
 
-constexpr std::uint32_t VK_SPACE = 32, VK_END = 35, VK_ESCAPE = 27, VK_RIGHT = 39, VK_DOWN = 40, VK_LEFT = 37,
-                        VK_UP = 38, VK_SHIFT = 16, VK_M = 77, VK_P = 80, VK_R = 82, VK_F1 = 112, VK_QUESTION = 191;
+using namespace Wimdows::VirtualKeys;
 
 // What one frame looked like when it ended.
 struct Seen {
     FrameState state;
     float rocketMass;
-    Physics::VECTOR rocket;
+    Level::VECTOR rocket;
     bool pathExists;
 };
 
@@ -71,7 +70,7 @@ void OnSwitch(bool muted)
 
 void OnFrame(const FrameState& s)
 {
-    const Physics::OBJECT& rocket = Game::detail::PlayedLevel()->Objects[1];
+    const Level::OBJECT& rocket = Game::detail::PlayedLevel()->Objects[1];
     const Seen seen{s, rocket.Mass, rocket.Position, Path::Exists()};
     std::function<void(const Seen&)> p;
     {
@@ -164,7 +163,7 @@ protected:
             switches.clear();
         }
         Game::SetSoundSwitchedHandler(&OnSwitch);
-        Physics::SetClock(&TickingClock);
+        Game::detail::SetClock(&TickingClock);
         Game::detail::SetFrameHook(&OnFrame);
         Game::detail::SetEndHook(&OnEnd);
         StandardSound::SetEventObserver(&OnSound);
@@ -176,7 +175,7 @@ protected:
         StandardSound::SetEventObserver(nullptr);
         StandardSound::SetMuted(false);
         Game::SetSoundSwitchedHandler(nullptr);
-        Physics::SetClock(nullptr);
+        Game::detail::SetClock(nullptr);
         Wimdows::KillWindow();
         std::lock_guard g(lock);
         probe = nullptr;
@@ -498,7 +497,7 @@ TEST_F(PlayGameTest, ShiftArrowsStepOncePerPressAndRepeatAfterAPauseByTheClock)
 {
     Level(1, Hole + RocketFar);
     clockMs = 1000;
-    Physics::SetClock(&ManualClock);
+    Game::detail::SetClock(&ManualClock);
     Play([] {
         const auto now = [] {
             std::lock_guard g(lock);
@@ -621,7 +620,7 @@ TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
     Level(1, Hole + RocketFar);
     Level(2, Hole + RocketFar);
     clockMs = 1000;
-    Physics::SetClock(&ManualClock);
+    Game::detail::SetClock(&ManualClock);
     static std::atomic<bool> overlay{false}, note{false};
     overlay = false;
     note = false;
@@ -755,7 +754,7 @@ TEST_P(ShippedRecipe, WinsTheLevelThroughTheKeys)
     std::snprintf(name, sizeof name, "level-%02u.txt", static_cast<unsigned>(r.level));
     std::filesystem::copy_file(std::filesystem::path(KOR_DATA_DIR) / name, dir.dir / "data" / name);
     clockMs = 1000;
-    Physics::SetClock(&ManualClock);
+    Game::detail::SetClock(&ManualClock);
     {
         std::lock_guard g(lock);
         probe = [](const Seen&) { clockMs += 10; };
@@ -814,7 +813,7 @@ TEST_F(PlayGameTest, TimeTheGameWasStoppedIsNoFlightTime)
           "[Rectangle]\nPosition_X = -10\nPosition_Y = -100\nDimension_X = 20\nDimension_Y = 200\n"
           "GameOverOnCollision = 1\n");
     clockMs = 1000;
-    Physics::SetClock(&ManualClock);
+    Game::detail::SetClock(&ManualClock);
     float launched = 0.0f, afterStop = 0.0f, afterSlowFrame = 0.0f;
     Play([&] {
         const auto rocketX = [] {

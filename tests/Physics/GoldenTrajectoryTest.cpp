@@ -56,7 +56,7 @@ struct Fnv {
     void Word(std::uint32_t w) { Bytes(&w, sizeof w); }
 };
 
-std::uint64_t HashBodies(const Physics::Level& level)
+std::uint64_t HashBodies(const Level::Table& level)
 {
     Fnv f;
     f.Word(level.N);
@@ -72,17 +72,17 @@ std::uint64_t HashBodies(const Physics::Level& level)
     return f.h;
 }
 
-Physics::Level Load(const Shot& shot)
+Level::Table Load(const Shot& shot)
 {
     const std::string path = std::string(KOR_SOURCE_DIR "/data/") + shot.level;
-    Physics::Level level;
+    Level::Table level;
     EXPECT_TRUE(Game::LoadLevelFile(path.c_str(), level).opened) << path;
     return level;
 }
 
 // As the game did before it had worlds: hold, release, shoot through the face over the
 // module's world, then step by its clock until won, lost or maxSteps.
-void Fly(const Shot& shot, Physics::Level& level, std::string& result, unsigned& steps)
+void Fly(const Shot& shot, Level::Table& level, std::string& result, unsigned& steps)
 {
     level = Load(shot);
     Physics::Reset();
@@ -119,7 +119,7 @@ TEST(GoldenTrajectory, ShippedLevelsEndInTheSameStateBitForBit)
     for (const Shot& shot : Shots) {
         std::string result;
         unsigned steps = 0;
-        Physics::Level level;
+        Level::Table level;
         Fly(shot, level, result, steps);
         const std::uint64_t hash = HashBodies(level);
         char got[160];

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "Bodies.hpp"
 #include "PhysicsInternal.hpp"
 #include "StandardSound/StandardSound.hpp"
 
@@ -15,25 +16,6 @@ inline std::uint32_t FakeClock() { return gNow; }
 // The face's events, as the sounds the game makes of them.
 inline std::vector<StandardSound::SoundEventEn> gEvents;
 inline void RecordEvent(Physics::Event e) { gEvents.push_back(static_cast<StandardSound::SoundEventEn>(e)); }
-
-inline Physics::OBJECT Ball(float x, float y, float r, float mass = 0.0f)
-{
-    Physics::OBJECT o = Physics::NewObj();
-    o.Position = {x, y};
-    o.Dimension = {r, 0.0f};
-    o.Mass = mass;
-    return o;
-}
-
-inline Physics::OBJECT Box(float x, float y, float w, float h, float mass = 0.0f)
-{
-    Physics::OBJECT o = Physics::NewObj();
-    o.Type = Physics::SHAPE::Rectangle;
-    o.Position = {x, y};
-    o.Dimension = {w, h};
-    o.Mass = mass;
-    return o;
-}
 
 // A fresh face world, a clock the test drives, and a record of the events. The step parts
 // are called on the face world by the names the simulation gives them.

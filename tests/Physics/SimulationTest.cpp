@@ -32,8 +32,6 @@ TEST(Vectors, ArithmeticAndNewObj)
     EXPECT_EQ(o.Mass, 0.0f);
     EXPECT_EQ(o.Field, 0.0f);
     EXPECT_FALSE(o.GameOverOnCollision);
-    EXPECT_EQ(o.Image, 0u);
-    EXPECT_EQ(o.Mask, 0u);
 }
 
 TEST(Clock, SystemClockIsMonotonicInTenMillisecondSteps)

@@ -178,7 +178,7 @@ TEST_F(KorLevelCheckTest, ExampleAimedDownWhenThatIsTheShorterWay)
     const std::uint32_t down = static_cast<std::uint32_t>(std::stoul(m[2]));
     EXPECT_LT(down, 40u);
     char angle[16];
-    std::snprintf(angle, sizeof angle, "%.4f", LevelCheck::AngleAfterDownPresses(down));
+    std::snprintf(angle, sizeof angle, "%.4f", Search::AngleAfterDownPresses(down));
     EXPECT_EQ(m[1], angle);
 }
 
@@ -213,7 +213,7 @@ TEST_F(KorLevelCheckTest, JsonMapAndPathsAgreeWithTheText)
     const int top = out["map"]["top"];
     const int cw = out["map"]["cell_width"];
     const int ch = out["map"]["cell_height"];
-    const LevelCheck::Grid grid;
+    const Search::Grid grid;
     auto colour = [&](int x, int y) {
         const std::uint8_t* p = &map.pixels[(static_cast<std::size_t>(y) * map.width + x) * 3];
         return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];

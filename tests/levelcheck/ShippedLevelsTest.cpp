@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "Drawing/Geometry.hpp"
 #include "Game/Game.hpp"
+#include "Level/Geometry.hpp"
 #include "ShippedLevels.hpp"
 
 namespace {
 
-using Physics::OBJECT;
-using Physics::SHAPE;
+using Level::OBJECT;
+using Level::SHAPE;
 
 struct Area {
     float left, bottom, right, top;  // world coordinates
@@ -29,7 +29,7 @@ constexpr Area LevelText{432.0f, 344.0f, 512.0f, 384.0f};
 
 Area Picture(const OBJECT& o)
 {
-    const Drawing::detail::ShapeBox b = Drawing::detail::BoxOf(o);
+    const Level::Extents b = Level::ExtentsOf(o);
     return {b.left, b.bottom, b.right, b.top};
 }
 
@@ -51,7 +51,7 @@ TEST(ShippedLevelsTest, LoadCleanlyAndStayInsideTheWindow)
         std::getline(in, first);
         EXPECT_EQ(first.rfind("* Level ", 0), 0u) << "a level opens with a comment that names its idea";
 
-        Physics::Level level;
+        Level::Table level;
         const Game::LevelReport report = Game::LoadLevelFile(file.string().c_str(), level);
         ASSERT_TRUE(report.opened);
         EXPECT_EQ(report.badLines, 0u);
@@ -92,7 +92,7 @@ TEST(ShippedLevelsTest, EveryKindOfBodyAppears)
 {
     std::set<std::string> kinds;
     for (const auto& file : ShippedLevelFiles()) {
-        Physics::Level level;
+        Level::Table level;
         ASSERT_TRUE(Game::LoadLevelFile(file.string().c_str(), level).opened);
         for (std::uint32_t i = 2; i <= level.N; ++i) {
             const OBJECT& o = level.Objects[i];

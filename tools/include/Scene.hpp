@@ -28,12 +28,12 @@ Wimdows::Raster::Image Capture(std::int32_t x, std::int32_t y, std::int32_t w, s
 Png::Image ToPng(const Wimdows::Raster::Image& image);
 
 struct Trail {
-    std::vector<Physics::VECTOR> points;  // world positions of the rocket, one per step
-    std::uint32_t colour = 0;             // 0x00BBGGRR; the first trail is drawn as the game draws its path
+    std::vector<Level::VECTOR> points;  // world positions of the rocket, one per step
+    std::uint32_t colour = 0;           // 0x00BBGGRR; the first trail is drawn as the game draws its path
 };
 
 struct Frame {
-    Physics::ObjectTable table{};  // the level at the start, rocket held
+    Level::ObjectTable table{};  // the level at the start, rocket held
     std::uint32_t N = 0;
     std::uint32_t level = 1;
     float angle = 0.0f;  // the aim shown by the arrow and the head-up display

@@ -1,18 +1,19 @@
-// The search behind kor-levelcheck: one shot through the game's own simulation with a
-// fixed step, the rule that ends a shot early, the grid of shots a player can make, the
-// search of a whole grid on threads (which any thread can cancel) and the choice of an
-// example shot. Every function here is safe to call from several threads at once: each
-// shot steps a World of its own.
+// The search for winning shots, which kor-levelcheck and the level editor share: one shot
+// through the game's own simulation with a fixed step, the rule that ends a shot early, the
+// grid of shots a player can make, the search of a whole grid on threads (which any thread
+// can cancel), the choice of an example shot with the key presses that make it, and a search
+// in the background that a changing level restarts. Every function here is safe to call from
+// several threads at once: each shot steps a World of its own.
 //
-// A search from another program (the level editor's shot map, say):
-//     LevelCheck::Grid grid;                        // or {1, 1}, the player's own grid
-//     std::vector<LevelCheck::SearchLevel> levels(1);
-//     for (int k = 0; k < 2; ++k) levels[0].held[k] = LevelCheck::HoldFor(level, ...StepMs[k], 0);
-//     LevelCheck::SearchControl control(levels.size());   // must outlive the search
+// A whole grid from a program of one's own:
+//     Search::Grid grid;                        // or {1, 1}, the player's own grid
+//     std::vector<Search::Held> levels(1);
+//     for (int k = 0; k < 2; ++k) levels[0].held[k] = Search::HoldFor(table, ...StepMs[k], 0);
+//     Search::Control control(levels.size());   // must outlive the search
 //     // on a thread of its own; control.cancel = true from anywhere ends it within a shot's
 //     // few steps, and control.doneRows tell how far it has come:
-//     LevelCheck::SearchResult r = LevelCheck::Search(levels, grid, true, 2, control);
-//     if (r.complete) ... r.Outcome(0, step, speed, angle) ...
+//     Search::GridResult r = Search::SearchGrid(levels, grid, true, 2, control);
+//     if (r.complete) ... r.At(0, step, speed, angle) ...
 #pragma once
 
 #include <atomic>
@@ -25,7 +26,7 @@
 
 #include "Physics/World.hpp"
 
-namespace LevelCheck {
+namespace Search {
 
 enum class Outcome : std::uint8_t {
     Flying = 0,  // still under way when the time ran out
@@ -50,19 +51,19 @@ constexpr std::uint32_t StepMs[2] = {10, 20};
 // With `earlyStops` false every shot runs until it is won or lost or the time is up.
 // With `trail`, the rocket's position after every step is appended to it.
 // When `cancel` becomes true the shot ends within a few steps, Flying.
-ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
-                   bool earlyStops = true, std::vector<Physics::VECTOR>* trail = nullptr,
+ShotResult RunShot(const Level::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
+                   bool earlyStops = true, std::vector<Level::VECTOR>* trail = nullptr,
                    const std::atomic<bool>* cancel = nullptr);
 
 // The level as it stands after the rocket has been held for `waitMs` milliseconds in
 // steps of `stepMs`, as while a player aims: bodies on a course and bodies pulled by
 // fields move on. The rocket keeps its mass in the result, ready for RunShot.
-Physics::ObjectTable HoldFor(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs,
-                             std::uint32_t waitMs);
+Level::ObjectTable HoldFor(const Level::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs,
+                           std::uint32_t waitMs);
 
 // True when the rocket (body 1) can neither win nor touch anything in the `timeLeft`
 // seconds that remain; see the reasoning at its definition.
-bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double stepSeconds, double timeLeft);
+bool CannotComeBack(const Level::ObjectTable& Objects, std::uint32_t N, double stepSeconds, double timeLeft);
 
 // Aim as the game's keys leave it: Up adds 0.0125 to a 32-bit angle once per press.
 float AngleAfterUpPresses(std::uint32_t presses);
@@ -108,26 +109,40 @@ struct Example {
 };
 bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, float startSpeed, Example& example);
 
+// The example of ChooseExample as the fine presses that make it from the aim the level starts
+// with (angle 0, `startSpeed`): Down presses when that is the shorter way round and the angle
+// they reach (a little off the grid's) wins under both step sizes as well. `held` is the level
+// as launched under each step size. False when no shot wins (or `cancel` came).
+struct Best {
+    Example example;
+    float speed = 0.0f;  // the aim the presses give
+    float angle = 0.0f;
+    Presses presses;
+};
+bool BestShot(const std::vector<std::uint8_t>& both, const Grid& grid, float startSpeed,
+              const Level::ObjectTable (&held)[2], std::uint32_t N, Best& best,
+              const std::atomic<bool>* cancel = nullptr);
+
 // ---- the search of a whole grid ----
 
 // One level to search: as it stands when the shot is made, under each step size (HoldFor
 // with StepMs[0] and StepMs[1]). Levels with `search` false are skipped.
-struct SearchLevel {
-    Physics::ObjectTable held[2]{};
+struct Held {
+    Level::ObjectTable held[2]{};
     std::uint32_t N = 0;
     bool search = true;
 };
 
 // Shared between the search's threads and whoever watches or stops it. A row is all angles
 // of one speed of one level under one step size.
-struct SearchControl {
-    explicit SearchControl(std::size_t levels) : doneRows(std::make_unique<std::atomic<std::uint32_t>[]>(2 * levels)) {}
+struct Control {
+    explicit Control(std::size_t levels) : doneRows(std::make_unique<std::atomic<std::uint32_t>[]>(2 * levels)) {}
     std::atomic<bool> cancel{false};
     std::atomic<std::uint32_t> nextRow{0};
     std::unique_ptr<std::atomic<std::uint32_t>[]> doneRows;  // [level * 2 + step], rows finished
 };
 
-struct SearchResult {
+struct GridResult {
     bool complete = false;    // every shot searched (false: cancelled)
     std::size_t perStep = 0;  // shots of one level under one step size
     std::size_t angles = 0;
@@ -146,8 +161,45 @@ struct SearchResult {
 // Every shot of `grid` for every level, on `jobs` threads (at least one; the calling thread
 // only waits). `tick`, when given, runs on the calling thread every `every` while they work.
 // Returns when all is searched or `control.cancel` was set; the threads have ended then.
-SearchResult Search(const std::vector<SearchLevel>& levels, const Grid& grid, bool earlyStops, unsigned jobs,
-                    SearchControl& control, const std::function<void()>& tick = {},
-                    std::chrono::milliseconds every = std::chrono::milliseconds(100));
+GridResult SearchGrid(const std::vector<Held>& levels, const Grid& grid, bool earlyStops, unsigned jobs,
+                      Control& control, const std::function<void()>& tick = {},
+                      std::chrono::milliseconds every = std::chrono::milliseconds(100));
 
-}  // namespace LevelCheck
+// ---- a search in the background ----
+
+// What a background search has found so far.
+struct Summary {
+    bool done = false;
+    std::uint32_t shotsDone = 0;  // of `shots`, under both step sizes
+    std::uint32_t shots = 0;
+    std::uint32_t wins[2] = {0, 0};  // winning shots with steps of 10 and 20 ms
+    std::uint32_t bothWins = 0;
+    bool hasBest = false;
+    float bestSpeed = 0.0f;
+    float bestAngle = 0.0f;
+    std::string bestRecipe;                // fine presses from the start of a game
+    std::vector<std::uint8_t> map;         // per shot, speed-major: bit 0 wins at 10 ms, bit 1 at 20 ms, 4 crashes
+    std::uint32_t speeds = 0, angles = 0;  // the map's grid
+};
+// The default grid over one level on worker threads that live as long as it does: Start gives
+// up any search under way and begins anew (the level editor calls it after every edit);
+// Result can be read at any time from the thread that started it.
+class Background {
+public:
+    explicit Background(unsigned workers = 2);
+    ~Background();
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    // startSpeed: the speed the game starts the level with, for the best shot's presses.
+    void Start(const Level::Table& level, float startSpeed = 150.0f);
+    void Cancel();
+    Summary Result() const;
+    // Waits until the search under way is done (tests, benchmarks).
+    void Wait() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace Search

@@ -3,19 +3,19 @@
 #include <cfloat>
 #include <cmath>
 
-#include "GameInternal.hpp"
+#include "Level/File.hpp"
 
-using Game::detail::LevelFileName;
-using Game::detail::ReadLevelNumber;
+using Level::FileName;
+using Level::ReadNumber;
 
 TEST(LevelFileName, AtLeastTwoDigits)
 {
-    EXPECT_EQ(LevelFileName(0), "data/level-00.txt");
-    EXPECT_EQ(LevelFileName(1), "data/level-01.txt");
-    EXPECT_EQ(LevelFileName(9), "data/level-09.txt");
-    EXPECT_EQ(LevelFileName(10), "data/level-10.txt");
-    EXPECT_EQ(LevelFileName(100), "data/level-100.txt");
-    EXPECT_EQ(LevelFileName(123), "data/level-123.txt");
+    EXPECT_EQ(FileName(0), "data/level-00.txt");
+    EXPECT_EQ(FileName(1), "data/level-01.txt");
+    EXPECT_EQ(FileName(9), "data/level-09.txt");
+    EXPECT_EQ(FileName(10), "data/level-10.txt");
+    EXPECT_EQ(FileName(100), "data/level-100.txt");
+    EXPECT_EQ(FileName(123), "data/level-123.txt");
 }
 
 TEST(LevelNumber, AcceptedForms)
@@ -34,7 +34,7 @@ TEST(LevelNumber, AcceptedForms)
     };
     for (const auto& c : cases) {
         float v = 99.0f;
-        EXPECT_TRUE(ReadLevelNumber(c.text, v)) << c.text;
+        EXPECT_TRUE(ReadNumber(c.text, v)) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
     }
 }
@@ -47,7 +47,7 @@ TEST(LevelNumber, RejectedFormsLeaveTheValue)
     };
     for (const char* text : cases) {
         float v = 42.0f;
-        EXPECT_FALSE(ReadLevelNumber(text, v)) << '"' << text << '"';
+        EXPECT_FALSE(ReadNumber(text, v)) << '"' << text << '"';
         EXPECT_EQ(v, 42.0f) << text;
     }
 }
@@ -55,16 +55,16 @@ TEST(LevelNumber, RejectedFormsLeaveTheValue)
 TEST(LevelNumber, OutOfRange)
 {
     float v = 0.0f;
-    ASSERT_TRUE(ReadLevelNumber("1E39", v));
+    ASSERT_TRUE(ReadNumber("1E39", v));
     EXPECT_EQ(v, FLT_MAX);
-    ASSERT_TRUE(ReadLevelNumber("-1E400", v));
+    ASSERT_TRUE(ReadNumber("-1E400", v));
     EXPECT_EQ(v, -FLT_MAX);
-    ASSERT_TRUE(ReadLevelNumber("3.4028235E38", v));
+    ASSERT_TRUE(ReadNumber("3.4028235E38", v));
     EXPECT_EQ(v, FLT_MAX);
-    ASSERT_TRUE(ReadLevelNumber("1E-50", v));
+    ASSERT_TRUE(ReadNumber("1E-50", v));
     EXPECT_EQ(v, 0.0f);
-    ASSERT_TRUE(ReadLevelNumber("-1E-40", v));
+    ASSERT_TRUE(ReadNumber("-1E-40", v));
     EXPECT_EQ(v, 0.0f);
-    ASSERT_TRUE(ReadLevelNumber("1.2E-38", v));
+    ASSERT_TRUE(ReadNumber("1.2E-38", v));
     EXPECT_EQ(v, 1.2e-38f);
 }

@@ -1,5 +1,5 @@
-// The background search: kor-levelcheck's grid of shots under both step sizes, on worker
-// threads, given up and begun anew whenever the level changes.
+// The search in the background: kor-levelcheck's grid of shots under both step sizes, on
+// worker threads, given up and begun anew whenever the level changes.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -7,29 +7,26 @@
 #include <mutex>
 #include <thread>
 
-#include "Editor/Editor.hpp"
-#include "EditorInternal.hpp"
-#include "LevelCheck.hpp"
+#include "Search/Search.hpp"
 
-namespace Editor {
+namespace Search {
 
 namespace {
-
-using LevelCheck::StepMs;
 
 // One search of one state of the level. Workers take rows (one step size, one speed, every
 // angle) until none is left or the job is cancelled.
 struct Job {
-    Physics::Level level;
+    Level::Table level;
+    Level::ObjectTable held[2]{};  // the level as launched: a shot holds the rocket itself
     float startSpeed = 150.0f;
-    LevelCheck::Grid grid;
+    Grid grid;
     std::atomic<bool> cancel{false};
     std::atomic<std::uint32_t> nextRow{0};
     std::atomic<std::uint32_t> rowsDone{0};
     std::atomic<std::uint32_t> shotsDone{0};
     std::atomic<std::uint32_t> wins[2] = {0, 0};
     std::vector<std::uint8_t> outcome[2];  // per shot; each written by one worker
-    SearchResult summary;                  // set by the worker that ends the last row
+    Summary summary;                       // set by the worker that ends the last row
     std::atomic<bool> done{false};
 
     std::uint32_t Rows() const { return 2 * grid.Speeds(); }
@@ -37,8 +34,8 @@ struct Job {
 
 void Summarise(Job& job)
 {
-    SearchResult& r = job.summary;
-    const LevelCheck::Grid& grid = job.grid;
+    Summary& r = job.summary;
+    const Grid& grid = job.grid;
     const std::size_t shots = grid.Shots();
     r.speeds = grid.Speeds();
     r.angles = grid.Angles();
@@ -48,8 +45,8 @@ void Summarise(Job& job)
     r.wins[1] = job.wins[1].load();
     std::vector<std::uint8_t> both(shots, 0);
     r.map.assign(shots, 0);
-    const auto won = static_cast<std::uint8_t>(LevelCheck::Outcome::Won);
-    const auto lost = static_cast<std::uint8_t>(LevelCheck::Outcome::Lost);
+    const auto won = static_cast<std::uint8_t>(Outcome::Won);
+    const auto lost = static_cast<std::uint8_t>(Outcome::Lost);
     for (std::size_t i = 0; i < shots; ++i) {
         const bool fine = job.outcome[0][i] == won, coarse = job.outcome[1][i] == won;
         both[i] = fine && coarse ? 1 : 0;
@@ -58,30 +55,12 @@ void Summarise(Job& job)
         r.map[i] = static_cast<std::uint8_t>((fine ? 1 : 0) | (coarse ? 2 : 0));
         if (r.map[i] == 0 && crash) r.map[i] = 4;
     }
-    LevelCheck::Example example;
-    r.hasBest = LevelCheck::ChooseExample(both, grid, job.startSpeed, example);
+    Best best;
+    r.hasBest = BestShot(both, grid, job.startSpeed, job.held, job.level.N, best, &job.cancel);
     if (r.hasBest) {
-        // As kor-levelcheck gives it: Down presses when that way is shorter and still wins.
-        LevelCheck::Presses presses;
-        r.bestSpeed = grid.Speed(example.speed);
-        r.bestAngle = grid.Angle(example.angle);
-        presses.speed = static_cast<std::int32_t>(std::lround((r.bestSpeed - job.startSpeed) / 2.5f));
-        const std::uint32_t up = grid.UpPresses(example.angle);
-        float downAngle = 0.0f;
-        const std::uint32_t down = LevelCheck::DownPressesNear(up, downAngle);
-        bool downWins = false;
-        if (up > 0 && down < up && !job.cancel.load()) {
-            downWins =
-                RunOneShot(job.level, StepMs[0], r.bestSpeed, downAngle, &job.cancel) == LevelCheck::Outcome::Won &&
-                RunOneShot(job.level, StepMs[1], r.bestSpeed, downAngle, &job.cancel) == LevelCheck::Outcome::Won;
-        }
-        if (downWins) {
-            presses.down = down;
-            r.bestAngle = downAngle;
-        } else {
-            presses.up = up;
-        }
-        r.bestRecipe = LevelCheck::PressesText(presses);
+        r.bestSpeed = best.speed;
+        r.bestAngle = best.angle;
+        r.bestRecipe = PressesText(best.presses);
     }
     r.done = true;
 }
@@ -96,11 +75,12 @@ void Work(Job& job)
         const std::uint32_t step = row / speeds;  // the 20 ms rows after the 10 ms ones
         const std::uint32_t s = row % speeds;
         for (std::uint32_t a = 0; a < angles; ++a) {
-            const LevelCheck::Outcome o =
-                RunOneShot(job.level, StepMs[step], job.grid.Speed(s), job.grid.Angle(a), &job.cancel);
+            const Outcome o = RunShot(job.held[step], job.level.N, StepMs[step], job.grid.Speed(s), job.grid.Angle(a),
+                                      true, nullptr, &job.cancel)
+                                  .outcome;
             if (job.cancel.load(std::memory_order_relaxed)) return;  // that shot was cut short
             job.outcome[step][static_cast<std::size_t>(s) * angles + a] = static_cast<std::uint8_t>(o);
-            if (o == LevelCheck::Outcome::Won) job.wins[step].fetch_add(1);
+            if (o == Outcome::Won) job.wins[step].fetch_add(1);
             job.shotsDone.fetch_add(1, std::memory_order_relaxed);
         }
         if (job.rowsDone.fetch_add(1) + 1 == job.Rows()) {
@@ -113,7 +93,7 @@ void Work(Job& job)
 
 }  // namespace
 
-struct Search::State {
+struct Background::State {
     std::mutex lock;
     std::condition_variable wake;
     std::shared_ptr<Job> job;  // the newest; workers keep their own reference while on it
@@ -122,7 +102,7 @@ struct Search::State {
     std::vector<std::thread> workers;
 };
 
-Search::Search(unsigned workers) : state_(std::make_unique<State>())
+Background::Background(unsigned workers) : state_(std::make_unique<State>())
 {
     for (unsigned w = 0; w < std::max(1u, workers); ++w) {
         state_->workers.emplace_back([s = state_.get()] {
@@ -142,7 +122,7 @@ Search::Search(unsigned workers) : state_(std::make_unique<State>())
     }
 }
 
-Search::~Search()
+Background::~Background()
 {
     {
         std::lock_guard guard(state_->lock);
@@ -153,10 +133,12 @@ Search::~Search()
     for (std::thread& t : state_->workers) t.join();
 }
 
-void Search::Start(const Level& level, float startSpeed)
+void Background::Start(const Level::Table& level, float startSpeed)
 {
     auto job = std::make_shared<Job>();
-    job->level = Table(level);
+    job->level = level;
+    job->held[0] = level.Objects;
+    job->held[1] = level.Objects;
     job->startSpeed = startSpeed;
     job->outcome[0].assign(job->grid.Shots(), 0);
     job->outcome[1].assign(job->grid.Shots(), 0);
@@ -169,23 +151,23 @@ void Search::Start(const Level& level, float startSpeed)
     state_->wake.notify_all();
 }
 
-void Search::Cancel()
+void Background::Cancel()
 {
     std::lock_guard guard(state_->lock);
     if (state_->job) state_->job->cancel.store(true);
     state_->job.reset();
 }
 
-SearchResult Search::Result() const
+Summary Background::Result() const
 {
     std::shared_ptr<Job> job;
     {
         std::lock_guard guard(state_->lock);
         job = state_->job;
     }
-    if (!job) return SearchResult{};
+    if (!job) return Summary{};
     if (job->done.load()) return job->summary;
-    SearchResult r;
+    Summary r;
     r.shots = 2 * job->grid.Shots();
     r.shotsDone = job->shotsDone.load();
     r.wins[0] = job->wins[0].load();
@@ -193,7 +175,7 @@ SearchResult Search::Result() const
     return r;
 }
 
-void Search::Wait() const
+void Background::Wait() const
 {
     std::shared_ptr<Job> job;
     {
@@ -203,4 +185,4 @@ void Search::Wait() const
     while (job && !job->done.load() && !job->cancel.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-}  // namespace Editor
+}  // namespace Search

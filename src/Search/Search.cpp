@@ -1,6 +1,6 @@
-#include "LevelCheck.hpp"
+#include "Search/Search.hpp"
 
-#include "Drawing/Geometry.hpp"
+#include "Level/Geometry.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -10,12 +10,12 @@
 #include <system_error>
 #include <thread>
 
-namespace LevelCheck {
+namespace Search {
 
 namespace {
 
 // A world with the first N + 1 bodies of `start`, held as the game holds it while aiming.
-Physics::World HeldWorld(const Physics::ObjectTable& start, std::uint32_t N)
+Physics::World HeldWorld(const Level::ObjectTable& start, std::uint32_t N)
 {
     Physics::World world;
     std::copy_n(start.begin(), N + 1, world.level.Objects.begin());
@@ -28,9 +28,9 @@ Physics::World HeldWorld(const Physics::ObjectTable& start, std::uint32_t N)
 
 double Length(double x, double y) { return std::sqrt(x * x + y * y); }
 
-using Drawing::detail::FarthestFromCentre;
+using Level::FarthestFromCentre;
 
-bool SameMotion(const Physics::OBJECT& a, const Physics::OBJECT& b)
+bool SameMotion(const Level::OBJECT& a, const Level::OBJECT& b)
 {
     return a.Position.x == b.Position.x && a.Position.y == b.Position.y && a.Speed.x == b.Speed.x &&
            a.Speed.y == b.Speed.y;
@@ -71,10 +71,10 @@ constexpr std::uint32_t StillEvery = 32;
 //    never grows, and one of mass m is never faster than sqrt(2K/m).
 // Everything else (asteroids in a field, asteroids with moving bodies about) keeps the
 // shot going; a weaker rule could stop a shot that would still be brought back.
-bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double stepSeconds, double timeLeft)
+bool CannotComeBack(const Level::ObjectTable& Objects, std::uint32_t N, double stepSeconds, double timeLeft)
 {
-    N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
-    const Physics::OBJECT& rocket = Objects[1];
+    N = std::min<std::uint32_t>(N, Level::TableLength - 1);
+    const Level::OBJECT& rocket = Objects[1];
     double reach = FarthestFromCentre(Objects[0]);
     double pull = 0.0;
     double fastestFixed = 0.0;  // highest speed of a body of mass 0
@@ -83,7 +83,7 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
     bool massive = false;
     bool anyField = rocket.Field != 0.0f;
     for (std::uint32_t i = 2; i <= N; ++i) {
-        const Physics::OBJECT& o = Objects[i];
+        const Level::OBJECT& o = Objects[i];
         reach = std::max(reach, FarthestFromCentre(o));
         pull += std::fabs(static_cast<double>(o.Field));
         anyField = anyField || o.Field != 0.0f;
@@ -124,18 +124,18 @@ bool CannotComeBack(const Physics::ObjectTable& Objects, std::uint32_t N, double
     return fastest <= 0.5 * away && escapes(clear);  // B
 }
 
-ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
-                   bool earlyStops, std::vector<Physics::VECTOR>* trail, const std::atomic<bool>* cancel)
+ShotResult RunShot(const Level::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, float speed, float angle,
+                   bool earlyStops, std::vector<Level::VECTOR>* trail, const std::atomic<bool>* cancel)
 {
-    N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
+    N = std::min<std::uint32_t>(N, Level::TableLength - 1);
     // As the game sets up an attempt and launches.
     Physics::World world = HeldWorld(start, N);
-    Physics::ObjectTable& Objects = world.level.Objects;
+    Level::ObjectTable& Objects = world.level.Objects;
     Physics::Shoot(world, speed, angle);
 
     const std::uint32_t steps = FlightMs / stepMs;
     const double stepSeconds = static_cast<double>(stepMs) * 0.001;
-    Physics::ObjectTable before;
+    Level::ObjectTable before;
     ShotResult result;
     for (std::uint32_t k = 1; k <= steps; ++k) {
         if (cancel != nullptr && k % StillEvery == 0 && cancel->load(std::memory_order_relaxed)) {
@@ -180,10 +180,9 @@ ShotResult RunShot(const Physics::ObjectTable& start, std::uint32_t N, std::uint
     return result;
 }
 
-Physics::ObjectTable HoldFor(const Physics::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs,
-                             std::uint32_t waitMs)
+Level::ObjectTable HoldFor(const Level::ObjectTable& start, std::uint32_t N, std::uint32_t stepMs, std::uint32_t waitMs)
 {
-    N = std::min<std::uint32_t>(N, Physics::TableLength - 1);
+    N = std::min<std::uint32_t>(N, Level::TableLength - 1);
     Physics::World world;
     world.level.Objects = start;
     world.level.N = N;
@@ -303,6 +302,34 @@ bool ChooseExample(const std::vector<std::uint8_t>& both, const Grid& grid, floa
     return found;
 }
 
+bool BestShot(const std::vector<std::uint8_t>& both, const Grid& grid, float startSpeed,
+              const Level::ObjectTable (&held)[2], std::uint32_t N, Best& best, const std::atomic<bool>* cancel)
+{
+    if (!ChooseExample(both, grid, startSpeed, best.example)) {
+        return false;
+    }
+    best.speed = grid.Speed(best.example.speed);
+    best.angle = grid.Angle(best.example.angle);
+    best.presses = Presses{};
+    best.presses.speed = static_cast<std::int32_t>(std::lround((best.speed - startSpeed) / 2.5f));
+    const std::uint32_t up = grid.UpPresses(best.example.angle);
+    float downAngle = 0.0f;
+    const std::uint32_t down = DownPressesNear(up, downAngle);
+    bool downWins = false;
+    if (up > 0 && down < up) {
+        downWins =
+            RunShot(held[0], N, StepMs[0], best.speed, downAngle, true, nullptr, cancel).outcome == Outcome::Won &&
+            RunShot(held[1], N, StepMs[1], best.speed, downAngle, true, nullptr, cancel).outcome == Outcome::Won;
+    }
+    if (downWins) {
+        best.presses.down = down;
+        best.angle = downAngle;
+    } else {
+        best.presses.up = up;
+    }
+    return cancel == nullptr || !cancel->load();
+}
+
 namespace {
 
 struct Row {
@@ -313,10 +340,10 @@ struct Row {
 
 }  // namespace
 
-SearchResult Search(const std::vector<SearchLevel>& levels, const Grid& grid, bool earlyStops, unsigned jobs,
-                    SearchControl& control, const std::function<void()>& tick, std::chrono::milliseconds every)
+GridResult SearchGrid(const std::vector<Held>& levels, const Grid& grid, bool earlyStops, unsigned jobs,
+                      Control& control, const std::function<void()>& tick, std::chrono::milliseconds every)
 {
-    SearchResult result;
+    GridResult result;
     result.angles = grid.Angles();
     result.perStep = static_cast<std::size_t>(grid.Shots());
     result.outcome.assign(levels.size() * 2 * result.perStep, static_cast<std::uint8_t>(Outcome::Flying));
@@ -344,7 +371,7 @@ SearchResult Search(const std::vector<SearchLevel>& levels, const Grid& grid, bo
                 return;
             }
             const Row& row = rows[r];
-            const SearchLevel& level = levels[row.level];
+            const Held& level = levels[row.level];
             std::uint8_t* out = result.outcome.data() +
                                 (static_cast<std::size_t>(row.level) * 2 + row.step) * result.perStep +
                                 static_cast<std::size_t>(row.speed) * result.angles;
@@ -408,4 +435,4 @@ SearchResult Search(const std::vector<SearchLevel>& levels, const Grid& grid, bo
     return result;
 }
 
-}  // namespace LevelCheck
+}  // namespace Search
