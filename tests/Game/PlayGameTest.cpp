@@ -690,7 +690,7 @@ TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
     Level(1, Hole + RocketFar);
     static std::atomic<bool> aiming;
     aiming = true;
-    Physics::SetClock(+[]() -> std::uint32_t { return aiming ? clockMs.load() : clockMs.fetch_add(10) + 10; });
+    Game::detail::SetClock(+[]() -> std::uint32_t { return aiming ? clockMs.load() : clockMs.fetch_add(10) + 10; });
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     SDL_Joystick* pad = nullptr;
     int device = -1;
