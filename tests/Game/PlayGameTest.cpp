@@ -705,7 +705,8 @@ TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
         pad = SDL_JoystickOpen(device);
         // Plugged in: the window's thread opens it as a game controller.
         const SDL_JoystickID id = SDL_JoystickInstanceID(pad);
-        ASSERT_TRUE(WaitUntil([id] { return SDL_GameControllerFromInstanceID(id) != nullptr; })) << "the pad was not opened";
+        ASSERT_TRUE(WaitUntil([id] { return SDL_GameControllerFromInstanceID(id) != nullptr; }))
+            << "the pad was not opened";
         for (int i = 1; i <= 10; ++i) {  // the aim at the hole: 0.125 rad, a step each
             SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, -16000);
             EXPECT_TRUE(WaitUntil([i] { return frames.back().state.angle > 0.0125f * (static_cast<float>(i) - 0.5f); }))
