@@ -48,7 +48,12 @@ if [ -n "$source_only" ]; then
   changes=$out/kor-dudurad_${version}_source.changes
 else
   start=$SECONDS
-  (cd "$tree" && dpkg-buildpackage -us -uc -j"$(nproc)") > "$out/build.log" 2>&1 ||
+  # One job a core, unless DEB_BUILD_OPTIONS says parallel=N (dpkg-buildpackage's -j would
+  # override it).
+  jobs=-j$(nproc)
+  [[ " ${DEB_BUILD_OPTIONS:-} " == *" parallel="* ]] && jobs=
+  # shellcheck disable=SC2086
+  (cd "$tree" && dpkg-buildpackage -us -uc $jobs) > "$out/build.log" 2>&1 ||
     { tail -n 30 "$out/build.log" >&2; echo "FAIL: dpkg-buildpackage failed (log: $out/build.log)" >&2; exit 1; }
   echo "dpkg-buildpackage: $((SECONDS - start)) s"
   changes=$out/kor-dudurad_${version}_$(dpkg-architecture -q DEB_HOST_ARCH).changes
