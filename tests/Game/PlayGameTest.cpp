@@ -719,7 +719,8 @@ TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
         EXPECT_TRUE(WaitUntil([] { return frames.back().state.previousSpeed > 0.0f; })) << "A did not launch";
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
-        for (int i = 0; i < 4 && !WaitEnd(); ++i) {  // a flight of about 3 s of game time
+        // A flight of about 3 s of game time, 300 frames: a bound of two minutes for a slow machine.
+        for (int i = 0; i < 12 && !WaitEnd(); ++i) {
         }
         if (!ended) Hold(VK_ESCAPE);
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);  // held until the game returns
