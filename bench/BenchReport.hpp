@@ -17,8 +17,9 @@ std::string GeneratedLevel(int bodies);
 // Runs the real program under its own X server and a game of level restarts in a child
 // process, then prints the report. Returns false when a figure is out of bounds (a wait
 // that takes a noticeable share of a core, memory that grows from restart to restart, a
-// failed run).
-bool ProgramReport(const std::string& self);
+// failed run). With framesAlone the frames at each scale are shown after the rest, so that
+// their times are exact; otherwise beside it, sooner.
+bool ProgramReport(const std::string& self, bool framesAlone);
 
 // The child process's game of restarts (kor_bench --restart-game).
 int RestartGame();

@@ -2,7 +2,7 @@
 // server, a game of restarts), in one run.
 //
 //   kor_bench [benchmark options]     everything
-//   kor_bench --program-only          the program's figures alone (no benchmarks)
+//   kor_bench --program-only          the program's figures alone (no benchmarks), side by side
 //   kor_bench ... --check             exit status 1 when a figure is out of bounds
 #include <benchmark/benchmark.h>
 
@@ -66,6 +66,6 @@ int main(int argc, char** argv)
         benchmark::RunSpecifiedBenchmarks(&reporter);
     }
     benchmark::Shutdown();
-    const bool ok = BenchReport::ProgramReport(Self());
+    const bool ok = BenchReport::ProgramReport(Self(), !programOnly);
     return check && !ok ? 1 : 0;
 }

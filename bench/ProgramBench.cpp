@@ -174,6 +174,21 @@ double CpuShare(pid_t pid, double seconds, std::string* threads = nullptr)
     return share;
 }
 
+// Waits until the process has taken no processor time for 200 ms: it has done its work
+// (drawn a screen) and waits. False when it is still busy after `limit`.
+bool Settled(pid_t pid, std::chrono::milliseconds limit = 10000ms)
+{
+    const auto end = Clock::now() + limit;
+    double last = CpuSeconds(pid);
+    while (Clock::now() < end) {
+        std::this_thread::sleep_for(200ms);
+        const double now = CpuSeconds(pid);
+        if (now == last) return true;
+        last = now;
+    }
+    return false;
+}
+
 long StatusKb(pid_t pid, const char* key)
 {
     std::ifstream in("/proc/" + (pid ? std::to_string(pid) : std::string("self")) + "/status");
@@ -363,7 +378,7 @@ Session PlaySession(const fs::path& build)
         return fail("the intro's final picture never came");
     if (!alive()) return fail("the program ended during the intro");
     s.introMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    std::this_thread::sleep_for(500ms);
+    Settled(pid);
     std::string threads;
     s.introWait = CpuShare(pid, kWaitSeconds, &threads);
     if (!threads.empty()) s.busyThreads += "  intro's final wait:\n" + threads;
@@ -372,7 +387,7 @@ Session PlaySession(const fs::path& build)
     Window menu = x.WaitMapped("Menu", 15000ms, alive);
     if (!menu) return fail("no menu after the intro");
     if (!Until([&] { return x.Pixel(menu, 365, 455) == kFace; }, 10000ms)) return fail("the menu's buttons never came");
-    std::this_thread::sleep_for(500ms);
+    Settled(pid);
     threads.clear();
     s.menuWait = CpuShare(pid, kWaitSeconds, &threads);
     if (!threads.empty()) s.busyThreads += "  menu wait:\n" + threads;
@@ -381,12 +396,17 @@ Session PlaySession(const fs::path& build)
         return fail("xdotool failed");
     const Window game = x.WaitMapped("The KOR Dudurad", 15000ms, alive);
     if (!game) return fail("no game window after \"Start spel\"");
-    std::this_thread::sleep_for(1000ms);
+    // Playing once the level's bodies are drawn on the black of space.
+    if (!Until([&] { return x.AnyOtherThan(game, 0, 0, 1024, 768, 0x000000) || !alive(); }, 10000ms))
+        return fail("the game drew no frame");
     s.gamePlay = CpuShare(pid, 2.0);
     if (!x.Xdotool(
             {"windowfocus", "--sync", std::to_string(game), "keydown", "Escape", "sleep", "0.15", "keyup", "Escape"}))
         return fail("xdotool failed");
-    std::this_thread::sleep_for(1500ms);  // the end screen comes, then a pause of 500 ms
+    // The end screen comes once the score is saved; its wait begins when it is drawn.
+    if (!Until([&] { return fs::exists(work / "data" / "highscores.dat") || !alive(); }, 10000ms))
+        return fail("Escape did not end the game");
+    Settled(pid);
     threads.clear();
     s.endWait = CpuShare(pid, kWaitSeconds, &threads);
     if (!threads.empty()) s.busyThreads += "  end-screen wait:\n" + threads;
@@ -567,13 +587,41 @@ int RestartGame()
     return 0;
 }
 
-bool ProgramReport(const std::string& self)
+bool ProgramReport(const std::string& self, bool framesAlone)
 {
     const fs::path build = KOR_BUILD_DIR;
-    std::printf("\nMeasuring the program: a session under Xvfb (about 30 s), a game of %d restarts...\n", kRestarts);
+    std::printf(
+        "\nMeasuring the program: a session under Xvfb (about 30 s), %s a game of %d restarts, game frames "
+        "shown at each scale%s...\n",
+        framesAlone ? "meanwhile" : "and meanwhile", kRestarts, framesAlone ? " after them" : "");
     std::fflush(stdout);
+    const auto config = [](const char* screen, std::uint32_t scale, bool fullscreen) {
+        ShowCost c;
+        c.screen = screen;
+        c.scale = scale;
+        c.fullscreen = fullscreen;
+        return c;
+    };
+    std::vector<ShowCost> shows{config("1920x1080", 1, false), config("1920x1080", 0, true),
+                                config("3840x2160", 1, false), config("3840x2160", 2, false),
+                                config("3840x2400", 3, false), config("3840x2160", 0, true)};
+    // The session's and the restarts' figures are of a process of their own (its processor
+    // time and memory), which work beside it does not change, so they are taken side by
+    // side, each on its own thread (the session on its X server, the restarts on the dummy
+    // drivers). A frame's time is the wall clock's: alone it is exact; beside the others
+    // (--program-only, the test: every scale at once, each on an X server of its own) it is
+    // only a rough figure.
+    XInitThreads();  // each thread has a display connection of its own
+    Restarts r;
+    std::thread restarts([&] { r = RunRestarts(self); });
+    std::vector<std::thread> frames;
+    if (!framesAlone)
+        for (ShowCost& c : shows) frames.emplace_back([&self, &c] { MeasureShow(self, c); });
     const Session s = PlaySession(build);
-    const Restarts r = RunRestarts(self);
+    restarts.join();
+    for (std::thread& t : frames) t.join();
+    if (framesAlone)
+        for (ShowCost& c : shows) MeasureShow(self, c);
     const auto& f = Figures();
     bool ok = true;
 
@@ -618,20 +666,10 @@ bool ProgramReport(const std::string& self)
         ok = false;
     }
     std::printf(
-        "Showing one game frame (1024 x 768), whole frame to the screen / share of a core at 100 frames a second:\n");
-    const auto config = [](const char* screen, std::uint32_t scale, bool fullscreen) {
-        ShowCost c;
-        c.screen = screen;
-        c.scale = scale;
-        c.fullscreen = fullscreen;
-        return c;
-    };
-    std::vector<ShowCost> shows{config("1920x1080", 1, false), config("1920x1080", 0, true),
-                                config("3840x2160", 1, false), config("3840x2160", 2, false),
-                                config("3840x2400", 3, false), config("3840x2160", 0, true)};
+        "Showing one game frame (1024 x 768), whole frame to the screen / share of a core at 100 frames a second%s:\n",
+        framesAlone ? "" : " (measured beside the session: rough)");
     const double copyUs = f.count("BM_MemcpyFrame") ? f.at("BM_MemcpyFrame") * 1e6 : 0;
-    for (ShowCost& c : shows) {
-        MeasureShow(self, c);
+    for (const ShowCost& c : shows) {
         const std::string how = c.fullscreen ? "fullscreen" : "scale " + std::to_string(c.scale);
         if (!c.failure.empty()) {
             std::printf("   %-9s %-10s not measured: %s\n", c.screen.c_str(), how.c_str(), c.failure.c_str());

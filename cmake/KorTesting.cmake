@@ -8,7 +8,8 @@
 # path); without SOURCES the call registers more of an existing one, picked by FILTER.
 # INCLUDES: private headers of the module under test (its own test folder only).
 # THREAD: also built and run under ThreadSanitizer (label thread, target thread_tests).
-# NOSAN: normal build only (label nosan: long searches, whole-program runs).
+# NOSAN: normal build only (label nosan: long searches, whole-program runs). The sanitizer
+# builds neither register these nor build an executable that only they run.
 # DUMMY: on SDL's dummy video driver.
 #
 #   kor_add_test_executable(<name> SOURCES file... [LIBS ...] [DEFINES ...] [DEPENDS ...] [INCLUDES ...])
@@ -25,6 +26,10 @@ if(KOR_DISPLAY_TESTS)
   find_program(XVFB_RUN xvfb-run REQUIRED)
 endif()
 add_custom_target(thread_tests)
+set(KOR_SANITIZER_BUILD OFF)
+if(KOR_SANITIZE OR KOR_TSAN)
+  set(KOR_SANITIZER_BUILD ON)
+endif()
 
 function(kor_add_test_executable name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;DEFINES;DEPENDS;INCLUDES" ${ARGN})
@@ -45,6 +50,9 @@ function(kor_add_test name)
                         "SOURCES;LIBS;DEFINES;DEPENDS;INCLUDES;LABELS;ENV" ${ARGN})
   if(T_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "kor_add_test(${name}): unknown arguments ${T_UNPARSED_ARGUMENTS}")
+  endif()
+  if(T_NOSAN AND KOR_SANITIZER_BUILD)
+    return()
   endif()
   if(T_SOURCES)
     kor_add_test_executable(${name} SOURCES ${T_SOURCES} LIBS ${T_LIBS} DEFINES ${T_DEFINES}
@@ -92,7 +100,7 @@ function(kor_add_command_test name)
   if(T_UNPARSED_ARGUMENTS OR NOT T_COMMAND)
     message(FATAL_ERROR "kor_add_command_test(${name}): needs COMMAND; unknown: ${T_UNPARSED_ARGUMENTS}")
   endif()
-  if(NOT KOR_DISPLAY_TESTS AND "xserver" IN_LIST T_LABELS)
+  if((NOT KOR_DISPLAY_TESTS AND "xserver" IN_LIST T_LABELS) OR (T_NOSAN AND KOR_SANITIZER_BUILD))
     return()
   endif()
   add_test(NAME ${name} COMMAND ${T_COMMAND})

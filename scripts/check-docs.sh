@@ -2,6 +2,10 @@
 # Fails when README.md or HACKING.md cites (in `backticks`) a file, a test or a name that the
 # tree does not have, so that the map a newcomer follows stays true.
 #   bash scripts/check-docs.sh
+#   bash scripts/check-docs.sh --tools KOR_SIM KOR_LEVELCHECK   (the test Docs.ToolJson)
+# With the built tools it checks instead that the README's JSON examples are what the tools
+# print: the same keys in the same order at the same indentation, the same kinds of value
+# (an example may shorten a list to its first entry).
 # Cited:   a path (src/Game/PlayGame.cpp, Game/Game.hpp, PhysicsInternal.hpp) must exist,
 #          at the root or under include/, src/*/, tools/ or tools/include/;
 #          a test (Suite.Case, Suite.*) must be a GoogleTest case or a CTest name;
@@ -9,6 +13,47 @@
 #          of the code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = --tools ]; then
+  sim=$(realpath -- "$2") levelcheck=$(realpath -- "$3") root=$PWD
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' EXIT
+  # A JSON value's shape: objects with their keys in order, a list as its first entry,
+  # every other value as its type.
+  shape='def shape: if type == "object" then with_entries(.value |= shape)
+    elif type == "array" then (if length > 0 then [.[0] | shape] else [] end) else type end; shape'
+  bad=0
+  # $1 the README's section, $2 the file of the tool's output: the section's first json block
+  # against it.
+  compare() {
+    awk -v head="$1" '$0 == head { s = 1; next } s && /^#/ { exit } s && /^```json/ { p = 1; next } p && /^```/ { exit } p' \
+      README.md > "$scratch/example.json"
+    if ! jq -e . "$scratch/example.json" > /dev/null 2>&1; then
+      echo "check-docs.sh: README.md, $1: the JSON example is not JSON" >&2
+      bad=1
+      return
+    fi
+    if ! diff <(jq -c "$shape" "$scratch/example.json") <(jq -c "$shape" "$2") > "$scratch/diff"; then
+      echo "check-docs.sh: README.md, $1: the JSON example's keys or values differ from the tool's output:" >&2
+      cat "$scratch/diff" >&2
+      bad=1
+    fi
+    # Each key at the indentation the tool gives it.
+    local line
+    while IFS= read -r line; do
+      grep -qxF -- "$line" <(grep -oE '^ *"[^"]*":' "$2") ||
+        { echo "check-docs.sh: README.md, $1: the tool prints no line starting '$line'" >&2; bad=1; }
+    done < <(grep -oE '^ *"[^"]*":' "$scratch/example.json")
+  }
+  # The commands the README names above its examples.
+  (cd "$scratch" && "$sim" "$root/data/level-01.txt" --speed 250 --angle 0.075 --png shot.png --json) > "$scratch/sim.json" ||
+    { echo "check-docs.sh: kor-sim failed" >&2; exit 1; }
+  compare '### Trying a level with kor-sim' "$scratch/sim.json"
+  (cd "$scratch" && "$levelcheck" "$root/data/level-02.txt" --json --quiet --map map.png --paths paths.png) > "$scratch/levelcheck.json" ||
+    { echo "check-docs.sh: kor-levelcheck failed" >&2; exit 1; }
+  compare '### Proving levels winnable with kor-levelcheck' "$scratch/levelcheck.json"
+  exit $bad
+fi
 
 code_dirs=(src include tools tests bench fuzz cmake scripts packaging debian po CMakeLists.txt)
 words=$(mktemp)

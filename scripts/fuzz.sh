@@ -6,7 +6,8 @@
 #
 #   scripts/fuzz.sh [seconds per target]     (default: $KOR_FUZZ_SECONDS, else 30)
 #
-# A crash, a sanitizer report or a broken check fails the script; the input that caused
+# The targets run side by side, one a core. A crash, a sanitizer report or a broken check
+# fails the script; the input that caused
 # it is kept under build-fuzz/artifacts/<target>/ and its path printed. Run it again with
 #   build-fuzz/fuzz_<target> <path>
 set -euo pipefail
@@ -38,22 +39,41 @@ unset LSAN_OPTIONS
 # long words in a score file, past the settings file's bound, and for a catalog's tables.
 declare -A max_len=([level]=8192 [level_roundtrip]=8192 [scores]=1024 [settings]=8192 [catalog]=16384)
 
-failed=0
-for target in level level_roundtrip scores settings catalog; do
-  corpus=$root/build-fuzz/corpus/$target
-  run=$root/build-fuzz/artifacts/$target/$(date +%Y%m%d-%H%M%S)
-  log=$root/build-fuzz/logs/$target.log
-  mkdir -p "$corpus" "$run" "$(dirname "$log")"
-  echo "== fuzzing $target for ${seconds} s"
-  status=0
+# Each target runs for the same time; as many run side by side as there are cores, so the
+# stage takes the time of one run per core's share of the targets.
+targets=(level level_roundtrip scores settings catalog)
+fuzz() {  # $1 target: its run, with its exit status in $scratch/$1.status
+  local target=$1 corpus=$root/build-fuzz/corpus/$1 log=$root/build-fuzz/logs/$1.log status=0
   TMPDIR=$scratch "$root/build-fuzz/fuzz_$target" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="${max_len[$target]}" \
-    -dict="$root/fuzz/$target.dict" -artifact_prefix="$run/" -print_final_stats=1 \
+    -dict="$root/fuzz/$target.dict" -artifact_prefix="${runs[$target]}/" -print_final_stats=1 \
     "$corpus" "$root/fuzz/corpus/$target" > "$log" 2>&1 || status=$?
+  echo "$status" > "$scratch/$target.status"
+}
+declare -A runs
+for target in "${targets[@]}"; do
+  runs[$target]=$root/build-fuzz/artifacts/$target/$(date +%Y%m%d-%H%M%S)
+  mkdir -p "$root/build-fuzz/corpus/$target" "${runs[$target]}" "$root/build-fuzz/logs"
+done
+cores=$(nproc)
+echo "== fuzzing ${targets[*]} for ${seconds} s each, $cores at a time"
+for target in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$cores" ]; do wait -n || true; done
+  fuzz "$target" &
+done
+wait
+
+failed=0
+for target in "${targets[@]}"; do
+  corpus=$root/build-fuzz/corpus/$target
+  run=${runs[$target]}
+  log=$root/build-fuzz/logs/$target.log
+  status=$(cat "$scratch/$target.status" 2> /dev/null || echo "none")
+  echo "== $target"
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' "$log" |
     sed 's/^stat::/   /' || true
   echo "   corpus: $(find "$corpus" -type f | wc -l) files added by runs, log: $log"
-  if [ "$status" -ne 0 ] || [ -n "$(ls -A "$run")" ]; then
+  if [ "$status" != 0 ] || [ -n "$(ls -A "$run")" ]; then
     failed=1
     echo "!! $target failed (exit status $status). Its report:" >&2
     # From the first line of the sanitizer's, libFuzzer's or a check's report on.

@@ -2,9 +2,9 @@
 # Makes the Debian packages as a distribution does, from a clean copy of the sources (the
 # files git knows, without build trees): dpkg-buildpackage -us -uc, then lintian --pedantic
 # on the .changes (source and both binary packages; errors and warnings fail), then checks
-# both packages: control fields, the file list of each, the hardening of every program,
-# the desktop entry, the metadata and the manual pages, and the unpacked launcher and
-# tools.
+# both packages: control fields, the file list of each, the hardening of every program
+# (hardening-check), the desktop entry, the metadata and the manual pages, and the unpacked
+# launcher and tools.
 #
 #   package.sh [--source] [OUT]    OUT (default build-package/) gets the packages and logs
 #     --source   only the source package and its lintian check (quick)
@@ -18,7 +18,7 @@ case ${1:-} in
 esac
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$top/build-package}")
-for tool in dpkg-buildpackage dh lintian; do
+for tool in dpkg-buildpackage dh lintian hardening-check; do
   command -v "$tool" > /dev/null || { echo "package.sh: $tool is missing (bash scripts/deps.sh installs it)" >&2; exit 2; }
 done
 
@@ -48,7 +48,12 @@ if [ -n "$source_only" ]; then
   changes=$out/kor-dudurad_${version}_source.changes
 else
   start=$SECONDS
-  (cd "$tree" && dpkg-buildpackage -us -uc -j"$(nproc)") > "$out/build.log" 2>&1 ||
+  # One job a core, unless DEB_BUILD_OPTIONS says parallel=N (dpkg-buildpackage's -j would
+  # override it).
+  jobs=-j$(nproc)
+  [[ " ${DEB_BUILD_OPTIONS:-} " == *" parallel="* ]] && jobs=
+  # shellcheck disable=SC2086
+  (cd "$tree" && dpkg-buildpackage -us -uc $jobs) > "$out/build.log" 2>&1 ||
     { tail -n 30 "$out/build.log" >&2; echo "FAIL: dpkg-buildpackage failed (log: $out/build.log)" >&2; exit 1; }
   echo "dpkg-buildpackage: $((SECONDS - start)) s"
   changes=$out/kor-dudurad_${version}_$(dpkg-architecture -q DEB_HOST_ARCH).changes
@@ -69,6 +74,21 @@ if [ -z "$source_only" ]; then
   data=$out/kor-dudurad-data_${version}_all.deb
   # --check: the file lists of both packages, control fields and the unpacked programs.
   bash "$top/tests/Packaging/deb.sh" --debs "$top" "$game" "$data" || fail "the packages' checks"
+  # The programs hardened as Debian's defaults harden them: hardening-check for every feature
+  # dpkg-buildflags turns on here (bookworm's has no control-flow protection; dpkg 1.22's
+  # feature "branch" adds it).
+  unpacked=$out/unpacked
+  rm -rf "$unpacked"
+  dpkg-deb -x "$game" "$unpacked"
+  skip=--nocfprotection
+  DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --query-features hardening |
+    grep -A1 -x 'Feature: branch' | grep -qx 'Enabled: yes' && skip=
+  echo "hardening-check $skip:"
+  # shellcheck disable=SC2086
+  hardening-check $skip "$unpacked"/usr/games/kor-sim "$unpacked"/usr/games/kor-levelcheck \
+    "$unpacked"/usr/lib/games/kor-dudurad/KOR_Dudurad | sed 's/^/  /'
+  [ "${PIPESTATUS[0]}" -eq 0 ] || fail "hardening-check"
+  rm -rf "$unpacked"
 fi
 
 [ "$fails" -eq 0 ] || { echo "$fails checks failed" >&2; exit 1; }

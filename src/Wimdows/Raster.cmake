@@ -4,4 +4,7 @@ target_include_directories(kor_raster PUBLIC ${PROJECT_SOURCE_DIR}/include)
 target_compile_features(kor_raster PUBLIC cxx_std_20)
 # The row loops (masked copy, blending, fills) are written for the vectoriser, whose -O2
 # cost model leaves loops of unknown length scalar.
-target_compile_options(kor_raster PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O3>)
+# (Not when the builder asks for no optimisation at all: KOR_OWN_OPTIMISATION.)
+if(KOR_OWN_OPTIMISATION)
+  target_compile_options(kor_raster PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O3>)
+endif()

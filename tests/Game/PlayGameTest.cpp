@@ -682,10 +682,15 @@ TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)
 
 // A pad plays a level to the end screen and leaves it: the stick a little up aims finely, A
 // launches, A again leaves the end screen. SDL's virtual pad; the dummy driver gives no
-// window the focus, without which SDL keeps a pad's events back.
+// window the focus, without which SDL keeps a pad's events back. Each move of the stick
+// waits until the game has seen it, and the game's clock stands still while the test aims,
+// so that no step is lost or repeated however slowly the window's thread runs.
 TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
 {
     Level(1, Hole + RocketFar);
+    static std::atomic<bool> aiming;
+    aiming = true;
+    Game::detail::SetClock(+[]() -> std::uint32_t { return aiming ? clockMs.load() : clockMs.fetch_add(10) + 10; });
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     SDL_Joystick* pad = nullptr;
     int device = -1;
@@ -698,17 +703,24 @@ TEST_F(PlayGameTest, AGamepadAimsLaunchesAndLeavesTheEndScreen)
         device = SDL_JoystickAttachVirtualEx(&d);
         ASSERT_GE(device, 0) << SDL_GetError();
         pad = SDL_JoystickOpen(device);
-        WaitFrames(30);                 // plugged in: the window's thread opens it
-        for (int i = 0; i < 10; ++i) {  // the aim at the hole: 0.125 rad
+        // Plugged in: the window's thread opens it as a game controller.
+        const SDL_JoystickID id = SDL_JoystickInstanceID(pad);
+        ASSERT_TRUE(WaitUntil([id] { return SDL_GameControllerFromInstanceID(id) != nullptr; }))
+            << "the pad was not opened";
+        for (int i = 1; i <= 10; ++i) {  // the aim at the hole: 0.125 rad, a step each
             SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, -16000);
-            WaitFrames(3);
+            EXPECT_TRUE(WaitUntil([i] { return frames.back().state.angle > 0.0125f * (static_cast<float>(i) - 0.5f); }))
+                << "step " << i << " was not seen";
             SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 0);
-            WaitFrames(3);
+            EXPECT_TRUE(WaitUntil([] { return !Wimdows::KeyDown(VK_UP) && !Wimdows::KeyDown(VK_SHIFT); }));
+            WaitFrames(2);  // a whole frame with the stick let go
         }
+        aiming = false;
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
-        WaitFrames(3);
+        EXPECT_TRUE(WaitUntil([] { return frames.back().state.previousSpeed > 0.0f; })) << "A did not launch";
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
-        for (int i = 0; i < 4 && !WaitEnd(); ++i) {  // a flight of about 3 s of game time
+        // A flight of about 3 s of game time, 300 frames: a bound of two minutes for a slow machine.
+        for (int i = 0; i < 12 && !WaitEnd(); ++i) {
         }
         if (!ended) Hold(VK_ESCAPE);
         SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);  // held until the game returns

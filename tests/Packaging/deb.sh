@@ -180,9 +180,14 @@ for line in '[Desktop Entry]' 'Type=Application' 'Name=The KOR Dudurad' 'Exec=ko
   grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
 done
 grep -q '^Categories=.*Game;' "$desktop" || fail "desktop entry is not in the Game category"
+# Both carry the catalogs' Dutch (po/desktop/), besides the English they show without one.
+for key in Name GenericName Comment Keywords; do
+  grep -q "^$key\[nl\]=." "$desktop" || fail "desktop entry lacks $key[nl]"
+done
+grep -qF '<summary xml:lang="nl">' "$metainfo" || fail "the metadata has no Dutch summary"
 out=$(desktop-file-validate "$desktop" 2>&1)
 [ -z "$out" ] || fail "desktop-file-validate: $out"
-appstreamcli validate --no-net "$metainfo" > "$scratch/appstream.txt" 2>&1 ||
+appstreamcli validate --pedantic --no-net "$metainfo" > "$scratch/appstream.txt" 2>&1 ||
   fail "appstreamcli validate failed: $(cat "$scratch/appstream.txt")"
 grep -qE '^[EW]: ' "$scratch/appstream.txt" && fail "appstreamcli: $(cat "$scratch/appstream.txt")"
 grep -qF "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" || fail "the metadata does not launch $id.desktop"

@@ -32,6 +32,17 @@ wait_pixel() {
   return 1
 }
 
+# Waits at most $5 seconds until pixel ($2, $3) of window $1 has a colour other than $4.
+wait_pixel_not() {
+  local end=$((SECONDS + $5)) seen
+  while [ $SECONDS -lt $end ]; do
+    seen=$(pixel "$1" "$2" "$3")
+    [ -n "$seen" ] && [ "$seen" != "$4" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Holds a key down for a moment: the game looks at held keys once per frame.
 press() {
   xdotool windowfocus --sync "$1" keydown "$2" sleep 0.15 keyup "$2"
