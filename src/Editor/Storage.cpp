@@ -4,6 +4,7 @@
 // kept after a stop signal goes into a new file, never through a link.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -108,7 +109,12 @@ std::uint64_t Hash(const std::string& bytes)
     return h;
 }
 
-bool Writable(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
+// Root passes access() everywhere but on a read-only file system (an installation on one).
+bool Writable(const std::string& path)
+{
+    struct statvfs volume {};
+    return ::access(path.c_str(), W_OK) == 0 && !(::statvfs(path.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY));
+}
 
 // Whether path is one of the launcher's links into an installation: the launcher records
 // each link it made with its target in .installed-levels in the player's folder.
@@ -297,10 +303,10 @@ bool Claim::Holds(const std::string& file) const { return !path.empty() && file 
 void Session::Open(const std::string& path)
 {
     const FileStamp before = StampOf(path);
-    Level::File level;
-    const Level::Report report = ReadLevel(path, level);
     const bool fresh = claim.Holds(path);  // the new level's empty file
-    if (fresh) level = NewLevel();
+    Level::File level = NewLevel();
+    Level::Report report;
+    if (!fresh) report = ReadLevel(path, level);
     doc = Document(level);
     file = path;
     selected = -1;
