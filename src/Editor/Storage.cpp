@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -90,10 +91,10 @@ std::string ClaimBeside(const std::string& path, std::string& error, int& why)
         } else if (n == 1) {
             continue;
         } else {
-            candidate =
-                (fs::path(folder) / (name.stem().string() + "-" + std::to_string(n) + name.extension().string()))
-                    .string();
+            candidate = name.stem().string() + "-" + std::to_string(n) + name.extension().string();
         }
+        // Named as the player named the level: "lvl-2.txt" beside "lvl.txt", no "./".
+        candidate = (fs::path(path).parent_path() / fs::path(candidate).filename()).string();
         why = CreateExclusive(candidate, 0666);
         if (why == 0) return candidate;
         if (why != EEXIST) break;
@@ -138,7 +139,13 @@ bool LauncherLink(const std::string& path)
     return false;
 }
 
-std::string Where(const std::string& folder) { return Console::Printable(folder, 70); }
+// A path as the status line shows it: the home folder as "~", so the name's end fits.
+std::string Shown(const std::string& path)
+{
+    const char* home = std::getenv("HOME");
+    const std::string prefix = home != nullptr && home[0] == '/' ? std::string(home) + "/" : std::string();
+    return !prefix.empty() && path.starts_with(prefix) ? "~/" + path.substr(prefix.size()) : path;
+}
 
 }  // namespace
 
@@ -330,7 +337,8 @@ void Session::Open(const std::string& path)
         std::printf("[INFO] (Editor) Unsaved changes from an earlier session are in %s\n",
                     Console::Printable(rescues.back()).c_str());
         std::fflush(stdout);
-        text = std::string(Console::Tr("Niet bewaard werk van eerder staat in")) + " " + rescues.back() + "; " + text;
+        text = std::string(Console::Tr("Niet bewaard werk van eerder staat in")) + " " + Shown(rescues.back()) + "; " +
+               text;
     }
     Say(text);
 }
@@ -343,11 +351,11 @@ std::string Session::KeepNote() const
         case Keep::Unreadable:
             return Console::Tr("Niet gelezen, dus nooit overschreven: Ctrl+S bewaart onder een nieuwe naam");
         case Keep::Installation:
-            return std::string(Console::Tr("Een level van de installatie: Ctrl+S bewaart een kopie in")) + " " +
-                   Where(NewLevelFolder());
+            return std::string(Console::Tr("Een level van de installatie: Ctrl+S bewaart een kopie in Mijn levels")) +
+                   " (" + Shown(NewLevelFolder()) + ")";
         case Keep::ReadOnly:
-            return std::string(Console::Tr("Niet te schrijven: Ctrl+S bewaart een kopie in")) + " " +
-                   Where(NewLevelFolder());
+            return std::string(Console::Tr("Niet te schrijven: Ctrl+S bewaart een kopie in Mijn levels")) + " (" +
+                   Shown(NewLevelFolder()) + ")";
     }
     return {};
 }
@@ -386,7 +394,6 @@ bool Session::Save()
 {
     if (keep != Keep::None) {
         // Never over a file that could not be read, nor into the installation.
-        const std::string was = file;
         std::string error;
         const std::string copy =
             keep == Keep::Unreadable ? ClaimCopyName(file, error) : ClaimLevelFile(NewLevelFolder(), error);
@@ -395,8 +402,7 @@ bool Session::Save()
             return false;
         }
         if (!Adopt(copy, true)) return false;
-        Say(std::string(Console::Tr("Bewaard als kopie")) + ": " + copy + " (" + Console::Tr("niet in") + " " + was +
-            ")");
+        Say(std::string(Console::Tr("Bewaard als kopie")) + ": " + Shown(copy));
         return true;
     }
     std::string error;
@@ -436,7 +442,7 @@ bool Session::SaveCopy()
         return false;
     }
     if (!Adopt(copy, true)) return false;
-    Say(std::string(Console::Tr("Bewaard onder een nieuwe naam")) + ": " + copy);
+    Say(std::string(Console::Tr("Bewaard onder een nieuwe naam")) + ": " + Shown(copy));
     return true;
 }
 
