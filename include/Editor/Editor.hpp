@@ -22,8 +22,57 @@ std::string Summary(const Level::Report& report);
 // Writes Level::Text through Files::Save: a failed save keeps the old file; a link is written
 // through to its target, mode and hard links are kept. False with why in `error`.
 bool WriteLevel(const std::string& path, const Level::File& level, std::string& error);
-// "data/level-NN.txt" for the first NN from 1 that has no file yet.
-std::string NextFreeLevelFile();
+// ---- Where the editor's files go ----
+// What the editor knew of a file when it read or saved it (links followed). A save compares
+// it with the file on disk, so a file another program changed, replaced or made meanwhile is
+// never overwritten blindly. The content's hash catches a change within the clock's tick.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified = 0;  // ns
+    std::uint64_t hash = 0;     // of the bytes, up to Level::MaxFileBytes
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
+
+// Claims a new level file in folder: creates the first free "level-NN.txt" exclusively
+// (empty), so that two editors never choose the same one. The folder and those above it are
+// made when missing (those the player's folder lies in 0700, the rest as the umask gives).
+// Empty, with why in `error`, when no file could be made.
+std::string ClaimLevelFile(const std::string& folder, std::string& error);
+// A new free name for a copy of path, claimed as above: "level-NN.txt" with the next free
+// number for a level file, "NAME-2.txt", "NAME-3.txt"... for another name; beside path,
+// or in My levels when its folder cannot take it. Empty, with why in `error`, when neither can.
+std::string ClaimCopyName(const std::string& path, std::string& error);
+// The folder a new level goes into: My levels in the player's folder, else data/ here.
+std::string NewLevelFolder();
+
+// Why a save may not write the file that was opened.
+enum class Keep : std::uint8_t {
+    None,          // the player's own file: Ctrl+S writes it
+    Unreadable,    // could not be read (too large, not a regular file, unreadable): never written
+    Installation,  // a level of the game's installation (directly or through the launcher's link)
+    ReadOnly,      // the player cannot write it or its folder
+};
+// The installation's level folder, found from where the program lies.
+std::vector<std::string> InstalledLevelFolders();
+// The protection a file needs, given what reading it found and the installation's folders.
+Keep KeepOf(const std::string& path, const Level::Report& report,
+            const std::vector<std::string>& installed = InstalledLevelFolders());
+
+// Where unsaved work went when the editor had to end without asking.
+struct Rescued {
+    std::string path;    // the file that holds it; empty when it could not be kept
+    std::string taken;   // the first name beside the level that was taken, left as it was
+    std::string reason;  // why not beside the level, or why not at all; empty when all went well
+};
+// Keeps text in a new file "FILE.unsaved" (then "FILE.unsaved-2", ...), made exclusively and
+// never through a link, so an older rescue or a file planted under the name stays as it was.
+// Where the level's folder cannot take it, or the name is a folder, it goes to the player's
+// folder ("rescued/"). Waits for nothing: it runs while a stop signal's time runs out.
+Rescued KeepUnsaved(const std::string& file, const std::string& text);
+// The rescue files an earlier session left for file, beside it and in the player's folder.
+std::vector<std::string> RescuesOf(const std::string& file);
 // A level with only a black hole and a rocket, where a new level starts.
 Level::File NewLevel();
 
@@ -104,7 +153,8 @@ constexpr std::uint32_t PredictStepMs = 10;
 constexpr std::uint32_t PredictSteps = 3000;
 
 // ---- The window ----
-// Opens the editor on `file` (made when it does not exist) and returns the program's status
+// Opens the editor on `file` (made when it does not exist; with no file, a new level claimed in
+// NewLevelFolder()) and returns the program's status
 // when the player leaves it. The search for winning shots runs in the background
 // (Search::Background) while the player edits.
 int Run(const std::string& file);

@@ -15,6 +15,18 @@ namespace Editor {
 
 enum class Action : std::uint8_t { None, Leave, PlayTest };
 
+// A new level's file this session made, empty, to hold its number: removed at the end when
+// nothing was ever written to it.
+struct Claim {
+    std::string path;
+    FileStamp stamp;
+    bool Holds(const std::string& file) const;  // file is it, still as it was made
+    Claim() = default;
+    Claim(const Claim&) = delete;
+    Claim& operator=(const Claim&) = delete;
+    ~Claim();
+};
+
 struct Session {
     Document doc;
     std::string file;
@@ -60,6 +72,30 @@ struct Session {
     // The prediction and the search brought up to date with the level and the aim.
     void Refresh();
     void Draw();
+
+    // ---- The file (Storage.cpp) ----
+    // Ctrl+Shift+S: the level under the next free name beside its file, or in My levels
+    // when that folder cannot take it; the editor goes on with the new file.
+    bool SaveCopy();
+    // The level to path, which the editor then goes on with. A file already there is
+    // replaced only when asked (and never one the editor would not save over); a new one is
+    // made exclusively. False, with why on the status line, when not saved.
+    bool SaveAs(const std::string& path, bool replace = false);
+    // Ctrl+R: the file read again (asks once when there are unsaved changes); the aim stays.
+    void Reload();
+    // Unsaved work kept when the editor must end without asking (a stop signal, the close
+    // box): in the new level's own file, else in a rescue file (KeepUnsaved). Said on the console.
+    void Rescue();
+    // Why Ctrl+S writes a copy and where, for the status line; empty when it writes the file.
+    std::string KeepNote() const;
+    std::string KeepMark() const;                    // the same in a few words, for the file's line
+    bool Adopt(const std::string& path, bool made);  // saves to path and goes on with it
+
+    FileStamp stamp;             // the file as it was read or last saved
+    Keep keep = Keep::None;      // why Ctrl+S does not write the file itself
+    bool changedOnDisk = false;  // a save found the file changed behind the editor's back
+    std::uint64_t reloadAskedAt = ~std::uint64_t{0};
+    Claim claim;  // the new level's file, while it is still empty
 };
 
 const char* EndingText(Ending e);

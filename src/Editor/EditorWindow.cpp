@@ -103,12 +103,13 @@ void DrawHelp()
         Console::TrLater("Pijlen: richten zoals in het spel (Shift: per stap)"),
         Console::TrLater("Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw"),
         Console::TrLater("Ctrl+S: bewaren   Ctrl+O: level openen"),
+        Console::TrLater("Ctrl+Shift+S: bewaren onder een nieuwe naam   Ctrl+R: opnieuw lezen"),
         Console::TrLater("M: schotenkaart   B: richt op het beste schot"),
         Console::TrLater("F5: speel het level (Esc keert terug)"),
         Console::TrLater("F1: deze hulp   Esc: stoppen"),
     };
     const std::int32_t left = 250, top = 200;
-    Panel(left - 16, top - 40, left + 540, top + 22 * 11 + 10);
+    Panel(left - 16, top - 40, left + 540, top + 22 * static_cast<std::int32_t>(std::size(lines)) + 10);
     Wimdows::SetFont(1, White);
     Wimdows::Text(Console::Tr("Leveleditor: toetsen"), left, top - 34);
     Wimdows::SetFont(0, White);
@@ -147,7 +148,7 @@ void Overlay()
     Wimdows::SetFont(0, White);
     const std::string missing = Missing(s.doc.level());
     std::string head = (s.doc.Modified() ? "* " : "") + s.file + "  -  " +
-                       (missing.empty() ? std::string(EndingText(s.prediction.ending)) : missing);
+                       (missing.empty() ? std::string(EndingText(s.prediction.ending)) : missing) + s.KeepMark();
     Wimdows::Text(Console::Printable(head, 110).c_str(), 310, 702);
     if (!s.message.empty() && s.messageFrames > 0) {
         Wimdows::SetFont(0, Yellow);
@@ -192,17 +193,6 @@ void Overlay()
     if (s.picking) DrawPicker(s);
 }
 
-void Rescue(const Session& s)
-{
-    std::string error;
-    const std::string rescue = s.file + ".unsaved";
-    if (WriteLevel(rescue, s.doc.level(), error))
-        std::fprintf(stderr, "[ERROR] (Editor) Unsaved changes were kept in %s\n", Console::Printable(rescue).c_str());
-    else
-        std::fprintf(stderr, "[ERROR] (Editor) Unsaved changes could not be kept: %s\n",
-                     Console::Printable(error).c_str());
-}
-
 // Milliseconds since the session's first call, never 0 (0 marks "no press").
 std::uint64_t SessionMs()
 {
@@ -237,36 +227,6 @@ void Session::Say(const std::string& text)
 {
     message = text;
     messageFrames = MessageFrames;
-}
-
-void Session::Open(const std::string& path)
-{
-    Level::File level;
-    const Level::Report report = ReadLevel(path, level);
-    doc = Document(level);
-    file = path;
-    selected = -1;
-    value = Value::PositionX;
-    angle = 0.0f;
-    speed = StartSpeed(path);
-    predictedVersion = ~std::uint64_t{0};
-    searchedVersion = ~std::uint64_t{0};
-    if (!report.opened && report.failure == Level::Why::FileMissing)
-        Say(std::string(Console::Tr("Nieuw level")) + ": " + path);
-    else
-        Say(Summary(report).empty() ? std::string(Console::Tr("Geopend")) + ": " + path : Summary(report));
-}
-
-bool Session::Save()
-{
-    std::string error;
-    if (!WriteLevel(file, doc.level(), error)) {
-        Say(std::string(Console::Tr("Niet bewaard")) + ": " + error);
-        return false;
-    }
-    doc.MarkSaved();
-    Say(std::string(Console::Tr("Bewaard")) + ": " + file);
-    return true;
 }
 
 // ---- Input ----
@@ -399,7 +359,8 @@ Action Session::Key(std::uint32_t vk)
     if (ctrl) {
         if (vk == VK_Z && !doc.Undo()) Say(Console::Tr("Niets meer ongedaan te maken"));
         if (vk == VK_Y && !doc.Redo()) Say(Console::Tr("Niets opnieuw te doen"));
-        if (vk == VK_S) Save();
+        if (vk == VK_S) shift ? SaveCopy() : Save();
+        if (vk == VK_R) Reload();
         if (vk == VK_O) {
             if (doc.Modified() && !openAsked) {
                 openAsked = true;
@@ -563,6 +524,18 @@ int Run(const std::string& file)
 {
     const Console::GameInProgress editing;  // a stop signal ends the editor, its work kept
     Session s;
+    std::string path = file;
+    if (path.empty()) {
+        // A new level: its number is claimed with its file, so two editors never share one.
+        std::string error;
+        path = ClaimLevelFile(NewLevelFolder(), error);
+        if (path.empty()) {
+            std::fprintf(stderr, "[ERROR] (Editor) No new level file could be made: %s\n", error.c_str());
+            return 1;
+        }
+        s.claim.path = path;
+        s.claim.stamp = StampOf(path);
+    }
     Search::Background search(2);
     s.searcher = &search;
 
@@ -577,7 +550,7 @@ int Run(const std::string& file)
     Drawing::LoadGraph(none.Objects, none.N);
     Drawing::SetOverlay(&Overlay);
     Drawing::StopRecordingPath();  // the path drawn is the prediction alone
-    s.Open(file);
+    s.Open(path);
 
     const auto start = std::chrono::steady_clock::now();
     auto next = start;
@@ -587,7 +560,7 @@ int Run(const std::string& file)
         if (closed || Console::StopSignal() != 0) {
             // Closed with its close box or stopped by a signal: no question can be asked, and
             // nothing may be lost, so unsaved work goes beside the file.
-            if (s.doc.Modified()) Rescue(s);
+            if (s.doc.Modified()) s.Rescue();
             if (closed) status = Wimdows::WindowEnded() == Wimdows::Ended::ClosedByUser ? 0 : 1;
             break;
         }

@@ -55,15 +55,6 @@ bool WriteLevel(const std::string& path, const Level::File& level, std::string& 
     return false;
 }
 
-std::string NextFreeLevelFile()
-{
-    for (std::uint32_t n = 1;; ++n) {
-        std::error_code ec;
-        const std::string name = Level::FileName(n);
-        if (!std::filesystem::exists(name, ec)) return name;
-    }
-}
-
 Level::File NewLevel()
 {
     Level::File level;

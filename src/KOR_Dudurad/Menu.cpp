@@ -322,7 +322,7 @@ int Main(const Options& options)
     ApplyPresentationOptions(options);
 
     if (options.edit) {
-        return Editor::Run(options.editFile.empty() ? Editor::NextFreeLevelFile() : options.editFile);
+        return Editor::Run(options.editFile);
     }
     if (options.level > 0) {
         // Straight into a game at that level; the menu follows it as after any game.

@@ -7,7 +7,8 @@
 # that cannot end is given up after a few seconds with the old table whole, and its leftover
 # file goes at the next save. Two games ended in the same instant keep both scores. The
 # editor keeps its work beside its file in every state: editing, in its play-test, on the
-# play-test's end screen and back in the editor. A --level game never enters the table; a
+# play-test's end screen and back in the editor, never through a link planted under the
+# rescue file's name nor over an older rescue. A --level game never enters the table; a
 # level that cannot be read is said on the screen. The console, redirected to a file, gets each line when it is
 # written.
 #
@@ -250,6 +251,32 @@ editor_until() {
   [ "$(scores)" = "500 " ] || fail "editor $*: the scores changed"
 }
 
+# A rescue file's name already taken beside the level (a link planted to the player's notes,
+# an older rescue): neither is written through nor over; the work goes to the next free name.
+editor_taken() {
+  local win
+  cp "$work/data/level-01.txt" "$work/lvl.txt"
+  echo "the player's notes" > "$work/notes"
+  case $1 in
+    link) ln -s "$work/notes" "$work/lvl.txt.unsaved" ;;
+    rescue) cp "$work/notes" "$work/lvl.txt.unsaved" ;;
+  esac
+  start XDG_DATA_HOME="$work/xdg" -- --edit lvl.txt
+  find_window 'The KOR Dudurad' 20 > /dev/null || fail "editor, $1 taken: no window"
+  sleep 1
+  win=$(xdotool search --all --pid "$pid" --name '^The KOR Dudurad$' 2> /dev/null | tail -n 1)
+  press "$win" n
+  sleep 1.5
+  stop_with TERM
+  [ "$status" -eq 143 ] || fail "editor, $1 taken: status $status, not 143"
+  [ "$(cat "$work/notes")" = "the player's notes" ] || fail "editor, $1 taken: the player's notes were overwritten"
+  [ "$1" = rescue ] && ! cmp -s "$work/notes" "$work/lvl.txt.unsaved" && fail "editor: the older rescue was overwritten"
+  [ -f "$work/lvl.txt.unsaved-2" ] && [ ! -L "$work/lvl.txt.unsaved-2" ] && grep -q '^\[Ball\]' "$work/lvl.txt.unsaved-2" ||
+    fail "editor, $1 taken: the work is not in lvl.txt.unsaved-2"
+  grep -qF "Unsaved changes were kept in lvl.txt.unsaved-2 (lvl.txt.unsaved was there already" "$work/console.txt" ||
+    fail "editor, $1 taken: not said where the work is"
+}
+
 # Two games in one folder, both ended by one kill in the same instant, ten times: both
 # scores are kept every time (the table on disk is read afresh under a lock at each save).
 # The intro cannot be cut short, so up to three pairs start at once and wait in their games
@@ -345,6 +372,8 @@ editor_until
 editor_until F5
 editor_until F5 Escape
 editor_until F5 Escape Escape
+editor_taken link
+editor_taken rescue
 two_games
 level_option
 unreadable_level
