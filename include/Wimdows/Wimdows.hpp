@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace Wimdows {
 
@@ -55,6 +56,9 @@ inline constexpr std::uint32_t VK_SEMICOLON = 186, VK_PLUS = 187 /* = and + */, 
 }  // namespace VirtualKeys
 
 bool KeyDown(std::uint32_t k);
+// Down, and pressed last by a game controller's button rather than the keyboard (a pad's B
+// is Escape, but the game asks more of it before a game ends).
+bool KeyDownFromPad(std::uint32_t k);
 // Oldest queued key press; waits for one. Returns 0 when no window is open or the
 // window closes during the wait.
 std::uint32_t GetKey();
@@ -78,6 +82,12 @@ struct MouseEvent {
 // The oldest mouse event not yet taken, without waiting; false when none is queued. The
 // queue keeps the latest 256, so a program that never asks loses nothing but old events.
 bool TakeMouseEvent(MouseEvent& event);
+
+// ---- Files dropped on the window ----
+// The oldest file dropped on a window (a file manager's drag and drop) and not yet taken,
+// without waiting; false when none is waiting. The latest 8 wait, whatever window is open
+// then, until a screen that takes files takes them.
+bool TakeDroppedFile(std::string& path);
 
 // ---- Back buffer and primitives ----
 void SetBuffering(bool state);

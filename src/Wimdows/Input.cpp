@@ -11,6 +11,7 @@ namespace Wimdows::detail {
 using namespace VirtualKeys;
 
 std::atomic<bool> key[256];
+std::atomic<bool> keyFromPad[256];  // the key's last press came from a pad's button
 KeyBuffer keybuf{};
 std::atomic<bool> block{false};
 std::atomic<std::uint32_t> keyEvents{0};
@@ -289,6 +290,7 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam)
             tapUp[code].store(0);
             downAt[code].store(SDL_GetTicks64());
         }
+        keyFromPad[code].store(lParam == KeyFromPad);
         AddKey(code, lParam == KeyWithShift);  // a held key's repeats are queued too
     } else if (msg == WM_KEYUP) {
         const Uint64 now = SDL_GetTicks64();
@@ -352,6 +354,36 @@ void MouseWheel(std::int32_t clicks)
     if (clicks != 0) QueueMouse(MouseEvent::Type::Wheel, mouse.x, mouse.y, clicks);
 }
 
+// Dropped files for TakeDroppedFile: written on the user-interface thread, taken on the main
+// thread. A plain array (no destructor) for the same reason as the mouse ring.
+constexpr std::size_t DropQueueLength = 8;
+constexpr std::size_t MostDropPath = 4096;  // PATH_MAX: a longer name is no file to open
+struct DropRing {
+    std::array<std::array<char, MostDropPath + 1>, DropQueueLength> paths;
+    std::size_t first;
+    std::size_t count;
+};
+DropRing dropQueue{};
+static_assert(std::is_trivially_destructible_v<DropRing>);
+
+void DropFile(char* file)
+{
+    if (file == nullptr) return;
+    const std::size_t length = SDL_strlen(file);
+    if (length > 0 && length <= MostDropPath) {
+        std::lock_guard lock(mouseQueueLock);
+        if (dropQueue.count == DropQueueLength) {  // the oldest goes
+            dropQueue.first = (dropQueue.first + 1) % DropQueueLength;
+            --dropQueue.count;
+        }
+        std::array<char, MostDropPath + 1>& slot =
+            dropQueue.paths[(dropQueue.first + dropQueue.count) % DropQueueLength];
+        SDL_memcpy(slot.data(), file, length + 1);
+        ++dropQueue.count;
+    }
+    SDL_free(file);
+}
+
 void ResetInput()
 {
     {
@@ -381,6 +413,8 @@ bool KeyDown(std::uint32_t k)
     const Uint64 up = tapUp[k].exchange(0);
     return up != 0 && SDL_GetTicks64() + 1 - up <= kTapMemoryMs;
 }
+
+bool KeyDownFromPad(std::uint32_t k) { return KeyDown(k) && keyFromPad[k].load(); }
 
 std::uint32_t GetKey()
 {
@@ -420,6 +454,17 @@ bool TakeMouseEvent(MouseEvent& event)
     if (ring.count == 0) return false;
     event = ring.events[ring.first];
     ring.first = (ring.first + 1) % detail::MouseQueueLength;
+    --ring.count;
+    return true;
+}
+
+bool TakeDroppedFile(std::string& path)
+{
+    std::lock_guard lock(detail::mouseQueueLock);
+    detail::DropRing& ring = detail::dropQueue;
+    if (ring.count == 0) return false;
+    path = ring.paths[ring.first].data();
+    ring.first = (ring.first + 1) % detail::DropQueueLength;
     --ring.count;
     return true;
 }
