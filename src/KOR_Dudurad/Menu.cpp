@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -15,9 +16,11 @@
 #include "Editor/Editor.hpp"
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
+#include "Level/Sets.hpp"
 #include "Options.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
+#include "SetArchive/SetArchive.hpp"
 #include "Settings.hpp"
 #include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"
@@ -295,6 +298,28 @@ void InitModules()
     Game::Init();
 }
 
+namespace {
+
+// --export-set: a folder as given, or else one of the player's sets by its name.
+int ExportSet(const std::string& set, const std::string& file)
+{
+    std::string folder = set;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec) && set.find('/') == std::string::npos &&
+        !Level::PlayerSetsFolder().empty()) {
+        folder = Level::PlayerSetsFolder() + "/" + set;
+    }
+    const SetArchive::Result result = SetArchive::Export(folder, file);
+    if (!result.ok) {
+        std::fprintf(stderr, "[ERROR] (ExportSet) %s\n", result.message.c_str());
+        return 1;
+    }
+    std::printf("%s\n", result.message.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
 int Main() { return Main(Options{}); }
 
 int Main(int argc, char** argv)
@@ -317,6 +342,7 @@ int Main(const Options& options)
     // The option for this run, else the player's choice; without either, Dutch.
     const std::string& language = options.language.empty() ? settings.language : options.language;
     if (!language.empty()) Console::SetLanguage(language);
+    if (!options.exportSet.empty()) return ExportSet(options.exportSet, options.exportFile);
     Game::SetSoundSwitchedHandler(&KeepSoundChoice);
     InitModules();
     ApplyPresentationOptions(options);

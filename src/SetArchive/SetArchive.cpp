@@ -499,7 +499,9 @@ Result Export(const std::string& setFolder, const std::string& archivePath)
 
     std::unique_ptr<archive, WriterCloser> a(archive_write_new());
     Sink sink;
+    // No padding past the end-of-archive blocks: the file is as long as its contents.
     if (archive_write_set_format_ustar(a.get()) != ARCHIVE_OK ||
+        archive_write_set_bytes_in_last_block(a.get(), 1) != ARCHIVE_OK ||
         archive_write_open(a.get(), &sink, nullptr, WriteSink, nullptr) != ARCHIVE_OK) {
         return Refused(Format(Console::Tr("%s kan niet worden geschreven: %s."), Shown(archivePath).c_str(),
                               ErrorOf(a.get()).c_str()));
