@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes the level loader, the level's reader and writer together (read, write, read again),
-# the high-score loader, the settings file and the catalog reader with libFuzzer (clang,
+# the high-score loader, the settings file, the catalog reader and a shared set's import with libFuzzer (clang,
 # ASan + UBSan), each for a bounded time, starting from the seed files under
 # fuzz/corpus/<target>/ and what earlier runs added in build-fuzz/corpus/<target>/.
 #
@@ -35,11 +35,12 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 unset LSAN_OPTIONS
 
 # Longest input per target: room for more than 101 sections with their properties, for
-# long words in a score file, past the settings file's bound, and for a catalog's tables.
-declare -A max_len=([level]=8192 [level_roundtrip]=8192 [scores]=1024 [settings]=8192 [catalog]=16384)
+# long words in a score file, past the settings file's bound, for a catalog's tables, and
+# for a set archive of a few levels.
+declare -A max_len=([level]=8192 [level_roundtrip]=8192 [scores]=1024 [settings]=8192 [catalog]=16384 [set_import]=16384)
 
 failed=0
-for target in level level_roundtrip scores settings catalog; do
+for target in level level_roundtrip scores settings catalog set_import; do
   corpus=$root/build-fuzz/corpus/$target
   run=$root/build-fuzz/artifacts/$target/$(date +%Y%m%d-%H%M%S)
   log=$root/build-fuzz/logs/$target.log
