@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!SetArchive::IsMemberName(name, level) || !file.is_regular_file() || file.is_symlink()) {
                 fuzz::Fail("the new set holds '%s'", name.c_str());
             }
-            if (file.file_size() > (level > 0 ? Level::MaxFileBytes : SetArchive::MaxSetFileBytes)) {
+            if (file.file_size() > (level > 0 ? Level::MaxFileBytes : Level::MaxSetInfoBytes)) {
                 fuzz::Fail("'%s' is larger than its bound", name.c_str());
             }
             if (level > 0) {

@@ -32,6 +32,11 @@ void SchermLevelGedaan(bool quit, bool win, std::int32_t YourScore, std::span<co
                        std::uint32_t FirstLevel);
 // Says on the end screen, below the table, that the score could not be saved.
 void ScoreNotSaved();
+// Writes a remark of the player's language on the end screen, below the table.
+void EndScreenRemark(const char* text);
+// The editor's play-test ends: a box over the end screen says how, and that Space goes back.
+enum class TestResult : std::uint8_t { Won, Lost, Stopped };
+void PlayTestEnd(TestResult result);
 
 // Puts "Pauze" over the frame on the screen and shows it.
 void DrawPaused();

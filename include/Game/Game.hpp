@@ -23,6 +23,8 @@ LevelReport LoadLevelFile(const char* path, Level::Table& level);
 
 // The five best scores, "data/highscores.dat".
 void LoadScores(std::span<std::int32_t> HighScores);
+// The same in another file of that format (a level set's own table).
+void LoadScores(std::span<std::int32_t> HighScores, const std::string& file);
 void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore);
 // Saves the table and makes HighScores the table saved. When another program saved since
 // this one's last LoadScores, the scores added to the table since that load are entered
@@ -31,6 +33,7 @@ void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore);
 // console line, when the table could not be saved (the file on disk is then as it was),
 // also when another program's save held the folder for Files::LockWait.
 bool SaveScores(std::span<std::int32_t> HighScores);
+bool SaveScores(std::span<std::int32_t> HighScores, const std::string& file);
 
 // ---- One game, as whoever starts it wants it played ----
 // The menu, --level and the level editor's play-test each make a Setup and hand it to
@@ -43,9 +46,11 @@ struct Levels {
     enum class From : std::uint8_t {
         Folder,  // folder/level-NN.txt from `first` on, until a number has no file
         Memory,  // `table` alone, shown as level `first`
+        File,    // the level file `file` alone, shown as level `first`
     };
     From from = From::Folder;
     std::string folder = "data";
+    std::string file;
     std::uint32_t first = 1;
     Level::Table table{};
 };
@@ -54,12 +59,15 @@ struct Levels {
 enum class ScoreTable : std::uint8_t {
     NoTable,  // none: the end screen shows the game's table as it is on disk
     Game,     // the game's own, data/highscores.dat
+    Set,      // a level set's own, Setup::scoreFile
 };
 
 // What the end screen says besides the score and the table.
 enum class EndRemark : std::uint8_t {
     NoRemark,
     NotInTable,  // "Vanaf level K: niet in de highscores", K the first level played
+    LevelFile,   // one level file played: not in the high scores
+    PlayTest,    // the editor's test: won or lost, and Space goes back to the editor
 };
 
 struct Setup {
@@ -69,6 +77,10 @@ struct Setup {
     float speed = 250.0f;
     ScoreTable table = ScoreTable::Game;
     EndRemark remark = EndRemark::NoRemark;
+    // The table the end screen shows and a ScoreTable::Set game enters; empty: the game's own.
+    std::string scoreFile;
+    // Where each won level's number is recorded (Level::MarkWon); empty: nowhere.
+    std::string progress;
 };
 
 // Plays one whole game as set up, until the end screen is left.

@@ -14,21 +14,21 @@
 #include <string_view>
 
 #include "Level/File.hpp"
+#include "Level/Sets.hpp"
 
 namespace SetArchive {
 
 // The extension the desktop knows the files by (MIME type application/x-kor-dudurad-set).
 constexpr std::string_view Extension = ".korset";
 
-// What an archive may hold, and how much. A set's levels are numbered 1 to 999, each file
-// at most Level::MaxFileBytes (1 MiB); set.txt at most MaxSetFileBytes. The archive file is
-// at most MaxArchiveBytes and is read no further, so a file that grows or never ends costs
+// What an archive may hold, and how much. A set's levels are numbered 1 to 999
+// (Level::MaxSetLevels), each file at most Level::MaxFileBytes (1 MiB); its set.txt
+// (Level::SetInfoFile) at most Level::MaxSetInfoBytes (4 KiB). The archive file is at most
+// MaxArchiveBytes (64 MiB) and is read no further, so a file that grows or never ends costs
 // no more; it holds at most MaxEntries members (every level and set.txt).
-constexpr std::uint32_t MaxLevelNumber = 999;
+constexpr std::uint32_t MaxLevelNumber = Level::MaxSetLevels;
 constexpr std::size_t MaxEntries = MaxLevelNumber + 1;
-constexpr std::size_t MaxSetFileBytes = 64 * 1024;
 constexpr std::size_t MaxArchiveBytes = 64 << 20;
-constexpr const char* SetFileName = "set.txt";
 
 struct Result {
     bool ok = false;
@@ -65,5 +65,15 @@ Result Import(const std::string& archivePath, const std::string& setsFolder);
 // home folder, "NAME.korset" after the set's folder, "NAME (2).korset" when that is taken.
 // Empty when there is no home folder.
 std::string ExportTarget(const std::string& setFolder);
+
+// What the game calls for a file it is given (an argument, a file dropped on its window, a
+// double-click in a file manager), for --export-set and for the select's "share": Import
+// into the player's sets (Level::PlayerSetsFolder()), and Export of a set folder (or, when
+// no such folder is there, of the player's set of that folder name) to archivePath, or
+// without one to ExportTarget. Each says its line on the console: stdout when done,
+// "[ERROR] (ImportSet) ..." or "(ExportSet)" on stderr when not; the result's message is
+// the same line for the screen.
+Result ImportForPlayer(const std::string& archivePath);
+Result ExportForPlayer(const std::string& set, const std::string& archivePath = {});
 
 }  // namespace SetArchive

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace Wimdows {
 
@@ -78,6 +79,12 @@ struct MouseEvent {
 // The oldest mouse event not yet taken, without waiting; false when none is queued. The
 // queue keeps the latest 256, so a program that never asks loses nothing but old events.
 bool TakeMouseEvent(MouseEvent& event);
+
+// ---- Files dropped on the window ----
+// The oldest file dropped on a window (a file manager's drag and drop) and not yet taken,
+// without waiting; false when none is waiting. The latest 8 wait, whatever window is open
+// then, until a screen that takes files takes them.
+bool TakeDroppedFile(std::string& path);
 
 // ---- Back buffer and primitives ----
 void SetBuffering(bool state);

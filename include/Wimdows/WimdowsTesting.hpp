@@ -20,6 +20,8 @@ void PostMouseMove(std::int32_t x, std::int32_t y);
 void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks = 1);
 // The wheel turned by `clicks` (away from the user positive) over the pointer.
 void PostMouseWheel(std::int32_t clicks);
+// A file dropped on the window, as a file manager drops it.
+void PostDropFile(const char* path);
 // The user clicks the window's close box.
 void PostClose();
 // Returns once the user-interface thread has handled everything posted before the call.

@@ -346,6 +346,38 @@ void ScoreNotSaved()
     Wimdows::UpdateWindow();
 }
 
+void EndScreenRemark(const char* text)
+{
+    Wimdows::SetFont(0, White);
+    Wimdows::Text(text, NotInTableText.x, NotInTableText.y);
+    Wimdows::UpdateWindow();
+}
+
+void PlayTestEnd(TestResult result)
+{
+    const char* title = nullptr;
+    switch (result) {
+        case TestResult::Won:
+            title = Tr("Test gewonnen: de raket is thuis");
+            break;
+        case TestResult::Lost:
+            title = Tr("Test verloren");
+            break;
+        case TestResult::Stopped:
+            title = Tr("Test gestopt");
+            break;
+    }
+    const TextPlace& a = PlayTestBoxTopLeft;
+    const TextPlace& b = PlayTestBoxBottomRight;
+    Wimdows::Rectangle(a.x, a.y, b.x, b.y, PauseBoxColor, true);
+    Wimdows::Rectangle(a.x, a.y, b.x, b.y, White, false);
+    Wimdows::SetFont(1, White);
+    Wimdows::Text(title, a.x + 24, a.y + 20);
+    Wimdows::SetFont(0, White);
+    Wimdows::Text(Tr("Spatie of Esc: terug naar de editor"), a.x + 24, a.y + 60);
+    Wimdows::UpdateWindow();
+}
+
 void Init()
 {
     if (Initialised) {

@@ -1,4 +1,5 @@
 // The play-test: the level in memory played in the game's own loop, from the editor's aim.
+// Its end screen says whether the test was won, and Space goes back to the editor.
 #include <algorithm>
 
 #include "EditorInternal.hpp"
@@ -15,7 +16,7 @@ Game::Setup PlayTestSetup(const Level::File& level, std::uint32_t number, float 
     setup.angle = angle;
     setup.speed = speed;
     setup.table = Game::ScoreTable::NoTable;
-    setup.remark = Game::EndRemark::NotInTable;
+    setup.remark = Game::EndRemark::PlayTest;
     return setup;
 }
 

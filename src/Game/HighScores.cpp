@@ -93,7 +93,7 @@ bool ReportSaveFailure(const std::string& reason)
 enum class Table { Read, Missing, Unreadable };
 
 // The table in the file, as LoadScores describes; the console lines only when report.
-Table ReadTable(std::span<std::int32_t> HighScores, bool report)
+Table ReadTable(std::span<std::int32_t> HighScores, bool report, const char* ScoresFile)
 {
     std::fill(HighScores.begin(), HighScores.end(), 0);
     std::error_code ec;
@@ -150,7 +150,7 @@ Table ReadTable(std::span<std::int32_t> HighScores, bool report)
 std::vector<std::int32_t> lastRead;
 std::filesystem::path lastReadAt;
 
-std::filesystem::path ScoresPath()
+std::filesystem::path ScoresPath(const char* ScoresFile)
 {
     std::error_code ec;
     return std::filesystem::absolute(ScoresFile, ec);
@@ -177,11 +177,13 @@ std::vector<std::int32_t> Entered(std::span<const std::int32_t> now, std::vector
 // Entries the file does not fill come back as 0. A word that is no decimal integer is
 // reported and skipped, so one damaged word costs none of the scores after it, and the
 // table comes back in descending order whatever the file's order, as AddHighScore needs.
-void LoadScores(std::span<std::int32_t> HighScores)
+void LoadScores(std::span<std::int32_t> HighScores) { LoadScores(HighScores, ScoresFile); }
+
+void LoadScores(std::span<std::int32_t> HighScores, const std::string& file)
 {
-    ReadTable(HighScores, true);
+    ReadTable(HighScores, true, file.c_str());
     lastRead.assign(HighScores.begin(), HighScores.end());
-    lastReadAt = ScoresPath();
+    lastReadAt = ScoresPath(file.c_str());
 }
 
 void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
@@ -204,16 +206,19 @@ void AddHighScore(std::span<std::int32_t> HighScores, std::int32_t NewScore)
 // folder's lock the table on disk is read afresh: when another program saved since this
 // one read it, the scores entered here go into that table, so two games ending at once
 // both count.
-bool SaveScores(std::span<std::int32_t> HighScores)
+bool SaveScores(std::span<std::int32_t> HighScores) { return SaveScores(HighScores, ScoresFile); }
+
+bool SaveScores(std::span<std::int32_t> HighScores, const std::string& file)
 {
+    const char* const ScoresFile = file.c_str();
     const Files::FolderLock lock(ScoresFile);
     if (lock.state == Files::FolderLock::State::Busy) {
         return ReportSaveFailure("Not saved: " + lock.problem + ".");
     }
     std::vector<std::int32_t> table(HighScores.begin(), HighScores.end());
     std::vector<std::int32_t> onDisk(table.size());
-    if (lastRead.size() == table.size() && lastReadAt == ScoresPath() &&
-        ReadTable(onDisk, false) != Table::Unreadable && onDisk != lastRead) {
+    if (lastRead.size() == table.size() && lastReadAt == ScoresPath(ScoresFile) &&
+        ReadTable(onDisk, false, ScoresFile) != Table::Unreadable && onDisk != lastRead) {
         for (const std::int32_t score : Entered(table, lastRead)) AddHighScore(onDisk, score);
         table = onDisk;
     }
@@ -225,7 +230,7 @@ bool SaveScores(std::span<std::int32_t> HighScores)
     if (Files::Save(ScoresFile, bytes, failure)) {
         std::copy(table.begin(), table.end(), HighScores.begin());
         lastRead = table;
-        lastReadAt = ScoresPath();
+        lastReadAt = ScoresPath(ScoresFile);
         return true;
     }
     if (failure.step == Files::SaveFailure::Step::Target) {

@@ -18,6 +18,7 @@
 #include "Game/Game.hpp"
 #include "Game/PlayGameTesting.hpp"
 #include "Level/File.hpp"
+#include "Level/Sets.hpp"
 #include "Physics/Physics.hpp"
 #include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"
@@ -66,6 +67,7 @@ bool HasLevel(const Levels& levels, std::uint32_t number)
             return std::filesystem::exists(Level::FileName(levels.folder, number), ec);
         }
         case Levels::From::Memory:
+        case Levels::From::File:
             return number == levels.first;
     }
     return false;
@@ -82,6 +84,9 @@ bool LoadLevelOf(const Levels& levels, std::uint32_t number, Level::Table& table
         case Levels::From::Memory:
             table = levels.table;
             return true;
+        case Levels::From::File:
+            name = levels.file;
+            return LoadLevelFile(name.c_str(), table).opened;
     }
     return false;
 }
@@ -94,8 +99,36 @@ std::uint32_t RemarkLevel(const Setup& setup)
             return 0;
         case EndRemark::NotInTable:
             return setup.levels.first;
+        case EndRemark::LevelFile:
+        case EndRemark::PlayTest:
+            return 0;
     }
     return 0;
+}
+
+// The end screen's words besides the table, drawn over it; nothing for the game's own remarks.
+void DrawOwnRemark(const Setup& setup, bool quit, bool won)
+{
+    switch (setup.remark) {
+        case EndRemark::NoRemark:
+        case EndRemark::NotInTable:
+            break;
+        case EndRemark::LevelFile:
+            Drawing::EndScreenRemark(Console::Tr("Een los levelbestand: niet in de highscores"));
+            break;
+        case EndRemark::PlayTest:
+            Drawing::PlayTestEnd(won    ? Drawing::TestResult::Won
+                                 : quit ? Drawing::TestResult::Stopped
+                                        : Drawing::TestResult::Lost);
+            break;
+    }
+}
+
+// The table the end screen shows: the set's own, or the game's.
+const std::string& ScoreFileOf(const Setup& setup)
+{
+    static const std::string game = "data/highscores.dat";
+    return setup.scoreFile.empty() ? game : setup.scoreFile;
 }
 
 // The window is gone: closed by the player with its close box (or never opened).
@@ -422,6 +455,7 @@ void PlayGame(const Setup& setup)
                 Score += WonBonus;
                 GoToNextLevel = true;
                 StopLevel = true;
+                if (!setup.progress.empty()) Level::MarkWon(setup.progress, CurrentLevel);
             }
 
             // The key table, in its order; every row is tested in every frame.
@@ -483,16 +517,17 @@ void PlayGame(const Setup& setup)
         }
     }
 
-    LoadScores(HighScores);
+    LoadScores(HighScores, ScoreFileOf(setup));
     bool saved = true;
     switch (setup.table) {
         case ScoreTable::NoTable:
             break;
         case ScoreTable::Game:
+        case ScoreTable::Set:
             AddHighScore(HighScores, Score);
-            saved = SaveScores(HighScores);
+            saved = SaveScores(HighScores, ScoreFileOf(setup));
             if (!saved) {
-                LoadScores(HighScores);  // the screen shows the table as it is on disk
+                LoadScores(HighScores, ScoreFileOf(setup));  // the screen shows the table as it is on disk
             }
             break;
     }
@@ -502,6 +537,7 @@ void PlayGame(const Setup& setup)
         if (!saved) {
             Drawing::ScoreNotSaved();
         }
+        DrawOwnRemark(setup, QuitGame, GoToNextLevel);
     };
     drawEndScreen();
     if (QuitGame) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -298,28 +297,6 @@ void InitModules()
     Game::Init();
 }
 
-namespace {
-
-// --export-set: a folder as given, or else one of the player's sets by its name.
-int ExportSet(const std::string& set, const std::string& file)
-{
-    std::string folder = set;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec) && set.find('/') == std::string::npos &&
-        !Level::PlayerSetsFolder().empty()) {
-        folder = Level::PlayerSetsFolder() + "/" + set;
-    }
-    const SetArchive::Result result = SetArchive::Export(folder, file);
-    if (!result.ok) {
-        std::fprintf(stderr, "[ERROR] (ExportSet) %s\n", result.message.c_str());
-        return 1;
-    }
-    std::printf("%s\n", result.message.c_str());
-    return std::fflush(stdout) == 0 ? 0 : 1;
-}
-
-}  // namespace
-
 int Main() { return Main(Options{}); }
 
 int Main(int argc, char** argv)
@@ -342,7 +319,10 @@ int Main(const Options& options)
     // The option for this run, else the player's choice; without either, Dutch.
     const std::string& language = options.language.empty() ? settings.language : options.language;
     if (!language.empty()) Console::SetLanguage(language);
-    if (!options.exportSet.empty()) return ExportSet(options.exportSet, options.exportFile);
+    if (!options.exportSet.empty()) return SetArchive::ExportForPlayer(options.exportSet, options.exportFile).ok ? 0 : 1;
+    // A shared set given to the game (a double-click in a file manager) is added, or refused
+    // with its line, before the game starts as usual.
+    if (!options.setFile.empty()) SetArchive::ImportForPlayer(options.setFile);
     Game::SetSoundSwitchedHandler(&KeepSoundChoice);
     InitModules();
     ApplyPresentationOptions(options);

@@ -20,11 +20,14 @@ namespace KOR_Dudurad {
 namespace {
 
 constexpr const char* Usage =
-    "Usage: kor-dudurad [OPTION]...\n"
+    "Usage: kor-dudurad [OPTION]... [FILE]\n"
     "The KOR Dudurad: aim a rocket through gravity fields into the black hole.\n"
     "\n"
     "  --level N      start a game at level N at once, without the intro and the menu;\n"
     "                 a game not started at level 1 does not enter the high scores\n"
+    "  --level FILE   play the level file FILE at once (never in the high scores);\n"
+    "                 a FILE alone does the same, and a set file (.korset) alone is\n"
+    "                 added to your level sets\n"
     "  --fullscreen   play on the whole screen\n"
     "  --window       play in a window\n"
     "  --scale N      show the window N times as large (N from 1 to 8)\n"
@@ -75,6 +78,8 @@ int Answered(std::FILE* out, std::FILE* err, const char* what)
 }
 
 }  // namespace
+
+bool IsSetArchive(std::string_view path) { return SetArchive::IsArchiveName(path); }
 
 std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::FILE* out, std::FILE* err)
 {
@@ -137,7 +142,14 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
             }
             continue;
         }
-        // Options with a number: "--level N" or "--level=N".
+        // A file alone: a level to play, or a set to add.
+        if (!arg.starts_with("-") && !arg.empty()) {
+            if (!options.levelFile.empty() || !options.setFile.empty())
+                return UsageError(err, "unexpected argument '" + Shown(arg) + "'");
+            (IsSetArchive(arg) ? options.setFile : options.levelFile) = arg;
+            continue;
+        }
+        // Options with a number: "--level N" or "--level=N", or a level file's name.
         const bool level = arg == "--level" || arg.starts_with("--level=");
         const bool scale = arg == "--scale" || arg.starts_with("--scale=");
         if (level || scale) {
@@ -149,6 +161,11 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
                 value = argv[++i];
             } else {
                 return UsageError(err, std::string(name) + " needs a number");
+            }
+            if (level && !value.empty() && value.find_first_not_of("0123456789") != std::string_view::npos &&
+                !value.starts_with("-")) {
+                options.levelFile = value;
+                continue;
             }
             const bool ok = level ? Number(value, 1, MaxLevelOption, options.level)
                                   : Number(value, 1, MaxScaleOption, options.scale);

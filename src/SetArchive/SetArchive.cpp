@@ -258,7 +258,7 @@ struct Reader {
         if (!names.insert(name).second) {
             return Fail(Format(Console::Tr("%s: '%s' staat er twee keer in."), shown.c_str(), Shown(name).c_str()));
         }
-        const std::size_t bound = level > 0 ? Level::MaxFileBytes : MaxSetFileBytes;
+        const std::size_t bound = level > 0 ? Level::MaxFileBytes : Level::MaxSetInfoBytes;
         if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > static_cast<la_int64_t>(bound)) {
             return Fail(Format(Console::Tr("%s: '%s' is groter dan %u bytes."), shown.c_str(), Shown(name).c_str(),
                                static_cast<unsigned>(bound)));
@@ -352,7 +352,7 @@ struct WriterCloser {
 
 bool IsMemberName(std::string_view name, std::uint32_t& level)
 {
-    if (name == SetFileName) {
+    if (name == Level::SetInfoFile) {
         level = 0;
         return true;
     }
@@ -509,7 +509,7 @@ Result Export(const std::string& setFolder, const std::string& archivePath)
     std::uint32_t levels = 0;
     for (const auto& [level, name] : members) {
         const std::string path = (fs::path(setFolder) / name).string();
-        const std::size_t bound = level > 0 ? Level::MaxFileBytes : MaxSetFileBytes;
+        const std::size_t bound = level > 0 ? Level::MaxFileBytes : Level::MaxSetInfoBytes;
         std::string bytes;
         const Files::ReadResult read = Files::ReadBounded(path, bound, bytes);
         if (read.status == Files::Read::TooLarge) {
@@ -569,6 +569,49 @@ std::string ExportTarget(const std::string& setFolder)
         if (!fs::exists(fs::symlink_status(path, ec))) return path.string();
     }
     return {};
+}
+
+namespace {
+
+Result Said(Result result, const char* procedure)
+{
+    if (result.ok) {
+        std::printf("%s\n", result.message.c_str());
+        std::fflush(stdout);
+    } else {
+        std::fprintf(stderr, "[ERROR] (%s) %s\n", procedure, result.message.c_str());
+    }
+    return result;
+}
+
+}  // namespace
+
+Result ImportForPlayer(const std::string& archivePath)
+{
+    const std::string sets = Level::PlayerSetsFolder();
+    if (sets.empty()) {
+        return Said(Refused(Format(Console::Tr("%s: de set kan niet worden opgeslagen in %s: %s."),
+                                   Shown(fs::path(archivePath).filename().string()).c_str(), "$XDG_DATA_HOME",
+                                   Console::Tr("geen map van de speler"))),
+                    "ImportSet");
+    }
+    return Said(Import(archivePath, sets), "ImportSet");
+}
+
+Result ExportForPlayer(const std::string& set, const std::string& archivePath)
+{
+    std::string folder = set;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec) && set.find('/') == std::string::npos && !Level::PlayerSetsFolder().empty()) {
+        folder = Level::PlayerSetsFolder() + "/" + set;
+    }
+    const std::string target = archivePath.empty() ? ExportTarget(folder) : archivePath;
+    if (target.empty()) {
+        return Said(Refused(Format(Console::Tr("%s kan niet worden geschreven: %s."), "$HOME",
+                                   Console::Tr("geen map van de speler"))),
+                    "ExportSet");
+    }
+    return Said(Export(folder, target), "ExportSet");
 }
 
 }  // namespace SetArchive

@@ -333,6 +333,36 @@ void MouseWheel(std::int32_t clicks)
     if (clicks != 0) QueueMouse(MouseEvent::Type::Wheel, mouse.x, mouse.y, clicks);
 }
 
+// Dropped files for TakeDroppedFile: written on the user-interface thread, taken on the main
+// thread. A plain array (no destructor) for the same reason as the mouse ring.
+constexpr std::size_t DropQueueLength = 8;
+constexpr std::size_t MostDropPath = 4096;  // PATH_MAX: a longer name is no file to open
+struct DropRing {
+    std::array<std::array<char, MostDropPath + 1>, DropQueueLength> paths;
+    std::size_t first;
+    std::size_t count;
+};
+DropRing dropQueue{};
+static_assert(std::is_trivially_destructible_v<DropRing>);
+
+void DropFile(char* file)
+{
+    if (file == nullptr) return;
+    const std::size_t length = SDL_strlen(file);
+    if (length > 0 && length <= MostDropPath) {
+        std::lock_guard lock(mouseQueueLock);
+        if (dropQueue.count == DropQueueLength) {  // the oldest goes
+            dropQueue.first = (dropQueue.first + 1) % DropQueueLength;
+            --dropQueue.count;
+        }
+        std::array<char, MostDropPath + 1>& slot =
+            dropQueue.paths[(dropQueue.first + dropQueue.count) % DropQueueLength];
+        SDL_memcpy(slot.data(), file, length + 1);
+        ++dropQueue.count;
+    }
+    SDL_free(file);
+}
+
 void ResetInput()
 {
     {
@@ -391,6 +421,17 @@ bool TakeMouseEvent(MouseEvent& event)
     if (ring.count == 0) return false;
     event = ring.events[ring.first];
     ring.first = (ring.first + 1) % detail::MouseQueueLength;
+    --ring.count;
+    return true;
+}
+
+bool TakeDroppedFile(std::string& path)
+{
+    std::lock_guard lock(detail::mouseQueueLock);
+    detail::DropRing& ring = detail::dropQueue;
+    if (ring.count == 0) return false;
+    path = ring.paths[ring.first].data();
+    ring.first = (ring.first + 1) % detail::DropQueueLength;
     --ring.count;
     return true;
 }

@@ -124,6 +124,15 @@ void PostMouseWheel(std::int32_t clicks)
     Post(e);
 }
 
+void PostDropFile(const char* path)
+{
+    SDL_Event e{};
+    e.type = SDL_DROPFILE;
+    e.drop.windowID = windowId.load();
+    e.drop.file = SDL_strdup(path);
+    Post(e);
+}
+
 void PostClose()
 {
     SDL_Event e{};

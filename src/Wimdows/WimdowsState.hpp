@@ -466,6 +466,8 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam = 0);
 void MouseMessage(std::uint32_t msg, LPARAM lParam);
 // A turn of the wheel, queued for TakeMouseEvent at the pointer's place.
 void MouseWheel(std::int32_t clicks);
+// A file dropped on the window (SDL's drop event); takes SDL's copy of the name and frees it.
+void DropFile(char* file);
 // Teardown of the input state: key table, queue, mouse record, capture.
 void ResetInput();
 
