@@ -33,8 +33,9 @@ packages=(
   clang libclang-rt-dev llvm
   xvfb xauth xdotool imagemagick openbox x11-utils weston libdecor-0-plugin-1-cairo
   lintian desktop-file-utils appstream groff-base man-db clang-format
-  # The desktop's view of a shared set: the MIME database, xdg-mime and xdg-open
-  shared-mime-info xdg-utils
+  # The desktop's view of a shared set: the MIME database, xdg-mime and xdg-open (which
+  # read the database through mimetype, libfile-mimeinfo-perl, as xdg-utils recommends)
+  shared-mime-info xdg-utils libfile-mimeinfo-perl
 )
 case ${1:-} in
   play) packages=("${play[@]}") ;;

@@ -319,7 +319,8 @@ int Main(const Options& options)
     // The option for this run, else the player's choice; without either, Dutch.
     const std::string& language = options.language.empty() ? settings.language : options.language;
     if (!language.empty()) Console::SetLanguage(language);
-    if (!options.exportSet.empty()) return SetArchive::ExportForPlayer(options.exportSet, options.exportFile).ok ? 0 : 1;
+    if (!options.exportSet.empty())
+        return SetArchive::ExportForPlayer(options.exportSet, options.exportFile).ok ? 0 : 1;
     // A shared set given to the game (a double-click in a file manager) is added, or refused
     // with its line, before the game starts as usual.
     if (!options.setFile.empty()) SetArchive::ImportForPlayer(options.setFile);
