@@ -190,7 +190,7 @@ grep -qF "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" 
 # The shared sets' file type: known to the MIME database, opened by the game.
 grep -qF '<mediatype>application/x-kor-dudurad-set</mediatype>' "$metainfo" || fail "the metadata lacks the sets' type"
 mkdir -p "$scratch/mime/packages" && cp "$usr/share/mime/packages/$id.xml" "$scratch/mime/packages/" &&
-  out=$(update-mime-database "$scratch/mime" 2>&1) && [ -z "$out" ] &&
+  out=$(XDG_DATA_HOME=$scratch update-mime-database "$scratch/mime" 2>&1) && [ -z "$out" ] &&
   grep -q '^application/x-kor-dudurad-set:\*\.korset$' "$scratch/mime/globs" ||
   fail "the sets' MIME type is not installed or not taken by update-mime-database: $out"
 for size in 48 128 256; do
