@@ -413,10 +413,10 @@ Result Import(const std::string& archivePath, const std::string& setsFolder)
     }
 
     // Plain tar only: no compression, so nothing read can grow past the file's own size.
+    auto source = std::make_unique<Source>();  // outlives the reader, which reads from it
+    source->fd = file.fd;
     std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
     archive_read_support_format_tar(a.get());
-    auto source = std::make_unique<Source>();
-    source->fd = file.fd;
     Reader reader{shown, a.get(), staging, {}, 0, {}};
     if (archive_read_open(a.get(), source.get(), nullptr, ReadSource, nullptr) != ARCHIVE_OK) {
         return Refused(
@@ -497,8 +497,9 @@ Result Export(const std::string& setFolder, const std::string& archivePath)
             Format(Console::Tr("%s: meer dan %u bestanden."), shownSet.c_str(), static_cast<unsigned>(MaxEntries)));
     }
 
-    std::unique_ptr<archive, WriterCloser> a(archive_write_new());
+    // The sink outlives the writer: freeing a writer that was not closed flushes into it.
     Sink sink;
+    std::unique_ptr<archive, WriterCloser> a(archive_write_new());
     // No padding past the end-of-archive blocks: the file is as long as its contents.
     if (archive_write_set_format_ustar(a.get()) != ARCHIVE_OK ||
         archive_write_set_bytes_in_last_block(a.get(), 1) != ARCHIVE_OK ||
