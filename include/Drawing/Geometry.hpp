@@ -152,8 +152,8 @@ constexpr std::uint32_t PauseBoxColor = 0x461400;  // RgbColor(0, 20, 70), the m
 inline constexpr TextPlace NotePlace{462, 40};
 inline constexpr TextPlace NotInTableText{20, 676};  // below the table, inside its box
 // The play-test's box on its end screen, over the picture's headline.
-inline constexpr TextPlace PlayTestBoxTopLeft{262, 40};
-inline constexpr TextPlace PlayTestBoxBottomRight{762, 140};
+inline constexpr TextPlace PlayTestBoxTopLeft{112, 70};
+inline constexpr TextPlace PlayTestBoxBottomRight{912, 262};
 
 // ---- What the module holds now (for tests) ----
 struct BodyHandles {

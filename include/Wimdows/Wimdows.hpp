@@ -56,6 +56,9 @@ inline constexpr std::uint32_t VK_SEMICOLON = 186, VK_PLUS = 187 /* = and + */, 
 }  // namespace VirtualKeys
 
 bool KeyDown(std::uint32_t k);
+// Down, and pressed last by a game controller's button rather than the keyboard (a pad's B
+// is Escape, but the game asks more of it before a game ends).
+bool KeyDownFromPad(std::uint32_t k);
 // Oldest queued key press; waits for one. Returns 0 when no window is open or the
 // window closes during the wait.
 std::uint32_t GetKey();

@@ -372,9 +372,9 @@ void PlayTestEnd(TestResult result)
     Wimdows::Rectangle(a.x, a.y, b.x, b.y, PauseBoxColor, true);
     Wimdows::Rectangle(a.x, a.y, b.x, b.y, White, false);
     Wimdows::SetFont(1, White);
-    Wimdows::Text(title, a.x + 24, a.y + 20);
+    Wimdows::Text(title, a.x + 40, a.y + 50);
     Wimdows::SetFont(0, White);
-    Wimdows::Text(Tr("Spatie of Esc: terug naar de editor"), a.x + 24, a.y + 60);
+    Wimdows::Text(Tr("Spatie of Esc: terug naar de editor"), a.x + 40, a.y + 110);
     Wimdows::UpdateWindow();
 }
 

@@ -44,9 +44,10 @@ const Line GameLines[] = {
     {Console::TrLater("Gamepad"), true},                        // Gamepad
     {Console::TrLater("Kruis of linkerstick: richten (stick een beetje: fijn)"),
      false},  // D-pad or left stick: aim (stick a little: fine)
-    {Console::TrLater("A, X of RB: lanceren   B: stoppen   Y: hulp"), false},  // A, X or RB: launch  B: stop  Y: help
-    {Console::TrLater("Start: pauze   Select: opnieuw"), false},               // Start: pause  Select: again
-    {Console::TrLater("F1 of ?: hulp sluiten en verder spelen"), true},        // F1 or ?: close the help and play on
+    {Console::TrLater("A, X of RB: lanceren   B: stoppen (vasthouden)   Y: hulp"),
+     false},                                                      // A, X or RB: launch  B: stop (hold it)  Y: help
+    {Console::TrLater("Start: pauze   Select: opnieuw"), false},  // Start: pause  Select: again
+    {Console::TrLater("F1 of ?: hulp sluiten en verder spelen"), true},  // F1 or ?: close the help and play on
 };
 
 const Line MenuLines[] = {
@@ -54,13 +55,38 @@ const Line MenuLines[] = {
     {Console::TrLater("Shift+Tab of pijl links: vorige knop"), false},  // Shift+Tab or Left arrow: previous button
     {Console::TrLater("Enter of spatie: de knop kiezen"), false},       // Return or Space: press the button
     {Console::TrLater("Esc: afsluiten   M: geluid aan/uit"), false},    // Esc: exit  M: sound on/off
+    {Console::TrLater("L: andere taal   S: levels kiezen"), false},     // L: another language  S: choose a level
     {Console::TrLater("F11 of Alt+Enter: volledig scherm"), false},     // F11 or Alt+Enter: full screen
     {Console::TrLater("Speluitleg: na een seconde overslaan met spatie of Enter"),
      false},  // Explanation: skip with Space or Return after a second
     {Console::TrLater("Gamepad: kruis links/rechts kiest, A drukt, B sluit af"),
-     false},  // Gamepad: D-pad left/right chooses, A presses, B exits
+     false},                                                    // Gamepad: D-pad left/right chooses, A presses, B exits
+    {Console::TrLater("Gamepad: Select kiest levels"), false},  // Gamepad: Select chooses a level
     {Console::TrLater("In het spel: F1 of ? toont de toetsen"), false},  // In the game: F1 or ? shows the keys
     {Console::TrLater("Een toets sluit deze hulp"), true},               // A key closes this help
+};
+
+// Added to the game's lines on a level whose bodies move.
+const Line MovingLine = {Console::TrLater("Bewegende lichamen: R zet ze terug met je richting, dan spatie"),
+                         true};  // Moving bodies: R puts them back with your aim, then Space
+
+const Line SelectLines[] = {
+    {Console::TrLater("Pijlen: een level kiezen; pijl links: naar de sets"),
+     false},  // Arrows: choose a level; Left arrow: to the sets
+    {Console::TrLater("Tab, Page Up / Page Down: volgende / vorige set"),
+     false},  // Tab, Page Up / Down: next / previous set
+    {Console::TrLater("Enter of spatie: spelen, daarna de rest van de set"),
+     false},  // Return or Space: play, then the rest of the set
+    {Console::TrLater("Muis: klik kiest, nog een klik speelt, wiel schuift"),
+     false},  // Mouse: a click chooses, another plays, the wheel scrolls
+    {Console::TrLater("Gamepad: kruis kiest, A speelt, B terug"), false},  // Gamepad: D-pad chooses, A plays, B back
+    {Console::TrLater("Een vinkje: dat level heb je gewonnen"), false},    // A tick: you have won that level
+    {Console::TrLater("Vanaf het eerste level telt je score in de set"),
+     false},  // From the first level your score counts in the set's table
+    {Console::TrLater("Een levelbestand op het venster slepen speelt het"),
+     false},                                                // Dropping a level file on the window plays it
+    {Console::TrLater("Esc: terug naar het menu"), false},  // Esc: back to the menu
+    {Console::TrLater("Een toets sluit deze hulp"), true},  // A key closes this help
 };
 
 const Line EndLines[] = {
@@ -95,6 +121,13 @@ Page PageOf(HelpScreen screen)
                     n,
                     {262, 250, 762, 250 + Height(n)}};  // Help: end of the game
         }
+        case HelpScreen::Select: {
+            constexpr auto n = static_cast<std::int32_t>(std::size(SelectLines));
+            return {Console::TrLater("Hulp: levels kiezen"),
+                    SelectLines,
+                    n,
+                    {150, 80, 650, 80 + Height(n)}};  // Help: choosing a level
+        }
         case HelpScreen::Game:
         default: {
             constexpr auto n = static_cast<std::int32_t>(std::size(GameLines));
@@ -108,10 +141,12 @@ Page PageOf(HelpScreen screen)
 
 }  // namespace
 
-void DrawHelp(HelpScreen screen)
+void DrawHelp(HelpScreen screen, bool movingBodies)
 {
     const Page page = PageOf(screen);
-    const detail::HelpBox& b = page.box;
+    const bool moving = movingBodies && screen == HelpScreen::Game;
+    detail::HelpBox b = page.box;
+    if (moving) b.bottom += LineHeight;
     Wimdows::Rectangle(b.left, b.top, b.right, b.bottom, detail::PauseBoxColor, true);
     Wimdows::Rectangle(b.left, b.top, b.right, b.bottom, White, false);
     Wimdows::SetFont(1, White);
@@ -122,6 +157,11 @@ void DrawHelp(HelpScreen screen)
         Wimdows::SetFont(line.heading ? 1 : 3, line.heading ? Yellow : White);
         Wimdows::Text(Console::Tr(line.text), b.left + Margin, y);
         y += LineHeight;
+        if (moving && i == page.count - 2) {  // before the closing line
+            Wimdows::SetFont(1, Yellow);
+            Wimdows::Text(Console::Tr(MovingLine.text), b.left + Margin, y);
+            y += LineHeight;
+        }
     }
     Wimdows::SetFont(0, 0);
     Wimdows::UpdateWindow();

@@ -198,6 +198,53 @@ struct HelpKey {
     }
 };
 
+// Escape ends the game at once. A pad's B (which comes as Escape) ends it only when held for
+// a second or pressed twice within a second and a half, so one stray press costs nothing; a
+// note says so while it is held. After Escape has closed a help box it must be let go first.
+constexpr std::uint32_t PadHoldMs = 1000;
+constexpr std::uint32_t PadTwiceMs = 1500;
+struct QuitKey {
+    bool blocked = false;  // Escape closed a help box and is still held
+    bool padHeld = false;
+    std::uint32_t since = 0;
+    std::uint32_t released = 0;
+    bool padReleased = false;
+    bool Quits()
+    {
+        const bool down = Wimdows::KeyDown(VK_ESCAPE);
+        if (!down) {
+            if (padHeld) {
+                padHeld = false;
+                padReleased = true;
+                released = Now();
+            }
+            blocked = false;
+            return false;
+        }
+        if (blocked) return false;
+        if (!Wimdows::KeyDownFromPad(VK_ESCAPE)) return true;
+        if (!padHeld) {
+            padHeld = true;
+            since = Now();
+            if (padReleased && Now() - released < PadTwiceMs) return true;
+            Drawing::ShowNote(Console::TrLater("Houd B vast of druk nog eens om te stoppen"), PadHoldMs / 10 + 50);
+        }
+        return Now() - since >= PadHoldMs;
+    }
+    // Escape closed a help box: it does nothing more until it is let go.
+    void Block() { blocked = true; }
+    bool PressedNow() const { return Wimdows::KeyDown(VK_ESCAPE) && !blocked; }
+};
+
+// Bodies that move from the start (the rocket aside): R then Space starts them again with
+// the aim kept, which the help says on such a level.
+bool HasMovingBodies(const Level::Table& level)
+{
+    for (std::uint32_t i = 0; i <= std::min<std::uint32_t>(level.N, Level::TableLength - 1); ++i)
+        if (i != 1 && (level.Objects[i].Speed.x != 0.0f || level.Objects[i].Speed.y != 0.0f)) return true;
+    return false;
+}
+
 // One arrow: with Shift a step per press (then repeats), without it a step per frame. A press
 // that began fine stays fine until the arrow is let go, whatever Shift does meanwhile.
 template <class Step>
@@ -387,7 +434,13 @@ void PlayGame(const Setup& setup)
     FineKey fineRight, fineLeft, fineUp, fineDown;
     static std::string levelNote;  // Drawing keeps the pointer while the note shows
     HelpKey helpKey;
-    bool helpShown = false;  // the help box holds the game as P does
+    bool helpShown = false;      // the help box holds the game as P does
+    bool helpOverPause = false;  // it was opened from the pause, and closes to it
+    QuitKey quitKey;
+    const auto drawFrame = [&] {
+        Drawing::Draw(Objects, N, CurrentLevel, static_cast<std::uint32_t>(Score > 0 ? Score : 0), Angle, Speed,
+                      PreviousAngle, PreviousSpeed);
+    };
 
     while (HasLevel(setup.levels, CurrentLevel) && Score > 0 && !QuitGame) {
         Physics::Reset(world);
@@ -412,23 +465,34 @@ void PlayGame(const Setup& setup)
                 // Escape and the close box are heard.
                 muteKey.Pressed();
                 bool resume = pauseKey.Pressed();
-                if (helpKey.Pressed()) {
-                    if (helpShown) {
-                        resume = true;  // F1 again: on with the game
+                // F1 again, or Escape, closes the help: back to the pause it was opened
+                // from, else on with the game.
+                const bool closeHelp = helpShown && quitKey.PressedNow();
+                if (closeHelp) quitKey.Block();
+                if (helpKey.Pressed() || closeHelp) {
+                    if (helpShown && helpOverPause) {
+                        helpShown = false;
+                        helpOverPause = false;
+                        drawFrame();
+                        Drawing::DrawPaused();
+                    } else if (helpShown) {
+                        resume = true;
                     } else {
                         helpShown = true;  // over the pause box
-                        Drawing::DrawHelp(Drawing::HelpScreen::Game);
+                        helpOverPause = true;
+                        Drawing::DrawHelp(Drawing::HelpScreen::Game, HasMovingBodies(world.level));
                     }
                 }
                 if (resume) {
                     Paused = false;
                     helpShown = false;
+                    helpOverPause = false;
                     clock.Restart();  // the clock goes on from now: no jump over the pause
                     for (FineKey* k : {&fineRight, &fineLeft, &fineUp, &fineDown}) {
                         k->Restart();
                     }
                 }
-                if (Wimdows::KeyDown(VK_ESCAPE) || WindowGone() || Console::StopSignal() != 0) {
+                if (quitKey.Quits() || WindowGone() || Console::StopSignal() != 0) {
                     QuitGame = true;
                     GoToNextLevel = false;
                     StopLevel = true;
@@ -444,8 +508,7 @@ void PlayGame(const Setup& setup)
             for (const Physics::Event e : Physics::Step(world, clock.Step())) {
                 Play(e);
             }
-            Drawing::Draw(Objects, N, CurrentLevel, static_cast<std::uint32_t>(Score > 0 ? Score : 0), Angle, Speed,
-                          PreviousAngle, PreviousSpeed);
+            drawFrame();
             if (world.GameOver) {
                 Score -= LostPenalty;
                 GoToNextLevel = false;
@@ -478,7 +541,7 @@ void PlayGame(const Setup& setup)
                 StopLevel = true;
             }
             // Closing the window with its close box counts as Escape, so the score is kept.
-            if (Wimdows::KeyDown(VK_ESCAPE) || WindowGone() || Console::StopSignal() != 0) {
+            if (quitKey.Quits() || WindowGone() || Console::StopSignal() != 0) {
                 QuitGame = true;
                 GoToNextLevel = false;
                 StopLevel = true;
@@ -495,7 +558,7 @@ void PlayGame(const Setup& setup)
             if (helpKey.Pressed() && !StopLevel && !Paused) {
                 Paused = true;
                 helpShown = true;
-                Drawing::DrawHelp(Drawing::HelpScreen::Game);
+                Drawing::DrawHelp(Drawing::HelpScreen::Game, HasMovingBodies(world.level));
             }
 
             ++frame;
@@ -556,10 +619,15 @@ void PlayGame(const Setup& setup)
     if (!WindowGone() && Console::StopSignal() == 0) {
         Pause(EndScreenPause);
         bool endHelp = false;
+        bool escapeBlocked = false;
         do {
             Pause(FramePause);
-            // F1 or ?: the end screen's keys, and again the end screen.
-            if (helpKey.Pressed()) {
+            // F1 or ?: the end screen's keys, and again the end screen; Escape closes the
+            // help first, and leaves only once let go and pressed again.
+            if (!Wimdows::KeyDown(VK_ESCAPE)) escapeBlocked = false;
+            const bool escapeClosesHelp = endHelp && Wimdows::KeyDown(VK_ESCAPE) && !escapeBlocked;
+            if (escapeClosesHelp) escapeBlocked = true;
+            if (helpKey.Pressed() || escapeClosesHelp) {
                 endHelp = !endHelp;
                 if (endHelp) {
                     Drawing::DrawHelp(Drawing::HelpScreen::EndScreen);
@@ -567,7 +635,7 @@ void PlayGame(const Setup& setup)
                     drawEndScreen();
                 }
             }
-        } while (!Wimdows::KeyDown(VK_SPACE) && !Wimdows::KeyDown(VK_ESCAPE) && !WindowGone() &&
+        } while (!Wimdows::KeyDown(VK_SPACE) && !(Wimdows::KeyDown(VK_ESCAPE) && !escapeBlocked) && !WindowGone() &&
                  Console::StopSignal() == 0);
     }
 }

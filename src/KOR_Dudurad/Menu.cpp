@@ -19,6 +19,7 @@
 #include "Options.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
+#include "Select.hpp"
 #include "SetArchive/SetArchive.hpp"
 #include "Settings.hpp"
 #include "StandardSound/StandardSound.hpp"
@@ -51,6 +52,8 @@ constexpr std::uint32_t VK_LEFT = 37;
 constexpr std::uint32_t VK_RIGHT = 39;
 constexpr std::uint32_t VK_L = 76;
 constexpr std::uint32_t VK_M = 77;
+constexpr std::uint32_t VK_R = 82;  // a pad's Select button
+constexpr std::uint32_t VK_S = 83;
 constexpr std::uint32_t VK_F1 = 112;
 constexpr std::uint32_t VK_QUESTION = 191;  // the key that carries ? (and /)
 
@@ -63,6 +66,10 @@ bool Initialised = false;
 std::atomic<std::uint32_t> explanation{0};
 std::chrono::steady_clock::time_point explanationStart{};
 bool helpShown = false;  // main thread: the menu's help box is up
+// Main thread: the game the level select (or a dropped file) chose; none for "Start spel".
+std::optional<Game::Setup> chosen;
+// The set to show first when the select opens at once (a set file just added).
+std::string selectFirst;
 
 bool WindowOpen() { return Wimdows::WindowEnded() == Wimdows::Ended::StillOpen; }
 
@@ -135,6 +142,25 @@ void RedrawMenu()
     Wimdows::UpdateWindow();
 }
 
+// The level select over the menu's picture, without its buttons; a chosen level ends the
+// menu's wait as "Start spel" does, and going back draws the menu again.
+void OpenSelect(std::uint32_t (&buttons)[3], const std::string& folder)
+{
+    for (std::uint32_t& button : buttons) {
+        Wimdows::DestroyControl(button);
+        button = 0;
+    }
+    Game::Setup setup;
+    if (LevelSelect(setup, folder)) {
+        chosen = setup;
+        play = true;
+        loop = false;
+        exit = false;
+        return;
+    }
+    if (WindowOpen()) DrawMenu(buttons);
+}
+
 // A key pressed on the menu, with the Shift its event carried; true when it showed a note.
 bool MenuKey(std::uint32_t key, bool shift, std::uint32_t (&buttons)[3])
 {
@@ -173,6 +199,10 @@ bool MenuKey(std::uint32_t key, bool shift, std::uint32_t (&buttons)[3])
         case VK_L:
             SwitchLanguage(buttons);
             return true;
+        case VK_S:
+        case VK_R:
+            OpenSelect(buttons, {});
+            break;
         default:
             break;
     }
@@ -255,6 +285,11 @@ void MenuTekenen()
     std::chrono::steady_clock::time_point noteEnd{};
     bool note = false;
     helpShown = false;
+    chosen.reset();
+    if (!selectFirst.empty()) {
+        OpenSelect(buttons, selectFirst);
+        selectFirst.clear();
+    }
     while (loop.load()) {
         if (!WindowOpen()) {
             // Closed with its close box (or never opened): no button can end the wait,
@@ -274,13 +309,23 @@ void MenuTekenen()
                 noteEnd = std::chrono::steady_clock::now() + NoteTime;
             }
         }
+        // A level file dropped on the menu plays; a set file is added and shown in the select.
+        Game::Setup dropped;
+        std::string imported;
+        if (loop.load() && TakeDrop(dropped, imported)) {
+            chosen = dropped;
+            Button2();
+        } else if (loop.load() && !imported.empty()) {
+            OpenSelect(buttons, imported);
+        }
         if (note && loop.load() && std::chrono::steady_clock::now() >= noteEnd) {
             ClearNote();
             note = false;
         }
         std::this_thread::sleep_for(PollWait);
     }
-    for (const std::uint32_t button : buttons) Wimdows::DestroyControl(button);
+    for (const std::uint32_t button : buttons)
+        if (button != 0) Wimdows::DestroyControl(button);
     // The buttons are gone, so none shows over the explanation while it is read.
     if (explanation.load() != 0) WaitForExplanation();
 }
@@ -308,6 +353,14 @@ int Main(int argc, char** argv)
 
 int Main(const Options& options)
 {
+    if (!options.levelFile.empty()) {
+        std::string problem;
+        if (!PlayableFile(options.levelFile, problem)) {
+            std::fprintf(stderr, "[ERROR] (main) The level file %s cannot be played: %s.\n",
+                         Console::Printable(options.levelFile).c_str(), Console::Printable(problem).c_str());
+            return 1;
+        }
+    }
     if (options.level > 0 && !Game::LevelExists(options.level)) {
         std::fprintf(stderr, "[ERROR] (main) There is no level %u: %s is missing.\n",
                      static_cast<unsigned>(options.level), Level::FileName(options.level).c_str());
@@ -321,9 +374,6 @@ int Main(const Options& options)
     if (!language.empty()) Console::SetLanguage(language);
     if (!options.exportSet.empty())
         return SetArchive::ExportForPlayer(options.exportSet, options.exportFile).ok ? 0 : 1;
-    // A shared set given to the game (a double-click in a file manager) is added, or refused
-    // with its line, before the game starts as usual.
-    if (!options.setFile.empty()) SetArchive::ImportForPlayer(options.setFile);
     Game::SetSoundSwitchedHandler(&KeepSoundChoice);
     InitModules();
     ApplyPresentationOptions(options);
@@ -331,9 +381,23 @@ int Main(const Options& options)
     if (options.edit) {
         return Editor::Run(options.editFile.empty() ? Editor::NextFreeLevelFile() : options.editFile);
     }
-    if (options.level > 0) {
-        // Straight into a game at that level; the menu follows it as after any game.
-        Game::PlayGame(options.level, false);
+    if (!options.setFile.empty()) {
+        // A set file: added as a new set, then shown in the select.
+        if (!ImportSetArchive(options.setFile, selectFirst)) return 1;
+    }
+    if (options.level > 0 || !options.levelFile.empty()) {
+        // Straight into a game at that level, or of that file; the menu follows it as after
+        // any game.
+        if (options.levelFile.empty()) {
+            Game::Setup setup;
+            setup.levels.first = options.level;
+            setup.table = Game::ScoreTable::NoTable;
+            setup.remark = Game::EndRemark::NotInTable;
+            setup.progress = Level::ProgressFile(Level::Set{Level::Set::Kind::Shipped, ShippedSet, {}, {}});
+            Game::PlayGame(setup);
+        } else {
+            Game::PlayGame(FileGame(options.levelFile));
+        }
         if (const int signal = Console::StopSignal()) {
             Wimdows::KillWindow();
             return 128 + signal;
@@ -362,7 +426,9 @@ int Main(const Options& options)
             exit = true;
         }
         if (play.load()) {
-            Game::PlayGame();
+            Game::Setup setup;  // "Start spel": the shipped set from level 1, as always
+            setup.progress = Level::ProgressFile(Level::Set{Level::Set::Kind::Shipped, ShippedSet, {}, {}});
+            Game::PlayGame(chosen ? *chosen : setup);
             if (const int signal = Console::StopSignal()) {
                 Wimdows::KillWindow();  // the game ended on a stop signal, its score saved
                 return 128 + signal;

@@ -33,7 +33,7 @@ int shiftHolders = 0;  // stick axes holding the virtual Shift
 
 void Key(std::uint32_t vk, bool down)
 {
-    if (window.hwnd) WindowProcedure(window.hwnd, down ? WM_KEYDOWN : WM_KEYUP, vk, 0);
+    if (window.hwnd) WindowProcedure(window.hwnd, down ? WM_KEYDOWN : WM_KEYUP, vk, KeyFromPad);
 }
 
 void Shift(bool down)

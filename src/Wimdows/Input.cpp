@@ -11,6 +11,7 @@ namespace Wimdows::detail {
 using namespace VirtualKeys;
 
 std::atomic<bool> key[256];
+std::atomic<bool> keyFromPad[256];  // the key's last press came from a pad's button
 KeyBuffer keybuf{};
 std::atomic<bool> block{false};
 std::atomic<std::uint32_t> keyEvents{0};
@@ -272,6 +273,7 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam)
     const std::uint32_t code = static_cast<std::uint32_t>(wParam) & 255u;
     if (msg == WM_KEYDOWN) {
         key[code].store(true);
+        keyFromPad[code].store(lParam == KeyFromPad);
         AddKey(code, lParam == KeyWithShift);  // a held key's repeats are queued too
     } else if (msg == WM_KEYUP) {
         key[code].store(false);
@@ -382,6 +384,8 @@ namespace Wimdows {
 using namespace detail;
 
 bool KeyDown(std::uint32_t k) { return k <= 255 && key[k].load(); }
+
+bool KeyDownFromPad(std::uint32_t k) { return KeyDown(k) && keyFromPad[k].load(); }
 
 std::uint32_t GetKey()
 {

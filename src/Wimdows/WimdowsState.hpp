@@ -462,6 +462,7 @@ extern bool captured;
 // Key and mouse rows of the window procedure.
 // A key message's lParam: the key went down with Shift held, as the event said.
 constexpr LPARAM KeyWithShift = 1;
+constexpr LPARAM KeyFromPad = 2;  // a game controller's button, not the keyboard
 void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam = 0);
 void MouseMessage(std::uint32_t msg, LPARAM lParam);
 // A turn of the wheel, queued for TakeMouseEvent at the pointer's place.

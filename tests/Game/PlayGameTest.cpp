@@ -193,12 +193,21 @@ protected:
     template <class Script>
     void Play(Script script, std::uint32_t firstLevel = 1)
     {
+        Game::Setup setup;
+        setup.levels.first = firstLevel;
+        setup.table = firstLevel == 1 ? Game::ScoreTable::Game : Game::ScoreTable::NoTable;
+        setup.remark = firstLevel == 1 ? Game::EndRemark::NoRemark : Game::EndRemark::NotInTable;
+        Play(script, setup);
+    }
+    template <class Script>
+    void Play(Script script, const Game::Setup& setup)
+    {
         std::thread t([&] {
             // The first frame, or the end screen when there is no level to play.
             EXPECT_TRUE(WaitUntil([] { return !frames.empty() || ended.has_value(); })) << "the game shows nothing";
             script();
         });
-        Game::PlayGame(firstLevel);
+        Game::PlayGame(setup);
         {
             std::lock_guard g(lock);
             returned = true;
@@ -613,6 +622,95 @@ TEST_F(PlayGameTest, HelpKeysShowTheKeysAndHoldTheGame)
     EXPECT_TRUE(endAgain);
     ASSERT_TRUE(ended);
     EXPECT_TRUE(ended->quitGame);  // the help keys on the end screen do not leave it
+}
+
+// A level file, a set of the player's with its own table and progress, and the play-test:
+// each won, each leaving the game's own table as it was.
+TEST_F(PlayGameTest, EveryWayOfPlayingKeepsToItsOwnTableAndSaysWhatItWas)
+{
+    WriteFile(dir.dir / "data" / "highscores.dat", "500 300 200 100 0");
+    std::filesystem::create_directories(dir.dir / "set");
+    WriteFile(dir.dir / "set" / "level-01.txt", Hole + RocketAtHole);
+    WriteFile(dir.dir / "one.txt", Hole + RocketAtHole);
+    struct Case {
+        const char* what;
+        Game::Levels::From from;
+        Game::ScoreTable table;
+        Game::EndRemark remark;
+        const char* setScores;  // the set's table afterwards ("" : none written)
+        const char* progress;   // the set's progress afterwards
+        bool testBox;           // the play-test's box over the headline
+    };
+    for (const Case& c : {
+             Case{"file", Game::Levels::From::File, Game::ScoreTable::NoTable, Game::EndRemark::LevelFile, "", "",
+                  false},
+             Case{"set", Game::Levels::From::Folder, Game::ScoreTable::Set, Game::EndRemark::NoRemark,
+                  "200\r\n0\r\n0\r\n0\r\n0\r\n", "1\n", false},
+             Case{"play-test", Game::Levels::From::File, Game::ScoreTable::NoTable, Game::EndRemark::PlayTest, "", "",
+                  true},
+         }) {
+        std::filesystem::remove(dir.dir / "set" / "scores.dat");
+        std::filesystem::remove(dir.dir / "set" / "progress.txt");
+        Game::Setup setup;
+        setup.levels.from = c.from;
+        setup.levels.folder = "set";
+        setup.levels.file = "one.txt";
+        setup.table = c.table;
+        setup.remark = c.remark;
+        if (c.from == Game::Levels::From::Folder) {
+            setup.scoreFile = "set/scores.dat";
+            setup.progress = "set/progress.txt";
+        }
+        {
+            std::lock_guard g(lock);
+            ended.reset();
+            returned = false;
+        }
+        Play(
+            [&] {
+                ASSERT_TRUE(WaitEnd());
+                EXPECT_EQ(BackPixel(500, 300), WonColor) << c.what;
+                EXPECT_EQ(BackPixel(120, 80) == 0x461400, c.testBox) << c.what;
+                Hold(VK_SPACE);
+            },
+            setup);
+        ASSERT_TRUE(ended) << c.what;
+        EXPECT_EQ(ended->score, 200) << c.what;
+        EXPECT_EQ(Scores(), "500 300 200 100 0") << c.what;
+        EXPECT_EQ(ReadFile("set/scores.dat"), c.setScores) << c.what;
+        EXPECT_EQ(ReadFile("set/progress.txt"), c.progress) << c.what;
+    }
+}
+
+// Escape over the help closes the help only: back to the pause it came from, or on with
+// the game; then a new press of Escape ends the game.
+TEST_F(PlayGameTest, EscapeClosesTheHelpFirstAndHelpFromThePauseReturnsToIt)
+{
+    Level(1, Hole + RocketFar);
+    const auto pauseBox = [] { return BackPixel(400, 340) == 0x461400; };
+    const auto helpBox = [] { return BackPixel(230, 160) == 0x461400; };
+    bool overPause = false, backToPause = false, helpAgain = false;
+    Play([&] {
+        Hold(VK_P);
+        Hold(VK_F1);
+        overPause = helpBox();
+        Hold(VK_F1);  // F1 again: the pause, not the game
+        backToPause = pauseBox() && !helpBox() && Frames().back().state.paused;
+        Hold(VK_P);
+        Hold(VK_F1);
+        helpAgain = helpBox();
+        Hold(VK_ESCAPE, 3);  // closes the help, and the game goes on while it is held
+        EXPECT_FALSE(Frames().back().state.quitGame);
+        EXPECT_FALSE(Frames().back().state.paused);
+        Hold(VK_ESCAPE);
+        ASSERT_TRUE(WaitEnd());
+        Hold(VK_SPACE);
+    });
+    EXPECT_TRUE(overPause);
+    EXPECT_TRUE(backToPause);
+    EXPECT_TRUE(helpAgain);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->quitGame);
 }
 
 TEST_F(PlayGameTest, PauseStopsTheFlightAndHearsOnlyPAndEscape)

@@ -449,7 +449,8 @@ TEST(Options, HelpVersionAndUsageErrorsGoWhereTheyBelongWithTheirStatus)
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "The KOR Dudurad 1.0.0\n");
     for (const auto& bad : std::vector<std::vector<const char*>>{{"--frobnicate"},
-                                                                 {"level"},
+                                                                 {"a.txt", "b.txt"},
+                                                                 {"--level", ""},
                                                                  {"--scale", "9"},
                                                                  {"--scale", "0"},
                                                                  {"--scale=2x"},
@@ -500,6 +501,24 @@ TEST(Options, ValuesAreKeptAndTheLastPresentationCounts)
         EXPECT_EQ(r.options.editFile, c.file);
     }
     EXPECT_FALSE(Parse({"--level", "3"}).options.edit);
+    // A level file by --level or alone, a set file alone; digits are a level's number.
+    struct FileCase {
+        std::vector<const char*> args;
+        std::uint32_t level;
+        const char* levelFile;
+        const char* setFile;
+    };
+    for (const FileCase& c : std::vector<FileCase>{{{"--level", "13"}, 13, "", ""},
+                                                   {{"--level", "my-level.txt"}, 0, "my-level.txt", ""},
+                                                   {{"--level=./13"}, 0, "./13", ""},
+                                                   {{"my level.txt", "--window"}, 0, "my level.txt", ""},
+                                                   {{"friends.korset"}, 0, "", "friends.korset"}}) {
+        r = Parse(c.args);
+        EXPECT_FALSE(r.status) << c.args[0];
+        EXPECT_EQ(r.options.level, c.level) << c.args[0];
+        EXPECT_EQ(r.options.levelFile, c.levelFile) << c.args[0];
+        EXPECT_EQ(r.options.setFile, c.setFile) << c.args[0];
+    }
 }
 
 TEST(Settings, SavedAtomicallyAndDamagedOrMissingFilesGiveTheDefaults)

@@ -33,7 +33,7 @@ for option in --help --version; do
   grep -q "^kor-dudurad: the .* could not be written: No space left on device" full.err || fail "$option to a full disc: $(cat full.err)"
 done
 [ "$("$prog" --version)" = "The KOR Dudurad 1.0.0" ] || fail "--version"
-for bad in --bogus "--scale 9" "--level x"; do
+for bad in --bogus "--scale 9" "--level -5" "a.txt b.txt"; do
   # shellcheck disable=SC2086
   "$prog" $bad > bad.txt 2> bad.err
   status=$?
@@ -42,6 +42,8 @@ done
 mkdir data
 "$prog" --level 12 > /dev/null 2> bad.err
 [ $? -eq 1 ] && grep -q 'level-12.txt is missing' bad.err || fail "--level of a missing level"
+"$prog" --level nothing.txt > /dev/null 2> bad.err
+[ $? -eq 1 ] && grep -q 'level file nothing.txt cannot be played' bad.err || fail "--level of a missing file"
 step "options pass"
 
 # ---- The working directory: pictures, sounds and level 12 only ----

@@ -183,9 +183,14 @@ TEST_F(Keys, AGamepadPressesTheKeyboardsKeysAndMayComeAndGo)
     for (const auto& c : buttons) {
         button(c.button, true);
         EXPECT_TRUE(WaitFor([&] { return KeyDown(c.vk); })) << "button " << c.button;
+        EXPECT_TRUE(KeyDownFromPad(c.vk)) << "button " << c.button;  // the game tells a pad's B from Escape
         button(c.button, false);
         EXPECT_TRUE(WaitFor([&] { return !KeyDown(c.vk); })) << "button " << c.button;
     }
+    Testing::PostKey(27, true);
+    Testing::Sync();
+    EXPECT_TRUE(KeyDown(27) && !KeyDownFromPad(27));  // the keyboard's own Escape
+    Testing::PostKey(27, false);
     FlushKeys();
     const struct {
         int axis, value;
@@ -220,6 +225,23 @@ TEST_F(Keys, AGamepadPressesTheKeyboardsKeysAndMayComeAndGo)
         SDL_JoystickDetachVirtual(0);
     });
     EXPECT_TRUE(WaitFor([] { return !I::GamepadsOpen(); }));
+}
+
+// Files dropped on the window wait, oldest first, the latest eight; no name is cut.
+TEST_F(Keys, DroppedFilesWaitInOrderTheLatestEight)
+{
+    std::string path;
+    EXPECT_FALSE(TakeDroppedFile(path));
+    const std::string longest(4096, 'x'), tooLong(4097, 'x');
+    Testing::PostDropFile(tooLong.c_str());
+    Testing::PostDropFile(longest.c_str());
+    for (int i = 0; i < 9; ++i) Testing::PostDropFile(("/tmp/level " + std::to_string(i) + ".txt").c_str());
+    Testing::Sync();
+    for (int i = 1; i < 9; ++i) {
+        ASSERT_TRUE(TakeDroppedFile(path));
+        EXPECT_EQ(path, "/tmp/level " + std::to_string(i) + ".txt");
+    }
+    EXPECT_FALSE(TakeDroppedFile(path));
 }
 
 TEST_F(Keys, EveryCodeWithAKeyComesBackAsItself)

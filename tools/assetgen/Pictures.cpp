@@ -961,8 +961,9 @@ Image Explanation(const Image& hole, const Image& attract, const Image& repel, c
         Text::Write(img, 498, static_cast<int>(y) + 7, Text::Face::Sans, 17, t.what, white);
         y += 41;
     }
-    Text::WriteCentred(img, 400, 506, Text::Face::Sans, 14,
-                       Tr("M: geluid uit/aan    F11: volledig scherm    F1: hulp    L (in het menu): taal"), soft);
+    Text::WriteCentred(
+        img, 400, 506, Text::Face::Sans, 14,
+        Tr("M: geluid uit/aan    F11: volledig scherm    F1: hulp    in het menu: L taal, S levels kiezen"), soft);
     Text::WriteCentred(img, 400, 527, Text::Face::Sans, 15,
                        Tr("Het spel begint na tien seconden vanzelf, of meteen met Spatie of Enter. Veel succes!"),
                        Hex(190, 205, 235));
