@@ -13,6 +13,8 @@ set -euo pipefail
 play=(
   cmake g++ make pkg-config
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev libpng-dev nlohmann-json3-dev fonts-dejavu-core
+  # a level set shared as one file (.korset) is written and read with libarchive
+  libarchive-dev
   # msgfmt compiles the translations (po/) at build time and translates the desktop entry
   # and the AppStream file, the latter with AppStream's ITS rules; xgettext refreshes the
   # templates
@@ -37,6 +39,9 @@ packages=(
   lintian desktop-file-utils appstream groff-base man-db clang-format
   # The docs check compares the README's JSON examples with the tools' output (Docs.ToolJson).
   jq
+  # The desktop's view of a shared set: the MIME database, xdg-mime and xdg-open (which
+  # read the database through mimetype, libfile-mimeinfo-perl, as xdg-utils recommends)
+  shared-mime-info xdg-utils libfile-mimeinfo-perl
 )
 case ${1:-} in
   play) packages=("${play[@]}") ;;
@@ -49,11 +54,11 @@ if ! command -v apt-get > /dev/null || ! command -v dpkg-query > /dev/null; then
   # The same packages under other distributions' names, to build and play.
   echo "deps.sh installs Debian packages, and this system has no apt-get. To build and play, install:" >&2
   echo "  Fedora: sudo dnf install cmake gcc-c++ make pkgconf-pkg-config SDL2-devel SDL2_mixer-devel SDL2_ttf-devel \\" >&2
-  echo "          fontconfig-devel libX11-devel libpng-devel json-devel gettext appstream dejavu-sans-fonts dejavu-sans-mono-fonts dejavu-serif-fonts" >&2
+  echo "          fontconfig-devel libX11-devel libpng-devel json-devel libarchive-devel gettext appstream dejavu-sans-fonts dejavu-sans-mono-fonts dejavu-serif-fonts" >&2
   echo "  Arch:   sudo pacman -S --needed cmake gcc make pkgconf sdl2 sdl2_mixer sdl2_ttf fontconfig libx11 libpng \\" >&2
-  echo "          nlohmann-json gettext appstream ttf-dejavu" >&2
+  echo "          nlohmann-json libarchive gettext appstream ttf-dejavu" >&2
   echo "  elsewhere: CMake 3.22+, a C++20 compiler, pkg-config and the development files of SDL2, SDL2_mixer," >&2
-  echo "          SDL2_ttf, fontconfig, libX11, libpng and nlohmann-json (3.x), gettext's msgfmt, AppStream's ITS rules and the DejaVu fonts." >&2
+  echo "          SDL2_ttf, fontconfig, libX11, libpng, nlohmann-json (3.x) and libarchive, gettext's msgfmt, AppStream's ITS rules and the DejaVu fonts." >&2
   exit 3
 fi
 

@@ -15,10 +15,12 @@
 #include "Editor/Editor.hpp"
 #include "Game/Game.hpp"
 #include "KOR_Dudurad/KOR_Dudurad.hpp"
+#include "Level/Sets.hpp"
 #include "Options.hpp"
 #include "Path/Path.hpp"
 #include "Physics/Physics.hpp"
 #include "Select.hpp"
+#include "SetArchive/SetArchive.hpp"
 #include "Settings.hpp"
 #include "StandardSound/StandardSound.hpp"
 #include "Wimdows/Wimdows.hpp"
@@ -370,6 +372,8 @@ int Main(const Options& options)
     // The option for this run, else the player's choice; without either, Dutch.
     const std::string& language = options.language.empty() ? settings.language : options.language;
     if (!language.empty()) Console::SetLanguage(language);
+    if (!options.exportSet.empty())
+        return SetArchive::ExportForPlayer(options.exportSet, options.exportFile).ok ? 0 : 1;
     Game::SetSoundSwitchedHandler(&KeepSoundChoice);
     InitModules();
     ApplyPresentationOptions(options);

@@ -2,6 +2,7 @@
 #include "Console/Console.hpp"
 #include "Console/Language.hpp"
 
+#include "SetArchive/SetArchive.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 #include <cctype>
@@ -34,6 +35,9 @@ constexpr const char* Usage =
     "                 the L key in the menu chooses it for good\n"
     "  --edit [FILE]  make or change a level in the level editor (F1 there lists its keys);\n"
     "                 without FILE a new level with the next free number in data/\n"
+    "  --export-set SET FILE.korset\n"
+    "                 save the level set SET (a folder, or the name of one of your sets)\n"
+    "                 as one file to share, and end; the game adds a set from such a file\n"
     "  -h, --help     show this help and end\n"
     "  --version      show the version and end\n"
     "\n"
@@ -75,7 +79,7 @@ int Answered(std::FILE* out, std::FILE* err, const char* what)
 
 }  // namespace
 
-bool IsSetArchive(std::string_view path) { return path.size() > 7 && path.ends_with(".korset"); }
+bool IsSetArchive(std::string_view path) { return SetArchive::IsArchiveName(path); }
 
 std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::FILE* out, std::FILE* err)
 {
@@ -122,6 +126,19 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
                 if (options.editFile.empty()) return UsageError(err, "--edit= needs a file name");
             } else if (i + 1 < argc && argv[i + 1] != nullptr && argv[i + 1][0] != '-' && argv[i + 1][0] != '\0') {
                 options.editFile = argv[++i];
+            }
+            continue;
+        }
+        if (arg == "--export-set") {
+            if (i + 2 >= argc || argv[i + 1] == nullptr || argv[i + 2] == nullptr || argv[i + 1][0] == '\0') {
+                return UsageError(err, "--export-set needs a set and a file");
+            }
+            options.exportSet = argv[++i];
+            options.exportFile = argv[++i];
+            if (!SetArchive::IsArchiveName(options.exportFile)) {
+                return UsageError(err, "--export-set writes a file whose name ends in " +
+                                           std::string(SetArchive::Extension) + ", not '" + Shown(options.exportFile) +
+                                           "'");
             }
             continue;
         }

@@ -19,6 +19,10 @@ struct Options {
     std::string language;  // --language L, for this run; empty: the settings' choice (Dutch without one)
     bool edit = false;     // --edit [FILE]: the level editor instead of a game
     std::string editFile;  // empty: the next free level number in data/
+    // --export-set SET FILE: the set (a folder, or the name of one of the player's sets)
+    // written as one shared file, then the program ends; empty: not asked
+    std::string exportSet;
+    std::string exportFile;
 };
 
 constexpr std::uint32_t MaxLevelOption = 9999;

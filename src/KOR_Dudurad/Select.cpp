@@ -15,6 +15,7 @@
 #include "Drawing/Select.hpp"
 #include "Files/Files.hpp"
 #include "Options.hpp"
+#include "SetArchive/SetArchive.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace KOR_Dudurad {
@@ -308,9 +309,9 @@ bool PlayableFile(const std::string& path, std::string& problem)
 
 bool ImportSetArchive(const std::string& path, std::string& folder)
 {
-    folder.clear();
-    std::printf("[ERROR] (Sets) %s: set files cannot be opened yet.\n", Console::Printable(path).c_str());
-    return false;
+    const SetArchive::Result result = SetArchive::ImportForPlayer(path);
+    folder = result.ok ? result.folder : std::string();
+    return result.ok;
 }
 
 bool TakeDrop(Game::Setup& setup, std::string& imported)

@@ -175,8 +175,9 @@ id=io.github.kordudurad.KORDudurad
 desktop=$usr/share/applications/$id.desktop
 metainfo=$usr/share/metainfo/$id.metainfo.xml
 [ -f "$desktop" ] || fail "no desktop entry"
-for line in '[Desktop Entry]' 'Type=Application' 'Name=The KOR Dudurad' 'Exec=kor-dudurad' 'Icon=kor-dudurad' \
-            'Terminal=false' 'StartupWMClass=io.github.kordudurad.KORDudurad'; do
+for line in '[Desktop Entry]' 'Type=Application' 'Name=The KOR Dudurad' 'Exec=kor-dudurad %f' 'Icon=kor-dudurad' \
+            'Terminal=false' 'StartupWMClass=io.github.kordudurad.KORDudurad' \
+            'MimeType=application/x-kor-dudurad-set;'; do
   grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
 done
 grep -q '^Categories=.*Game;' "$desktop" || fail "desktop entry is not in the Game category"
@@ -191,6 +192,12 @@ appstreamcli validate --pedantic --no-net "$metainfo" > "$scratch/appstream.txt"
   fail "appstreamcli validate failed: $(cat "$scratch/appstream.txt")"
 grep -qE '^[EW]: ' "$scratch/appstream.txt" && fail "appstreamcli: $(cat "$scratch/appstream.txt")"
 grep -qF "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" || fail "the metadata does not launch $id.desktop"
+# The shared sets' file type: known to the MIME database, opened by the game.
+grep -qF '<mediatype>application/x-kor-dudurad-set</mediatype>' "$metainfo" || fail "the metadata lacks the sets' type"
+mkdir -p "$scratch/mime/packages" && cp "$usr/share/mime/packages/$id.xml" "$scratch/mime/packages/" &&
+  out=$(XDG_DATA_HOME=$scratch update-mime-database "$scratch/mime" 2>&1) && [ -z "$out" ] &&
+  grep -q '^application/x-kor-dudurad-set:\*\.korset$' "$scratch/mime/globs" ||
+  fail "the sets' MIME type is not installed or not taken by update-mime-database: $out"
 for size in 48 128 256; do
   icon=$usr/share/icons/hicolor/${size}x${size}/apps/kor-dudurad.png
   [ "$(head -c 8 "$icon" 2> /dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "no PNG icon at $size"
