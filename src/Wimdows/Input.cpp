@@ -28,7 +28,7 @@ constexpr Uint64 kTapMemoryMs = 500;
 constexpr Uint64 kTogetherMs = 5;  // a down and an up this close were taken together
 std::atomic<bool> seen[256];       // KeyDown has reported the key's present press
 std::atomic<Uint64> downAt[256];   // when the window's thread took the present press
-std::atomic<Uint64> tapUp[256];  // time of the release of a press never reported, plus 1; 0: none
+std::atomic<Uint64> tapUp[256];    // time of the release of a press never reported, plus 1; 0: none
 
 // Mouse events for TakeMouseEvent, written on the user-interface thread and taken on the
 // main thread: a ring of the latest ones. It has no destructor, because the user-interface
