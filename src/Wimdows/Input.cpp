@@ -20,16 +20,16 @@ bool captured = false;
 
 namespace {
 
-// A press whose down and up the window's thread took together (on a loaded machine it may
-// run late, and then KeyDown never saw the key held) is reported once, if KeyDown looks
-// within half a second of the release and the press was not taken from the queue
-// meanwhile. Any other press is reported as held exactly while it is: a key let go while
-// the game did not look (paused) stays unheard.
+// A press that came and went while KeyDown was not called at all (on a loaded machine the
+// window's thread may take a key's down and up together, and the game may not run in
+// between) is reported once, if KeyDown looks within half a second of the release and the
+// press was not taken from the queue meanwhile. Any other press is reported exactly while
+// it is held: a key let go while the game looked at other keys only (paused) stays unheard.
 constexpr Uint64 kTapMemoryMs = 500;
-constexpr Uint64 kTogetherMs = 5;  // a down and an up this close were taken together
-std::atomic<bool> seen[256];       // KeyDown has reported the key's present press
-std::atomic<Uint64> downAt[256];   // when the window's thread took the present press
-std::atomic<Uint64> tapUp[256];  // time of the release of a press never reported, plus 1; 0: none
+std::atomic<std::uint64_t> looks{0};          // calls of KeyDown so far
+std::atomic<bool> seen[256];                  // KeyDown has reported the key's present press
+std::atomic<std::uint64_t> looksAtDown[256];  // looks when the present press came
+std::atomic<Uint64> tapUp[256];               // time of the release of a press never reported, plus 1; 0: none
 
 // Mouse events for TakeMouseEvent, written on the user-interface thread and taken on the
 // main thread: a ring of the latest ones. It has no destructor, because the user-interface
@@ -288,14 +288,13 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam)
         if (!key[code].exchange(true)) {
             seen[code].store(false);
             tapUp[code].store(0);
-            downAt[code].store(SDL_GetTicks64());
+            looksAtDown[code].store(looks.load());
         }
         keyFromPad[code].store(lParam == KeyFromPad);
         AddKey(code, lParam == KeyWithShift);  // a held key's repeats are queued too
     } else if (msg == WM_KEYUP) {
-        const Uint64 now = SDL_GetTicks64();
-        if (key[code].exchange(false) && !seen[code].load() && now - downAt[code].load() < kTogetherMs)
-            tapUp[code].store(now + 1);
+        if (key[code].exchange(false) && !seen[code].load() && looks.load() == looksAtDown[code].load())
+            tapUp[code].store(SDL_GetTicks64() + 1);
     }
 }
 
@@ -406,6 +405,7 @@ using namespace detail;
 bool KeyDown(std::uint32_t k)
 {
     if (k > 255) return false;
+    looks.fetch_add(1);
     if (key[k].load()) {
         seen[k].store(true);
         return true;

@@ -108,7 +108,7 @@ until_menu() {
 
 await 1-intro '#001446' 100000 40 || fail "the intro's picture is not shown"
 click_on "$out/1-intro.png" '#001446'
-until_menu space 2-menu 40 || fail "no menu with its buttons"
+until_menu space 2-menu 90 || fail "no menu with its buttons"
 menu_origin "$out/2-menu.png" || fail "the menu's buttons can't be placed"
 click $((mx + 400)) $((my + 462))
 await 3-game '#D4D0C8' -100 30 || fail "the menu is still there"
