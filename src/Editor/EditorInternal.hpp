@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,8 @@ struct Session {
     float predictedAngle = -1.0f;
     std::uint64_t searchedVersion = ~std::uint64_t{0};
     Search::Background* searcher = nullptr;
-    Level::Table shown{};  // what the drawing shows
+    Level::Table shown{};                  // what the drawing shows
+    std::unique_ptr<Predictor> predictor;  // the flight's own thread, made at the first Refresh
 
     void Open(const std::string& path);
     bool Save();
@@ -61,6 +63,9 @@ struct Session {
     void Refresh();
     void Draw();
 };
+
+// The editor's boxes over the game's picture (Drawing's overlay hook), for the session drawn last.
+void Overlay();
 
 const char* EndingText(Ending e);
 // The speed a game starts the level with: 250 at level 1, 150 after a won level.

@@ -137,6 +137,8 @@ void DrawPicker(const Session& s)
     }
 }
 
+}  // namespace
+
 void Overlay()
 {
     if (current == nullptr) return;
@@ -147,7 +149,9 @@ void Overlay()
     Wimdows::SetFont(0, White);
     const std::string missing = Missing(s.doc.level());
     std::string head = (s.doc.Modified() ? "* " : "") + s.file + "  -  " +
-                       (missing.empty() ? std::string(EndingText(s.prediction.ending)) : missing);
+                       (!missing.empty()    ? missing
+                        : s.prediction.done ? std::string(EndingText(s.prediction.ending))
+                                            : std::string(Console::Tr("de vlucht wordt berekend")));
     Wimdows::Text(Console::Printable(head, 110).c_str(), 310, 702);
     if (!s.message.empty() && s.messageFrames > 0) {
         Wimdows::SetFont(0, Yellow);
@@ -191,6 +195,8 @@ void Overlay()
     if (s.showHelp) DrawHelp();
     if (s.picking) DrawPicker(s);
 }
+
+namespace {
 
 void Rescue(const Session& s)
 {
@@ -512,12 +518,16 @@ void Session::Aim(std::uint64_t nowMs)
 
 void Session::Refresh()
 {
+    // The flight is computed on its own thread, started again by every change; the frame
+    // draws as much of it as is there.
+    if (!predictor) predictor = std::make_unique<Predictor>();
     if (predictedVersion != doc.Version() || predictedSpeed != speed || predictedAngle != angle) {
-        prediction = Predict(doc.level(), speed, angle);
+        predictor->Start(doc.level(), speed, angle);
         predictedVersion = doc.Version();
         predictedSpeed = speed;
         predictedAngle = angle;
     }
+    predictor->Take(prediction);
     if (searcher != nullptr) {
         if (searchedVersion != doc.Version()) {
             // Without a black hole and a rocket there is nothing to search.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -313,6 +314,39 @@ TEST(EditorPrediction, EqualsKorSimStepForStep)
             }
         }
     }
+}
+
+// The editor's flight on its own thread, restarted by edits while it computes: what it hands
+// over is always a beginning of the newest flight, and in the end the whole of it.
+TEST(EditorPrediction, OnItsOwnThreadRestartedByEditsEndsAsTheDirectOne)
+{
+    Level::File level;
+    Editor::ReadLevel((DataDir / "level-03.txt").string(), level);
+    Editor::Predictor predictor;
+    Editor::Prediction p;
+    for (int edit = 0; edit < 20; ++edit) {
+        level.sections[2].body.Position.x += 7.0f;
+        predictor.Start(level, 250.0f, 0.3f + 0.01f * static_cast<float>(edit));
+        std::this_thread::sleep_for(std::chrono::microseconds(300 * (edit % 4)));
+        predictor.Take(p);
+        const Editor::Prediction whole = Editor::Predict(level, 250.0f, 0.3f + 0.01f * static_cast<float>(edit));
+        ASSERT_LE(p.path.size(), whole.path.size());
+        EXPECT_TRUE(std::equal(p.path.begin(), p.path.end(), whole.path.begin(),
+                               [](const auto& a, const auto& b) { return a.x == b.x && a.y == b.y; }))
+            << "edit " << edit;
+    }
+    predictor.Wait(p);
+    const Editor::Prediction whole = Editor::Predict(level, 250.0f, 0.3f + 0.19f);
+    EXPECT_TRUE(p.done);
+    EXPECT_EQ(p.ending, whole.ending);
+    ASSERT_EQ(p.path.size(), whole.path.size());
+    EXPECT_EQ(p.path.back().x, whole.path.back().x);
+    EXPECT_FALSE(predictor.Take(p));  // nothing new
+    // Without a rocket nothing flies.
+    level.sections.resize(1);
+    predictor.Start(level, 250.0f, 0.3f);
+    predictor.Wait(p);
+    EXPECT_TRUE(p.path.empty());
 }
 
 TEST(EditorSearch, CancelledByEditsAndEqualToKorLevelcheck)
