@@ -15,6 +15,8 @@ bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color);
 
 // Key press or release of a virtual-key code; repeat marks an auto-repeat press.
 void PostKey(std::uint32_t vk, bool down, bool repeat = false);
+// Text typed, as the window system hands over what a layout makes of key presses.
+void PostText(const char* utf8);
 void PostMouseMove(std::int32_t x, std::int32_t y);
 // button 1 left, 3 right; clicks 2 for the second press of a double click.
 void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks = 1);

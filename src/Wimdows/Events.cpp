@@ -123,6 +123,9 @@ void DispatchEvent(const SDL_Event& e)
             if (msg) MouseEvent(msg, e.button.x, e.button.y);
             break;
         }
+        case SDL_TEXTINPUT:
+            QueueText(e.text.text);
+            break;
         case SDL_MOUSEWHEEL:
             MouseWheel(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y);
             break;

@@ -1,5 +1,6 @@
 // Seams for tests and tools: pixels of the back buffer and of the window, and real SDL
 // input events put into the window's own queue.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -76,6 +77,21 @@ void PostKey(std::uint32_t vk, bool down, bool repeat)
     if (vk == 16) shiftDown.store(down);
     if (shiftDown.load()) e.key.keysym.mod = static_cast<Uint16>(e.key.keysym.mod | KMOD_LSHIFT);
     Post(e);
+}
+
+void PostText(const char* utf8)
+{
+    // An event holds a few bytes: longer text comes in pieces, as from an input method.
+    for (std::size_t at = 0, length = std::strlen(utf8); at < length;) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        e.text.windowID = windowId.load();
+        std::size_t n = std::min(length - at, sizeof e.text.text - 1);
+        while (n > 1 && at + n < length && (static_cast<unsigned char>(utf8[at + n]) & 0xC0) == 0x80) --n;
+        std::memcpy(e.text.text, utf8 + at, n);
+        Post(e);
+        at += n;
+    }
 }
 
 namespace {
