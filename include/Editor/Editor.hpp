@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Level/File.hpp"
@@ -31,10 +32,19 @@ Level::File NewLevel();
 // ---- Editing ----
 // The values a player steps with the keys, in the order Tab visits them.
 enum class Value : std::uint8_t { PositionX, PositionY, Width, Height, SpeedX, SpeedY, Mass, Field, Count };
+// Whether the shape has a height of its own besides its width.
+bool HasHeight(Level::SHAPE shape);
 // The value's key in the file for this body ("Radius" for a ball's width).
 const char* ValueName(Value value, const Level::OBJECT& body);
 // Steps the value up (direction 1) or down (-1), a tenth of the step when fine.
 Level::OBJECT Stepped(const Level::OBJECT& body, Value value, int direction, bool fine);
+// The body with a typed value set, as the file will hold it; false with a few words why when
+// the file could not hold it (no number of the file's grammar, a negative size or mass, a size
+// the reader would cut, a ball's height).
+bool Typed(const Level::OBJECT& body, Value value, std::string_view text, Level::OBJECT& out, std::string& why);
+// Where a body's position lies, for the status line: a rectangle's lower-left corner, a
+// ball's centre.
+const char* AnchorText(const Level::OBJECT& body);
 // Grows (direction 1) or shrinks the width (a ball's radius), or the height when asked and the
 // body has one.
 Level::OBJECT Resized(const Level::OBJECT& body, int direction, bool height);

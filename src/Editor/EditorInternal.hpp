@@ -51,6 +51,22 @@ struct Session {
     Search::Background* searcher = nullptr;
     Level::Table shown{};                  // what the drawing shows
     std::unique_ptr<Predictor> predictor;  // the flight's own thread, made at the first Refresh
+    // A value being typed into the properties panel (Panel.cpp).
+    bool typing = false;
+    std::string typed;
+    bool typedFresh = false;  // the first character typed replaces the value shown
+
+    // Typed text (Wimdows::TakeText): the characters of a value being typed, or "+" "-" "*" "/"
+    // for the size and a digit that starts typing the current value.
+    void Text(const std::string& utf8);
+    // A key while a value is typed: Return applies it, Tab applies it and goes on to the next,
+    // Escape gives it up; true when the key was the typing's.
+    bool TypingKey(std::uint32_t vk, bool shift);
+    void StartTyping(const std::string& first);
+    // The typed value set as one undo step; false (still typing) with why on the status line.
+    bool ApplyTyped();
+    // A click on the properties panel: true when it was there.
+    bool PanelClick(std::int32_t x, std::int32_t y);
 
     void Open(const std::string& path);
     bool Save();
@@ -63,6 +79,9 @@ struct Session {
     void Refresh();
     void Draw();
 };
+
+// The properties panel of the selected body (Panel.cpp).
+void DrawProperties(const Session& s);
 
 // The editor's boxes over the game's picture (Drawing's overlay hook), for the session drawn last.
 void Overlay();

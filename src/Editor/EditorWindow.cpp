@@ -96,7 +96,8 @@ void DrawHelp()
 {
     static const char* const lines[] = {
         Console::TrLater("Muis: klik kiest een lichaam, slepen verplaatst het"),
-        Console::TrLater("Wiel of +/-: grootte (met Shift de hoogte van een rechthoek)"),
+        Console::TrLater("Wiel of + / -: grootte; Shift+wiel of * / /: hoogte van een rechthoek"),
+        Console::TrLater("Enter, een cijfer of een klik op het paneel: waarde typen (Enter zet, Esc niet)"),
         Console::TrLater("K: soort (planeet, asteroide, muur, dodelijke muur)"),
         Console::TrLater("Tab: volgende waarde, PageUp/PageDown: waarde (Shift: fijn)"),
         Console::TrLater("D: dodelijk aan/uit   N: nieuw lichaam bij de muis   Delete: weg"),
@@ -108,7 +109,7 @@ void DrawHelp()
         Console::TrLater("F1: deze hulp   Esc: stoppen"),
     };
     const std::int32_t left = 250, top = 200;
-    Panel(left - 16, top - 40, left + 540, top + 22 * 11 + 10);
+    Panel(left - 16, top - 40, left + 560, top + 22 * static_cast<std::int32_t>(std::size(lines)) + 10);
     Wimdows::SetFont(1, White);
     Wimdows::Text(Console::Tr("Leveleditor: toetsen"), left, top - 34);
     Wimdows::SetFont(0, White);
@@ -144,6 +145,7 @@ void Overlay()
     if (current == nullptr) return;
     const Session& s = *current;
     DrawSelection(s);
+    DrawProperties(s);
     // The status lines, beside the game's aiming box.
     Wimdows::Rectangle(302, 700, WindowWidth - 1, WindowHeight - 1, PanelColour, true);
     Wimdows::SetFont(0, White);
@@ -157,8 +159,9 @@ void Overlay()
         Wimdows::SetFont(0, Yellow);
         Wimdows::Text(Console::Printable(s.message, 110).c_str(), 310, 720);
     } else if (s.selected >= 0) {
-        const std::string v = std::string(Console::Tr("waarde")) + " (Tab, PgUp/PgDn): " +
-                              ValueName(s.value, s.doc.level().sections[static_cast<std::size_t>(s.selected)].body);
+        const Level::OBJECT& b = s.doc.level().sections[static_cast<std::size_t>(s.selected)].body;
+        const std::string v = std::string(Console::Tr("waarde (Tab, PgUp/PgDn, Enter of cijfer: typen)")) + ": " +
+                              ValueName(s.value, b) + "; " + AnchorText(b);
         Wimdows::Text(v.c_str(), 310, 720);
     } else {
         Wimdows::Text(Console::Tr("F1: hulp"), 310, 720);
@@ -284,6 +287,8 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
     pointerY = e.y;
     switch (e.type) {
         case Type::LeftDown: {
+            if (PanelClick(e.x, e.y)) break;
+            typing = false;
             selected = BodyAt(doc.level(), e.x, e.y);
             dragging = selected >= 0;
             if (dragging) {
@@ -334,6 +339,7 @@ Action Session::Key(std::uint32_t vk)
     const bool ctrl = Wimdows::KeyDown(VK_CONTROL) || now - ctrlPressedAt < ModifierMemoryMs;
     const bool shift = Wimdows::KeyDown(VK_SHIFT) || now - shiftPressedAt < ModifierMemoryMs;
     ctrlPressedAt = shiftPressedAt = 0;  // one key takes them
+    if (TypingKey(vk, shift)) return Action::None;
     if (vk != VK_ESCAPE) quitAsked = false;
     if (picking) {
         if (vk == VK_UP && pick > 0) --pick;
@@ -440,11 +446,8 @@ Action Session::Key(std::uint32_t vk)
         case VK_NEXT:
             doc.Change(selected, Stepped(b, value, vk == VK_PRIOR ? 1 : -1, shift));
             break;
-        case VK_PLUS:
-        case VK_ADD:
-        case VK_MINUS:
-        case VK_SUBTRACT:
-            doc.Change(selected, Resized(b, vk == VK_PLUS || vk == VK_ADD ? 1 : -1, shift));
+        case VK_RETURN:
+            StartTyping("");
             break;
         default:
             break;
@@ -608,6 +611,7 @@ int Run(const std::string& file)
             action = s.Key(vk);
             if (action != Action::None) break;
         }
+        if (action == Action::None) s.Text(Wimdows::TakeText());
         if (action == Action::Leave) break;
         const std::uint64_t now = static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
@@ -623,6 +627,7 @@ int Run(const std::string& file)
             Drawing::LoadGraph(none.Objects, none.N);
             Drawing::SetOverlay(&Overlay);
             Wimdows::FlushKeys();
+            Wimdows::TakeText();
             while (Wimdows::TakeMouseEvent(e)) {
             }
             s.searchedVersion = ~std::uint64_t{0};

@@ -1,5 +1,6 @@
 // The edits a player makes to a level and their undo history.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -30,7 +31,16 @@ constexpr float PickReach = 3.0f;
 
 Level::Property PropertyOf(Value value) { return static_cast<Level::Property>(value); }
 
-// Whether the shape has a height of its own besides its width.
+bool SameBody(const Level::OBJECT& a, const Level::OBJECT& b)
+{
+    return a.Type == b.Type && a.Position.x == b.Position.x && a.Position.y == b.Position.y &&
+           a.Dimension.x == b.Dimension.x && a.Dimension.y == b.Dimension.y && a.Speed.x == b.Speed.x &&
+           a.Speed.y == b.Speed.y && a.Mass == b.Mass && a.Field == b.Field &&
+           a.GameOverOnCollision == b.GameOverOnCollision;
+}
+
+}  // namespace
+
 bool HasHeight(SHAPE shape)
 {
     switch (shape) {
@@ -41,16 +51,6 @@ bool HasHeight(SHAPE shape)
     }
     return false;
 }
-
-bool SameBody(const Level::OBJECT& a, const Level::OBJECT& b)
-{
-    return a.Type == b.Type && a.Position.x == b.Position.x && a.Position.y == b.Position.y &&
-           a.Dimension.x == b.Dimension.x && a.Dimension.y == b.Dimension.y && a.Speed.x == b.Speed.x &&
-           a.Speed.y == b.Speed.y && a.Mass == b.Mass && a.Field == b.Field &&
-           a.GameOverOnCollision == b.GameOverOnCollision;
-}
-
-}  // namespace
 
 const char* ValueName(Value value, const Level::OBJECT& body)
 {
@@ -70,6 +70,52 @@ Level::OBJECT Stepped(const Level::OBJECT& body, Value value, int direction, boo
     if (value == Value::Width || value == Value::Height || value == Value::Mass) v = std::max(0.0f, v);
     if (std::fabs(v) < step * 0.5f) v = 0.0f;  // stepping back to 0 lands on it exactly
     return Level::Storable(o);
+}
+
+bool Typed(const Level::OBJECT& body, Value value, std::string_view text, Level::OBJECT& out, std::string& why)
+{
+    if (value >= Value::Count) return false;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    float v = 0.0f;
+    // The file's own grammar: what is typed is what a level maker could write in the file.
+    if (!Level::ReadNumber(text, v)) {
+        why = Console::Tr("geen getal zoals het bestand ze schrijft (zoals -12.5)");
+        return false;
+    }
+    if (std::fabs(v) >= FLT_MAX) {
+        why = Console::Tr("te groot voor het bestand");
+        return false;
+    }
+    const bool size = value == Value::Width || value == Value::Height;
+    if (value == Value::Height && !HasHeight(body.Type)) {
+        why = Console::Tr("een bal heeft geen hoogte");
+        return false;
+    }
+    if ((size || value == Value::Mass) && v < 0.0f) {
+        why = Console::Tr("kan niet negatief zijn");
+        return false;
+    }
+    // The reader cuts larger sizes: the file could not give it back.
+    const float most = HasHeight(body.Type) ? Level::MaxSide : Level::MaxRadius;
+    if (size && v > most) {
+        why = std::string(Console::Tr("te groot: hoogstens")) + " " + Level::NumberText(most);
+        return false;
+    }
+    Level::OBJECT o = body;
+    *Level::FieldOf(o, PropertyOf(value)) = v;
+    o = Level::Storable(o);
+    if (*Level::FieldOf(o, PropertyOf(value)) != v) {
+        why = Console::Tr("te dicht bij 0: het bestand schrijft 0");
+        return false;
+    }
+    out = o;
+    return true;
+}
+
+const char* AnchorText(const Level::OBJECT& body)
+{
+    return HasHeight(body.Type) ? Console::Tr("plaats = linkeronderhoek") : Console::Tr("plaats = middelpunt");
 }
 
 Level::OBJECT Resized(const Level::OBJECT& body, int direction, bool height)

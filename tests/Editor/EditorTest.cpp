@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
@@ -455,4 +456,83 @@ TEST(EditorSession, DragSaveUndoAndLeaveThroughTheWindowsInput)
     EXPECT_NE(script.rocketAfterWheel.find("Radius = 17 "), std::string::npos) << script.rocketAfterWheel;
     // Nothing was written when the player left without saving the undo.
     EXPECT_FALSE(std::filesystem::exists("level-01.txt.unsaved"));
+}
+
+namespace {
+
+// Editing sessions through the window layer's input seams: each row is what the player does,
+// one entry a frame, and what body 2 (level 1's planet) of the level holds at the end.
+using Act = std::function<void()>;
+struct Session {
+    const char* name;
+    std::vector<Act> frames;
+    const char* planet;  // FieldsText of body 2 at the end, from its fields on
+};
+
+const Act ClickPlanet = [] {
+    Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(-20), Drawing::GetY(170));
+    Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(-20), Drawing::GetY(170));
+};
+Act Type(const char* text)
+{
+    return [text] { Wimdows::Testing::PostText(text); };
+}
+Act Key(std::uint32_t vk, bool ctrl = false)
+{
+    return [vk, ctrl] { Press(vk, ctrl); };
+}
+
+const std::vector<Act>* playing = nullptr;
+std::uint32_t played = 0;
+std::string planetAtEnd;
+
+void PlayRow(Editor::Session& s)
+{
+    const std::uint32_t f = played++;
+    // Every act gets two frames, so that what it posted has been taken before the next.
+    if (f % 2 == 0 && f / 2 < playing->size()) (*playing)[f / 2]();
+    if (f == 2 * playing->size() + 2) {
+        planetAtEnd = Editor::FieldsText(s.doc.level(), 2);
+        Wimdows::Testing::PostClose();
+    }
+    if (f > 400) Wimdows::Testing::PostClose();
+}
+
+}  // namespace
+
+TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
+{
+    const Session sessions[] = {
+        {"typed values, Tab to the next",
+         {ClickPlanet, Type("12"), Key(VK_TAB), Type("-40.5"), Key(VK_RETURN)},
+         "Position_X = 12 Position_Y = -40.5 Radius = 45 Field = 300000"},
+        {"Return opens the value, the first character replaces it",
+         {ClickPlanet, Key(VK_TAB), Key(VK_TAB), Key(VK_RETURN), Type("60"), Key(VK_RETURN)},
+         "Position_X = -20 Position_Y = 170 Radius = 60 Field = 300000"},
+        {"what the file cannot hold is refused, Escape gives it up",
+         {ClickPlanet, Type("1e3"), Key(VK_RETURN), Key(VK_TAB), Type("5"), Key(VK_ESCAPE), Key(VK_TAB), Key(VK_TAB),
+          Key(VK_RETURN), Type("-3"), Key(VK_RETURN), Key(VK_ESCAPE)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000"},
+        {"a typed value is one undo step",
+         {ClickPlanet, Type("7"), Key(VK_RETURN), Type("8"), Key(VK_RETURN), Key(VK_Z, true)},
+         "Position_X = 7 Position_Y = 170 Radius = 45 Field = 300000"},
+        {"+ and - by the character; a ball has no height: * is its radius",
+         {ClickPlanet, Type("++-"), Type("*")},
+         "Position_X = -20 Position_Y = 170 Radius = 55 Field = 300000"},
+    };
+    ScopedWorkDir dir;
+    Wimdows::Init();
+    Drawing::Init();
+    for (const Session& row : sessions) {
+        std::filesystem::copy_file(DataDir / "level-01.txt", "level-01.txt",
+                                   std::filesystem::copy_options::overwrite_existing);
+        playing = &row.frames;
+        played = 0;
+        planetAtEnd.clear();
+        Editor::frameHook.store(&PlayRow);
+        Editor::Run("level-01.txt");
+        Editor::frameHook.store(nullptr);
+        const std::size_t at = planetAtEnd.find("Position_X");
+        EXPECT_EQ(at == std::string::npos ? planetAtEnd : planetAtEnd.substr(at), row.planet) << row.name;
+    }
 }
