@@ -74,6 +74,10 @@ public:
     bool Remove(int index);
     bool Undo();
     bool Redo();
+    // What Undo or Redo would do, in a few words ("Position_X, Radius van lichaam 2"); empty
+    // when there is nothing.
+    std::string UndoText() const;
+    std::string RedoText() const;
     bool Modified() const { return done_.size() != savedAt_ || savedLost_; }
     void MarkSaved();
     std::size_t UndoCount() const { return done_.size(); }
@@ -92,6 +96,7 @@ private:
         Level::Section section;
     };
     void Apply(const Edit& edit, bool forward);
+    static std::string Describe(const Edit& edit);
     Level::File level_;
     std::vector<Edit> done_;
     std::vector<Edit> undone_;

@@ -67,6 +67,9 @@ struct Session {
     bool ApplyTyped();
     // A click on the properties panel: true when it was there.
     bool PanelClick(std::int32_t x, std::int32_t y);
+    // The search's corner (SearchPanel.cpp): folded to one line (F2), the corner chosen (F3).
+    bool searchFolded = false;
+    std::int32_t searchCorner = 0;
 
     void Open(const std::string& path);
     bool Save();
@@ -80,6 +83,12 @@ struct Session {
     void Draw();
 };
 
+// The search's corner as drawn: the chosen one, or the next that hides neither the black hole
+// nor the rocket (SearchPanel.cpp).
+std::int32_t SearchCorner(const Session& s);
+void DrawSearch(const Session& s);
+// The best shot's presses in the player's language.
+std::string RecipeText(const std::string& recipe);
 // The properties panel of the selected body (Panel.cpp).
 void DrawProperties(const Session& s);
 

@@ -30,6 +30,7 @@ using Drawing::WindowHeight;
 using Drawing::WindowWidth;
 using namespace Wimdows::VirtualKeys;
 
+constexpr std::uint32_t VK_F2 = VK_F1 + 1, VK_F3 = VK_F1 + 2;
 constexpr auto FramePause = std::chrono::milliseconds(10);
 constexpr std::uint32_t White = 0xFFFFFF;
 constexpr std::uint32_t Yellow = 0x00FFFF;
@@ -105,6 +106,7 @@ void DrawHelp()
         Console::TrLater("Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw"),
         Console::TrLater("Ctrl+S: bewaren   Ctrl+O: level openen"),
         Console::TrLater("M: schotenkaart   B: richt op het beste schot"),
+        Console::TrLater("F2: zoekhoek in- of uitklappen   F3: zoekhoek naar een andere hoek"),
         Console::TrLater("F5: speel het level (Esc keert terug)"),
         Console::TrLater("F1: deze hulp   Esc: stoppen"),
     };
@@ -175,24 +177,7 @@ void Overlay()
         if (s.picking) DrawPicker(s);
         return;
     }
-    // The search's corner.
-    const Search::Summary& r = s.search;
-    Wimdows::Rectangle(640, 28, WindowWidth - 1, 92, PanelColour, true);
-    char line[160];
-    if (!r.done) {
-        std::snprintf(line, sizeof line, "%s %u%%", Console::Tr("Zoekt winnende schoten:"),
-                      r.shots > 0 ? static_cast<unsigned>(100ull * r.shotsDone / r.shots) : 0u);
-    } else {
-        std::snprintf(line, sizeof line, "%s",
-                      r.bothWins > 0 ? Console::Tr("Te winnen") : Console::Tr("NIET te winnen"));
-    }
-    Wimdows::Text(line, 648, 30);
-    std::snprintf(line, sizeof line, "%s 10 ms: %u  20 ms: %u  %s: %u", Console::Tr("winnend bij"), r.wins[0],
-                  r.wins[1], Console::Tr("beide"), r.bothWins);
-    Wimdows::Text(line, 648, 50);
-    if (r.done && r.hasBest) {
-        Wimdows::Text(Console::Printable(std::string(Console::Tr("beste (B): ")) + r.bestRecipe, 60).c_str(), 648, 70);
-    }
+    DrawSearch(s);
 
     if (s.showMap) DrawMap(s);
     if (s.showHelp) DrawHelp();
@@ -377,6 +362,12 @@ Action Session::Key(std::uint32_t vk)
         case VK_M:
             showMap = !showMap;
             return Action::None;
+        case VK_F2:
+            searchFolded = !searchFolded;
+            return Action::None;
+        case VK_F3:
+            searchCorner = (SearchCorner(*this) + 1) % 4;
+            return Action::None;
         case VK_B:
             if (search.done && search.hasBest) {
                 speed = search.bestSpeed;
@@ -409,8 +400,16 @@ Action Session::Key(std::uint32_t vk)
             break;
     }
     if (ctrl) {
-        if (vk == VK_Z && !doc.Undo()) Say(Console::Tr("Niets meer ongedaan te maken"));
-        if (vk == VK_Y && !doc.Redo()) Say(Console::Tr("Niets opnieuw te doen"));
+        if (vk == VK_Z) {
+            const std::string what = doc.UndoText();
+            Say(doc.Undo() ? std::string(Console::Tr("Ongedaan gemaakt")) + ": " + what
+                           : std::string(Console::Tr("Niets meer ongedaan te maken")));
+        }
+        if (vk == VK_Y) {
+            const std::string what = doc.RedoText();
+            Say(doc.Redo() ? std::string(Console::Tr("Opnieuw gedaan")) + ": " + what
+                           : std::string(Console::Tr("Niets opnieuw te doen")));
+        }
         if (vk == VK_S) Save();
         if (vk == VK_O) {
             if (doc.Modified() && !openAsked) {

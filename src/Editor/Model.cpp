@@ -277,6 +277,36 @@ bool Document::Redo()
     return true;
 }
 
+std::string Document::Describe(const Edit& edit)
+{
+    const std::string body = std::string(Console::Tr("lichaam")) + " " + std::to_string(edit.index);
+    switch (edit.op) {
+        case Op::Insert:
+            return body + " " + Console::Tr("toegevoegd");
+        case Op::Erase:
+            return body + " " + Console::Tr("verwijderd");
+        case Op::Change:
+            break;
+    }
+    // The file's keys of the values that changed.
+    std::string keys;
+    Level::OBJECT before = edit.before, after = edit.after;
+    for (int p = 0; p <= static_cast<int>(Level::Property::Deadly); ++p) {
+        const auto property = static_cast<Level::Property>(p);
+        const float* a = Level::FieldOf(before, property);
+        const float* b = Level::FieldOf(after, property);
+        const bool changed = a == nullptr ? before.GameOverOnCollision != after.GameOverOnCollision : *a != *b;
+        if (!changed) continue;
+        if (!keys.empty()) keys += ", ";
+        keys += Level::KeyOf(property, after.Type);
+    }
+    if (before.Type != after.Type) keys = Console::Tr("soort");
+    return (keys.empty() ? std::string() : keys + " " + Console::Tr("van") + " ") + body;
+}
+
+std::string Document::UndoText() const { return done_.empty() ? "" : Describe(done_.back()); }
+std::string Document::RedoText() const { return undone_.empty() ? "" : Describe(undone_.back()); }
+
 void Document::MarkSaved()
 {
     savedAt_ = done_.size();

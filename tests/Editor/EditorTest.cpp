@@ -241,6 +241,7 @@ TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
     }
     doc.Seal();
     EXPECT_EQ(doc.UndoCount(), 2u);
+    EXPECT_EQ(doc.UndoText(), "Position_X van lichaam 2");  // what the status line says Ctrl+Z undid
     const std::string dragged = Level::Text(doc.level());
     EXPECT_FALSE(doc.Remove(0));
     EXPECT_FALSE(doc.Remove(1));
@@ -255,6 +256,7 @@ TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
     ASSERT_TRUE(doc.Undo());
     EXPECT_EQ(Level::Text(doc.level()), original);
     EXPECT_FALSE(doc.Undo());
+    EXPECT_EQ(doc.RedoText(), "lichaam 2 toegevoegd");
     ASSERT_TRUE(doc.Redo());
     ASSERT_TRUE(doc.Redo());
     EXPECT_EQ(Level::Text(doc.level()), dragged);
@@ -282,6 +284,21 @@ TEST(EditorModel, TheTopmostBodyUnderThePointerIsPicked)
     EXPECT_EQ(Editor::BodyAt(level, GetX(390), GetY(0)), 0);
     EXPECT_EQ(Editor::BodyAt(level, GetX(-380), GetY(3)), 1);
     EXPECT_EQ(Editor::BodyAt(level, GetX(0), GetY(200)), -1);
+}
+
+TEST(EditorModel, TheSearchCornerMovesAwayFromTheBlackHoleAndTheRocket)
+{
+    Editor::Session s;
+    EXPECT_EQ(Editor::SearchCorner(s), 0);  // a new level: top right is free
+    // The black hole in the top right, the rocket in the top left: the first bottom corner.
+    Level::OBJECT hole = s.doc.level().sections[0].body, rocket = s.doc.level().sections[1].body;
+    hole.Position = {450.0f, 300.0f};
+    rocket.Position = {-450.0f, 330.0f};
+    s.doc.Change(0, hole);
+    s.doc.Change(1, rocket);
+    EXPECT_EQ(Editor::SearchCorner(s), 2);
+    s.searchCorner = 3;  // chosen by the player and free
+    EXPECT_EQ(Editor::SearchCorner(s), 3);
 }
 
 TEST(EditorPrediction, EqualsKorSimStepForStep)
