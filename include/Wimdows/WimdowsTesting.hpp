@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Wimdows::Testing {
 
@@ -24,6 +26,10 @@ void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int 
 void PostMouseWheel(std::int32_t clicks);
 // The user clicks the window's close box.
 void PostClose();
+// Every text drawn with Text from the main thread while recording, in order (a check that
+// a screen shows no text of another language).
+void RecordTexts(bool on);
+std::vector<std::string> TextsDrawn();
 // Returns once the user-interface thread has handled everything posted before the call.
 void Sync();
 // Slots of the push-button table: 0 once every button is destroyed.

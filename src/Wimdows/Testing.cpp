@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "Wimdows/WimdowsTesting.hpp"
 #include "WimdowsState.hpp"
@@ -30,6 +32,9 @@ bool ReadPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32
     color = r | (static_cast<std::uint32_t>(g) << 8) | (static_cast<std::uint32_t>(b) << 16);
     return true;
 }
+
+std::atomic<bool> recordingTexts{false};
+std::vector<std::string>* textsDrawn = new std::vector<std::string>;  // main thread only
 
 void Post(SDL_Event& event)
 {
@@ -149,6 +154,14 @@ void PostClose()
     Post(e);
 }
 
+void RecordTexts(bool on)
+{
+    if (on) textsDrawn->clear();
+    recordingTexts.store(on);
+}
+
+std::vector<std::string> TextsDrawn() { return *textsDrawn; }
+
 void Sync()
 {
     auto nothing = [] {};
@@ -162,3 +175,8 @@ std::uint32_t ControlCount()
 }
 
 }  // namespace Wimdows::Testing
+
+void Wimdows::detail::NoteText(const char* text)
+{
+    if (Testing::recordingTexts.load() && Testing::textsDrawn->size() < 100000) Testing::textsDrawn->emplace_back(text);
+}

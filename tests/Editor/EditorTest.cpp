@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -15,6 +17,7 @@
 #include <thread>
 
 #include "Bodies.hpp"
+#include "Console/Language.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Drawing/Geometry.hpp"
 #include "Editor/Editor.hpp"
@@ -552,4 +555,118 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
         const std::size_t at = planetAtEnd.find("Position_X");
         EXPECT_EQ(at == std::string::npos ? planetAtEnd : planetAtEnd.substr(at), row.planet) << row.name;
     }
+}
+
+namespace {
+
+// The catalog's pairs: the Dutch key and its English text.
+std::vector<std::pair<std::string, std::string>> Catalog(const std::filesystem::path& po)
+{
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::ifstream in(po);
+    std::string line, id, str, *into = nullptr;
+    const auto quoted = [](const std::string& l) {
+        const std::size_t a = l.find('"'), b = l.rfind('"');
+        return a == b ? std::string() : l.substr(a + 1, b - a - 1);
+    };
+    const auto flush = [&] {
+        if (!id.empty()) pairs.emplace_back(id, str);
+        id.clear();
+        str.clear();
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("msgid ", 0) == 0) {
+            flush();
+            id = quoted(line);
+            into = &id;
+        } else if (line.rfind("msgstr ", 0) == 0) {
+            str = quoted(line);
+            into = &str;
+        } else if (!line.empty() && line[0] == '"' && into != nullptr) {
+            *into += quoted(line);
+        }
+    }
+    flush();
+    return pairs;
+}
+
+// The pieces of a text between its printf fields, long enough to be words of one language.
+std::vector<std::string> Pieces(const std::string& text)
+{
+    std::vector<std::string> pieces;
+    std::string piece;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '%') {
+            while (!piece.empty() && (piece.back() == ' ' || piece.back() == ':')) piece.pop_back();
+            while (!piece.empty() && (piece.front() == ' ' || piece.front() == ':')) piece.erase(0, 1);
+            if (piece.size() >= 5) pieces.push_back(piece);
+            piece.clear();
+            if (i < text.size()) ++i;  // the field's letter
+            continue;
+        }
+        piece += text[i];
+    }
+    return pieces;
+}
+
+// Whether `piece` stands in `text` as words of its own: "Speed" is no English in the file's
+// key "Speed_X".
+bool HasWords(const std::string& text, const std::string& piece)
+{
+    const auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+        const std::size_t end = at + piece.size();
+        if ((at == 0 || !word(text[at - 1])) && (end == text.size() || !word(text[end]))) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Every editor screen walked in English and in Dutch: no text of the other language shows (the
+// catalog's keys are Dutch, so a text left untranslated is a Dutch key on an English screen).
+TEST(EditorLanguage, EveryScreenInOneLanguageOnly)
+{
+    const Act clickRocket = [] {
+        Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(-360), Drawing::GetY(-110));
+        Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(-360), Drawing::GetY(-110));
+    };
+    const std::vector<Act> walk = {ClickPlanet,    Key(VK_F1),     Key(VK_ESCAPE),  Key(VK_M),       Key(VK_ESCAPE),
+                                   Key(VK_RETURN), Type("x"),      Key(VK_RETURN),  Key(VK_ESCAPE),  Key(VK_Z, true),
+                                   Type("5"),      Key(VK_RETURN), Key(VK_Z, true), Key(VK_Y, true), clickRocket,
+                                   Key(VK_DELETE), Key(VK_F1 + 1), Key(VK_F1 + 1),  Key(VK_O, true), Key(VK_ESCAPE),
+                                   Key(VK_ESCAPE)};
+    const auto pairs = Catalog(DataDir.parent_path() / "po" / "en.po");
+    ASSERT_GT(pairs.size(), 100u);
+    ScopedWorkDir dir;
+    Wimdows::Init();
+    Drawing::Init();
+    for (const char* language : {"en", "nl"}) {
+        const bool english = std::string(language) == "en";
+        ASSERT_TRUE(Console::SetLanguage(language, KOR_LOCALE_DIR));
+        std::filesystem::copy_file(DataDir / "level-01.txt", "level-01.txt",
+                                   std::filesystem::copy_options::overwrite_existing);
+        playing = &walk;
+        played = 0;
+        Wimdows::Testing::RecordTexts(true);
+        Editor::frameHook.store(&PlayRow);
+        Editor::Run("level-01.txt");
+        Editor::frameHook.store(nullptr);
+        Wimdows::Testing::RecordTexts(false);
+        std::vector<std::string> shown = Wimdows::Testing::TextsDrawn();
+        std::sort(shown.begin(), shown.end());
+        shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+        EXPECT_GT(shown.size(), 40u) << language;
+        for (const auto& [dutch, translated] : pairs) {
+            if (translated.empty() || dutch == translated) continue;
+            const std::string& other = english ? dutch : translated;
+            const std::string& own = english ? translated : dutch;
+            for (const std::string& piece : Pieces(other)) {
+                if (own.find(piece) != std::string::npos) continue;
+                for (const std::string& text : shown)
+                    EXPECT_FALSE(HasWords(text, piece)) << language << ": \"" << piece << "\" in: " << text;
+            }
+        }
+    }
+    Console::SetLanguage("nl");
 }
