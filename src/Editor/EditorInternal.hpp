@@ -70,6 +70,9 @@ struct Session {
     // The search's corner (SearchPanel.cpp): folded to one line (F2), the corner chosen (F3).
     bool searchFolded = false;
     std::int32_t searchCorner = 0;
+    // The grid's size in world units, 0 for none (Grid.cpp); G chooses the next.
+    float grid = 0.0f;
+    void NextGrid();
 
     void Open(const std::string& path);
     bool Save();
@@ -89,6 +92,9 @@ std::int32_t SearchCorner(const Session& s);
 void DrawSearch(const Session& s);
 // The best shot's presses in the player's language.
 std::string RecipeText(const std::string& recipe);
+// A place on the grid (whole units without one), halves to even.
+float Snapped(float v, float grid);
+void DrawGrid(const Session& s);
 // The properties panel of the selected body (Panel.cpp).
 void DrawProperties(const Session& s);
 

@@ -102,6 +102,7 @@ void DrawHelp()
         Console::TrLater("K: soort (planeet, asteroide, muur, dodelijke muur)"),
         Console::TrLater("Tab: volgende waarde, PageUp/PageDown: waarde (Shift: fijn)"),
         Console::TrLater("D: dodelijk aan/uit   N: nieuw lichaam bij de muis   Delete: weg"),
+        Console::TrLater("G: raster 10, 25, 50 of uit (slepen en N springen erop)"),
         Console::TrLater("Pijlen: richten zoals in het spel (Shift: per stap)"),
         Console::TrLater("Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw"),
         Console::TrLater("Ctrl+S: bewaren   Ctrl+O: level openen"),
@@ -146,6 +147,7 @@ void Overlay()
 {
     if (current == nullptr) return;
     const Session& s = *current;
+    DrawGrid(s);
     DrawSelection(s);
     DrawProperties(s);
     // The status lines, beside the game's aiming box.
@@ -287,9 +289,9 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
         case Type::Move:
             if (dragging && selected >= 0) {
                 Level::OBJECT b = doc.level().sections[static_cast<std::size_t>(selected)].body;
-                // Whole units: a dragged body lands where a level maker would type it.
-                b.Position = {std::round(static_cast<float>(e.x - 512) + grabX),
-                              std::round(static_cast<float>(384 - e.y) + grabY)};
+                // Whole units or the grid: a dragged body lands where a level maker would type it.
+                b.Position = {Snapped(static_cast<float>(e.x - 512) + grabX, grid),
+                              Snapped(static_cast<float>(384 - e.y) + grabY, grid)};
                 doc.Change(selected, b, true);
             }
             break;
@@ -362,6 +364,9 @@ Action Session::Key(std::uint32_t vk)
         case VK_M:
             showMap = !showMap;
             return Action::None;
+        case VK_G:
+            NextGrid();
+            return Action::None;
         case VK_F2:
             searchFolded = !searchFolded;
             return Action::None;
@@ -376,7 +381,8 @@ Action Session::Key(std::uint32_t vk)
             }
             return Action::None;
         case VK_N: {
-            const float x = static_cast<float>(pointerX - 512), y = static_cast<float>(384 - pointerY);
+            const float x = Snapped(static_cast<float>(pointerX - 512), grid),
+                        y = Snapped(static_cast<float>(384 - pointerY), grid);
             if (doc.Add(NewBodyAt(doc.level().sections.size(), x, y))) {
                 selected = static_cast<int>(doc.level().sections.size()) - 1;
                 if (!Missing(doc.level()).empty()) {

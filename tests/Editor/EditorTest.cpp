@@ -502,6 +502,20 @@ Act Key(std::uint32_t vk, bool ctrl = false)
     return [vk, ctrl] { Press(vk, ctrl); };
 }
 
+// The left button at a world point, the pointer moved there, the button let go there.
+Act Down(float x, float y)
+{
+    return [x, y] { Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(x), Drawing::GetY(y)); };
+}
+Act MoveTo(float x, float y)
+{
+    return [x, y] { Wimdows::Testing::PostMouseMove(Drawing::GetX(x), Drawing::GetY(y)); };
+}
+Act Up(float x, float y)
+{
+    return [x, y] { Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(x), Drawing::GetY(y)); };
+}
+
 const std::vector<Act>* playing = nullptr;
 std::uint32_t played = 0;
 std::string planetAtEnd;
@@ -536,6 +550,9 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
         {"a typed value is one undo step",
          {ClickPlanet, Type("7"), Key(VK_RETURN), Type("8"), Key(VK_RETURN), Key(VK_Z, true)},
          "Position_X = 7 Position_Y = 170 Radius = 45 Field = 300000"},
+        {"a drag snaps to the grid of 25 (G twice)",
+         {Key(VK_G), Key(VK_G), Down(-20, 170), MoveTo(17, 183), Up(17, 183)},
+         "Position_X = 25 Position_Y = 175 Radius = 45 Field = 300000"},
         {"+ and - by the character; a ball has no height: * is its radius",
          {ClickPlanet, Type("++-"), Type("*")},
          "Position_X = -20 Position_Y = 170 Radius = 55 Field = 300000"},
