@@ -66,6 +66,13 @@ public:
     // Replaces body `index` (its comments stay). With `merge` the change joins the previous one
     // when that was a change of the same body still open (a drag is one step to undo).
     void Change(int index, const Level::OBJECT& body, bool merge = false);
+    // Changes several bodies as one step; with `merge` it joins the previous one when that
+    // changed the same bodies and is still open (a group dragged is one step to undo).
+    void ChangeMany(const std::vector<std::pair<int, Level::OBJECT>>& bodies, bool merge = false);
+    // Adds bodies as one step, as many as the table takes; how many.
+    std::size_t AddMany(const std::vector<Level::Section>& sections);
+    // Removes bodies as one step (the black hole and the rocket stay); how many.
+    std::size_t RemoveMany(std::vector<int> indexes);
     // Closes the open change, so the next one is a step of its own.
     void Seal() { open_ = false; }
     // Adds a body at the end; false when the table is full.
@@ -94,6 +101,7 @@ private:
         Level::OBJECT before;
         Level::OBJECT after;
         Level::Section section;
+        bool joined = false;  // undone and redone together with the edit before it
     };
     void Apply(const Edit& edit, bool forward);
     static std::string Describe(const Edit& edit);

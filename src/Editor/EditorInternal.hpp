@@ -73,6 +73,19 @@ struct Session {
     // The grid's size in world units, 0 for none (Grid.cpp); G chooses the next.
     float grid = 0.0f;
     void NextGrid();
+    // Several bodies chosen (Selection.cpp): `group` holds them all, `selected` the one the
+    // panel shows; empty while one body or none is chosen.
+    std::vector<int> group;
+    bool banding = false;  // a rubber band from (bandX0, bandY0) to the pointer
+    std::int32_t bandX0 = 0, bandY0 = 0;
+    // The bodies chosen: the group, or the selected body alone.
+    std::vector<int> Chosen() const;
+    // Shift+click: the body joins the group or leaves it.
+    void Toggle(int index);
+    void EndBand();
+    // The chosen bodies moved together so that the selected one stands at (x, y).
+    void MoveChosen(float x, float y);
+    void RemoveChosen();
 
     void Open(const std::string& path);
     bool Save();
@@ -92,6 +105,8 @@ std::int32_t SearchCorner(const Session& s);
 void DrawSearch(const Session& s);
 // The best shot's presses in the player's language.
 std::string RecipeText(const std::string& recipe);
+// The frames of the chosen bodies and the rubber band.
+void DrawChosen(const Session& s);
 // A place on the grid (whole units without one), halves to even.
 float Snapped(float v, float grid);
 void DrawGrid(const Session& s);

@@ -53,15 +53,6 @@ void Panel(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1)
     Wimdows::Rectangle(x0, y0, x1, y1, White, false);
 }
 
-void DrawSelection(const Session& s)
-{
-    if (s.selected < 0 || static_cast<std::size_t>(s.selected) >= s.doc.level().sections.size()) return;
-    const Level::Extents e = Level::ExtentsOf(s.doc.level().sections[static_cast<std::size_t>(s.selected)].body);
-    const std::int32_t x0 = GetX(e.left), x1 = GetX(e.right), y0 = GetY(e.top), y1 = GetY(e.bottom);
-    Wimdows::Rectangle(std::min(x0, x1) - 3, std::min(y0, y1) - 3, std::max(x0, x1) + 3, std::max(y0, y1) + 3, Yellow,
-                       false);
-}
-
 void DrawMap(const Session& s)
 {
     const Search::Summary& r = s.search;
@@ -148,7 +139,7 @@ void Overlay()
     if (current == nullptr) return;
     const Session& s = *current;
     DrawGrid(s);
-    DrawSelection(s);
+    DrawChosen(s);
     DrawProperties(s);
     // The status lines, beside the game's aiming box.
     Wimdows::Rectangle(302, 700, WindowWidth - 1, WindowHeight - 1, PanelColour, true);
@@ -276,8 +267,20 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
         case Type::LeftDown: {
             if (PanelClick(e.x, e.y)) break;
             typing = false;
-            selected = BodyAt(doc.level(), e.x, e.y);
+            const int hit = BodyAt(doc.level(), e.x, e.y);
+            if (Wimdows::KeyDown(VK_SHIFT)) {
+                Toggle(hit);
+                break;
+            }
+            // A body of the group moves the group; any other is chosen alone.
+            if (std::find(group.begin(), group.end(), hit) == group.end()) group.clear();
+            selected = hit;
             dragging = selected >= 0;
+            if (!dragging) {
+                banding = true;
+                bandX0 = e.x;
+                bandY0 = e.y;
+            }
             if (dragging) {
                 const Level::OBJECT& o = doc.level().sections[static_cast<std::size_t>(selected)].body;
                 grabX = o.Position.x - static_cast<float>(e.x - 512);
@@ -287,15 +290,13 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             break;
         }
         case Type::Move:
-            if (dragging && selected >= 0) {
-                Level::OBJECT b = doc.level().sections[static_cast<std::size_t>(selected)].body;
-                // Whole units or the grid: a dragged body lands where a level maker would type it.
-                b.Position = {Snapped(static_cast<float>(e.x - 512) + grabX, grid),
-                              Snapped(static_cast<float>(384 - e.y) + grabY, grid)};
-                doc.Change(selected, b, true);
-            }
+            // Whole units or the grid: a dragged body lands where a level maker would type it.
+            if (dragging && selected >= 0)
+                MoveChosen(Snapped(static_cast<float>(e.x - 512) + grabX, grid),
+                           Snapped(static_cast<float>(384 - e.y) + grabY, grid));
             break;
         case Type::LeftUp:
+            if (banding) EndBand();
             dragging = false;
             doc.Seal();
             break;
@@ -335,6 +336,7 @@ Action Session::Key(std::uint32_t vk)
         if (vk == VK_RETURN && pick < files.size()) {
             picking = false;
             Open(files[pick]);
+            group.clear();
         }
         return Action::None;
     }
@@ -385,6 +387,7 @@ Action Session::Key(std::uint32_t vk)
                         y = Snapped(static_cast<float>(384 - pointerY), grid);
             if (doc.Add(NewBodyAt(doc.level().sections.size(), x, y))) {
                 selected = static_cast<int>(doc.level().sections.size()) - 1;
+                group.clear();
                 if (!Missing(doc.level()).empty()) {
                     Say(Missing(doc.level()));  // the rocket is next
                 } else if (selected == 1) {
@@ -396,16 +399,13 @@ Action Session::Key(std::uint32_t vk)
         }
         case VK_DELETE:
         case VK_BACK:
-            if (selected >= 2 && doc.Remove(selected)) {
-                selected = -1;
-            } else if (selected >= 0) {
-                Say(Console::Tr("Het zwarte gat en de raket blijven: ze kunnen alleen verplaatst worden"));
-            }
+            RemoveChosen();
             return Action::None;
         default:
             break;
     }
     if (ctrl) {
+        if (vk == VK_Z || vk == VK_Y) group.clear();
         if (vk == VK_Z) {
             const std::string what = doc.UndoText();
             Say(doc.Undo() ? std::string(Console::Tr("Ongedaan gemaakt")) + ": " + what

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 #include "Console/Console.hpp"
 #include "Drawing/Geometry.hpp"
@@ -257,12 +258,75 @@ bool Document::Remove(int index)
     return true;
 }
 
+void Document::ChangeMany(const std::vector<std::pair<int, Level::OBJECT>>& bodies, bool merge)
+{
+    const std::size_t n = bodies.size();
+    for (const auto& [index, body] : bodies)
+        if (index < 0 || static_cast<std::size_t>(index) >= level_.sections.size()) return;
+    if (n == 1) Change(bodies[0].first, bodies[0].second, merge);
+    if (n <= 1) return;
+    bool same = merge && open_ && done_.size() >= n && done_.size() - n >= savedAt_;
+    for (std::size_t k = 0; same && k < n; ++k) {
+        const Edit& e = done_[done_.size() - n + k];
+        same = e.op == Op::Change && e.index == bodies[k].first && e.joined == (k > 0);
+    }
+    if (same) {
+        for (std::size_t k = 0; k < n; ++k) {
+            Edit& e = done_[done_.size() - n + k];
+            e.after = Level::Storable(bodies[k].second);
+            level_.sections[static_cast<std::size_t>(e.index)].body = e.after;
+        }
+        ++version_;
+        return;
+    }
+    bool differs = false;
+    for (const auto& [index, body] : bodies)
+        differs = differs || !SameBody(level_.sections[static_cast<std::size_t>(index)].body, Level::Storable(body));
+    if (!differs) return;
+    if (savedAt_ > done_.size()) savedLost_ = true;
+    undone_.clear();
+    for (std::size_t k = 0; k < n; ++k) {
+        Level::OBJECT& current = level_.sections[static_cast<std::size_t>(bodies[k].first)].body;
+        done_.push_back(Edit{Op::Change, bodies[k].first, current, Level::Storable(bodies[k].second), {}, k > 0});
+        current = done_.back().after;
+    }
+    open_ = merge;
+    ++version_;
+}
+
+std::size_t Document::AddMany(const std::vector<Level::Section>& sections)
+{
+    std::size_t added = 0;
+    for (const Level::Section& section : sections) {
+        if (!Add(section)) break;
+        done_.back().joined = added++ > 0;
+    }
+    return added;
+}
+
+std::size_t Document::RemoveMany(std::vector<int> indexes)
+{
+    // From the last, so the indexes still to go keep their bodies.
+    std::sort(indexes.begin(), indexes.end(), std::greater<>());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    std::size_t removed = 0;
+    for (const int index : indexes) {
+        if (!Remove(index)) continue;
+        done_.back().joined = removed++ > 0;
+    }
+    return removed;
+}
+
 bool Document::Undo()
 {
     if (done_.empty()) return false;
-    Apply(done_.back(), false);
-    undone_.push_back(std::move(done_.back()));
-    done_.pop_back();
+    bool more = false;
+    do {
+        more = done_.back().joined;
+        Apply(done_.back(), false);
+        undone_.push_back(std::move(done_.back()));
+        done_.pop_back();
+    } while (more && !done_.empty());
     open_ = false;
     return true;
 }
@@ -270,9 +334,11 @@ bool Document::Undo()
 bool Document::Redo()
 {
     if (undone_.empty()) return false;
-    Apply(undone_.back(), true);
-    done_.push_back(std::move(undone_.back()));
-    undone_.pop_back();
+    do {
+        Apply(undone_.back(), true);
+        done_.push_back(std::move(undone_.back()));
+        undone_.pop_back();
+    } while (!undone_.empty() && undone_.back().joined);
     open_ = false;
     return true;
 }
@@ -304,8 +370,23 @@ std::string Document::Describe(const Edit& edit)
     return (keys.empty() ? std::string() : keys + " " + Console::Tr("van") + " ") + body;
 }
 
-std::string Document::UndoText() const { return done_.empty() ? "" : Describe(done_.back()); }
-std::string Document::RedoText() const { return undone_.empty() ? "" : Describe(undone_.back()); }
+std::string Document::UndoText() const
+{
+    if (done_.empty()) return "";
+    std::size_t n = 1;
+    while (n < done_.size() && done_[done_.size() - n].joined) ++n;
+    return n == 1 ? Describe(done_.back())
+                  : std::to_string(n) + " " + Console::Tr("lichamen") + ": " + Describe(done_.back());
+}
+
+std::string Document::RedoText() const
+{
+    if (undone_.empty()) return "";
+    std::size_t n = 1;
+    while (n < undone_.size() && undone_[undone_.size() - 1 - n].joined) ++n;
+    return n == 1 ? Describe(undone_.back())
+                  : std::to_string(n) + " " + Console::Tr("lichamen") + ": " + Describe(undone_.back());
+}
 
 void Document::MarkSaved()
 {

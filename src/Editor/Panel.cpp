@@ -126,14 +126,19 @@ bool Session::ApplyTyped()
         typing = false;
         return false;
     }
-    Level::OBJECT out;
-    std::string why;
-    if (!Typed(Selected(*this), value, typed, out, why)) {
-        Say(std::string(Console::Tr("Niet gezet")) + ": " + Console::Printable(typed, 40) + ": " + why);
-        return false;  // still typing, to mend it
+    // Every chosen body takes the value, or none does.
+    std::vector<std::pair<int, Level::OBJECT>> changed;
+    for (const int i : Chosen()) {
+        Level::OBJECT out;
+        std::string why;
+        if (!Typed(doc.level().sections[static_cast<std::size_t>(i)].body, value, typed, out, why)) {
+            Say(std::string(Console::Tr("Niet gezet")) + ": " + Console::Printable(typed, 40) + ": " + why);
+            return false;  // still typing, to mend it
+        }
+        changed.emplace_back(i, out);
     }
     doc.Seal();
-    doc.Change(selected, out);  // one step to undo
+    doc.ChangeMany(changed);  // one step to undo
     typing = false;
     return true;
 }

@@ -486,7 +486,8 @@ using Act = std::function<void()>;
 struct Session {
     const char* name;
     std::vector<Act> frames;
-    const char* planet;  // FieldsText of body 2 at the end, from its fields on
+    const char* planet;            // FieldsText of body 2 at the end, from its fields on
+    const char* rocket = nullptr;  // and of body 1, where the row says
 };
 
 const Act ClickPlanet = [] {
@@ -501,6 +502,15 @@ Act Key(std::uint32_t vk, bool ctrl = false)
 {
     return [vk, ctrl] { Press(vk, ctrl); };
 }
+// Shift held down or let go.
+Act Key(std::uint32_t vk, bool, bool down)
+{
+    return [vk, down] { Wimdows::Testing::PostKey(vk, down); };
+}
+const Act ClickRocket = [] {
+    Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(-360), Drawing::GetY(-110));
+    Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(-360), Drawing::GetY(-110));
+};
 
 // The left button at a world point, the pointer moved there, the button let go there.
 Act Down(float x, float y)
@@ -518,7 +528,7 @@ Act Up(float x, float y)
 
 const std::vector<Act>* playing = nullptr;
 std::uint32_t played = 0;
-std::string planetAtEnd;
+std::string planetAtEnd, rocketAtEnd;
 
 void PlayRow(Editor::Session& s)
 {
@@ -527,6 +537,7 @@ void PlayRow(Editor::Session& s)
     if (f % 2 == 0 && f / 2 < playing->size()) (*playing)[f / 2]();
     if (f == 2 * playing->size() + 2) {
         planetAtEnd = Editor::FieldsText(s.doc.level(), 2);
+        rocketAtEnd = Editor::FieldsText(s.doc.level(), 1);
         Wimdows::Testing::PostClose();
     }
     if (f > 400) Wimdows::Testing::PostClose();
@@ -553,6 +564,24 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
         {"a drag snaps to the grid of 25 (G twice)",
          {Key(VK_G), Key(VK_G), Down(-20, 170), MoveTo(17, 183), Up(17, 183)},
          "Position_X = 25 Position_Y = 175 Radius = 45 Field = 300000"},
+        {"Shift+click makes a group that moves together",
+         {ClickPlanet, Key(VK_SHIFT, false, true), ClickRocket, Key(VK_SHIFT, false, false), Down(-20, 170),
+          MoveTo(0, 160), Up(0, 160)},
+         "Position_X = 0 Position_Y = 160 Radius = 45 Field = 300000",
+         "Position_X = -340 Position_Y = -120 Radius = 12 Mass = 1"},
+        {"a group's move is one undo step",
+         {ClickPlanet, Key(VK_SHIFT, false, true), ClickRocket, Key(VK_SHIFT, false, false), Down(-20, 170),
+          MoveTo(0, 160), MoveTo(10, 150), Up(10, 150), Key(VK_Z, true)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         "Position_X = -360 Position_Y = -110 Radius = 12 Mass = 1"},
+        {"a rubber band's group takes a typed value",
+         {Down(-400, -150), MoveTo(50, 250), Up(50, 250), Key(VK_TAB), Type("0"), Key(VK_RETURN)},
+         "Position_X = -20 Position_Y = 0 Radius = 45 Field = 300000",
+         "Position_X = -360 Position_Y = 0 Radius = 12 Mass = 1"},
+        {"a group deleted keeps the black hole and the rocket",
+         {Down(-500, -340), MoveTo(500, 340), Up(500, 340), Key(VK_DELETE)},
+         "",
+         "Position_X = -360 Position_Y = -110 Radius = 12 Mass = 1"},
         {"+ and - by the character; a ball has no height: * is its radius",
          {ClickPlanet, Type("++-"), Type("*")},
          "Position_X = -20 Position_Y = 170 Radius = 55 Field = 300000"},
@@ -569,8 +598,14 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
         Editor::frameHook.store(&PlayRow);
         Editor::Run("level-01.txt");
         Editor::frameHook.store(nullptr);
-        const std::size_t at = planetAtEnd.find("Position_X");
-        EXPECT_EQ(at == std::string::npos ? planetAtEnd : planetAtEnd.substr(at), row.planet) << row.name;
+        const auto fields = [](const std::string& text) {
+            const std::size_t at = text.find("Position_X");
+            return at == std::string::npos ? text : text.substr(at);
+        };
+        EXPECT_EQ(fields(planetAtEnd), row.planet) << row.name;
+        if (row.rocket != nullptr) {
+            EXPECT_EQ(fields(rocketAtEnd), row.rocket) << row.name;
+        }
     }
 }
 
@@ -644,13 +679,9 @@ bool HasWords(const std::string& text, const std::string& piece)
 // catalog's keys are Dutch, so a text left untranslated is a Dutch key on an English screen).
 TEST(EditorLanguage, EveryScreenInOneLanguageOnly)
 {
-    const Act clickRocket = [] {
-        Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(-360), Drawing::GetY(-110));
-        Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(-360), Drawing::GetY(-110));
-    };
     const std::vector<Act> walk = {ClickPlanet,    Key(VK_F1),     Key(VK_ESCAPE),  Key(VK_M),       Key(VK_ESCAPE),
                                    Key(VK_RETURN), Type("x"),      Key(VK_RETURN),  Key(VK_ESCAPE),  Key(VK_Z, true),
-                                   Type("5"),      Key(VK_RETURN), Key(VK_Z, true), Key(VK_Y, true), clickRocket,
+                                   Type("5"),      Key(VK_RETURN), Key(VK_Z, true), Key(VK_Y, true), ClickRocket,
                                    Key(VK_DELETE), Key(VK_F1 + 1), Key(VK_F1 + 1),  Key(VK_O, true), Key(VK_ESCAPE),
                                    Key(VK_ESCAPE)};
     const auto pairs = Catalog(DataDir.parent_path() / "po" / "en.po");
