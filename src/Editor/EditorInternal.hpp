@@ -86,6 +86,11 @@ struct Session {
     // The chosen bodies moved together so that the selected one stands at (x, y).
     void MoveChosen(float x, float y);
     void RemoveChosen();
+    // Ctrl+D, Ctrl+C, Ctrl+V (Clipboard.cpp); what is added becomes the group.
+    void Duplicate();
+    void Copy();
+    void Paste();
+    void AddAndChoose(const std::vector<Level::Section>& sections);
 
     void Open(const std::string& path);
     bool Save();
@@ -105,6 +110,8 @@ std::int32_t SearchCorner(const Session& s);
 void DrawSearch(const Session& s);
 // The best shot's presses in the player's language.
 std::string RecipeText(const std::string& recipe);
+// The chosen bodies as level-file text, their comments with them.
+std::string ChosenText(const Session& s);
 // The frames of the chosen bodies and the rubber band.
 void DrawChosen(const Session& s);
 // A place on the grid (whole units without one), halves to even.

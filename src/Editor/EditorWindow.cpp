@@ -97,6 +97,7 @@ void DrawHelp()
         Console::TrLater("Pijlen: richten zoals in het spel (Shift: per stap)"),
         Console::TrLater("Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw"),
         Console::TrLater("Ctrl+S: bewaren   Ctrl+O: level openen"),
+        Console::TrLater("Shift+klik, rechthoek slepen: meer lichamen   Ctrl+D/C/V: dubbel, kopieer, plak"),
         Console::TrLater("M: schotenkaart   B: richt op het beste schot"),
         Console::TrLater("F2: zoekhoek in- of uitklappen   F3: zoekhoek naar een andere hoek"),
         Console::TrLater("F5: speel het level (Esc keert terug)"),
@@ -417,6 +418,9 @@ Action Session::Key(std::uint32_t vk)
                            : std::string(Console::Tr("Niets opnieuw te doen")));
         }
         if (vk == VK_S) Save();
+        if (vk == VK_D) Duplicate();
+        if (vk == VK_C) Copy();
+        if (vk == VK_V) Paste();
         if (vk == VK_O) {
             if (doc.Modified() && !openAsked) {
                 openAsked = true;

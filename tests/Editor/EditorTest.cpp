@@ -488,6 +488,7 @@ struct Session {
     std::vector<Act> frames;
     const char* planet;            // FieldsText of body 2 at the end, from its fields on
     const char* rocket = nullptr;  // and of body 1, where the row says
+    const char* added = nullptr;   // and of body 3, the first one added
 };
 
 const Act ClickPlanet = [] {
@@ -528,7 +529,7 @@ Act Up(float x, float y)
 
 const std::vector<Act>* playing = nullptr;
 std::uint32_t played = 0;
-std::string planetAtEnd, rocketAtEnd;
+std::string planetAtEnd, rocketAtEnd, addedAtEnd;
 
 void PlayRow(Editor::Session& s)
 {
@@ -538,6 +539,7 @@ void PlayRow(Editor::Session& s)
     if (f == 2 * playing->size() + 2) {
         planetAtEnd = Editor::FieldsText(s.doc.level(), 2);
         rocketAtEnd = Editor::FieldsText(s.doc.level(), 1);
+        addedAtEnd = Editor::FieldsText(s.doc.level(), 3);
         Wimdows::Testing::PostClose();
     }
     if (f > 400) Wimdows::Testing::PostClose();
@@ -582,6 +584,26 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
          {Down(-500, -340), MoveTo(500, 340), Up(500, 340), Key(VK_DELETE)},
          "",
          "Position_X = -360 Position_Y = -110 Radius = 12 Mass = 1"},
+        {"Ctrl+D duplicates beside",
+         {ClickPlanet, Key(VK_D, true)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         "Position_X = 0 Position_Y = 150 Radius = 45 Field = 300000"},
+        {"Ctrl+C and Ctrl+V through the clipboard",
+         {ClickPlanet, Key(VK_C, true), Key(VK_V, true), Key(VK_TAB), Type("99"), Key(VK_RETURN)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         "Position_X = -20 Position_Y = 99 Radius = 45 Field = 300000"},
+        {"pasted from a text editor's level text",
+         {[] {
+              Wimdows::SetClipboard(
+                  "* a wall\n[Rectangle]\nPosition_X = 1\nPosition_Y = 2\nDimension_X = 30\n"
+                  "Dimension_Y = 40\nMass = oops\n");
+          },
+          Key(VK_V, true)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         "Position_X = 1 Position_Y = 2 Dimension_X = 30 Dimension_Y = 40"},
         {"+ and - by the character; a ball has no height: * is its radius",
          {ClickPlanet, Type("++-"), Type("*")},
          "Position_X = -20 Position_Y = 170 Radius = 55 Field = 300000"},
@@ -605,6 +627,9 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
         EXPECT_EQ(fields(planetAtEnd), row.planet) << row.name;
         if (row.rocket != nullptr) {
             EXPECT_EQ(fields(rocketAtEnd), row.rocket) << row.name;
+        }
+        if (row.added != nullptr) {
+            EXPECT_EQ(fields(addedAtEnd), row.added) << row.name;
         }
     }
 }
