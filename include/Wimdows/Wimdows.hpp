@@ -74,6 +74,8 @@ std::string TakeText();
 // The system clipboard's text: set (false when the window system refused), or read when it
 // holds text of at most `maxBytes` (false when empty, longer or without a window).
 bool SetClipboard(const std::string& text);
+// The open window's caption from now on (UTF-8); false without a window.
+bool SetTitle(const std::string& title);
 bool GetClipboard(std::string& text, std::size_t maxBytes);
 
 // ---- Mouse ----

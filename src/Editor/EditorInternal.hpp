@@ -91,6 +91,8 @@ struct Session {
     void Copy();
     void Paste();
     void AddAndChoose(const std::vector<Level::Section>& sections);
+    // The window's title as last set: the game's name, the file's and a mark for unsaved work.
+    std::string title;
 
     void Open(const std::string& path);
     bool Save();
@@ -110,6 +112,8 @@ std::int32_t SearchCorner(const Session& s);
 void DrawSearch(const Session& s);
 // The best shot's presses in the player's language.
 std::string RecipeText(const std::string& recipe);
+// "The KOR Dudurad - level-01.txt", with " *" after it while changes are unsaved.
+std::string TitleOf(const std::string& file, bool modified);
 // The chosen bodies as level-file text, their comments with them.
 std::string ChosenText(const Session& s);
 // The frames of the chosen bodies and the rubber band.

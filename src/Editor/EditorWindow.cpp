@@ -553,8 +553,15 @@ void Session::Refresh()
     }
 }
 
+std::string TitleOf(const std::string& file, bool modified)
+{
+    return "The KOR Dudurad - " + std::filesystem::path(file).filename().string() + (modified ? " *" : "");
+}
+
 void Session::Draw()
 {
+    const std::string wanted = TitleOf(file, doc.Modified());
+    if (wanted != title && Wimdows::SetTitle(wanted)) title = wanted;
     // A level without its black hole or rocket is drawn with what it has and blank bodies in
     // the missing places (they have no size, so nothing shows); the status line says what is
     // missing.
@@ -640,6 +647,7 @@ int Run(const std::string& file)
             while (Wimdows::TakeMouseEvent(e)) {
             }
             s.searchedVersion = ~std::uint64_t{0};
+            s.title.clear();  // the game's window had the game's title
             s.Say(Console::Tr("Terug uit het spel: level en ongedaan-maken zijn als voorheen"));
             next = std::chrono::steady_clock::now();
         }

@@ -1,5 +1,6 @@
-// Typed text and the system clipboard, for the level editor's typed values and its copy and
-// paste. The game reads keys only: the text queue fills beside them, bounded, unread.
+// Typed text, the system clipboard and a caption that changes, for the level editor's typed
+// values, its copy and paste and its title. The game reads keys only: the text queue fills
+// beside them, bounded, unread; its windows keep the title they open with.
 #include <SDL.h>
 
 #include <mutex>
@@ -9,6 +10,8 @@
 #include "WimdowsState.hpp"
 
 namespace Wimdows {
+
+using detail::window;
 
 namespace detail {
 
@@ -42,6 +45,14 @@ std::string TakeText()
     std::string text;
     text.swap(*detail::textQueue);
     return text;
+}
+
+bool SetTitle(const std::string& title)
+{
+    auto set = [&] {
+        if (window.hwnd) SDL_SetWindowTitle(window.hwnd, title.c_str());
+    };
+    return detail::SendRequest(set);
 }
 
 bool SetClipboard(const std::string& text)
