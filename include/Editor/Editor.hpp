@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Level/File.hpp"
@@ -79,10 +81,19 @@ Level::File NewLevel();
 // ---- Editing ----
 // The values a player steps with the keys, in the order Tab visits them.
 enum class Value : std::uint8_t { PositionX, PositionY, Width, Height, SpeedX, SpeedY, Mass, Field, Count };
+// Whether the shape has a height of its own besides its width.
+bool HasHeight(Level::SHAPE shape);
 // The value's key in the file for this body ("Radius" for a ball's width).
 const char* ValueName(Value value, const Level::OBJECT& body);
 // Steps the value up (direction 1) or down (-1), a tenth of the step when fine.
 Level::OBJECT Stepped(const Level::OBJECT& body, Value value, int direction, bool fine);
+// The body with a typed value set, as the file will hold it; false with a few words why when
+// the file could not hold it (no number of the file's grammar, a negative size or mass, a size
+// the reader would cut, a ball's height).
+bool Typed(const Level::OBJECT& body, Value value, std::string_view text, Level::OBJECT& out, std::string& why);
+// Where a body's position lies, for the status line: a rectangle's lower-left corner, a
+// ball's centre.
+const char* AnchorText(const Level::OBJECT& body);
 // Grows (direction 1) or shrinks the width (a ball's radius), or the height when asked and the
 // body has one.
 Level::OBJECT Resized(const Level::OBJECT& body, int direction, bool height);
@@ -104,6 +115,13 @@ public:
     // Replaces body `index` (its comments stay). With `merge` the change joins the previous one
     // when that was a change of the same body still open (a drag is one step to undo).
     void Change(int index, const Level::OBJECT& body, bool merge = false);
+    // Changes several bodies as one step; with `merge` it joins the previous one when that
+    // changed the same bodies and is still open (a group dragged is one step to undo).
+    void ChangeMany(const std::vector<std::pair<int, Level::OBJECT>>& bodies, bool merge = false);
+    // Adds bodies as one step, as many as the table takes; how many.
+    std::size_t AddMany(const std::vector<Level::Section>& sections);
+    // Removes bodies as one step (the black hole and the rocket stay); how many.
+    std::size_t RemoveMany(std::vector<int> indexes);
     // Closes the open change, so the next one is a step of its own.
     void Seal() { open_ = false; }
     // Adds a body at the end; false when the table is full.
@@ -112,6 +130,10 @@ public:
     bool Remove(int index);
     bool Undo();
     bool Redo();
+    // What Undo or Redo would do, in a few words ("Position_X, Radius van lichaam 2"); empty
+    // when there is nothing.
+    std::string UndoText() const;
+    std::string RedoText() const;
     bool Modified() const { return done_.size() != savedAt_ || savedLost_; }
     void MarkSaved();
     std::size_t UndoCount() const { return done_.size(); }
@@ -128,8 +150,10 @@ private:
         Level::OBJECT before;
         Level::OBJECT after;
         Level::Section section;
+        bool joined = false;  // undone and redone together with the edit before it
     };
     void Apply(const Edit& edit, bool forward);
+    static std::string Describe(const Edit& edit);
     Level::File level_;
     std::vector<Edit> done_;
     std::vector<Edit> undone_;
@@ -144,6 +168,7 @@ enum class Ending : std::uint8_t { Won, Crashed, Flying };
 struct Prediction {
     std::vector<Level::VECTOR> path;  // the rocket after every 10 ms step
     Ending ending = Ending::Flying;
+    bool done = true;  // false while a Predictor is still computing the flight
 };
 // Launches the rocket as the game does at once (kor-sim's shot) and steps at the game's
 // 10 ms until won, lost or 30 s of game time. Nothing flies in a level without a black hole
@@ -151,6 +176,29 @@ struct Prediction {
 Prediction Predict(const Level::File& level, float speed, float angle);
 constexpr std::uint32_t PredictStepMs = 10;
 constexpr std::uint32_t PredictSteps = 3000;
+
+// Predict on a thread of its own, so that a frame never waits for a flight (3,000 steps of a
+// 101-body level take most of 200 ms): Start gives up the flight under way and begins the
+// new one; Take hands over the path as far as it has been computed. Start, Take and Wait are
+// called from one thread.
+class Predictor {
+public:
+    Predictor();
+    ~Predictor();
+    Predictor(const Predictor&) = delete;
+    Predictor& operator=(const Predictor&) = delete;
+    void Start(const Level::File& level, float speed, float angle);
+    // Brings `p` up to the flight last started, as far as it is computed (the ending is Flying
+    // and `done` false until it is complete). False when nothing changed since the last Take.
+    bool Take(Prediction& p);
+    // Takes until the flight is complete (tests, tools).
+    void Wait(Prediction& p);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+    std::uint64_t taken_ = ~std::uint64_t{0};
+};
 
 // ---- The window ----
 // Opens the editor on `file` (made when it does not exist; with no file, a new level claimed in

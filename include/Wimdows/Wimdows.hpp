@@ -4,6 +4,7 @@
 // user-interface thread and may draw). Colours are 0x00BBGGRR (red in the low byte).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -68,6 +69,17 @@ std::uint32_t TakeKey();
 // The same, with whether Shift was held when that key went down (read from the key's own
 // event, so a Shift let go since does not matter).
 std::uint32_t TakeKey(bool& shift);
+
+// The text typed since the last call (UTF-8, as the keyboard's layout makes it: Shift+= is
+// "+" on one keyboard, a key of its own on another), without waiting; the key presses come
+// through TakeKey as well. Only the latest 1 KiB is kept for a program that never asks.
+std::string TakeText();
+// The system clipboard's text: set (false when the window system refused), or read when it
+// holds text of at most `maxBytes` (false when empty, longer or without a window).
+bool SetClipboard(const std::string& text);
+// The open window's caption from now on (UTF-8); false without a window.
+bool SetTitle(const std::string& title);
+bool GetClipboard(std::string& text, std::size_t maxBytes);
 
 // ---- Mouse ----
 // What the mouse did over the window, in client pixels (a dragged pointer outside the

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Wimdows::Testing {
 
@@ -15,6 +17,8 @@ bool ReadScreen(std::int32_t x, std::int32_t y, std::uint32_t& color);
 
 // Key press or release of a virtual-key code; repeat marks an auto-repeat press.
 void PostKey(std::uint32_t vk, bool down, bool repeat = false);
+// Text typed, as the window system hands over what a layout makes of key presses.
+void PostText(const char* utf8);
 void PostMouseMove(std::int32_t x, std::int32_t y);
 // button 1 left, 3 right; clicks 2 for the second press of a double click.
 void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks = 1);
@@ -24,6 +28,10 @@ void PostMouseWheel(std::int32_t clicks);
 void PostDropFile(const char* path);
 // The user clicks the window's close box.
 void PostClose();
+// Every text drawn with Text from the main thread while recording, in order (a check that
+// a screen shows no text of another language).
+void RecordTexts(bool on);
+std::vector<std::string> TextsDrawn();
 // Returns once the user-interface thread has handled everything posted before the call.
 void Sync();
 // Slots of the push-button table: 0 once every button is destroyed.

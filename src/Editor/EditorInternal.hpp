@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,50 @@ struct Session {
     float predictedAngle = -1.0f;
     std::uint64_t searchedVersion = ~std::uint64_t{0};
     Search::Background* searcher = nullptr;
-    Level::Table shown{};  // what the drawing shows
+    Level::Table shown{};                  // what the drawing shows
+    std::unique_ptr<Predictor> predictor;  // the flight's own thread, made at the first Refresh
+    // A value being typed into the properties panel (Panel.cpp).
+    bool typing = false;
+    std::string typed;
+    bool typedFresh = false;  // the first character typed replaces the value shown
+
+    // Typed text (Wimdows::TakeText): the characters of a value being typed, or "+" "-" "*" "/"
+    // for the size and a digit that starts typing the current value.
+    void Text(const std::string& utf8);
+    // A key while a value is typed: Return applies it, Tab applies it and goes on to the next,
+    // Escape gives it up; true when the key was the typing's.
+    bool TypingKey(std::uint32_t vk, bool shift);
+    void StartTyping(const std::string& first);
+    // The typed value set as one undo step; false (still typing) with why on the status line.
+    bool ApplyTyped();
+    // A click on the properties panel: true when it was there.
+    bool PanelClick(std::int32_t x, std::int32_t y);
+    // The search's corner (SearchPanel.cpp): folded to one line (F2), the corner chosen (F3).
+    bool searchFolded = false;
+    std::int32_t searchCorner = 0;
+    // The grid's size in world units, 0 for none (Grid.cpp); G chooses the next.
+    float grid = 0.0f;
+    void NextGrid();
+    // Several bodies chosen (Selection.cpp): `group` holds them all, `selected` the one the
+    // panel shows; empty while one body or none is chosen.
+    std::vector<int> group;
+    bool banding = false;  // a rubber band from (bandX0, bandY0) to the pointer
+    std::int32_t bandX0 = 0, bandY0 = 0;
+    // The bodies chosen: the group, or the selected body alone.
+    std::vector<int> Chosen() const;
+    // Shift+click: the body joins the group or leaves it.
+    void Toggle(int index);
+    void EndBand();
+    // The chosen bodies moved together so that the selected one stands at (x, y).
+    void MoveChosen(float x, float y);
+    void RemoveChosen();
+    // Ctrl+D, Ctrl+C, Ctrl+V (Clipboard.cpp); what is added becomes the group.
+    void Duplicate();
+    void Copy();
+    void Paste();
+    void AddAndChoose(const std::vector<Level::Section>& sections);
+    // The window's title as last set: the game's name, the file's and a mark for unsaved work.
+    std::string title;
 
     void Open(const std::string& path);
     bool Save();
@@ -97,6 +141,27 @@ struct Session {
     std::uint64_t reloadAskedAt = ~std::uint64_t{0};
     Claim claim;  // the new level's file, while it is still empty
 };
+
+// The search's corner as drawn: the chosen one, or the next that hides neither the black hole
+// nor the rocket (SearchPanel.cpp).
+std::int32_t SearchCorner(const Session& s);
+void DrawSearch(const Session& s);
+// The best shot's presses in the player's language.
+std::string RecipeText(const std::string& recipe);
+// "The KOR Dudurad - level-01.txt", with " *" after it while changes are unsaved.
+std::string TitleOf(const std::string& file, bool modified);
+// The chosen bodies as level-file text, their comments with them.
+std::string ChosenText(const Session& s);
+// The frames of the chosen bodies and the rubber band.
+void DrawChosen(const Session& s);
+// A place on the grid (whole units without one), halves to even.
+float Snapped(float v, float grid);
+void DrawGrid(const Session& s);
+// The properties panel of the selected body (Panel.cpp).
+void DrawProperties(const Session& s);
+
+// The editor's boxes over the game's picture (Drawing's overlay hook), for the session drawn last.
+void Overlay();
 
 const char* EndingText(Ending e);
 // The speed a game starts the level with: 250 at level 1, 150 after a won level.

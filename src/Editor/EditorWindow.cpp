@@ -30,6 +30,7 @@ using Drawing::WindowHeight;
 using Drawing::WindowWidth;
 using namespace Wimdows::VirtualKeys;
 
+constexpr std::uint32_t VK_F2 = VK_F1 + 1, VK_F3 = VK_F1 + 2;
 constexpr auto FramePause = std::chrono::milliseconds(10);
 constexpr std::uint32_t White = 0xFFFFFF;
 constexpr std::uint32_t Yellow = 0x00FFFF;
@@ -50,15 +51,6 @@ void Panel(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1)
 {
     Wimdows::Rectangle(x0, y0, x1, y1, PanelColour, true);
     Wimdows::Rectangle(x0, y0, x1, y1, White, false);
-}
-
-void DrawSelection(const Session& s)
-{
-    if (s.selected < 0 || static_cast<std::size_t>(s.selected) >= s.doc.level().sections.size()) return;
-    const Level::Extents e = Level::ExtentsOf(s.doc.level().sections[static_cast<std::size_t>(s.selected)].body);
-    const std::int32_t x0 = GetX(e.left), x1 = GetX(e.right), y0 = GetY(e.top), y1 = GetY(e.bottom);
-    Wimdows::Rectangle(std::min(x0, x1) - 3, std::min(y0, y1) - 3, std::max(x0, x1) + 3, std::max(y0, y1) + 3, Yellow,
-                       false);
 }
 
 void DrawMap(const Session& s)
@@ -96,20 +88,24 @@ void DrawHelp()
 {
     static const char* const lines[] = {
         Console::TrLater("Muis: klik kiest een lichaam, slepen verplaatst het"),
-        Console::TrLater("Wiel of +/-: grootte (met Shift de hoogte van een rechthoek)"),
+        Console::TrLater("Wiel of + / -: grootte; Shift+wiel of * / /: hoogte van een rechthoek"),
+        Console::TrLater("Enter, een cijfer of een klik op het paneel: waarde typen (Enter zet, Esc niet)"),
         Console::TrLater("K: soort (planeet, asteroide, muur, dodelijke muur)"),
         Console::TrLater("Tab: volgende waarde, PageUp/PageDown: waarde (Shift: fijn)"),
         Console::TrLater("D: dodelijk aan/uit   N: nieuw lichaam bij de muis   Delete: weg"),
+        Console::TrLater("G: raster 10, 25, 50 of uit (slepen en N springen erop)"),
         Console::TrLater("Pijlen: richten zoals in het spel (Shift: per stap)"),
         Console::TrLater("Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw"),
         Console::TrLater("Ctrl+S: bewaren   Ctrl+O: level openen"),
         Console::TrLater("Ctrl+Shift+S: bewaren onder een nieuwe naam   Ctrl+R: opnieuw lezen"),
+        Console::TrLater("Shift+klik, rechthoek slepen: meer lichamen   Ctrl+D/C/V: dubbel, kopieer, plak"),
         Console::TrLater("M: schotenkaart   B: richt op het beste schot"),
+        Console::TrLater("F2: zoekhoek in- of uitklappen   F3: zoekhoek naar een andere hoek"),
         Console::TrLater("F5: speel het level (Esc keert terug)"),
         Console::TrLater("F1: deze hulp   Esc: stoppen"),
     };
     const std::int32_t left = 250, top = 200;
-    Panel(left - 16, top - 40, left + 540, top + 22 * static_cast<std::int32_t>(std::size(lines)) + 10);
+    Panel(left - 16, top - 40, left + 560, top + 22 * static_cast<std::int32_t>(std::size(lines)) + 10);
     Wimdows::SetFont(1, White);
     Wimdows::Text(Console::Tr("Leveleditor: toetsen"), left, top - 34);
     Wimdows::SetFont(0, White);
@@ -138,24 +134,32 @@ void DrawPicker(const Session& s)
     }
 }
 
+}  // namespace
+
 void Overlay()
 {
     if (current == nullptr) return;
     const Session& s = *current;
-    DrawSelection(s);
+    DrawGrid(s);
+    DrawChosen(s);
+    DrawProperties(s);
     // The status lines, beside the game's aiming box.
     Wimdows::Rectangle(302, 700, WindowWidth - 1, WindowHeight - 1, PanelColour, true);
     Wimdows::SetFont(0, White);
     const std::string missing = Missing(s.doc.level());
     std::string head = (s.doc.Modified() ? "* " : "") + s.file + "  -  " +
-                       (missing.empty() ? std::string(EndingText(s.prediction.ending)) : missing) + s.KeepMark();
+                       (!missing.empty()    ? missing
+                        : s.prediction.done ? std::string(EndingText(s.prediction.ending))
+                                            : std::string(Console::Tr("de vlucht wordt berekend"))) +
+                           s.KeepMark();
     Wimdows::Text(Console::Printable(head, 110).c_str(), 310, 702);
     if (!s.message.empty() && s.messageFrames > 0) {
         Wimdows::SetFont(0, Yellow);
         Wimdows::Text(Console::Printable(s.message, 110).c_str(), 310, 720);
     } else if (s.selected >= 0) {
-        const std::string v = std::string(Console::Tr("waarde")) + " (Tab, PgUp/PgDn): " +
-                              ValueName(s.value, s.doc.level().sections[static_cast<std::size_t>(s.selected)].body);
+        const Level::OBJECT& b = s.doc.level().sections[static_cast<std::size_t>(s.selected)].body;
+        const std::string v = std::string(Console::Tr("waarde (Tab, PgUp/PgDn, Enter of cijfer: typen)")) + ": " +
+                              ValueName(s.value, b) + "; " + AnchorText(b);
         Wimdows::Text(v.c_str(), 310, 720);
     } else {
         Wimdows::Text(Console::Tr("F1: hulp"), 310, 720);
@@ -169,24 +173,7 @@ void Overlay()
         if (s.picking) DrawPicker(s);
         return;
     }
-    // The search's corner.
-    const Search::Summary& r = s.search;
-    Wimdows::Rectangle(640, 28, WindowWidth - 1, 92, PanelColour, true);
-    char line[160];
-    if (!r.done) {
-        std::snprintf(line, sizeof line, "%s %u%%", Console::Tr("Zoekt winnende schoten:"),
-                      r.shots > 0 ? static_cast<unsigned>(100ull * r.shotsDone / r.shots) : 0u);
-    } else {
-        std::snprintf(line, sizeof line, "%s",
-                      r.bothWins > 0 ? Console::Tr("Te winnen") : Console::Tr("NIET te winnen"));
-    }
-    Wimdows::Text(line, 648, 30);
-    std::snprintf(line, sizeof line, "%s 10 ms: %u  20 ms: %u  %s: %u", Console::Tr("winnend bij"), r.wins[0],
-                  r.wins[1], Console::Tr("beide"), r.bothWins);
-    Wimdows::Text(line, 648, 50);
-    if (r.done && r.hasBest) {
-        Wimdows::Text(Console::Printable(std::string(Console::Tr("beste (B): ")) + r.bestRecipe, 60).c_str(), 648, 70);
-    }
+    DrawSearch(s);
 
     if (s.showMap) DrawMap(s);
     if (s.showHelp) DrawHelp();
@@ -238,8 +225,22 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
     pointerY = e.y;
     switch (e.type) {
         case Type::LeftDown: {
-            selected = BodyAt(doc.level(), e.x, e.y);
+            if (PanelClick(e.x, e.y)) break;
+            typing = false;
+            const int hit = BodyAt(doc.level(), e.x, e.y);
+            if (Wimdows::KeyDown(VK_SHIFT)) {
+                Toggle(hit);
+                break;
+            }
+            // A body of the group moves the group; any other is chosen alone.
+            if (std::find(group.begin(), group.end(), hit) == group.end()) group.clear();
+            selected = hit;
             dragging = selected >= 0;
+            if (!dragging) {
+                banding = true;
+                bandX0 = e.x;
+                bandY0 = e.y;
+            }
             if (dragging) {
                 const Level::OBJECT& o = doc.level().sections[static_cast<std::size_t>(selected)].body;
                 grabX = o.Position.x - static_cast<float>(e.x - 512);
@@ -249,15 +250,13 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             break;
         }
         case Type::Move:
-            if (dragging && selected >= 0) {
-                Level::OBJECT b = doc.level().sections[static_cast<std::size_t>(selected)].body;
-                // Whole units: a dragged body lands where a level maker would type it.
-                b.Position = {std::round(static_cast<float>(e.x - 512) + grabX),
-                              std::round(static_cast<float>(384 - e.y) + grabY)};
-                doc.Change(selected, b, true);
-            }
+            // Whole units or the grid: a dragged body lands where a level maker would type it.
+            if (dragging && selected >= 0)
+                MoveChosen(Snapped(static_cast<float>(e.x - 512) + grabX, grid),
+                           Snapped(static_cast<float>(384 - e.y) + grabY, grid));
             break;
         case Type::LeftUp:
+            if (banding) EndBand();
             dragging = false;
             doc.Seal();
             break;
@@ -288,6 +287,7 @@ Action Session::Key(std::uint32_t vk)
     const bool ctrl = Wimdows::KeyDown(VK_CONTROL) || now - ctrlPressedAt < ModifierMemoryMs;
     const bool shift = Wimdows::KeyDown(VK_SHIFT) || now - shiftPressedAt < ModifierMemoryMs;
     ctrlPressedAt = shiftPressedAt = 0;  // one key takes them
+    if (TypingKey(vk, shift)) return Action::None;
     if (vk != VK_ESCAPE) quitAsked = false;
     if (picking) {
         if (vk == VK_UP && pick > 0) --pick;
@@ -296,6 +296,7 @@ Action Session::Key(std::uint32_t vk)
         if (vk == VK_RETURN && pick < files.size()) {
             picking = false;
             Open(files[pick]);
+            group.clear();
         }
         return Action::None;
     }
@@ -325,6 +326,15 @@ Action Session::Key(std::uint32_t vk)
         case VK_M:
             showMap = !showMap;
             return Action::None;
+        case VK_G:
+            NextGrid();
+            return Action::None;
+        case VK_F2:
+            searchFolded = !searchFolded;
+            return Action::None;
+        case VK_F3:
+            searchCorner = (SearchCorner(*this) + 1) % 4;
+            return Action::None;
         case VK_B:
             if (search.done && search.hasBest) {
                 speed = search.bestSpeed;
@@ -333,9 +343,11 @@ Action Session::Key(std::uint32_t vk)
             }
             return Action::None;
         case VK_N: {
-            const float x = static_cast<float>(pointerX - 512), y = static_cast<float>(384 - pointerY);
+            const float x = Snapped(static_cast<float>(pointerX - 512), grid),
+                        y = Snapped(static_cast<float>(384 - pointerY), grid);
             if (doc.Add(NewBodyAt(doc.level().sections.size(), x, y))) {
                 selected = static_cast<int>(doc.level().sections.size()) - 1;
+                group.clear();
                 if (!Missing(doc.level()).empty()) {
                     Say(Missing(doc.level()));  // the rocket is next
                 } else if (selected == 1) {
@@ -347,20 +359,28 @@ Action Session::Key(std::uint32_t vk)
         }
         case VK_DELETE:
         case VK_BACK:
-            if (selected >= 2 && doc.Remove(selected)) {
-                selected = -1;
-            } else if (selected >= 0) {
-                Say(Console::Tr("Het zwarte gat en de raket blijven: ze kunnen alleen verplaatst worden"));
-            }
+            RemoveChosen();
             return Action::None;
         default:
             break;
     }
     if (ctrl) {
-        if (vk == VK_Z && !doc.Undo()) Say(Console::Tr("Niets meer ongedaan te maken"));
-        if (vk == VK_Y && !doc.Redo()) Say(Console::Tr("Niets opnieuw te doen"));
+        if (vk == VK_Z || vk == VK_Y) group.clear();
+        if (vk == VK_Z) {
+            const std::string what = doc.UndoText();
+            Say(doc.Undo() ? std::string(Console::Tr("Ongedaan gemaakt")) + ": " + what
+                           : std::string(Console::Tr("Niets meer ongedaan te maken")));
+        }
+        if (vk == VK_Y) {
+            const std::string what = doc.RedoText();
+            Say(doc.Redo() ? std::string(Console::Tr("Opnieuw gedaan")) + ": " + what
+                           : std::string(Console::Tr("Niets opnieuw te doen")));
+        }
         if (vk == VK_S) shift ? SaveCopy() : Save();
         if (vk == VK_R) Reload();
+        if (vk == VK_D) Duplicate();
+        if (vk == VK_C) Copy();
+        if (vk == VK_V) Paste();
         if (vk == VK_O) {
             if (doc.Modified() && !openAsked) {
                 openAsked = true;
@@ -395,11 +415,8 @@ Action Session::Key(std::uint32_t vk)
         case VK_NEXT:
             doc.Change(selected, Stepped(b, value, vk == VK_PRIOR ? 1 : -1, shift));
             break;
-        case VK_PLUS:
-        case VK_ADD:
-        case VK_MINUS:
-        case VK_SUBTRACT:
-            doc.Change(selected, Resized(b, vk == VK_PLUS || vk == VK_ADD ? 1 : -1, shift));
+        case VK_RETURN:
+            StartTyping("");
             break;
         default:
             break;
@@ -473,12 +490,16 @@ void Session::Aim(std::uint64_t nowMs)
 
 void Session::Refresh()
 {
+    // The flight is computed on its own thread, started again by every change; the frame
+    // draws as much of it as is there.
+    if (!predictor) predictor = std::make_unique<Predictor>();
     if (predictedVersion != doc.Version() || predictedSpeed != speed || predictedAngle != angle) {
-        prediction = Predict(doc.level(), speed, angle);
+        predictor->Start(doc.level(), speed, angle);
         predictedVersion = doc.Version();
         predictedSpeed = speed;
         predictedAngle = angle;
     }
+    predictor->Take(prediction);
     if (searcher != nullptr) {
         if (searchedVersion != doc.Version()) {
             // Without a black hole and a rocket there is nothing to search.
@@ -492,8 +513,15 @@ void Session::Refresh()
     }
 }
 
+std::string TitleOf(const std::string& file, bool modified)
+{
+    return "The KOR Dudurad - " + std::filesystem::path(file).filename().string() + (modified ? " *" : "");
+}
+
 void Session::Draw()
 {
+    const std::string wanted = TitleOf(file, doc.Modified());
+    if (wanted != title && Wimdows::SetTitle(wanted)) title = wanted;
     // A level without its black hole or rocket is drawn with what it has and blank bodies in
     // the missing places (they have no size, so nothing shows); the status line says what is
     // missing.
@@ -571,6 +599,7 @@ int Run(const std::string& file)
             action = s.Key(vk);
             if (action != Action::None) break;
         }
+        if (action == Action::None) s.Text(Wimdows::TakeText());
         if (action == Action::Leave) break;
         const std::uint64_t now = static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
@@ -586,9 +615,11 @@ int Run(const std::string& file)
             Drawing::LoadGraph(none.Objects, none.N);
             Drawing::SetOverlay(&Overlay);
             Wimdows::FlushKeys();
+            Wimdows::TakeText();
             while (Wimdows::TakeMouseEvent(e)) {
             }
             s.searchedVersion = ~std::uint64_t{0};
+            s.title.clear();  // the game's window had the game's title
             s.Say(Console::Tr("Terug uit het spel: level en ongedaan-maken zijn als voorheen"));
             next = std::chrono::steady_clock::now();
         }

@@ -317,6 +317,7 @@ void Session::Open(const std::string& path)
     doc = Document(level);
     file = path;
     selected = -1;
+    group.clear();  // the chosen bodies were the old level's
     value = Value::PositionX;
     angle = 0.0f;
     speed = StartSpeed(path);

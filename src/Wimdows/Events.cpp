@@ -160,6 +160,9 @@ void DispatchEvent(const SDL_Event& e)
         case SDL_DROPFILE:
             DropFile(e.drop.file);
             break;
+        case SDL_TEXTINPUT:
+            QueueText(e.text.text);
+            break;
         case SDL_MOUSEWHEEL:
             MouseWheel(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y);
             break;

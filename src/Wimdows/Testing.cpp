@@ -1,8 +1,11 @@
 // Seams for tests and tools: pixels of the back buffer and of the window, and real SDL
 // input events put into the window's own queue.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "Wimdows/WimdowsTesting.hpp"
 #include "WimdowsState.hpp"
@@ -29,6 +32,9 @@ bool ReadPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32
     color = r | (static_cast<std::uint32_t>(g) << 8) | (static_cast<std::uint32_t>(b) << 16);
     return true;
 }
+
+std::atomic<bool> recordingTexts{false};
+std::vector<std::string>* textsDrawn = new std::vector<std::string>;  // main thread only
 
 void Post(SDL_Event& event)
 {
@@ -76,6 +82,21 @@ void PostKey(std::uint32_t vk, bool down, bool repeat)
     if (vk == 16) shiftDown.store(down);
     if (shiftDown.load()) e.key.keysym.mod = static_cast<Uint16>(e.key.keysym.mod | KMOD_LSHIFT);
     Post(e);
+}
+
+void PostText(const char* utf8)
+{
+    // An event holds a few bytes: longer text comes in pieces, as from an input method.
+    for (std::size_t at = 0, length = std::strlen(utf8); at < length;) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        e.text.windowID = windowId.load();
+        std::size_t n = std::min(length - at, sizeof e.text.text - 1);
+        while (n > 1 && at + n < length && (static_cast<unsigned char>(utf8[at + n]) & 0xC0) == 0x80) --n;
+        std::memcpy(e.text.text, utf8 + at, n);
+        Post(e);
+        at += n;
+    }
 }
 
 namespace {
@@ -142,6 +163,14 @@ void PostClose()
     Post(e);
 }
 
+void RecordTexts(bool on)
+{
+    if (on) textsDrawn->clear();
+    recordingTexts.store(on);
+}
+
+std::vector<std::string> TextsDrawn() { return *textsDrawn; }
+
 void Sync()
 {
     auto nothing = [] {};
@@ -155,3 +184,8 @@ std::uint32_t ControlCount()
 }
 
 }  // namespace Wimdows::Testing
+
+void Wimdows::detail::NoteText(const char* text)
+{
+    if (Testing::recordingTexts.load() && Testing::textsDrawn->size() < 100000) Testing::textsDrawn->emplace_back(text);
+}

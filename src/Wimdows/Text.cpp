@@ -230,6 +230,7 @@ void SetFont(std::uint32_t style, std::uint32_t color)
 void Text(const char* text, std::int32_t x, std::int32_t y)
 {
     if (!text || window.state.load() != STATE_ACTIVE) return;
+    NoteText(text);
     std::int64_t w = 0;
     std::int64_t h = 0;
     {

@@ -127,6 +127,11 @@ inline Raster::Surface View(SDL_Surface* surface)
     return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
 }
 
+// Every text drawn, while a test records them (Testing.cpp; main thread).
+void NoteText(const char* text);
+// Text typed (SDL's text input, UTF-8) for TakeText (TextInput.cpp; user-interface thread).
+void QueueText(const char* utf8);
+
 // ---- Hand-over to the user-interface thread ----
 // Runs fn(arg) on the user-interface thread and returns once it has run: true.
 // On the user-interface thread itself it runs at once. False, without running it, when

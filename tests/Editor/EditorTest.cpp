@@ -5,14 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
 #include <thread>
 
 #include "Bodies.hpp"
+#include "Console/Language.hpp"
 #include "Drawing/Drawing.hpp"
 #include "Drawing/Geometry.hpp"
 #include "Editor/Editor.hpp"
@@ -239,6 +244,7 @@ TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
     }
     doc.Seal();
     EXPECT_EQ(doc.UndoCount(), 2u);
+    EXPECT_EQ(doc.UndoText(), "Position_X van lichaam 2");  // what the status line says Ctrl+Z undid
     const std::string dragged = Level::Text(doc.level());
     EXPECT_FALSE(doc.Remove(0));
     EXPECT_FALSE(doc.Remove(1));
@@ -253,6 +259,7 @@ TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
     ASSERT_TRUE(doc.Undo());
     EXPECT_EQ(Level::Text(doc.level()), original);
     EXPECT_FALSE(doc.Undo());
+    EXPECT_EQ(doc.RedoText(), "lichaam 2 toegevoegd");
     ASSERT_TRUE(doc.Redo());
     ASSERT_TRUE(doc.Redo());
     EXPECT_EQ(Level::Text(doc.level()), dragged);
@@ -280,6 +287,21 @@ TEST(EditorModel, TheTopmostBodyUnderThePointerIsPicked)
     EXPECT_EQ(Editor::BodyAt(level, GetX(390), GetY(0)), 0);
     EXPECT_EQ(Editor::BodyAt(level, GetX(-380), GetY(3)), 1);
     EXPECT_EQ(Editor::BodyAt(level, GetX(0), GetY(200)), -1);
+}
+
+TEST(EditorModel, TheSearchCornerMovesAwayFromTheBlackHoleAndTheRocket)
+{
+    Editor::Session s;
+    EXPECT_EQ(Editor::SearchCorner(s), 0);  // a new level: top right is free
+    // The black hole in the top right, the rocket in the top left: the first bottom corner.
+    Level::OBJECT hole = s.doc.level().sections[0].body, rocket = s.doc.level().sections[1].body;
+    hole.Position = {450.0f, 300.0f};
+    rocket.Position = {-450.0f, 330.0f};
+    s.doc.Change(0, hole);
+    s.doc.Change(1, rocket);
+    EXPECT_EQ(Editor::SearchCorner(s), 2);
+    s.searchCorner = 3;  // chosen by the player and free
+    EXPECT_EQ(Editor::SearchCorner(s), 3);
 }
 
 TEST(EditorPrediction, EqualsKorSimStepForStep)
@@ -313,6 +335,39 @@ TEST(EditorPrediction, EqualsKorSimStepForStep)
             }
         }
     }
+}
+
+// The editor's flight on its own thread, restarted by edits while it computes: what it hands
+// over is always a beginning of the newest flight, and in the end the whole of it.
+TEST(EditorPrediction, OnItsOwnThreadRestartedByEditsEndsAsTheDirectOne)
+{
+    Level::File level;
+    Editor::ReadLevel((DataDir / "level-03.txt").string(), level);
+    Editor::Predictor predictor;
+    Editor::Prediction p;
+    for (int edit = 0; edit < 20; ++edit) {
+        level.sections[2].body.Position.x += 7.0f;
+        predictor.Start(level, 250.0f, 0.3f + 0.01f * static_cast<float>(edit));
+        std::this_thread::sleep_for(std::chrono::microseconds(300 * (edit % 4)));
+        predictor.Take(p);
+        const Editor::Prediction whole = Editor::Predict(level, 250.0f, 0.3f + 0.01f * static_cast<float>(edit));
+        ASSERT_LE(p.path.size(), whole.path.size());
+        EXPECT_TRUE(std::equal(p.path.begin(), p.path.end(), whole.path.begin(),
+                               [](const auto& a, const auto& b) { return a.x == b.x && a.y == b.y; }))
+            << "edit " << edit;
+    }
+    predictor.Wait(p);
+    const Editor::Prediction whole = Editor::Predict(level, 250.0f, 0.3f + 0.19f);
+    EXPECT_TRUE(p.done);
+    EXPECT_EQ(p.ending, whole.ending);
+    ASSERT_EQ(p.path.size(), whole.path.size());
+    EXPECT_EQ(p.path.back().x, whole.path.back().x);
+    EXPECT_FALSE(predictor.Take(p));  // nothing new
+    // Without a rocket nothing flies.
+    level.sections.resize(1);
+    predictor.Start(level, 250.0f, 0.3f);
+    predictor.Wait(p);
+    EXPECT_TRUE(p.path.empty());
 }
 
 TEST(EditorSearch, CancelledByEditsAndEqualToKorLevelcheck)
@@ -421,4 +476,270 @@ TEST(EditorSession, DragSaveUndoAndLeaveThroughTheWindowsInput)
     EXPECT_NE(script.rocketAfterWheel.find("Radius = 17 "), std::string::npos) << script.rocketAfterWheel;
     // Nothing was written when the player left without saving the undo.
     EXPECT_FALSE(std::filesystem::exists("level-01.txt.unsaved"));
+}
+
+namespace {
+
+// Editing sessions through the window layer's input seams: each row is what the player does,
+// one entry a frame, and what body 2 (level 1's planet) of the level holds at the end.
+using Act = std::function<void()>;
+struct Session {
+    const char* name;
+    std::vector<Act> frames;
+    const char* planet;            // FieldsText of body 2 at the end, from its fields on
+    const char* rocket = nullptr;  // and of body 1, where the row says
+    const char* added = nullptr;   // and of body 3, the first one added
+};
+
+const Act ClickPlanet = [] {
+    Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(-20), Drawing::GetY(170));
+    Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(-20), Drawing::GetY(170));
+};
+Act Type(const char* text)
+{
+    return [text] { Wimdows::Testing::PostText(text); };
+}
+Act Key(std::uint32_t vk, bool ctrl = false)
+{
+    return [vk, ctrl] { Press(vk, ctrl); };
+}
+// Shift held down or let go.
+Act Key(std::uint32_t vk, bool, bool down)
+{
+    return [vk, down] { Wimdows::Testing::PostKey(vk, down); };
+}
+const Act ClickRocket = [] {
+    Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(-360), Drawing::GetY(-110));
+    Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(-360), Drawing::GetY(-110));
+};
+
+// The left button at a world point, the pointer moved there, the button let go there.
+Act Down(float x, float y)
+{
+    return [x, y] { Wimdows::Testing::PostMouseButton(1, true, Drawing::GetX(x), Drawing::GetY(y)); };
+}
+Act MoveTo(float x, float y)
+{
+    return [x, y] { Wimdows::Testing::PostMouseMove(Drawing::GetX(x), Drawing::GetY(y)); };
+}
+Act Up(float x, float y)
+{
+    return [x, y] { Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(x), Drawing::GetY(y)); };
+}
+
+const std::vector<Act>* playing = nullptr;
+std::uint32_t played = 0;
+std::string planetAtEnd, rocketAtEnd, addedAtEnd;
+
+void PlayRow(Editor::Session& s)
+{
+    const std::uint32_t f = played++;
+    // Every act gets two frames, so that what it posted has been taken before the next.
+    if (f % 2 == 0 && f / 2 < playing->size()) (*playing)[f / 2]();
+    if (f == 2 * playing->size() + 2) {
+        planetAtEnd = Editor::FieldsText(s.doc.level(), 2);
+        rocketAtEnd = Editor::FieldsText(s.doc.level(), 1);
+        addedAtEnd = Editor::FieldsText(s.doc.level(), 3);
+        Wimdows::Testing::PostClose();
+    }
+    if (f > 400) Wimdows::Testing::PostClose();
+}
+
+}  // namespace
+
+TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
+{
+    const Session sessions[] = {
+        {"typed values, Tab to the next",
+         {ClickPlanet, Type("12"), Key(VK_TAB), Type("-40.5"), Key(VK_RETURN)},
+         "Position_X = 12 Position_Y = -40.5 Radius = 45 Field = 300000"},
+        {"Return opens the value, the first character replaces it",
+         {ClickPlanet, Key(VK_TAB), Key(VK_TAB), Key(VK_RETURN), Type("60"), Key(VK_RETURN)},
+         "Position_X = -20 Position_Y = 170 Radius = 60 Field = 300000"},
+        {"what the file cannot hold is refused, Escape gives it up",
+         {ClickPlanet, Type("1e3"), Key(VK_RETURN), Key(VK_TAB), Type("5"), Key(VK_ESCAPE), Key(VK_TAB), Key(VK_TAB),
+          Key(VK_RETURN), Type("-3"), Key(VK_RETURN), Key(VK_ESCAPE)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000"},
+        {"a typed value is one undo step",
+         {ClickPlanet, Type("7"), Key(VK_RETURN), Type("8"), Key(VK_RETURN), Key(VK_Z, true)},
+         "Position_X = 7 Position_Y = 170 Radius = 45 Field = 300000"},
+        {"a drag snaps to the grid of 25 (G twice)",
+         {Key(VK_G), Key(VK_G), Down(-20, 170), MoveTo(17, 183), Up(17, 183)},
+         "Position_X = 25 Position_Y = 175 Radius = 45 Field = 300000"},
+        {"Shift+click makes a group that moves together",
+         {ClickPlanet, Key(VK_SHIFT, false, true), ClickRocket, Key(VK_SHIFT, false, false), Down(-20, 170),
+          MoveTo(0, 160), Up(0, 160)},
+         "Position_X = 0 Position_Y = 160 Radius = 45 Field = 300000",
+         "Position_X = -340 Position_Y = -120 Radius = 12 Mass = 1"},
+        {"a group's move is one undo step",
+         {ClickPlanet, Key(VK_SHIFT, false, true), ClickRocket, Key(VK_SHIFT, false, false), Down(-20, 170),
+          MoveTo(0, 160), MoveTo(10, 150), Up(10, 150), Key(VK_Z, true)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         "Position_X = -360 Position_Y = -110 Radius = 12 Mass = 1"},
+        {"a rubber band's group takes a typed value",
+         {Down(-400, -150), MoveTo(50, 250), Up(50, 250), Key(VK_TAB), Type("0"), Key(VK_RETURN)},
+         "Position_X = -20 Position_Y = 0 Radius = 45 Field = 300000",
+         "Position_X = -360 Position_Y = 0 Radius = 12 Mass = 1"},
+        {"a group deleted keeps the black hole and the rocket",
+         {Down(-500, -340), MoveTo(500, 340), Up(500, 340), Key(VK_DELETE)},
+         "",
+         "Position_X = -360 Position_Y = -110 Radius = 12 Mass = 1"},
+        {"Ctrl+D duplicates beside",
+         {ClickPlanet, Key(VK_D, true)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         "Position_X = 0 Position_Y = 150 Radius = 45 Field = 300000"},
+        {"Ctrl+C and Ctrl+V through the clipboard",
+         {ClickPlanet, Key(VK_C, true), Key(VK_V, true), Key(VK_TAB), Type("99"), Key(VK_RETURN)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         "Position_X = -20 Position_Y = 99 Radius = 45 Field = 300000"},
+        {"pasted from a text editor's level text",
+         {[] {
+              Wimdows::SetClipboard(
+                  "* a wall\n[Rectangle]\nPosition_X = 1\nPosition_Y = 2\nDimension_X = 30\n"
+                  "Dimension_Y = 40\nMass = oops\n");
+          },
+          Key(VK_V, true)},
+         "Position_X = -20 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         "Position_X = 1 Position_Y = 2 Dimension_X = 30 Dimension_Y = 40"},
+        {"+ and - by the character; a ball has no height: * is its radius",
+         {ClickPlanet, Type("++-"), Type("*")},
+         "Position_X = -20 Position_Y = 170 Radius = 55 Field = 300000"},
+    };
+    ScopedWorkDir dir;
+    Wimdows::Init();
+    Drawing::Init();
+    for (const Session& row : sessions) {
+        std::filesystem::copy_file(DataDir / "level-01.txt", "level-01.txt",
+                                   std::filesystem::copy_options::overwrite_existing);
+        playing = &row.frames;
+        played = 0;
+        planetAtEnd.clear();
+        Editor::frameHook.store(&PlayRow);
+        Editor::Run("level-01.txt");
+        Editor::frameHook.store(nullptr);
+        const auto fields = [](const std::string& text) {
+            const std::size_t at = text.find("Position_X");
+            return at == std::string::npos ? text : text.substr(at);
+        };
+        EXPECT_EQ(fields(planetAtEnd), row.planet) << row.name;
+        if (row.rocket != nullptr) {
+            EXPECT_EQ(fields(rocketAtEnd), row.rocket) << row.name;
+        }
+        if (row.added != nullptr) {
+            EXPECT_EQ(fields(addedAtEnd), row.added) << row.name;
+        }
+    }
+}
+
+namespace {
+
+// The catalog's pairs: the Dutch key and its English text.
+std::vector<std::pair<std::string, std::string>> Catalog(const std::filesystem::path& po)
+{
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::ifstream in(po);
+    std::string line, id, str, *into = nullptr;
+    const auto quoted = [](const std::string& l) {
+        const std::size_t a = l.find('"'), b = l.rfind('"');
+        return a == b ? std::string() : l.substr(a + 1, b - a - 1);
+    };
+    const auto flush = [&] {
+        if (!id.empty()) pairs.emplace_back(id, str);
+        id.clear();
+        str.clear();
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("msgid ", 0) == 0) {
+            flush();
+            id = quoted(line);
+            into = &id;
+        } else if (line.rfind("msgstr ", 0) == 0) {
+            str = quoted(line);
+            into = &str;
+        } else if (!line.empty() && line[0] == '"' && into != nullptr) {
+            *into += quoted(line);
+        }
+    }
+    flush();
+    return pairs;
+}
+
+// The pieces of a text between its printf fields, long enough to be words of one language.
+std::vector<std::string> Pieces(const std::string& text)
+{
+    std::vector<std::string> pieces;
+    std::string piece;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '%') {
+            while (!piece.empty() && (piece.back() == ' ' || piece.back() == ':')) piece.pop_back();
+            while (!piece.empty() && (piece.front() == ' ' || piece.front() == ':')) piece.erase(0, 1);
+            if (piece.size() >= 5) pieces.push_back(piece);
+            piece.clear();
+            if (i < text.size()) ++i;  // the field's letter
+            continue;
+        }
+        piece += text[i];
+    }
+    return pieces;
+}
+
+// Whether `piece` stands in `text` as words of its own: "Speed" is no English in the file's
+// key "Speed_X".
+bool HasWords(const std::string& text, const std::string& piece)
+{
+    const auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+        const std::size_t end = at + piece.size();
+        if ((at == 0 || !word(text[at - 1])) && (end == text.size() || !word(text[end]))) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Every editor screen walked in English and in Dutch: no text of the other language shows (the
+// catalog's keys are Dutch, so a text left untranslated is a Dutch key on an English screen).
+TEST(EditorLanguage, EveryScreenInOneLanguageOnly)
+{
+    const std::vector<Act> walk = {ClickPlanet,    Key(VK_F1),     Key(VK_ESCAPE),  Key(VK_M),       Key(VK_ESCAPE),
+                                   Key(VK_RETURN), Type("x"),      Key(VK_RETURN),  Key(VK_ESCAPE),  Key(VK_Z, true),
+                                   Type("5"),      Key(VK_RETURN), Key(VK_Z, true), Key(VK_Y, true), ClickRocket,
+                                   Key(VK_DELETE), Key(VK_F1 + 1), Key(VK_F1 + 1),  Key(VK_O, true), Key(VK_ESCAPE),
+                                   Key(VK_ESCAPE)};
+    const auto pairs = Catalog(DataDir.parent_path() / "po" / "en.po");
+    ASSERT_GT(pairs.size(), 100u);
+    ScopedWorkDir dir;
+    Wimdows::Init();
+    Drawing::Init();
+    for (const char* language : {"en", "nl"}) {
+        const bool english = std::string(language) == "en";
+        ASSERT_TRUE(Console::SetLanguage(language, KOR_LOCALE_DIR));
+        std::filesystem::copy_file(DataDir / "level-01.txt", "level-01.txt",
+                                   std::filesystem::copy_options::overwrite_existing);
+        playing = &walk;
+        played = 0;
+        Wimdows::Testing::RecordTexts(true);
+        Editor::frameHook.store(&PlayRow);
+        Editor::Run("level-01.txt");
+        Editor::frameHook.store(nullptr);
+        Wimdows::Testing::RecordTexts(false);
+        std::vector<std::string> shown = Wimdows::Testing::TextsDrawn();
+        std::sort(shown.begin(), shown.end());
+        shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+        EXPECT_GT(shown.size(), 40u) << language;
+        for (const auto& [dutch, translated] : pairs) {
+            if (translated.empty() || dutch == translated) continue;
+            const std::string& other = english ? dutch : translated;
+            const std::string& own = english ? translated : dutch;
+            for (const std::string& piece : Pieces(other)) {
+                if (own.find(piece) != std::string::npos) continue;
+                for (const std::string& text : shown)
+                    EXPECT_FALSE(HasWords(text, piece)) << language << ": \"" << piece << "\" in: " << text;
+            }
+        }
+    }
+    Console::SetLanguage("nl");
 }

@@ -236,10 +236,11 @@ editor_until() {
   printf '500\r\n' > "$work/data/highscores.dat"
   cp "$work/data/level-01.txt" "$work/lvl.txt"
   start -- --edit lvl.txt
-  find_window 'The KOR Dudurad' 20 > /dev/null || fail "editor $*: no window"
+  find_window 'The KOR Dudurad - lvl.txt' 20 > /dev/null || fail "editor $*: no window"
   sleep 1
   for key in n "$@"; do  # n: a new planet, work to keep
-    win=$(xdotool search --all --pid "$pid" --name '^The KOR Dudurad$' 2> /dev/null | tail -n 1)
+    # The editor's title names its file and marks unsaved work; a play-test's is the game's.
+    win=$(xdotool search --all --pid "$pid" --name '^The KOR Dudurad( - lvl\.txt( \*)?)?$' 2> /dev/null | tail -n 1)
     [ -n "$win" ] || fail "editor $*: no window for the key $key"
     press "$win" "$key"
     sleep 1.5
