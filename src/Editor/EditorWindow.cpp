@@ -180,6 +180,8 @@ void Overlay()
     if (s.picking) DrawPicker(s);
 }
 
+namespace {
+
 // Milliseconds since the session's first call, never 0 (0 marks "no press").
 std::uint64_t SessionMs()
 {
