@@ -151,7 +151,7 @@ void Overlay()
                        (!missing.empty()    ? missing
                         : s.prediction.done ? std::string(EndingText(s.prediction.ending))
                                             : std::string(Console::Tr("de vlucht wordt berekend"))) +
-                           s.KeepMark();
+                       s.KeepMark();
     Wimdows::Text(Console::Printable(head, 110).c_str(), 310, 702);
     if (!s.message.empty() && s.messageFrames > 0) {
         Wimdows::SetFont(0, Yellow);
