@@ -279,8 +279,9 @@ await 1-intro '#001446' 50000 || fail "the intro's picture is not shown"
 read -r w h x y <<< "$(box "$out/1-intro.png" '#001446')"
 click $((x + w / 2)) $((y + h / 2))  # the compositor's keyboard focus follows
 sleep 8
-# Space is read once the intro is over (later under load).
-for _ in $(seq 20); do
+# Space is read once the intro is over (a minute and more later under load).
+menu_end=$((SECONDS + 120))
+while [ $SECONDS -lt $menu_end ]; do
   click $((x + w / 2)) $((y + h / 2))
   key space
   await 2-menu '#D4D0C8' 3000 2 && break

@@ -110,8 +110,16 @@ await 1-intro '#001446' 100000 40 || fail "the intro's picture is not shown"
 click_on "$out/1-intro.png" '#001446'
 until_menu space 2-menu 90 || fail "no menu with its buttons"
 menu_origin "$out/2-menu.png" || fail "the menu's buttons can't be placed"
-click $((mx + 400)) $((my + 462))
-await 3-game '#D4D0C8' -100 30 || fail "the menu is still there"
+# A click the compositor drops under load is clicked again while the menu is still there.
+start_game() {
+  local end=$((SECONDS + 40))
+  while :; do
+    click $((mx + 400)) $((my + 462))
+    await 3-game '#D4D0C8' -100 5 && return 0
+    [ $SECONDS -lt "$end" ] || return 1
+  done
+}
+start_game || fail "the menu is still there"
 alive || fail "the program ended on \"Start spel\""
 # The game's head-up display: light text panel at the bottom left, white score text.
 await 3-game '#FFFFFF' 50 15 || fail "the game's picture is not shown"
