@@ -263,7 +263,7 @@ editor_taken() {
     rescue) cp "$work/notes" "$work/lvl.txt.unsaved" ;;
   esac
   start XDG_DATA_HOME="$work/xdg" -- --edit lvl.txt
-  find_window 'The KOR Dudurad' 20 > /dev/null || fail "editor, $1 taken: no window"
+  find_window 'The KOR Dudurad - lvl.txt' 20 > /dev/null || fail "editor, $1 taken: no window"
   sleep 1
   win=$(xdotool search --all --pid "$pid" --name '^The KOR Dudurad( - lvl\.txt( \*)?)?$' 2> /dev/null | tail -n 1)
   press "$win" n
