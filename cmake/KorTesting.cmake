@@ -96,7 +96,7 @@ function(kor_add_test name)
 endfunction()
 
 function(kor_add_command_test name)
-  cmake_parse_arguments(T "NOSAN" "TIMEOUT" "LABELS;ENV;COMMAND" ${ARGN})
+  cmake_parse_arguments(T "NOSAN" "TIMEOUT" "LABELS;ENV;PROPERTIES;COMMAND" ${ARGN})
   if(T_UNPARSED_ARGUMENTS OR NOT T_COMMAND)
     message(FATAL_ERROR "kor_add_command_test(${name}): needs COMMAND; unknown: ${T_UNPARSED_ARGUMENTS}")
   endif()
@@ -117,6 +117,10 @@ function(kor_add_command_test name)
   if(T_TIMEOUT)
     # The longest start first: on a fresh clone CTest has no timings yet and goes by COST.
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} COST ${T_TIMEOUT})
+  endif()
+  # Set here, as a test left out of this build (a sanitizer build, no display) has none.
+  if(T_PROPERTIES)
+    set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
   endif()
 endfunction()
 

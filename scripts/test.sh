@@ -16,8 +16,13 @@ took() { echo "   ($(( SECONDS - stage_start )) s)"; stage_start=$SECONDS; }
 echo "== format check"
 bash scripts/format.sh --check
 
-echo "== normal build"
+# Every build is configured first, so a mistake in one shows in seconds, not after the others.
+echo "== configure"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKOR_SANITIZE=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
+configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
+
+echo "== normal build"
 cmake --build build -j"$jobs"
 # One test a core; the whole-program scripts run their own cases side by side, and the
 # longest tests start first (COST, cmake/KorTesting.cmake).
@@ -25,7 +30,6 @@ cmake --build build -j"$jobs"
 took
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
-configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKOR_SANITIZE=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
@@ -35,7 +39,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 took
 
 echo "== ThreadSanitizer build (thread tests)"
-configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
 # grep reads all of the list: with -q it would stop early, and the broken pipe would
 # fail the pipeline (pipefail) and skip this stage.
 if cmake --build build-tsan --target help | grep thread_tests > /dev/null; then
