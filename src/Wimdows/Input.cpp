@@ -310,7 +310,9 @@ void MouseMessage(std::uint32_t msg, LPARAM lParam)
                           : msg == WM_LBUTTONDBLCLK ? Type::LeftDown
                           : msg == WM_LBUTTONUP     ? Type::LeftUp
                           : msg == WM_RBUTTONDOWN   ? Type::RightDown
-                                                    : Type::RightUp;
+                          : msg == WM_RBUTTONUP     ? Type::RightUp
+                          : msg == WM_MBUTTONDOWN   ? Type::MiddleDown
+                                                    : Type::MiddleUp;
         // The words as signed again, so a pointer dragged outside gives its true place.
         QueueMouse(type, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y));
     }
