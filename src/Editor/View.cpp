@@ -20,7 +20,7 @@ namespace {
 using Drawing::WindowHeight;
 using Drawing::WindowWidth;
 
-constexpr float Zooms[] = {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f, 3.0f, 4.0f};
+constexpr float Zooms[] = {0.1f, 0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f, 3.0f, 4.0f};
 // Window pixels: every coordinate the view gives the drawing stays far inside 32 bits.
 constexpr float MostPan = 1.0e7f;
 constexpr std::uint32_t FrameColour = 0x808080;
