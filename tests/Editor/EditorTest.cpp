@@ -864,8 +864,9 @@ TEST(EditorLanguage, EveryScreenInOneLanguageOnly)
     const std::vector<Act> walk = {ClickPlanet,    Key(VK_F1),     Key(VK_ESCAPE),  Key(VK_M),       Key(VK_ESCAPE),
                                    Key(VK_RETURN), Type("x"),      Key(VK_RETURN),  Key(VK_ESCAPE),  Key(VK_Z, true),
                                    Type("5"),      Key(VK_RETURN), Key(VK_Z, true), Key(VK_Y, true), ClickRocket,
-                                   Key(VK_DELETE), Key(VK_F1 + 1), Key(VK_F1 + 1),  Key(VK_O, true), Key(VK_ESCAPE),
-                                   Key(VK_ESCAPE)};
+                                   Key(VK_DELETE), Key(VK_F1 + 1), Key(VK_F1 + 1),  Key(VK_O, true), Key(VK_O, true),
+                                   Type("x.txt"),  Key(VK_RETURN), Key(VK_ESCAPE),  Key(VK_F),       SaveAs,
+                                   Key(VK_ESCAPE), Key(VK_ESCAPE)};
     const auto pairs = Catalog(DataDir.parent_path() / "po" / "en.po");
     ASSERT_GT(pairs.size(), 100u);
     ScopedWorkDir dir;
