@@ -132,6 +132,8 @@ std::vector<std::string> ReadRecent(const std::string& file)
 
 bool SaveRecent(const std::string& file, const std::string& newest, std::vector<std::string>& list)
 {
+    // A name the list could not hold as one line (a line break in a file's name) stays out.
+    if (newest.empty() || newest[0] != '/' || newest.size() > MostPath || !PrintableLine(newest)) return false;
     std::vector<std::string> merged{newest};
     if (file.empty()) {
         for (const std::string& p : list)

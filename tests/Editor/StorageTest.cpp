@@ -309,6 +309,8 @@ TEST(EditorStorage, RecentFilesAreReadBoundedAndSavedWithTheOtherEditorsAndTheCo
     EXPECT_EQ(ReadFile(file).substr(0, 45), "# mine\n/levels/new.txt\n/levels/theirs.txt\n/le");
     EXPECT_EQ(Editor::ReadRecent(file), list);
     EXPECT_EQ(list.size(), Editor::MostRecent);
+    EXPECT_FALSE(Editor::SaveRecent(file, "/levels/two\nlines.txt", list));
+    EXPECT_EQ(Editor::ReadRecent(file), list);
     // What cannot be a list is neither read (nor waited on) nor replaced.
     const std::function<void()> makes[] = {
         [&] { WriteFile(file, std::string(1 << 20, '/')); },
