@@ -229,11 +229,14 @@ box() {
 # The game's newest window on its X display (window managers, Xwayland).
 xwindow() { env "${gx[@]}" xdotool search --name '^(Intro|Menu|The KOR Dudurad)$' 2> /dev/null | tail -n 1; }
 # Keys go to the compositor's window, which hands them on; under a window manager to the
-# game's window. On Xwayland they go into the game's X display itself (XTEST there): weston's
-# X11 backend hands keys and clicks on to X windows only some of the time, and the game reads
-# them as the same X events either way.
+# game's window. On weston's Xwayland they go into the game's X display itself (XTEST there):
+# weston's X11 backend hands keys and clicks on to X windows only some of the time, and the
+# game reads them as the same X events either way. (mutter draws its pointer where such a
+# click leaves it, in the pictures: there the compositor's way.)
+direct=false
+[ "$desktop" = weston-xwayland ] && direct=true
 key() {
-  if [ "$kind" = xwayland ]; then
+  if $direct; then
     timeout 10 env "${gx[@]}" xdotool windowfocus --sync "$(xwindow)" keydown "$1" sleep 0.15 keyup "$1"
     return
   fi
@@ -244,7 +247,7 @@ key() {
 # weston's X11 backend takes a click where the pointer shows only after a second move. Under
 # Xwayland its root is the compositor's screen.
 click() {
-  if [ "$kind" = xwayland ]; then
+  if $direct; then
     timeout 10 env "${gx[@]}" xdotool mousemove "$1" "$2" click 1
     return
   fi
