@@ -394,17 +394,20 @@ for _ in $(seq 30); do
   game_shown 3-game && break
 done
 game_shown 3-game || fail "the game's picture is not shown (or the menu is still there)"
-# Fullscreen: the picture centred at its scale for the whole screen, black bars round it.
+# The pixels of an area ($2, WxH+X+Y) of a shot ($1) that are not black.
+lit() { convert "$1" -crop "$2" +repage -colorspace gray -threshold 0 -format '%[fx:int(mean*w*h+0.5)]' info:; }
+# Fullscreen: the picture centred at its scale for the whole screen, black bars round it (a
+# compositor may draw its pointer there: a pointer's worth of pixels is let through).
 check_fullscreen() {
   local w h x y f=$out/$1.png
   read -r w h <<< "$(fit "$ow" "$oh")"
   x=$(((ow - w) / 2)) y=$(((oh - h) / 2))
   if [ "$x" -gt 0 ]; then
-    [ "$(convert "$f" -crop "${x}x${oh}+0+0" -format '%[fx:maxima]' info:)" = 0 ] || return 1
-    [ "$(convert "$f" -crop "${x}x${oh}+$((x + w))+0" -format '%[fx:maxima]' info:)" = 0 ] || return 1
+    [ "$(lit "$f" "${x}x${oh}+0+0")" -le 400 ] || return 1
+    [ "$(lit "$f" "${x}x${oh}+$((x + w))+0")" -le 400 ] || return 1
   fi
   if [ "$y" -gt 0 ]; then
-    [ "$(convert "$f" -crop "${ow}x${y}+0+0" -format '%[fx:maxima]' info:)" = 0 ] || return 1
+    [ "$(lit "$f" "${ow}x${y}+0+0")" -le 400 ] || return 1
   fi
   # The picture is no black hole: its edges and its middle show the sky.
   for c in "4x${h}+${x}+${y}" "4x${h}+$((x + w - 4))+${y}" "$((w / 2))x$((h / 2))+$((x + w / 4))+$((y + h / 4))"; do
@@ -453,12 +456,14 @@ key Escape
 sleep 2
 shot 6-end
 alive || fail "the program ended on Escape"
-# The end screen reads keys once it is drawn (later under load).
+# The end screen reads keys once it is drawn (later under load). The new menu may come
+# under the pointer that clicked "Start spel", which lights that button: two buttons' faces
+# are enough.
 for _ in $(seq 10); do
   key space
-  await 7-menu '#D4D0C8' 3000 4 && break
+  await 7-menu '#D4D0C8' 2000 4 && break
 done
-[ "$(count "$out/7-menu.png" '#D4D0C8')" -gt 3000 ] || fail "no menu after the game"
+[ "$(count "$out/7-menu.png" '#D4D0C8')" -gt 2000 ] || fail "no menu after the game"
 read -r w h x y <<< "$(box "$out/7-menu.png" '#D4D0C8')"
 click "$(awk -v x="$x" -v s="$s" 'BEGIN{printf "%d", x + (532 - 226) * s}')" \
   "$(awk -v y="$y" -v s="$s" 'BEGIN{printf "%d", y + 12 * s}')"
