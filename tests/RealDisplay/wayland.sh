@@ -80,9 +80,9 @@ menu_origin() {
 }
 xdotool() { timeout 10 env xdotool "$@"; }
 key() { xdotool windowfocus --sync "$output" keydown "$1" sleep 0.15 keyup "$1"; }
-# weston's X11 backend follows the pointer by its moves, and loses track of it when it is
-# clicked or the machine is slow: the pointer leaves weston's window and comes in again
-# where the click goes (which tells weston the place), and is moved once more.
+# weston's X11 backend follows the pointer by how far each move goes, and learns its place
+# only when it comes into weston's window: the pointer leaves the window and comes in again
+# where the click goes, and is moved once more.
 click() { xdotool mousemove 1279 1023 mousemove $(($1 - 1)) "$2" mousemove "$1" "$2" click 1; }
 # Clicks the middle of the area of one colour: the compositor's keyboard focus follows.
 click_on() {
