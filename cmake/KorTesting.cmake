@@ -31,6 +31,24 @@ if(KOR_SANITIZE OR KOR_TSAN)
   set(KOR_SANITIZER_BUILD ON)
 endif()
 
+# GoogleTest's header and the standard headers most tests use, compiled once for every test
+# executable: most of a small test file's compile time is spent reading them.
+set(kor_test_flags)
+if(KOR_QUICK_TESTS AND NOT CMAKE_BUILD_TYPE STREQUAL Debug)
+  # Fortified functions warn without optimisation.
+  set(kor_test_flags -O0 -U_FORTIFY_SOURCE)
+endif()
+# They are used only where the macros they see are the same: the libraries' pkg-config flags
+# define these for some tests, so every test defines them (g++ defines _GNU_SOURCE, which
+# outranks them all).
+set(kor_test_macros _REENTRANT _DEFAULT_SOURCE _XOPEN_SOURCE=600)
+add_library(kor_test_headers OBJECT ${PROJECT_SOURCE_DIR}/tests/support/Headers.cpp)
+target_link_libraries(kor_test_headers PRIVATE GTest::gtest)
+target_compile_options(kor_test_headers PRIVATE ${kor_test_flags})
+target_compile_definitions(kor_test_headers PRIVATE ${kor_test_macros})
+target_precompile_headers(kor_test_headers PRIVATE <gtest/gtest.h> <chrono> <cmath> <filesystem>
+                          <fstream> <string> <thread> <vector>)
+
 function(kor_add_test_executable name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;DEFINES;DEPENDS;INCLUDES" ${ARGN})
   if(T_UNPARSED_ARGUMENTS OR NOT T_SOURCES)
@@ -39,7 +57,9 @@ function(kor_add_test_executable name)
   add_executable(${name} ${T_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support ${T_INCLUDES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  target_compile_definitions(${name} PRIVATE ${T_DEFINES})
+  target_compile_definitions(${name} PRIVATE ${T_DEFINES} ${kor_test_macros})
+  target_compile_options(${name} PRIVATE ${kor_test_flags})
+  target_precompile_headers(${name} REUSE_FROM kor_test_headers)
   if(T_DEPENDS)
     add_dependencies(${name} ${T_DEPENDS})
   endif()

@@ -1,0 +1,1 @@
+// The test executables share this file's precompiled headers (cmake/KorTesting.cmake).
