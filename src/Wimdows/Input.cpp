@@ -285,12 +285,13 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam)
 {
     const std::uint32_t code = static_cast<std::uint32_t>(wParam) & 255u;
     if (msg == WM_KEYDOWN) {
+        // Where the press came from first: a key seen down always has its source.
+        keyFromPad[code].store(lParam == KeyFromPad);
         if (!key[code].exchange(true)) {
             seen[code].store(false);
             tapUp[code].store(0);
             looksAtDown[code].store(looks.load());
         }
-        keyFromPad[code].store(lParam == KeyFromPad);
         AddKey(code, lParam == KeyWithShift);  // a held key's repeats are queued too
     } else if (msg == WM_KEYUP) {
         if (key[code].exchange(false) && !seen[code].load() && looks.load() == looksAtDown[code].load())
