@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the level loader, the level's reader and writer together (read, write, read again),
-# the high-score loader, the settings file, the catalog reader and a shared set's import with libFuzzer (clang,
+# the high-score loader, the settings file, the catalog reader, a shared set's import and the
+# editor's list of recent files with libFuzzer (clang,
 # ASan + UBSan), each for a bounded time, starting from the seed files under
 # fuzz/corpus/<target>/ and what earlier runs added in build-fuzz/corpus/<target>/.
 #
@@ -38,11 +39,12 @@ unset LSAN_OPTIONS
 # Longest input per target: room for more than 101 sections with their properties, for
 # long words in a score file, past the settings file's bound, for a catalog's tables, and
 # for a set archive of a few levels.
-declare -A max_len=([level]=8192 [level_roundtrip]=8192 [scores]=1024 [settings]=8192 [catalog]=16384 [set_import]=16384)
+declare -A max_len=([level]=8192 [level_roundtrip]=8192 [scores]=1024 [settings]=8192 [catalog]=16384 [set_import]=16384
+  [recent]=49152)
 
 # Each target runs for the same time; as many run side by side as there are cores, so the
 # stage takes the time of one run per core's share of the targets.
-targets=(level level_roundtrip scores settings catalog set_import)
+targets=(level level_roundtrip scores settings catalog set_import recent)
 fuzz() {  # $1 target: its run, with its exit status in $scratch/$1.status
   local target=$1 corpus=$root/build-fuzz/corpus/$1 log=$root/build-fuzz/logs/$1.log status=0
   TMPDIR=$scratch "$root/build-fuzz/fuzz_$target" \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a normal build, then the same suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the thread tests under ThreadSanitizer,
-# then the level and high-score loaders under libFuzzer (KOR_FUZZ_SECONDS each, default 30).
+# then the loaders and readers under libFuzzer (KOR_FUZZ_SECONDS each, default 15 here).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -17,32 +17,64 @@ echo "== format check"
 bash scripts/format.sh --check
 
 # Every build is configured first, so a mistake in one shows in seconds, not after the others.
+# Line tables are all the debug information the tests need: -g would cost a sixth of the
+# normal build's compile time for local variables nobody looks at here.
 echo "== configure"
-configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOR_WERROR=ON \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKOR_SANITIZE=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
 configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOR_TSAN=ON -DKOR_BENCHMARKS=OFF -DKOR_WERROR=ON
+cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 
 echo "== normal build"
 cmake --build build -j"$jobs"
 took
 
-# The tests on X servers and desktops mostly wait (an intro's frames, a compositor, a window
-# manager): they run in the background from here on, beside the other stages, whose builds
-# and fuzzers run at the lowest priority so that these tests get a core whenever they need
-# one. Their report follows at the end. One test a core in each ctest; the whole-program
-# scripts run their own cases side by side, and the longest tests start first (COST,
-# cmake/KorTesting.cmake).
-# A session of their own, so that a failed stage ends them with the script.
+# From here three things run side by side, so that a test that waits (an intro's frames, a
+# compositor, a window manager) leaves its core to a compiler:
+# - the normal build's X-server tests, in the background (a session of their own, so that a
+#   failed stage ends them with the script), their report at the end;
+# - the sanitizer and fuzz builds, one after the other at the lowest priority, in the
+#   background, each stage below waiting for its own;
+# - the tests, in the foreground: one test a core in each ctest; the whole-program scripts
+#   run their own cases side by side, and the longest tests start first (COST,
+#   cmake/KorTesting.cmake).
 xlog=build/xserver-tests.log
 setsid bash -c 'cd build && exec ctest --output-on-failure -j"$1" -L xserver' - "$jobs" > "$xlog" 2>&1 &
 xtests=$!
-trap 'kill -TERM -- -"$xtests" 2> /dev/null || true' EXIT
-echo "== normal tests (the X-server tests in the background, into $xlog)"
+blog=build/sanitizer-builds.log
+built=$(mktemp -d)
+setsid nice -n 19 bash -c '
+  set -e
+  build() { if cmake --build "$2" -j"$3" "${@:4}"; then touch "$1/$2"; else touch "$1/$2.failed"; exit 1; fi; }
+  build "$1" build-asan "$2"
+  if cmake --build build-tsan --target help | grep thread_tests > /dev/null; then
+    build "$1" build-tsan "$2" --target thread_tests
+  else
+    touch "$1/build-tsan"
+  fi
+  build "$1" build-fuzz "$2"' - "$built" "$jobs" > "$blog" 2>&1 &
+builds=$!
+trap 'kill -TERM -- -"$xtests" -"$builds" 2> /dev/null || true; rm -rf "$built"' EXIT
+# Waits until the background has built $1; a failed build's log is printed.
+wait_build() {
+  until [ -e "$built/$1" ] || [ -e "$built/$1.failed" ]; do
+    if ! kill -0 "$builds" 2> /dev/null && ! [ -e "$built/$1" ]; then break; fi
+    sleep 1
+  done
+  if ! [ -e "$built/$1" ]; then
+    cat "$blog"
+    echo "== the $1 build failed (above)"
+    exit 1
+  fi
+}
+
+echo "== normal tests (the X-server tests in the background, into $xlog; the sanitizer builds into $blog)"
 (cd build && ctest --output-on-failure -j"$jobs" -LE xserver)
 took
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
-nice -n 19 cmake --build build-asan -j"$jobs"
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer tests"
+wait_build build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -51,17 +83,16 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$jobs" -LE 'nosan|xserver')
 took
 
-echo "== ThreadSanitizer build (thread tests)"
-# grep reads all of the list: with -q it would stop early, and the broken pipe would
-# fail the pipeline (pipefail) and skip this stage.
-if cmake --build build-tsan --target help | grep thread_tests > /dev/null; then
-  nice -n 19 cmake --build build-tsan -j"$jobs" --target thread_tests
+echo "== ThreadSanitizer tests"
+wait_build build-tsan
+if [ -n "$(cd build-tsan && ctest -N -L thread | grep 'Test *#')" ]; then
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
   (cd build-tsan && ctest --output-on-failure -j"$jobs" -L thread)
 fi
 took
-echo "== libFuzzer on the level and high-score loaders"
-nice -n 19 bash scripts/fuzz.sh
+echo "== libFuzzer on the loaders and readers"
+wait_build build-fuzz
+nice -n 19 bash scripts/fuzz.sh "${KOR_FUZZ_SECONDS:-15}"
 took
 echo "== the normal build's X-server tests"
 xstatus=0

@@ -93,4 +93,8 @@ bool IsSaveTemporary(std::string_view name);
 // gives an absolute path.
 std::string PlayerFolder();
 
+// Makes folder and what is missing above it; false with the reason in error (escaped) when
+// a part cannot be made or the end is no folder.
+bool MakeFolders(const std::string& folder, std::string& error);
+
 }  // namespace Files

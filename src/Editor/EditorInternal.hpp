@@ -203,13 +203,6 @@ void DrawGameFrame(const Session& s);
 std::string ZoomText(const View& view);
 // The typed path and the list of Ctrl+O (OpenSave.cpp).
 void DrawPrompt(const Session& s);
-// The recent files: where they are kept, read back bounded (at most MostRecent paths, only
-// absolute ones of printable text) and saved atomically, a list another editor saved
-// meanwhile merged in.
-constexpr std::size_t MostRecent = 10;
-std::string RecentFile();
-std::vector<std::string> ReadRecent(const std::string& file);
-bool SaveRecent(const std::string& file, const std::string& newest, std::vector<std::string>& list);
 // The properties panel of the selected body (Panel.cpp).
 void DrawProperties(const Session& s);
 
@@ -217,8 +210,6 @@ void DrawProperties(const Session& s);
 // as the home folder.
 std::string Shown(const std::string& path);
 std::string Expanded(const std::string& path);
-// Makes folder and what is missing above it (those the player's folder lies in private).
-bool MakeFolders(const std::string& folder, std::string& error);
 
 // The editor's boxes over the game's picture (Drawing's overlay hook), for the session drawn last.
 void Overlay();

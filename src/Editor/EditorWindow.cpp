@@ -18,6 +18,7 @@
 #include "EditorInternal.hpp"
 #include "Level/Geometry.hpp"
 #include "Path/Path.hpp"
+#include "Recent.hpp"
 #include "Wimdows/Wimdows.hpp"
 
 namespace Editor {

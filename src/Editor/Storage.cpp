@@ -44,33 +44,6 @@ std::string ErrnoText(int error) { return std::strerror(error); }
 
 }  // namespace
 
-// Makes folder and what is missing above it. The folders the player's own folder lies in
-// ($XDG_DATA_HOME, ~/.local/share) are private, as the XDG rules ask; the game's own as
-// the umask gives, as the launcher makes them.
-bool MakeFolders(const std::string& folder, std::string& error)
-{
-    const std::string player = Files::PlayerFolder();
-    const fs::path privateTo = player.empty() ? fs::path() : fs::path(player).parent_path();
-    fs::path at;
-    for (const fs::path& part : fs::path(folder)) {
-        at /= part;
-        if (part.empty() || part == "/" || part == "." || part == "..") continue;
-        const std::string here = at.string();
-        const std::string mine = privateTo.string();
-        const bool above = !mine.empty() && (mine == here || mine.starts_with(here + "/"));
-        if (::mkdir(here.c_str(), above ? 0700 : 0777) != 0 && errno != EEXIST) {
-            error = Console::Printable(here) + ": " + ErrnoText(errno);
-            return false;
-        }
-    }
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        error = Console::Printable(folder) + ": " + Console::Tr("geen map");
-        return false;
-    }
-    return true;
-}
-
 namespace {
 
 // Creates path empty and exclusively, never through a link. 0 when made, else errno.
@@ -188,7 +161,7 @@ std::string NewLevelFolder()
 
 std::string ClaimLevelFile(const std::string& folder, std::string& error)
 {
-    if (!MakeFolders(folder, error)) return {};
+    if (!Files::MakeFolders(folder, error)) return {};
     int why = 0;
     for (std::uint32_t n = 1; n <= MaxLevelNumber; ++n) {
         const std::string name = Level::FileName(folder, n);
@@ -287,7 +260,7 @@ Rescued KeepUnsaved(const std::string& file, const std::string& text)
     // The player's own folder takes it; the name says which level it was.
     const std::string player = Files::PlayerFolder();
     std::string problem;
-    if (player.empty() || !MakeFolders(player + "/rescued", problem)) {
+    if (player.empty() || !Files::MakeFolders(player + "/rescued", problem)) {
         rescued.reason += player.empty() ? "; there is no player's folder" : "; " + problem;
         return rescued;
     }

@@ -343,4 +343,31 @@ std::string PlayerFolder()
     return {};
 }
 
+// The folders the player's own folder lies in ($XDG_DATA_HOME, ~/.local/share) are private,
+// as the XDG rules ask; the game's own as the umask gives, as the launcher makes them.
+bool MakeFolders(const std::string& folder, std::string& error)
+{
+    const std::string player = PlayerFolder();
+    const std::filesystem::path privateTo =
+        player.empty() ? std::filesystem::path() : std::filesystem::path(player).parent_path();
+    std::filesystem::path at;
+    for (const std::filesystem::path& part : std::filesystem::path(folder)) {
+        at /= part;
+        if (part.empty() || part == "/" || part == "." || part == "..") continue;
+        const std::string here = at.string();
+        const std::string mine = privateTo.string();
+        const bool above = !mine.empty() && (mine == here || mine.starts_with(here + "/"));
+        if (::mkdir(here.c_str(), above ? 0700 : 0777) != 0 && errno != EEXIST) {
+            error = Console::Printable(here) + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        error = Console::Printable(folder) + ": " + Console::Tr("geen map");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace Files

@@ -23,6 +23,7 @@
 #include "Editor/Editor.hpp"
 #include "EditorInternal.hpp"
 #include "Game/Game.hpp"
+#include "Recent.hpp"
 #include "Search/Search.hpp"
 #include "TempDir.hpp"
 #include "Wimdows/Wimdows.hpp"

@@ -15,6 +15,7 @@
 #include "Editor/Editor.hpp"
 #include "EditorInternal.hpp"
 #include "Level/Sets.hpp"
+#include "Recent.hpp"
 #include "TempDir.hpp"
 
 namespace {
