@@ -149,6 +149,26 @@ void MoveFrame(int x, int y)
     XFlush(w.display);
 }
 
+void TellPlace(int x, int y)
+{
+    const X11Window w = OpenX11Window();
+    if (!w.display) return;
+    QuietErrors quiet(w.display);
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(w.display, w.window, &a)) return;
+    XEvent e{};
+    e.xconfigure.type = ConfigureNotify;
+    e.xconfigure.display = w.display;
+    e.xconfigure.event = DefaultRootWindow(w.display);
+    e.xconfigure.window = w.window;
+    e.xconfigure.x = x;
+    e.xconfigure.y = y;
+    e.xconfigure.width = a.width;
+    e.xconfigure.height = a.height;
+    XSendEvent(w.display, DefaultRootWindow(w.display), False, SubstructureNotifyMask, &e);
+    XSync(w.display, False);
+}
+
 bool WorkAreaUnknown()
 {
     const X11Window x = OpenX11Window();

@@ -287,6 +287,9 @@ struct WindowFrame {
 bool ReadFrame(WindowFrame& frame);
 // Moves the open window so that its frame's corner is at (x, y).
 void MoveFrame(int x, int y);
+// Tells the window manager, as the X server would, that the open window is at (x, y): for a
+// manager that takes a window's place from that alone when the window is mapped (weston's).
+void TellPlace(int x, int y);
 // True on X11 when a window manager runs that tells no work area (weston's): where its
 // panels are is not known.
 bool WorkAreaUnknown();
