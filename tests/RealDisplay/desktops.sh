@@ -313,18 +313,9 @@ if [ "$kind" = wayland ] && [ "$mw" -ge 800 ]; then
   [ "$w" -eq $((342 * mw / 800)) ] ||
     fail "the menu's buttons are $w pixels wide, not $((342 * mw / 800)): not laid out in the screen's pixels"
 fi
-# A window first shown as a window comes back to its place after an F11 pair (X11).
-# weston's X window manager places X windows itself: it takes no program's move once a
-# window is shown, and puts a window 32 pixels higher and further left each time it leaves
-# fullscreen. There the place is only written down, the size checked.
-places=true
-[ "$desktop" = weston-xwayland ] && places=false
-same_place() {
-  [ "$1" = "$2" ] && return 0
-  $places && return 1
-  set -- $1 $2
-  [ "$3 $4 $7 $8" = "${11} ${12} ${15} ${16}" ]
-}
+# A window first shown as a window comes back to its place after an F11 pair (X11; on
+# weston's Xwayland the game maps the window again there, as weston takes no later move).
+same_place() { [ "$1" = "$2" ]; }
 # The game's X screen in its own pixels: a window of that size is fullscreen.
 [ "$kind" != wayland ] && read -r rw rh <<< "$(env "${gx[@]}" xwininfo -root | awk '/Width:/{w=$NF}/Height:/{h=$NF}END{print w, h}')"
 # Waits after F11 (at most 10 s) until the game's X window is fullscreen ($1 on) or a window
@@ -477,8 +468,7 @@ pid=
 # on this desktop and a title bar above it. weston puts a Wayland window opened fullscreen
 # at the screen's corner when it leaves fullscreen, its title bar above the screen (a
 # Wayland program can't place its window): there the picture only. X11: the window within
-# the screen and a title bar's room above it (weston's Xwayland: the first round only, see
-# above).
+# the screen and a title bar's room above it.
 title=$(times 20)
 [ "$desktop" = weston ] && title=0
 read -r pw ph <<< "$(fit "$ow" "$room_h")"
@@ -494,7 +484,7 @@ if [ "$desktop" != cage ]; then
       echo "$(basename "$f" .png): window and title bar $w x $h at $x,$y; picture $pw x $ph" >> "$out/windows.txt"
       [ "$w" -ge "$pw" ] && [ "$h" -ge $((ph + title)) ] ||
         fail "$(basename "$f"): the window is not wholly on the screen ($w x $h at $x,$y; its picture is $pw x $ph)"
-    elif $places || [ "$n" -eq 1 ]; then
+    else
       read -r _ _ _ _ x y w h <<< "$(grep "round $n:" "$out/frames.txt" | sed 's/.*: //')"
       [ "$x" -ge 0 ] && [ "$y" -ge "$title" ] && [ $((x + w)) -le "$ow" ] && [ $((y + h)) -le "$oh" ] ||
         fail "$(basename "$f"): the window ($w x $h at $x,$y) or its title bar is not on the screen"
