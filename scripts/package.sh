@@ -74,19 +74,29 @@ if [ -z "$source_only" ]; then
   data=$out/kor-dudurad-data_${version}_all.deb
   # --check: the file lists of both packages, control fields and the unpacked programs.
   bash "$top/tests/Packaging/deb.sh" --debs "$top" "$game" "$data" || fail "the packages' checks"
-  # The programs hardened as Debian's defaults harden them: hardening-check for every feature
-  # dpkg-buildflags turns on here (bookworm's has no control-flow protection; dpkg 1.22's
-  # feature "branch" adds it).
+  # The programs hardened as Debian's defaults harden them: hardening-check asks for every
+  # feature dpkg-buildflags turns on for debian/rules' options in this build and for no
+  # other (bookworm's dpkg has no control-flow protection, dpkg 1.22's feature "branch"
+  # adds it; noopt turns fortify off, as it needs the optimiser).
   unpacked=$out/unpacked
   rm -rf "$unpacked"
   dpkg-deb -x "$game" "$unpacked"
-  skip=--nocfprotection
-  DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --query-features hardening |
-    grep -A1 -x 'Feature: branch' | grep -qx 'Enabled: yes' && skip=
-  echo "hardening-check $skip:"
+  maint=$(sed -n 's/^export DEB_BUILD_MAINT_OPTIONS *= *//p' "$tree/debian/rules")
+  features=$(DEB_BUILD_MAINT_OPTIONS=$maint dpkg-buildflags --query-features hardening)
+  skip=
+  for pair in pie:--nopie stackprotector:--nostackprotector fortify:--nofortify relro:--norelro \
+              bindnow:--nobindnow branch:--nocfprotection; do
+    grep -A1 -x "Feature: ${pair%%:*}" <<< "$features" | grep -qx 'Enabled: yes' || skip+=" ${pair#*:}"
+  done
+  echo "hardening-check${skip}:"
+  # Every program in the package (its ELF files), whatever the install rules name.
+  programs=()
+  while read -r file; do
+    [ "$(head -c 4 "$file" | tail -c 3)" = ELF ] && programs+=("$file")
+  done < <(find "$unpacked" -type f -perm -u=x | sort)
+  [ "${#programs[@]}" -ge 3 ] || fail "only ${#programs[@]} programs in ${game##*/}"
   # shellcheck disable=SC2086
-  hardening-check $skip "$unpacked"/usr/games/kor-sim "$unpacked"/usr/games/kor-levelcheck \
-    "$unpacked"/usr/lib/games/kor-dudurad/KOR_Dudurad | sed 's/^/  /'
+  hardening-check $skip "${programs[@]}" | sed 's/^/  /'
   [ "${PIPESTATUS[0]}" -eq 0 ] || fail "hardening-check"
   rm -rf "$unpacked"
 fi

@@ -21,7 +21,9 @@ build() {  # $1 folder, then the environment that varies
   shift
   echo "== build in $dir ($*)"
   mkdir -p "$(dirname "$dir")"
-  (umask "$UMASK" && env "$@" bash "$out/sources/scripts/package.sh" "$dir") > "$dir.log" 2>&1 ||
+  # Without a compiler cache, so that both builds really compile what they compare.
+  (umask "$UMASK" && env -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER "$@" \
+    bash "$out/sources/scripts/package.sh" "$dir") > "$dir.log" 2>&1 ||
     { tail -n 30 "$dir.log" >&2; echo "FAIL: the build in $dir failed (log: $dir.log)" >&2; exit 1; }
   grep '^dpkg-buildpackage: [0-9]* s' "$dir.log"
 }

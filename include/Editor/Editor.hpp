@@ -100,8 +100,21 @@ Level::OBJECT Resized(const Level::OBJECT& body, int direction, bool height);
 // The body the N key adds at world point (x, y) as body `index`: a black hole or a rocket
 // where the level lacks one, else an attracting planet.
 Level::Section NewBodyAt(std::size_t index, float x, float y);
+// How the editor's window shows the level: scaled by `zoom` about the world's origin, then
+// moved by (panX, panY) window pixels, right and up. The default shows it as the game does.
+struct View {
+    float zoom = 1.0f;
+    float panX = 0.0f;
+    float panY = 0.0f;
+    bool operator==(const View&) const = default;
+};
+// The world point under window pixel (x, y).
+Level::VECTOR WorldAt(const View& view, std::int32_t x, std::int32_t y);
+// A world point, or a body, where the game's drawing must place it to show it in the view.
+Level::VECTOR Viewed(const View& view, const Level::VECTOR& p);
+Level::OBJECT Viewed(const View& view, const Level::OBJECT& body);
 // The body under window point (x, y), the topmost (highest index) first; -1 when none.
-int BodyAt(const Level::File& level, std::int32_t x, std::int32_t y);
+int BodyAt(const Level::File& level, std::int32_t x, std::int32_t y, const View& view = {});
 // The status line: the body's fields as the file will hold them.
 std::string FieldsText(const Level::File& level, int index);
 // The level's black hole and rocket that are missing, as a status line; empty when both are there.

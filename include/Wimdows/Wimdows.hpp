@@ -85,7 +85,7 @@ bool GetClipboard(std::string& text, std::size_t maxBytes);
 // What the mouse did over the window, in client pixels (a dragged pointer outside the
 // window gives positions outside it); wheel counts clicks, away from the user positive.
 struct MouseEvent {
-    enum class Type : std::uint8_t { Move, LeftDown, LeftUp, RightDown, RightUp, Wheel };
+    enum class Type : std::uint8_t { Move, LeftDown, LeftUp, RightDown, RightUp, Wheel, MiddleDown, MiddleUp };
     Type type = Type::Move;
     std::int32_t x = 0;
     std::int32_t y = 0;

@@ -20,7 +20,7 @@ void PostKey(std::uint32_t vk, bool down, bool repeat = false);
 // Text typed, as the window system hands over what a layout makes of key presses.
 void PostText(const char* utf8);
 void PostMouseMove(std::int32_t x, std::int32_t y);
-// button 1 left, 3 right; clicks 2 for the second press of a double click.
+// button 1 left, 2 middle, 3 right; clicks 2 for the second press of a double click.
 void PostMouseButton(int button, bool down, std::int32_t x, std::int32_t y, int clicks = 1);
 // The wheel turned by `clicks` (away from the user positive) over the pointer.
 void PostMouseWheel(std::int32_t clicks);

@@ -16,12 +16,16 @@ namespace Editor {
 
 enum class Action : std::uint8_t { None, Leave, PlayTest };
 
+// The last window row of the level's field: the status lines and the aiming box lie below.
+constexpr std::int32_t FieldBottom = 699;
+
 // A new level's file this session made, empty, to hold its number: removed at the end when
 // nothing was ever written to it.
 struct Claim {
     std::string path;
     FileStamp stamp;
     bool Holds(const std::string& file) const;  // file is it, still as it was made
+    void Drop();                                // removed now when never written; forgotten
     Claim() = default;
     Claim(const Claim&) = delete;
     Claim& operator=(const Claim&) = delete;
@@ -43,7 +47,6 @@ struct Session {
     bool showMap = false;
     bool quitAsked = false;  // Escape once with unsaved changes
     bool openAsked = false;  // Ctrl+O once with unsaved changes
-    bool picking = false;    // the list of level files is shown
     std::vector<std::string> files;
     std::size_t pick = 0;
     bool dragging = false;
@@ -105,6 +108,42 @@ struct Session {
     void AddAndChoose(const std::vector<Level::Section>& sections);
     // The window's title as last set: the game's name, the file's and a mark for unsaved work.
     std::string title;
+    // ---- The view (View.cpp) ----
+    View view;
+    bool panning = false;  // the middle or right button held: the pointer moves the view
+    std::int32_t panFromX = 0, panFromY = 0;
+    // Ctrl+wheel: the next zoom steps in or out, the world point under (x, y) kept there.
+    void ZoomAt(std::int32_t clicks, std::int32_t x, std::int32_t y);
+    void Fit();        // F: every body in the window
+    void ResetView();  // Home: as the game shows the level
+    // The middle and right buttons pan; true when the event was theirs.
+    bool PanMouse(const Wimdows::MouseEvent& e);
+
+    // ---- Typed paths, recent files and dropped files (OpenSave.cpp) ----
+    enum class Prompt : std::uint8_t { None, Open, SaveAs };
+    Prompt prompt = Prompt::None;
+    std::string typedPath;            // the path typed so far
+    std::string replaceAsked;         // save-as: the existing file a second Return replaces
+    Claim offered;                    // save-as: the free name the prompt was filled with, held until it is used
+    std::string dropAsked;            // a file dropped once while changes are unsaved
+    std::vector<std::string> recent;  // newest first, as read at the start and after each change
+    // Ctrl+O: the list (recent files first, then the level's folder and data/) with a typed path.
+    void StartOpen();
+    // Ctrl+Shift+S: a path to type, filled with the next free name (claimed while it is shown).
+    void StartSaveAs();
+    // A key while a path is typed or the list is shown; true when it was the prompt's.
+    bool PromptKey(std::uint32_t vk);
+    void PromptText(const std::string& utf8);
+    void ClosePrompt();
+    // Return on the save-as prompt: the level to the typed path; an existing file asks for a
+    // second Return, a folder, FIFO or link to nothing is refused. False with why when not saved.
+    bool SaveTyped();
+    // Opens the level at path when it can be read as one; false with why on the status line.
+    bool OpenPath(const std::string& path);
+    // A file dropped on the window: opened, after a question when changes are unsaved.
+    void Drop(const std::string& path);
+    // The file joins the front of the recent files (saved at once).
+    void Remember(const std::string& path);
 
     void Open(const std::string& path);
     bool Save();
@@ -112,7 +151,7 @@ struct Session {
     void Mouse(const Wimdows::MouseEvent& e);
     Action Key(std::uint32_t vk);
     void Aim(std::uint64_t nowMs);
-    void ListFiles();
+    void ListFiles();  // for Ctrl+O: the recent files, then the level's folder and data/
     // The prediction and the search brought up to date with the level and the aim.
     void Refresh();
     void Draw();
@@ -121,6 +160,8 @@ struct Session {
     // Ctrl+Shift+S: the level under the next free name beside its file, or in My levels
     // when that folder cannot take it; the editor goes on with the new file.
     bool SaveCopy();
+    // The name SaveCopy would take, claimed (made empty and exclusively); empty with why.
+    std::string ClaimCopy(std::string& error) const;
     // The level to path, which the editor then goes on with. A file already there is
     // replaced only when asked (and never one the editor would not save over); a new one is
     // made exclusively. False, with why on the status line, when not saved.
@@ -157,8 +198,27 @@ void DrawChosen(const Session& s);
 // A place on the grid (whole units without one), halves to even.
 float Snapped(float v, float grid);
 void DrawGrid(const Session& s);
+// The game's own view as a frame while the view is another (View.cpp).
+void DrawGameFrame(const Session& s);
+std::string ZoomText(const View& view);
+// The typed path and the list of Ctrl+O (OpenSave.cpp).
+void DrawPrompt(const Session& s);
+// The recent files: where they are kept, read back bounded (at most MostRecent paths, only
+// absolute ones of printable text) and saved atomically, a list another editor saved
+// meanwhile merged in.
+constexpr std::size_t MostRecent = 10;
+std::string RecentFile();
+std::vector<std::string> ReadRecent(const std::string& file);
+bool SaveRecent(const std::string& file, const std::string& newest, std::vector<std::string>& list);
 // The properties panel of the selected body (Panel.cpp).
 void DrawProperties(const Session& s);
+
+// A path as the status line shows it (the home folder as "~"), and a typed one with "~/"
+// as the home folder.
+std::string Shown(const std::string& path);
+std::string Expanded(const std::string& path);
+// Makes folder and what is missing above it (those the player's folder lies in private).
+bool MakeFolders(const std::string& folder, std::string& error);
 
 // The editor's boxes over the game's picture (Drawing's overlay hook), for the session drawn last.
 void Overlay();

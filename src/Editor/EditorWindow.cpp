@@ -96,8 +96,10 @@ void DrawHelp()
         Console::TrLater("G: raster 10, 25, 50 of uit (slepen en N springen erop)"),
         Console::TrLater("Pijlen: richten zoals in het spel (Shift: per stap)"),
         Console::TrLater("Ctrl+Z / Ctrl+Y: ongedaan maken / opnieuw"),
-        Console::TrLater("Ctrl+S: bewaren   Ctrl+O: level openen"),
-        Console::TrLater("Ctrl+Shift+S: bewaren onder een nieuwe naam   Ctrl+R: opnieuw lezen"),
+        Console::TrLater("Ctrl+S: bewaren   Ctrl+O: openen (pad typen, recente bestanden; of slepen)"),
+        Console::TrLater("Ctrl+Shift+S: bewaren als (een vrije naam staat klaar)   Ctrl+R: opnieuw lezen"),
+        Console::TrLater("Ctrl+wiel: zoom   F: alles in beeld   Home: als in het spel"),
+        Console::TrLater("Middelste of rechter knop slepen: beeld verschuiven"),
         Console::TrLater("Shift+klik, rechthoek slepen: meer lichamen   Ctrl+D/C/V: dubbel, kopieer, plak"),
         Console::TrLater("M: schotenkaart   B: richt op het beste schot"),
         Console::TrLater("F2: zoekhoek in- of uitklappen   F3: zoekhoek naar een andere hoek"),
@@ -116,24 +118,6 @@ void DrawHelp()
     }
 }
 
-void DrawPicker(const Session& s)
-{
-    const std::int32_t left = 300, top = 150;
-    const std::int32_t rows = static_cast<std::int32_t>(std::min<std::size_t>(s.files.size(), 20));
-    Panel(left - 16, top - 40, left + 440, top + 20 * std::max(rows, 1) + 30);
-    Wimdows::SetFont(1, White);
-    Wimdows::Text(Console::Tr("Level openen (pijlen, Enter, Esc)"), left, top - 34);
-    Wimdows::SetFont(0, White);
-    const std::size_t first = s.pick >= 20 ? s.pick - 19 : 0;
-    for (std::int32_t i = 0; i < rows; ++i) {
-        const std::size_t k = first + static_cast<std::size_t>(i);
-        if (k >= s.files.size()) break;
-        const std::int32_t y = top + i * 20;
-        if (k == s.pick) Wimdows::Rectangle(left - 4, y - 1, left + 420, y + 17, 0x804020, true);
-        Wimdows::Text(Console::Printable(s.files[k], 60).c_str(), left, y);
-    }
-}
-
 }  // namespace
 
 void Overlay()
@@ -141,6 +125,7 @@ void Overlay()
     if (current == nullptr) return;
     const Session& s = *current;
     DrawGrid(s);
+    DrawGameFrame(s);
     DrawChosen(s);
     DrawProperties(s);
     // The status lines, beside the game's aiming box.
@@ -151,7 +136,7 @@ void Overlay()
                        (!missing.empty()    ? missing
                         : s.prediction.done ? std::string(EndingText(s.prediction.ending))
                                             : std::string(Console::Tr("de vlucht wordt berekend"))) +
-                       s.KeepMark();
+                       s.KeepMark() + (s.view == View{} ? std::string() : "  -  " + ZoomText(s.view));
     Wimdows::Text(Console::Printable(head, 110).c_str(), 310, 702);
     if (!s.message.empty() && s.messageFrames > 0) {
         Wimdows::SetFont(0, Yellow);
@@ -170,14 +155,14 @@ void Overlay()
     if (s.doc.level().sections.size() < 2) {
         // Nothing to search without a black hole and a rocket: no corner.
         if (s.showHelp) DrawHelp();
-        if (s.picking) DrawPicker(s);
+        DrawPrompt(s);
         return;
     }
     DrawSearch(s);
 
     if (s.showMap) DrawMap(s);
     if (s.showHelp) DrawHelp();
-    if (s.picking) DrawPicker(s);
+    DrawPrompt(s);
 }
 
 namespace {
@@ -225,11 +210,13 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
     using Type = Wimdows::MouseEvent::Type;
     pointerX = e.x;
     pointerY = e.y;
+    if (PanMouse(e)) return;
+    const Level::VECTOR at = WorldAt(view, e.x, e.y);
     switch (e.type) {
         case Type::LeftDown: {
             if (PanelClick(e.x, e.y)) break;
             typing = false;
-            const int hit = BodyAt(doc.level(), e.x, e.y);
+            const int hit = BodyAt(doc.level(), e.x, e.y, view);
             if (Wimdows::KeyDown(VK_SHIFT)) {
                 Toggle(hit);
                 break;
@@ -245,17 +232,15 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             }
             if (dragging) {
                 const Level::OBJECT& o = doc.level().sections[static_cast<std::size_t>(selected)].body;
-                grabX = o.Position.x - static_cast<float>(e.x - 512);
-                grabY = o.Position.y - static_cast<float>(384 - e.y);
+                grabX = o.Position.x - at.x;
+                grabY = o.Position.y - at.y;
                 doc.Seal();
             }
             break;
         }
         case Type::Move:
             // Whole units or the grid: a dragged body lands where a level maker would type it.
-            if (dragging && selected >= 0)
-                MoveChosen(Snapped(static_cast<float>(e.x - 512) + grabX, grid),
-                           Snapped(static_cast<float>(384 - e.y) + grabY, grid));
+            if (dragging && selected >= 0) MoveChosen(Snapped(at.x + grabX, grid), Snapped(at.y + grabY, grid));
             break;
         case Type::LeftUp:
             if (banding) EndBand();
@@ -263,7 +248,9 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             doc.Seal();
             break;
         case Type::Wheel:
-            if (selected >= 0) {
+            if (Wimdows::KeyDown(VK_CONTROL) || SessionMs() - ctrlPressedAt < ModifierMemoryMs) {
+                ZoomAt(e.wheel, e.x, e.y);
+            } else if (selected >= 0) {
                 const int dir = e.wheel > 0 ? 1 : -1;
                 for (std::int32_t n = std::abs(e.wheel); n > 0; --n)
                     doc.Change(selected, Resized(doc.level().sections[static_cast<std::size_t>(selected)].body, dir,
@@ -272,7 +259,9 @@ void Session::Mouse(const Wimdows::MouseEvent& e)
             break;
         case Type::RightDown:
         case Type::RightUp:
-            break;  // the right button does nothing in the editor
+        case Type::MiddleDown:
+        case Type::MiddleUp:
+            break;  // they pan (PanMouse)
     }
 }
 
@@ -291,17 +280,7 @@ Action Session::Key(std::uint32_t vk)
     ctrlPressedAt = shiftPressedAt = 0;  // one key takes them
     if (TypingKey(vk, shift)) return Action::None;
     if (vk != VK_ESCAPE) quitAsked = false;
-    if (picking) {
-        if (vk == VK_UP && pick > 0) --pick;
-        if (vk == VK_DOWN && pick + 1 < files.size()) ++pick;
-        if (vk == VK_ESCAPE) picking = false;
-        if (vk == VK_RETURN && pick < files.size()) {
-            picking = false;
-            Open(files[pick]);
-            group.clear();
-        }
-        return Action::None;
-    }
+    if (PromptKey(vk)) return Action::None;
     const bool hasSelection = selected >= 0 && static_cast<std::size_t>(selected) < doc.level().sections.size();
     Level::OBJECT b = hasSelection ? doc.level().sections[static_cast<std::size_t>(selected)].body : Level::NewObj();
     switch (vk) {
@@ -331,6 +310,13 @@ Action Session::Key(std::uint32_t vk)
         case VK_G:
             NextGrid();
             return Action::None;
+        case VK_F:
+            if (ctrl) break;
+            Fit();
+            return Action::None;
+        case VK_HOME:
+            ResetView();
+            return Action::None;
         case VK_F2:
             searchFolded = !searchFolded;
             return Action::None;
@@ -345,8 +331,8 @@ Action Session::Key(std::uint32_t vk)
             }
             return Action::None;
         case VK_N: {
-            const float x = Snapped(static_cast<float>(pointerX - 512), grid),
-                        y = Snapped(static_cast<float>(384 - pointerY), grid);
+            const Level::VECTOR at = WorldAt(view, pointerX, pointerY);
+            const float x = Snapped(at.x, grid), y = Snapped(at.y, grid);
             if (doc.Add(NewBodyAt(doc.level().sections.size(), x, y))) {
                 selected = static_cast<int>(doc.level().sections.size()) - 1;
                 group.clear();
@@ -378,7 +364,7 @@ Action Session::Key(std::uint32_t vk)
             Say(doc.Redo() ? std::string(Console::Tr("Opnieuw gedaan")) + ": " + what
                            : std::string(Console::Tr("Niets opnieuw te doen")));
         }
-        if (vk == VK_S) shift ? SaveCopy() : Save();
+        if (vk == VK_S) shift ? StartSaveAs() : static_cast<void>(Save());
         if (vk == VK_R) Reload();
         if (vk == VK_D) Duplicate();
         if (vk == VK_C) Copy();
@@ -390,7 +376,7 @@ Action Session::Key(std::uint32_t vk)
                 return Action::None;
             }
             openAsked = false;
-            ListFiles();
+            StartOpen();
         }
         if (selected >= static_cast<int>(doc.level().sections.size())) selected = -1;
         return Action::None;
@@ -426,33 +412,9 @@ Action Session::Key(std::uint32_t vk)
     return Action::None;
 }
 
-void Session::ListFiles()
-{
-    files.clear();
-    std::error_code ec;
-    std::filesystem::path folder = std::filesystem::path(file).parent_path();
-    if (folder.empty()) folder = ".";
-    // The open file's folder and the game's own data/, each file once.
-    for (const std::filesystem::path& dir : {folder, std::filesystem::path("data")}) {
-        if (dir != folder && std::filesystem::equivalent(dir, folder, ec)) continue;
-        for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-            if (files.size() >= 1000) break;
-            if (entry.is_regular_file(ec) && entry.path().extension() == ".txt") files.push_back(entry.path().string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    if (files.empty()) {
-        Say(Console::Tr("Geen levelbestanden (.txt) in deze map"));
-        return;
-    }
-    pick = static_cast<std::size_t>(std::find(files.begin(), files.end(), file) - files.begin());
-    if (pick >= files.size()) pick = 0;
-    picking = true;
-}
-
 void Session::Aim(std::uint64_t nowMs)
 {
-    if (picking) return;
+    if (prompt == Prompt::Open) return;  // the arrows choose a file
     // As in the game: a held arrow steps every frame; with Shift once per press, then
     // 15 times a second after 400 ms.
     const bool fine = Wimdows::KeyDown(VK_SHIFT);
@@ -530,12 +492,18 @@ void Session::Draw()
     const Level::File& level = doc.level();
     Level::ToTable(level, shown);
     if (level.sections.size() == 1) shown.Objects[0] = level.sections[0].body;
+    if (!(view == View{}))
+        for (std::uint32_t i = 0; i <= shown.N && i < Level::TableLength; ++i)
+            shown.Objects[i] = Viewed(view, shown.Objects[i]);
     // Held, as while aiming: the game draws the aiming arrow then. A missing rocket has none.
     shown.Objects[1].Mass = level.sections.size() < 2 ? 1.0f : 0.0f;
     Drawing::RefreshPictures(shown.Objects, shown.N);
     // The game's dotted path, point for point as it records one.
     Path::Clear();
-    for (const Level::VECTOR& p : prediction.path) Path::Add(GetX(p.x), GetY(p.y));
+    for (const Level::VECTOR& p : prediction.path) {
+        const Level::VECTOR v = Viewed(view, p);
+        Path::Add(GetX(v.x), GetY(v.y));
+    }
     current = this;
     Drawing::Draw(shown.Objects, shown.N, LevelNumberOf(file), 0, angle, speed, angle, speed);
     if (messageFrames > 0) --messageFrames;
@@ -580,7 +548,9 @@ int Run(const std::string& file)
     Drawing::LoadGraph(none.Objects, none.N);
     Drawing::SetOverlay(&Overlay);
     Drawing::StopRecordingPath();  // the path drawn is the prediction alone
+    s.recent = ReadRecent(RecentFile());
     s.Open(path);
+    if (!s.claim.Holds(path)) s.Remember(path);
 
     const auto start = std::chrono::steady_clock::now();
     auto next = start;
@@ -602,6 +572,7 @@ int Run(const std::string& file)
             if (action != Action::None) break;
         }
         if (action == Action::None) s.Text(Wimdows::TakeText());
+        for (std::string dropped; action == Action::None && Wimdows::TakeDroppedFile(dropped);) s.Drop(dropped);
         if (action == Action::Leave) break;
         const std::uint64_t now = static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());

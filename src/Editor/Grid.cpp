@@ -1,5 +1,6 @@
 // The grid: a few sizes chosen with G, drawn faintly over the level in the editor only, and
 // the places a drag or N gives snapped to it.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -14,7 +15,7 @@ namespace {
 
 constexpr float Sizes[] = {0.0f, 10.0f, 25.0f, 50.0f};  // 0: no grid, whole units
 constexpr std::uint32_t GridColour = 0x5A4A3A;
-constexpr std::int32_t FieldBottom = 699;  // the status lines and the aiming box below
+constexpr float DensestLines = 4.0f;  // pixels between grid lines at the least; closer ones are left out
 
 }  // namespace
 
@@ -36,12 +37,17 @@ void Session::NextGrid()
 void DrawGrid(const Session& s)
 {
     if (s.grid <= 0.0f) return;
-    const float halfW = static_cast<float>(Drawing::WindowWidth / 2),
-                halfH = static_cast<float>(Drawing::WindowHeight / 2);
-    for (float x = std::ceil(-halfW / s.grid) * s.grid; x <= halfW; x += s.grid)
-        Wimdows::Line(Drawing::GetX(x), 0, Drawing::GetX(x), FieldBottom, GridColour);
-    for (float y = std::ceil(-halfH / s.grid) * s.grid; y <= halfH; y += s.grid) {
-        const std::int32_t py = Drawing::GetY(y);
+    // Every grid line of the world within the window, as the view places it.
+    const float step = s.grid * std::max(1.0f, std::ceil(DensestLines / (s.grid * s.view.zoom)));
+    const Level::VECTOR low = WorldAt(s.view, 0, FieldBottom), high = WorldAt(s.view, Drawing::WindowWidth - 1, 0);
+    // Counted, not summed: far from the origin a float plus a step can be the same float.
+    const float x0 = std::ceil(low.x / step) * step, y0 = std::ceil(low.y / step) * step;
+    for (std::int32_t k = 0; k <= Drawing::WindowWidth && x0 + static_cast<float>(k) * step <= high.x; ++k) {
+        const std::int32_t px = Drawing::GetX(Viewed(s.view, {x0 + static_cast<float>(k) * step, 0.0f}).x);
+        Wimdows::Line(px, 0, px, FieldBottom, GridColour);
+    }
+    for (std::int32_t k = 0; k <= Drawing::WindowHeight && y0 + static_cast<float>(k) * step <= high.y; ++k) {
+        const std::int32_t py = Drawing::GetY(Viewed(s.view, {0.0f, y0 + static_cast<float>(k) * step}).y);
         if (py >= 0 && py <= FieldBottom) Wimdows::Line(0, py, Drawing::WindowWidth - 1, py, GridColour);
     }
 }

@@ -141,13 +141,12 @@ Level::Section NewBodyAt(std::size_t index, float x, float y)
     return s;
 }
 
-int BodyAt(const Level::File& level, std::int32_t x, std::int32_t y)
+int BodyAt(const Level::File& level, std::int32_t x, std::int32_t y, const View& view)
 {
-    // The window's pixel as a world point: the inverse of Drawing's mapping.
-    const Level::VECTOR p{static_cast<float>(x - Drawing::WindowWidth / 2),
-                          static_cast<float>(Drawing::WindowHeight / 2 - y)};
+    const Level::VECTOR p = WorldAt(view, x, y);
+    const float reach = PickReach / view.zoom;  // the same few pixels at any zoom
     for (int i = static_cast<int>(level.sections.size()) - 1; i >= 0; --i) {
-        if (Level::Touches(level.sections[static_cast<std::size_t>(i)].body, p, PickReach)) return i;
+        if (Level::Touches(level.sections[static_cast<std::size_t>(i)].body, p, reach)) return i;
     }
     return -1;
 }

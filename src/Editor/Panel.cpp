@@ -38,7 +38,7 @@ const Level::OBJECT& Selected(const Session& s)
 // On the side away from the selected body, so the panel never hides it.
 Box PanelBox(const Session& s)
 {
-    const bool right = Selected(s).Position.x < 0.0f;
+    const bool right = Viewed(s.view, Selected(s).Position).x < 0.0f;
     const std::int32_t x0 = right ? Drawing::WindowWidth - 8 - PanelWidth : 8;
     return {x0, PanelTop, x0 + PanelWidth, PanelTop + 24 + Rows * RowHeight};
 }
@@ -145,6 +145,10 @@ bool Session::ApplyTyped()
 
 void Session::Text(const std::string& utf8)
 {
+    if (prompt != Prompt::None) {
+        PromptText(utf8);
+        return;
+    }
     for (const char c : utf8) {
         if (typing) {
             if (typedFresh) typed.clear();

@@ -30,9 +30,9 @@ Box CornerBox(std::int32_t corner, bool folded)
     return {x0, y0, x0 + Width - 1, y0 + height};
 }
 
-bool Covers(const Box& b, const Level::OBJECT& body)
+bool Covers(const Box& b, const Level::OBJECT& body, const View& view)
 {
-    const Level::Extents e = Level::ExtentsOf(body);
+    const Level::Extents e = Level::ExtentsOf(Viewed(view, body));
     const std::int32_t x0 = Drawing::GetX(e.left), x1 = Drawing::GetX(e.right);
     const std::int32_t y0 = Drawing::GetY(e.top), y1 = Drawing::GetY(e.bottom);
     return std::max(x0, x1) >= b.x0 && std::min(x0, x1) <= b.x1 && std::max(y0, y1) >= b.y0 && std::min(y0, y1) <= b.y1;
@@ -54,7 +54,8 @@ std::int32_t SearchCorner(const Session& s)
         const std::int32_t corner = (s.searchCorner + k) % Corners;
         const Box b = CornerBox(corner, s.searchFolded);
         bool covers = false;
-        for (std::size_t i = 0; i < 2 && i < sections.size(); ++i) covers = covers || Covers(b, sections[i].body);
+        for (std::size_t i = 0; i < 2 && i < sections.size(); ++i)
+            covers = covers || Covers(b, sections[i].body, s.view);
         if (!covers) return corner;
     }
     return s.searchCorner % Corners;

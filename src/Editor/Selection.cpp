@@ -17,9 +17,9 @@ struct PixelBox {
     std::int32_t x0, y0, x1, y1;
 };
 
-PixelBox BoxOf(const Level::OBJECT& body)
+PixelBox BoxOf(const Level::OBJECT& body, const View& view)
 {
-    const Level::Extents e = Level::ExtentsOf(body);
+    const Level::Extents e = Level::ExtentsOf(Viewed(view, body));
     const std::int32_t x0 = Drawing::GetX(e.left), x1 = Drawing::GetX(e.right);
     const std::int32_t y0 = Drawing::GetY(e.top), y1 = Drawing::GetY(e.bottom);
     return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
@@ -61,7 +61,7 @@ void Session::EndBand()
     group.clear();
     const auto& sections = doc.level().sections;
     for (std::size_t i = 0; i < sections.size(); ++i) {
-        const PixelBox b = BoxOf(sections[i].body);
+        const PixelBox b = BoxOf(sections[i].body, view);
         if (b.x1 >= band.x0 && b.x0 <= band.x1 && b.y1 >= band.y0 && b.y0 <= band.y1)
             group.push_back(static_cast<int>(i));
     }
@@ -98,7 +98,7 @@ void Session::RemoveChosen()
 void DrawChosen(const Session& s)
 {
     for (const int i : s.Chosen()) {
-        const PixelBox b = BoxOf(s.doc.level().sections[static_cast<std::size_t>(i)].body);
+        const PixelBox b = BoxOf(s.doc.level().sections[static_cast<std::size_t>(i)].body, s.view);
         Wimdows::Rectangle(b.x0 - 3, b.y0 - 3, b.x1 + 3, b.y1 + 3, i == s.selected ? 0x00FFFF : 0x00A0A0, false);
     }
     if (s.banding)

@@ -42,6 +42,8 @@ std::string FolderOf(const std::string& path)
 
 std::string ErrnoText(int error) { return std::strerror(error); }
 
+}  // namespace
+
 // Makes folder and what is missing above it. The folders the player's own folder lies in
 // ($XDG_DATA_HOME, ~/.local/share) are private, as the XDG rules ask; the game's own as
 // the umask gives, as the launcher makes them.
@@ -68,6 +70,8 @@ bool MakeFolders(const std::string& folder, std::string& error)
     }
     return true;
 }
+
+namespace {
 
 // Creates path empty and exclusively, never through a link. 0 when made, else errno.
 int CreateExclusive(const std::string& path, mode_t mode)
@@ -110,6 +114,13 @@ std::uint64_t Hash(const std::string& bytes)
     return h;
 }
 
+// The home folder with a slash after it; empty without an absolute one.
+std::string HomePrefix()
+{
+    const char* home = std::getenv("HOME");
+    return home != nullptr && home[0] == '/' ? std::string(home) + "/" : std::string();
+}
+
 // Root passes access() everywhere but on a read-only file system (an installation on one).
 bool Writable(const std::string& path)
 {
@@ -139,15 +150,19 @@ bool LauncherLink(const std::string& path)
     return false;
 }
 
-// A path as the status line shows it: the home folder as "~", so the name's end fits.
+}  // namespace
+
 std::string Shown(const std::string& path)
 {
-    const char* home = std::getenv("HOME");
-    const std::string prefix = home != nullptr && home[0] == '/' ? std::string(home) + "/" : std::string();
+    const std::string prefix = HomePrefix();
     return !prefix.empty() && path.starts_with(prefix) ? "~/" + path.substr(prefix.size()) : path;
 }
 
-}  // namespace
+std::string Expanded(const std::string& path)
+{
+    const std::string prefix = HomePrefix();
+    return !prefix.empty() && path.starts_with("~/") ? prefix + path.substr(2) : path;
+}
 
 FileStamp StampOf(const std::string& path)
 {
@@ -307,6 +322,12 @@ Claim::~Claim()
 
 bool Claim::Holds(const std::string& file) const { return !path.empty() && file == path && StampOf(path) == stamp; }
 
+void Claim::Drop()
+{
+    if (Holds(path)) ::unlink(path.c_str());
+    path.clear();
+}
+
 void Session::Open(const std::string& path)
 {
     const FileStamp before = StampOf(path);
@@ -433,11 +454,16 @@ bool Session::Save()
     return false;
 }
 
+std::string Session::ClaimCopy(std::string& error) const
+{
+    return keep == Keep::None || keep == Keep::Unreadable ? ClaimCopyName(file, error)
+                                                          : ClaimLevelFile(NewLevelFolder(), error);
+}
+
 bool Session::SaveCopy()
 {
     std::string error;
-    const std::string copy = keep == Keep::None || keep == Keep::Unreadable ? ClaimCopyName(file, error)
-                                                                            : ClaimLevelFile(NewLevelFolder(), error);
+    const std::string copy = ClaimCopy(error);
     if (copy.empty()) {
         Say(std::string(Console::Tr("Niet bewaard")) + ": " + error);
         return false;
@@ -463,13 +489,13 @@ bool Session::SaveAs(const std::string& path, bool replace)
         const Level::Report report = Level::Read(path, ignored);
         const Keep protect = KeepOf(path, report);
         if (!replace || protect != Keep::None) {
-            Say(std::string(Console::Tr("Niet bewaard: er is al een bestand")) + " " + path +
+            Say(std::string(Console::Tr("Niet bewaard: er is al een bestand")) + " " + Console::Printable(path) +
                 (protect != Keep::None ? std::string(" (") + Console::Tr("niet te schrijven") + ")" : std::string()));
             return false;
         }
         if (!Adopt(path, false)) return false;
     }
-    Say(std::string(Console::Tr("Bewaard")) + ": " + path);
+    Say(std::string(Console::Tr("Bewaard")) + ": " + Console::Printable(path));
     return true;
 }
 

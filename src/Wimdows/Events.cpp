@@ -61,7 +61,8 @@ bool IsFullscreenKey(const SDL_Keysym& keysym)
 
 void MouseEvent(std::uint32_t msg, std::int32_t x, std::int32_t y)
 {
-    if (!MapToClient(x, y) && msg != WM_MOUSEMOVE && msg != WM_LBUTTONUP && msg != WM_RBUTTONUP) return;
+    if (!MapToClient(x, y) && msg != WM_MOUSEMOVE && msg != WM_LBUTTONUP && msg != WM_RBUTTONUP && msg != WM_MBUTTONUP)
+        return;
     WindowProcedure(window.hwnd, msg, 0, MakeLParam(x, y));
 }
 
@@ -154,6 +155,8 @@ void DispatchEvent(const SDL_Event& e)
                 msg = twice ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
             else if (e.button.button == SDL_BUTTON_RIGHT && !twice)  // right double clicks: ignored
                 msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            else if (e.button.button == SDL_BUTTON_MIDDLE && !twice)
+                msg = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
             if (msg) MouseEvent(msg, e.button.x, e.button.y);
             break;
         }
@@ -201,6 +204,10 @@ std::int32_t WindowProcedure(SDL_Window* hwnd, std::uint32_t msg, WPARAM wParam,
         case WM_RBUTTONDOWN:
         case WM_RBUTTONUP:
             if (!ControlMouse(msg, lParam)) MouseMessage(msg, lParam);
+            break;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:  // no control takes the middle button
+            MouseMessage(msg, lParam);
             break;
         case WM_CONTROL:
             ControlRequest(*reinterpret_cast<ControlParamStruct*>(wParam));

@@ -285,12 +285,13 @@ void KeyMessage(std::uint32_t msg, WPARAM wParam, LPARAM lParam)
 {
     const std::uint32_t code = static_cast<std::uint32_t>(wParam) & 255u;
     if (msg == WM_KEYDOWN) {
+        // Where the press came from first: a key seen down always has its source.
+        keyFromPad[code].store(lParam == KeyFromPad);
         if (!key[code].exchange(true)) {
             seen[code].store(false);
             tapUp[code].store(0);
             looksAtDown[code].store(looks.load());
         }
-        keyFromPad[code].store(lParam == KeyFromPad);
         AddKey(code, lParam == KeyWithShift);  // a held key's repeats are queued too
     } else if (msg == WM_KEYUP) {
         if (key[code].exchange(false) && !seen[code].load() && looks.load() == looksAtDown[code].load())
@@ -310,7 +311,9 @@ void MouseMessage(std::uint32_t msg, LPARAM lParam)
                           : msg == WM_LBUTTONDBLCLK ? Type::LeftDown
                           : msg == WM_LBUTTONUP     ? Type::LeftUp
                           : msg == WM_RBUTTONDOWN   ? Type::RightDown
-                                                    : Type::RightUp;
+                          : msg == WM_RBUTTONUP     ? Type::RightUp
+                          : msg == WM_MBUTTONDOWN   ? Type::MiddleDown
+                                                    : Type::MiddleUp;
         // The words as signed again, so a pointer dragged outside gives its true place.
         QueueMouse(type, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y));
     }

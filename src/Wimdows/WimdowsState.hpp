@@ -179,6 +179,8 @@ enum Message : std::uint32_t {
     WM_LBUTTONDBLCLK = 515,
     WM_RBUTTONDOWN = 516,
     WM_RBUTTONUP = 517,
+    WM_MBUTTONDOWN = 519,
+    WM_MBUTTONUP = 520,
     WM_CONTROL = 1025,  // create or destroy a control; wParam is a ControlParamStruct*
 };
 // Pointer-sized so that a message can carry an address.

@@ -60,7 +60,8 @@ TEST(IconFiles, TheBuiltIconsAreRoundRocketsWithClearCorners)
 {
     for (const int size : {48, 128, 256}) {
         const std::string dim = std::to_string(size) + "x" + std::to_string(size);
-        std::ifstream in(std::string(KOR_BUILD_DIR) + "/icons/" + dim + "/apps/kor-dudurad.png", std::ios::binary);
+        std::ifstream in(std::filesystem::path(KOR_BUILD_DIR) / "icons" / dim / "apps" / "kor-dudurad.png",
+                         std::ios::binary);
         ASSERT_TRUE(in) << dim;
         const Icon::Rgba img = Decode(Bytes(std::istreambuf_iterator<char>(in), {}));
         ASSERT_EQ(img.w, size);

@@ -72,6 +72,25 @@ std::size_t CommentLines(const std::string& text)
     return n;
 }
 
+// The editor keeps its recent files in the player's folder: the tests' go into one of their
+// own, never into the home folder of whoever runs them.
+class OwnPlayerFolder : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kor-player-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        ::setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+private:
+    std::string folder_;
+};
+[[maybe_unused]] ::testing::Environment* const ownPlayerFolder =
+    ::testing::AddGlobalTestEnvironment(new OwnPlayerFolder);
+
 // 64-bit FNV-1a of a saved file: enough to tell that a save came out byte for byte the same.
 std::uint64_t Fnv1a(const std::string& bytes)
 {
@@ -277,7 +296,7 @@ TEST(EditorModel, EditsUndoAndRedoInOrderAndTheSavedStateIsKnown)
     EXPECT_EQ(full.level().sections.size(), Level::TableLength);
 }
 
-TEST(EditorModel, TheTopmostBodyUnderThePointerIsPicked)
+TEST(EditorModel, TheTopmostBodyUnderThePointerIsPickedAtAnyZoom)
 {
     Level::File level = Editor::NewLevel();  // black hole at (350, 0) radius 50, rocket at (-380, 0)
     level.sections.push_back(SectionOf(Level::WithKind(Ball(350, 0, 10), Level::Kind::Wall)));
@@ -287,6 +306,29 @@ TEST(EditorModel, TheTopmostBodyUnderThePointerIsPicked)
     EXPECT_EQ(Editor::BodyAt(level, GetX(390), GetY(0)), 0);
     EXPECT_EQ(Editor::BodyAt(level, GetX(-380), GetY(3)), 1);
     EXPECT_EQ(Editor::BodyAt(level, GetX(0), GetY(200)), -1);
+
+    // Far outside the game's view: F brings every body into the window, where a click picks it.
+    level.sections.push_back(SectionOf(Ball(3000, -900, 10)));
+    level.sections.push_back(SectionOf(Ball(-2000, 1200, 10)));
+    Editor::Session s;
+    s.doc = Editor::Document(level);
+    s.Fit();
+    EXPECT_LT(s.view.zoom, 0.5f);
+    for (int i = 1; i < static_cast<int>(level.sections.size()); ++i) {
+        const Level::VECTOR at = Editor::Viewed(s.view, level.sections[static_cast<std::size_t>(i)].body.Position);
+        const std::int32_t x = GetX(at.x), y = GetY(at.y);
+        EXPECT_TRUE(x >= 0 && x < Drawing::WindowWidth && y >= 0 && y <= Editor::FieldBottom) << i;
+        EXPECT_EQ(Editor::BodyAt(level, x, y, s.view), i);
+    }
+    // The zoom's steps end at 10 % and 400 %, the point under the pointer staying there.
+    for (const std::int32_t clicks : {20, -20}) {
+        const Level::VECTOR before = Editor::WorldAt(s.view, 300, 200);
+        s.ZoomAt(clicks, 300, 200);
+        EXPECT_EQ(s.view.zoom, clicks > 0 ? 4.0f : 0.1f);
+        const Level::VECTOR after = Editor::WorldAt(s.view, 300, 200);
+        EXPECT_NEAR(after.x, before.x, 1.0f / s.view.zoom);
+        EXPECT_NEAR(after.y, before.y, 1.0f / s.view.zoom);
+    }
 }
 
 TEST(EditorModel, TheSearchCornerMovesAwayFromTheBlackHoleAndTheRocket)
@@ -489,6 +531,8 @@ struct Session {
     const char* planet;            // FieldsText of body 2 at the end, from its fields on
     const char* rocket = nullptr;  // and of body 1, where the row says
     const char* added = nullptr;   // and of body 3, the first one added
+    const char* file = nullptr;    // the file the editor has at the end
+    Act after = nullptr;           // checks of the files the row left
 };
 
 const Act ClickPlanet = [] {
@@ -513,6 +557,36 @@ const Act ClickRocket = [] {
     Wimdows::Testing::PostMouseButton(1, false, Drawing::GetX(-360), Drawing::GetY(-110));
 };
 
+// Ctrl+Shift+S: the save-as prompt.
+const Act SaveAs = [] {
+    Wimdows::Testing::PostKey(VK_CONTROL, true);
+    Wimdows::Testing::PostKey(VK_SHIFT, true);
+    Press(VK_S);
+    Wimdows::Testing::PostKey(VK_SHIFT, false);
+    Wimdows::Testing::PostKey(VK_CONTROL, false);
+};
+Act Backspaces(int n)
+{
+    return [n] {
+        for (int k = 0; k < n; ++k) Press(VK_BACK);
+    };
+}
+// A button at a window pixel, or the pointer moved there.
+Act Button(int button, bool down, std::int32_t x, std::int32_t y)
+{
+    return [=] { Wimdows::Testing::PostMouseButton(button, down, x, y); };
+}
+Act Pointer(std::int32_t x, std::int32_t y)
+{
+    return [=] { Wimdows::Testing::PostMouseMove(x, y); };
+}
+Act Drop(const char* path)
+{
+    return [path] { Wimdows::Testing::PostDropFile(path); };
+}
+const char* const Other =
+    "* another level\n[Ball]\n[Ball]\nRadius = 12\nMass = 1\n[Ball]\nPosition_X = 1\nPosition_Y = 2\nRadius = 3\n";
+
 // The left button at a world point, the pointer moved there, the button let go there.
 Act Down(float x, float y)
 {
@@ -529,7 +603,7 @@ Act Up(float x, float y)
 
 const std::vector<Act>* playing = nullptr;
 std::uint32_t played = 0;
-std::string planetAtEnd, rocketAtEnd, addedAtEnd;
+std::string planetAtEnd, rocketAtEnd, addedAtEnd, fileAtEnd;
 
 void PlayRow(Editor::Session& s)
 {
@@ -540,6 +614,7 @@ void PlayRow(Editor::Session& s)
         planetAtEnd = Editor::FieldsText(s.doc.level(), 2);
         rocketAtEnd = Editor::FieldsText(s.doc.level(), 1);
         addedAtEnd = Editor::FieldsText(s.doc.level(), 3);
+        fileAtEnd = s.file;
         Wimdows::Testing::PostClose();
     }
     if (f > 400) Wimdows::Testing::PostClose();
@@ -607,16 +682,91 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
         {"+ and - by the character; a ball has no height: * is its radius",
          {ClickPlanet, Type("++-"), Type("*")},
          "Position_X = -20 Position_Y = 170 Radius = 55 Field = 300000"},
+        // The planet's centre is window pixel (492, 214).
+        {"Ctrl+wheel zooms to 150 % about the pointer; a drag then moves by level units",
+         {Pointer(492, 214), Key(VK_CONTROL, false, true), [] { Wimdows::Testing::PostMouseWheel(1); },
+          Key(VK_CONTROL, false, false), Button(1, true, 492, 214), Pointer(522, 199), Button(1, false, 522, 199)},
+         "Position_X = 0 Position_Y = 180 Radius = 45 Field = 300000"},
+        {"the middle button pans; the planet is picked where it is shown",
+         {Button(2, true, 100, 100), Pointer(150, 130), Button(2, false, 150, 130), Button(1, true, 542, 244),
+          Pointer(552, 234), Button(1, false, 552, 234)},
+         "Position_X = -10 Position_Y = 180 Radius = 45 Field = 300000"},
+        {"F fits, Home gives the game's own view back",
+         {Key(VK_F), Key(VK_HOME), Down(-20, 170), MoveTo(0, 160), Up(0, 160)},
+         "Position_X = 0 Position_Y = 160 Radius = 45 Field = 300000"},
+        {"save-as with a typed path: the editor goes on with it, the offered name goes back",
+         {ClickPlanet, Type("5"), Key(VK_RETURN), SaveAs, Backspaces(12), Type("mine.txt"), Key(VK_RETURN)},
+         "Position_X = 5 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         nullptr,
+         "mine.txt",
+         [] {
+             EXPECT_NE(ReadFile("mine.txt").find("Position_X = 5\n"), std::string::npos);
+             EXPECT_FALSE(std::filesystem::exists("level-02.txt"));
+             const auto recent = Editor::ReadRecent(Editor::RecentFile());
+             ASSERT_FALSE(recent.empty());
+             EXPECT_EQ(recent.front(), (std::filesystem::current_path() / "mine.txt").string());
+         }},
+        {"save-as offers the next free name; Return takes it",
+         {ClickPlanet, Type("6"), Key(VK_RETURN), SaveAs, Key(VK_RETURN)},
+         "Position_X = 6 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         nullptr,
+         "level-02.txt",
+         [] { EXPECT_NE(ReadFile("level-02.txt").find("Position_X = 6\n"), std::string::npos); }},
+        {"save-as over an existing file asks for a second Return",
+         {[] { WriteFile("other.txt", "old"); }, ClickPlanet, Type("7"), Key(VK_RETURN), SaveAs, Backspaces(12),
+          Type("other.txt"), Key(VK_RETURN), [] { EXPECT_EQ(ReadFile("other.txt"), "old"); }, Key(VK_RETURN)},
+         "Position_X = 7 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         nullptr,
+         "other.txt",
+         [] { EXPECT_NE(ReadFile("other.txt").find("Position_X = 7\n"), std::string::npos); }},
+        {"save-as to a folder is refused and loses nothing",
+         {[] { std::filesystem::create_directory("dir.txt"); }, ClickPlanet, Type("8"), Key(VK_RETURN), SaveAs,
+          Backspaces(12), Type("dir.txt"), Key(VK_RETURN), Key(VK_RETURN), Key(VK_ESCAPE)},
+         "Position_X = 8 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         nullptr,
+         "level-01.txt",
+         [] {
+             EXPECT_TRUE(std::filesystem::is_directory("dir.txt"));
+             EXPECT_FALSE(std::filesystem::exists("level-02.txt"));
+         }},
+        {"Ctrl+O with a typed path: a FIFO is refused, a level opens",
+         {[] {
+              WriteFile("two.txt", Other);
+              ::mkfifo("pipe.txt", 0644);
+          },
+          Key(VK_O, true), Type("pipe.txt"), Key(VK_RETURN), Backspaces(8), Type("two.txt"), Key(VK_RETURN)},
+         "Position_X = 1 Position_Y = 2 Radius = 3",
+         nullptr,
+         nullptr,
+         "two.txt"},
+        {"a file dropped while changes are unsaved only asks",
+         {[] { WriteFile("two.txt", Other); }, ClickPlanet, Type("9"), Key(VK_RETURN), Drop("two.txt")},
+         "Position_X = 9 Position_Y = 170 Radius = 45 Field = 300000",
+         nullptr,
+         nullptr,
+         "level-01.txt"},
+        {"dropped again, it opens",
+         {[] { WriteFile("two.txt", Other); }, ClickPlanet, Type("9"), Key(VK_RETURN), Drop("two.txt"),
+          Drop("two.txt")},
+         "Position_X = 1 Position_Y = 2 Radius = 3",
+         nullptr,
+         nullptr,
+         "two.txt"},
     };
     ScopedWorkDir dir;
     Wimdows::Init();
     Drawing::Init();
     for (const Session& row : sessions) {
-        std::filesystem::copy_file(DataDir / "level-01.txt", "level-01.txt",
-                                   std::filesystem::copy_options::overwrite_existing);
+        for (const auto& left : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(left.path());
+        std::filesystem::copy_file(DataDir / "level-01.txt", "level-01.txt");
         playing = &row.frames;
         played = 0;
         planetAtEnd.clear();
+        fileAtEnd.clear();
         Editor::frameHook.store(&PlayRow);
         Editor::Run("level-01.txt");
         Editor::frameHook.store(nullptr);
@@ -630,6 +780,13 @@ TEST(EditorSession, EditingSessionsEndInTheExpectedLevel)
         }
         if (row.added != nullptr) {
             EXPECT_EQ(fields(addedAtEnd), row.added) << row.name;
+        }
+        if (row.file != nullptr) {
+            EXPECT_EQ(fileAtEnd, row.file) << row.name;
+        }
+        if (row.after) {
+            SCOPED_TRACE(row.name);
+            row.after();
         }
     }
 }
@@ -707,8 +864,9 @@ TEST(EditorLanguage, EveryScreenInOneLanguageOnly)
     const std::vector<Act> walk = {ClickPlanet,    Key(VK_F1),     Key(VK_ESCAPE),  Key(VK_M),       Key(VK_ESCAPE),
                                    Key(VK_RETURN), Type("x"),      Key(VK_RETURN),  Key(VK_ESCAPE),  Key(VK_Z, true),
                                    Type("5"),      Key(VK_RETURN), Key(VK_Z, true), Key(VK_Y, true), ClickRocket,
-                                   Key(VK_DELETE), Key(VK_F1 + 1), Key(VK_F1 + 1),  Key(VK_O, true), Key(VK_ESCAPE),
-                                   Key(VK_ESCAPE)};
+                                   Key(VK_DELETE), Key(VK_F1 + 1), Key(VK_F1 + 1),  Key(VK_O, true), Key(VK_O, true),
+                                   Type("x.txt"),  Key(VK_RETURN), Key(VK_ESCAPE),  Key(VK_F),       SaveAs,
+                                   Key(VK_ESCAPE), Key(VK_ESCAPE)};
     const auto pairs = Catalog(DataDir.parent_path() / "po" / "en.po");
     ASSERT_GT(pairs.size(), 100u);
     ScopedWorkDir dir;

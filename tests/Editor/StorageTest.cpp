@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -288,4 +289,39 @@ TEST(EditorStorage, TheInstallationsLevelsAreSavedAsCopiesInMyLevels)
     EXPECT_EQ(s.keep, Editor::Keep::None);
     EXPECT_TRUE(s.Save());
     EXPECT_EQ(ReadFile(My("level-01.txt")), Level::Text(s.doc.level()));
+}
+
+TEST(EditorStorage, RecentFilesAreReadBoundedAndSavedWithTheOtherEditorsAndTheComments)
+{
+    PlayerHere here;
+    const std::string file = Editor::RecentFile();
+    // Written by hand or damaged: a comment, a relative path, a control character, a line
+    // longer than any path, and more paths than the list keeps.
+    std::string text = "# mine\nrelative.txt\n/bad\x01name.txt\n/" + std::string(5000, 'a') + "\n";
+    for (int i = 0; i < 15; ++i) text += "/levels/l" + std::to_string(i) + ".txt\n";
+    WriteFile(file, text);
+    std::vector<std::string> list = Editor::ReadRecent(file);
+    ASSERT_EQ(list.size(), Editor::MostRecent);
+    EXPECT_EQ(list.front(), "/levels/l0.txt");
+    // The newest first, the comment kept, an entry another editor saved meanwhile too.
+    WriteFile(file, "# mine\n/levels/theirs.txt\n");
+    ASSERT_TRUE(Editor::SaveRecent(file, "/levels/new.txt", list));
+    EXPECT_EQ(ReadFile(file).substr(0, 45), "# mine\n/levels/new.txt\n/levels/theirs.txt\n/le");
+    EXPECT_EQ(Editor::ReadRecent(file), list);
+    EXPECT_EQ(list.size(), Editor::MostRecent);
+    EXPECT_FALSE(Editor::SaveRecent(file, "/levels/two\nlines.txt", list));
+    EXPECT_EQ(Editor::ReadRecent(file), list);
+    // What cannot be a list is neither read (nor waited on) nor replaced.
+    const std::function<void()> makes[] = {
+        [&] { WriteFile(file, std::string(1 << 20, '/')); },
+        [&] { ::mkfifo(file.c_str(), 0600); },
+        [&] { fs::create_directory(file); },
+    };
+    for (const auto& make : makes) {
+        fs::remove_all(file);
+        make();
+        EXPECT_TRUE(Editor::ReadRecent(file).empty());
+        EXPECT_FALSE(Editor::SaveRecent(file, "/levels/x.txt", list));
+        EXPECT_TRUE(fs::is_directory(file) || fs::is_fifo(file) || fs::file_size(file) == 1u << 20);
+    }
 }

@@ -5,7 +5,7 @@
 # left with Escape, then Ctrl+Z still undoes the drag (the history came through the game),
 # Ctrl+S again and Escape ends the program with status 0. The title names the file and marks
 # unsaved work; the planet copied with Ctrl+C is pasted into a second editor with Ctrl+V
-# through the X clipboard.
+# through the X clipboard, which then saves a copy with Ctrl+Shift+S and Return.
 #
 #   realprogram.sh PROGRAM BUILD_DIR OUT_DIR
 set -uo pipefail
@@ -110,6 +110,11 @@ sleep 1
 import -window root "$out/pasted.png" 2> /dev/null
 [ "$(grep -c '^\[' "$other")" -eq $((bodies + 1)) ] || fail "Ctrl+V did not add the copied planet"
 tail -n 4 "$other" | grep -qx "Field = 300000" || fail "the pasted body is not the planet"
+# Save-as by keys: the prompt is filled with the next free name, which Return takes.
+xdotool windowfocus --sync "$win2" key ctrl+shift+s Return
+for _ in $(seq 1 50); do [ -s "$work/level-03.txt" ] && break; sleep 0.1; done
+cmp -s "$other" "$work/level-03.txt" || fail "Ctrl+Shift+S and Return did not save the level as level-03.txt"
+win2=$(find_window "The KOR Dudurad - level-03.txt" 10) || fail "the editor did not go on with the saved copy"
 press "$win2" Escape
 win=$(find_window "The KOR Dudurad - level-01.txt" 10) || fail "the first editor's window went"
 press "$win" Escape
@@ -119,4 +124,4 @@ wait "$pid"
 status=$?
 pid=
 [ "$status" -eq 0 ] || fail "status $status"
-echo "editor on a real X server: title, drag, path, save, play-test and back, undo, copy and paste: all fine"
+echo "editor on a real X server: title, drag, path, save, play-test and back, undo, copy and paste, save-as: all fine"
