@@ -386,8 +386,9 @@ void Settle()
 }
 
 // How long a window manager is given to move the frame before it is taken to have ignored
-// the move (or, mapping a window, to have placed it).
+// the move (or, mapping a window, to have placed it), and to unmap or map a window.
 constexpr Uint64 kMoveWaitMs = 400;
+constexpr Uint64 kMapWaitMs = 2000;
 // How far from the place it is told a window manager that places windows only when they are
 // mapped puts the frame (weston's: its shadow's width); learnt from the first such map.
 int mapShiftX = 0, mapShiftY = 0;
@@ -421,10 +422,7 @@ Watched WatchFrame(const WindowFrame& from, WindowFrame& last, int hold)
 void Reappear(WindowFrame f, int x, int y)
 {
     for (int round = 0; round < 2; ++round) {
-        SDL_HideWindow(window.hwnd);
-        MoveFrame(x, y);
-        TellPlace(x + mapShiftX, y + mapShiftY);
-        SDL_ShowWindow(window.hwnd);
+        if (!MapAgainAt(x, y, x + mapShiftX, y + mapShiftY, kMapWaitMs)) break;
         WindowFrame landed = f;  // where it was may be just where it lands again
         if (WatchFrame(f, landed, 10) == Watched::Unread || (landed.x == x && landed.y == y)) break;
         mapShiftX += x - landed.x;
@@ -457,7 +455,10 @@ void BringBack()
     }
     --placeTries;
     MoveFrame(x, y);
-    // Most managers take the move at once; weston's takes none from a shown window.
+    // Managers that tell a work area take the move (a slow one later, with the next try).
+    // weston's tells none and takes no move from a shown window: when the frame stays put,
+    // the window is mapped again at its place.
+    if (!workAreaUnknown) return;
     WindowFrame seen;
     if (WatchFrame(f, seen, 1) == Watched::Stayed) {
         placeTries = 0;
