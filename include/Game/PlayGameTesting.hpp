@@ -1,6 +1,7 @@
 // A look into the game loop for tests and tools: the state of each frame as it ends.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace Game::detail {
@@ -38,5 +39,10 @@ void SetEndHook(EndHook hook);
 // own to make each step exact. nullptr restores the default.
 using ClockFunction = std::uint32_t (*)();
 void SetClock(ClockFunction clock);
+
+// The real time each frame waits once it is drawn (10 ms). A test whose clock is its own
+// shortens it, so that a long flight takes less of the machine's time, not fewer frames.
+inline constexpr std::chrono::milliseconds FramePause{10};
+void SetFramePause(std::chrono::milliseconds pause);
 
 }  // namespace Game::detail

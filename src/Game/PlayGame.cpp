@@ -35,7 +35,6 @@ constexpr float MinSpeed = 0.0f;
 constexpr float AngleStep = 0.0125f;
 constexpr float FullTurn = 6.283184f;
 constexpr float LevelSpeed = 150.0f;
-constexpr auto FramePause = std::chrono::milliseconds(10);
 constexpr auto EndScreenPause = std::chrono::milliseconds(500);
 
 // The keys of the key table: Space, End, R, the arrows, Shift, Escape, M, P, F1 and ?.
@@ -56,6 +55,7 @@ std::atomic<SoundSwitched> soundSwitched{nullptr};
 const Level::Table* playing = nullptr;  // the level of the game under way, for the test hooks
 // The game's clock: milliseconds, monotonic, in 10 ms steps unless a test sets its own.
 std::atomic<detail::ClockFunction> gameClock{&Physics::SystemClock};
+std::atomic<std::chrono::milliseconds::rep> framePause{detail::FramePause.count()};
 
 std::uint32_t Now() { return gameClock.load()(); }
 
@@ -135,6 +135,7 @@ const std::string& ScoreFileOf(const Setup& setup)
 bool WindowGone() { return Wimdows::WindowEnded() != Wimdows::Ended::StillOpen; }
 
 void Pause(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+void PauseFrame() { Pause(std::chrono::milliseconds(framePause.load())); }
 
 // A key that acts once when it goes down, not in every frame it is held.
 struct EdgeKey {
@@ -502,7 +503,7 @@ void PlayGame(const Setup& setup)
                     hook({frame, CurrentLevel, Score, Angle, Speed, PreviousAngle, PreviousSpeed, QuitGame,
                           GoToNextLevel, StopLevel, Paused});
                 }
-                Pause(FramePause);
+                PauseFrame();
                 continue;
             }
             for (const Physics::Event e : Physics::Step(world, clock.Step())) {
@@ -566,7 +567,7 @@ void PlayGame(const Setup& setup)
                 hook({frame, CurrentLevel, Score, Angle, Speed, PreviousAngle, PreviousSpeed, QuitGame, GoToNextLevel,
                       StopLevel, Paused});
             }
-            Pause(FramePause);
+            PauseFrame();
         }
 
         Drawing::UnloadGraph();
@@ -621,7 +622,7 @@ void PlayGame(const Setup& setup)
         bool endHelp = false;
         bool escapeBlocked = false;
         do {
-            Pause(FramePause);
+            PauseFrame();
             // F1 or ?: the end screen's keys, and again the end screen; Escape closes the
             // help first, and leaves only once let go and pressed again.
             if (!Wimdows::KeyDown(VK_ESCAPE)) escapeBlocked = false;
@@ -657,6 +658,7 @@ namespace detail {
 void SetFrameHook(FrameHook hook) { frameHook.store(hook); }
 void SetEndHook(EndHook hook) { endHook.store(hook); }
 void SetClock(ClockFunction clock) { gameClock.store(clock != nullptr ? clock : &Physics::SystemClock); }
+void SetFramePause(std::chrono::milliseconds pause) { framePause.store(pause.count()); }
 const Level::Table* PlayedLevel() { return playing; }
 
 }  // namespace detail

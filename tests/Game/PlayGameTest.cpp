@@ -164,6 +164,7 @@ protected:
         }
         Game::SetSoundSwitchedHandler(&OnSwitch);
         Game::detail::SetClock(&TickingClock);
+        Game::detail::SetFramePause(1ms);  // the clock is the test's: real time only paces the loop
         Game::detail::SetFrameHook(&OnFrame);
         Game::detail::SetEndHook(&OnEnd);
         StandardSound::SetEventObserver(&OnSound);
@@ -176,6 +177,7 @@ protected:
         StandardSound::SetMuted(false);
         Game::SetSoundSwitchedHandler(nullptr);
         Game::detail::SetClock(nullptr);
+        Game::detail::SetFramePause(Game::detail::FramePause);
         Wimdows::KillWindow();
         std::lock_guard g(lock);
         probe = nullptr;

@@ -77,14 +77,23 @@ to_menu() {
     menu=$(find_window Menu 1) && break
   done
   [ -n "$menu" ] || fail "no menu"
-  wait_pixel "$menu" 365 455 '#D4D0C8' 10 || fail "the menu's buttons are not drawn"
+  wait_pixel "$menu" 365 455 '#D4D0C8' 20 || fail "the menu's buttons are not drawn"
   echo "$menu"
 }
+games() { xdotool search --name '^The KOR Dudurad$' 2> /dev/null | wc -l; }
+# Waits for one more game window than before the click: with several programs at once an
+# earlier game's window is not this one's, and a window mapped late would cover the next menu.
 to_game() {
-  local menu
+  local menu before end
   menu=$(to_menu) || exit 1
+  before=$(games)
   xdotool mousemove --window "$menu" 400 462 click 1
-  game=$(find_window 'The KOR Dudurad' 15) || fail "no game window after \"Start spel\""
+  end=$((SECONDS + 20))
+  until [ "$(games)" -gt "$before" ]; do
+    [ $SECONDS -lt $end ] || fail "no game window after \"Start spel\""
+    sleep 0.2
+  done
+  game=$(find_window 'The KOR Dudurad' 1)
   sleep 1
 }
 
@@ -299,7 +308,7 @@ two_games() {
     done
     for ((i = ready; i < size; i++)); do to_game; done
     end=$((SECONDS + 15))
-    until [ "$(xdotool search --name '^The KOR Dudurad$' 2> /dev/null | wc -l)" -eq "$size" ]; do
+    until [ "$(games)" -eq "$size" ]; do
       [ $SECONDS -lt $end ] || fail "two games: not all $size playing"
       sleep 0.2
     done
