@@ -88,6 +88,21 @@ bool HasProperty(Display* d, ::Window w, const char* name)
     return set;
 }
 
+// Waits until the window is mapped (or unmapped), looking every 10 ms, at most `waitMs`:
+// mapping is up to the window manager, which may never do it. SDL's own showing and hiding
+// wait for the map's event without end.
+bool AwaitMapped(const X11Window& w, bool mapped, Uint64 waitMs)
+{
+    const Uint64 end = SDL_GetTicks64() + waitMs;
+    for (;;) {
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(w.display, w.window, &a)) return false;
+        if ((a.map_state != IsUnmapped) == mapped) return true;
+        if (SDL_GetTicks64() >= end) return false;
+        SDL_Delay(10);
+    }
+}
+
 }  // namespace
 
 bool ReadFrame(WindowFrame& frame)
@@ -147,6 +162,34 @@ void MoveFrame(int x, int y)
     // A client's move places the frame's corner there (ICCCM, north-west gravity).
     XMoveWindow(w.display, w.window, x, y);
     XFlush(w.display);
+}
+
+bool MapAgainAt(int x, int y, int toldX, int toldY, Uint64 waitMs)
+{
+    const X11Window w = OpenX11Window();
+    if (!w.display) return false;
+    QuietErrors quiet(w.display);
+    // Withdrawn as ICCCM asks, so that the manager lets go of the window; the X server
+    // unmaps it at once.
+    XWithdrawWindow(w.display, w.window, DefaultScreen(w.display));
+    if (!AwaitMapped(w, false, waitMs)) return false;
+    XMoveWindow(w.display, w.window, x, y);
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(w.display, w.window, &a)) return false;
+    // The place told as the X server tells a manager of a window's move.
+    XEvent e{};
+    e.xconfigure.type = ConfigureNotify;
+    e.xconfigure.display = w.display;
+    e.xconfigure.event = DefaultRootWindow(w.display);
+    e.xconfigure.window = w.window;
+    e.xconfigure.x = toldX;
+    e.xconfigure.y = toldY;
+    e.xconfigure.width = a.width;
+    e.xconfigure.height = a.height;
+    XSendEvent(w.display, DefaultRootWindow(w.display), False, SubstructureNotifyMask, &e);
+    // The manager maps it; SDL reads the map and unmap among its events afterwards.
+    XMapRaised(w.display, w.window);
+    return AwaitMapped(w, true, waitMs);
 }
 
 bool WorkAreaUnknown()

@@ -385,6 +385,54 @@ void Settle()
     if ((w != size.w || h != size.h || !whole) && CentredCorner(size.w, size.h, x, y)) MoveFrame(x, y);
 }
 
+// How long a window manager is given to move the frame before it is taken to have ignored
+// the move (or, mapping a window, to have placed it), and to unmap or map a window.
+constexpr Uint64 kMoveWaitMs = 400;
+constexpr Uint64 kMapWaitMs = 2000;
+// How far from the place it is told a window manager that places windows only when they are
+// mapped puts the frame (weston's: its shadow's width); learnt from the first such map.
+int mapShiftX = 0, mapShiftY = 0;
+
+// What became of the frame while it was watched (at most kMoveWaitMs).
+enum class Watched { Moved, Stayed, Unread };
+
+// Watches the frame until it has left `from` and held its new place for `hold` looks (a
+// frame looked at halfway through a change may seem anywhere for a moment); `last` is where
+// it was last seen.
+Watched WatchFrame(const WindowFrame& from, WindowFrame& last, int hold)
+{
+    const Uint64 end = SDL_GetTicks64() + kMoveWaitMs;
+    bool seen = false;
+    int held = 0;
+    while (SDL_GetTicks64() < end) {
+        SDL_Delay(10);
+        WindowFrame now;
+        if (!ReadFrame(now)) continue;
+        held = seen && now.x == last.x && now.y == last.y ? held + 1 : 1;
+        seen = true;
+        last = now;
+        if ((now.x != from.x || now.y != from.y) && held >= hold) return Watched::Moved;
+    }
+    return seen ? Watched::Stayed : Watched::Unread;
+}
+
+// A window manager that places a window only when it is mapped, where it last saw the window
+// (weston's): the window unmapped, its place told, and mapped again. Twice at most: the first
+// time teaches how far from the told place that manager puts the frame.
+void Reappear(WindowFrame f, int x, int y)
+{
+    for (int round = 0; round < 2; ++round) {
+        if (!MapAgainAt(x, y, x + mapShiftX, y + mapShiftY, kMapWaitMs)) break;
+        WindowFrame landed = f;  // where it was may be just where it lands again
+        if (WatchFrame(f, landed, 10) == Watched::Unread || (landed.x == x && landed.y == y)) break;
+        mapShiftX += x - landed.x;
+        mapShiftY += y - landed.y;
+        f = landed;
+    }
+    SDL_RaiseWindow(window.hwnd);  // the keys come back to it
+    relayout.store(true);          // and a whole new picture
+}
+
 // After the window left fullscreen on X11: its frame back where it was, or centred for a
 // window opened fullscreen. Window managers restore a place of their own (fluxbox a title
 // bar lower each time, SDL having moved the window while the frame's sides were still 0);
@@ -407,6 +455,15 @@ void BringBack()
     }
     --placeTries;
     MoveFrame(x, y);
+    // Managers that tell a work area take the move (a slow one later, with the next try).
+    // weston's tells none and takes no move from a shown window: when the frame stays put,
+    // the window is mapped again at its place.
+    if (!workAreaUnknown) return;
+    WindowFrame seen;
+    if (WatchFrame(f, seen, 1) == Watched::Stayed) {
+        placeTries = 0;
+        Reappear(f, x, y);
+    }
 }
 
 // A Wayland compositor answers a fullscreen switch with a configure of the new size a

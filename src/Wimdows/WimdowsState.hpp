@@ -289,6 +289,11 @@ struct WindowFrame {
 bool ReadFrame(WindowFrame& frame);
 // Moves the open window so that its frame's corner is at (x, y).
 void MoveFrame(int x, int y);
+// For a manager that places a window only when it is mapped, where the X server last told
+// it the window was (weston's): unmaps the open window, moves it to (x, y), tells the
+// manager it is at (toldX, toldY) and maps it again. Waits at most `waitMs` for each of the
+// unmap and the manager's map; false when either did not come (or no X11).
+bool MapAgainAt(int x, int y, int toldX, int toldY, Uint64 waitMs);
 // True on X11 when a window manager runs that tells no work area (weston's): where its
 // panels are is not known.
 bool WorkAreaUnknown();
