@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fuzz {
@@ -86,6 +87,18 @@ inline std::string ReadBack(const char* path)
         std::fclose(file);
     }
     return text;
+}
+
+// A plain reading of a text's lines, a last one without its line end included.
+inline std::vector<std::string_view> Lines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.push_back(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    }
+    return lines;
 }
 
 // A broken rule: say which, then abort so that libFuzzer keeps the input.

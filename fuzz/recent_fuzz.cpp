@@ -20,21 +20,11 @@ namespace {
 constexpr const char* File = "lists/editor-recent.txt";
 constexpr const char* Newest = "/levels/new.txt";
 
-std::vector<std::string> Lines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        lines.emplace_back(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    }
-    return lines;
-}
-
 // A plain reading of the list: its paths and its comment lines.
 void Expected(const std::string& text, std::vector<std::string>& paths, std::vector<std::string>& comments)
 {
-    for (const std::string& line : Lines(text)) {
+    for (const std::string_view view : fuzz::Lines(text)) {
+        const std::string line(view);
         if (line.starts_with('#')) {
             if (Editor::PrintableLine(line)) comments.push_back(line);
         } else if (line.starts_with('/') && line.size() <= Editor::MostPath && Editor::PrintableLine(line) &&
@@ -70,12 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (!saved) fuzz::Fail("a list of %zu bytes was not saved", size);
-    std::vector<std::string> want = comments;
     std::vector<std::string> merged{Newest};
     for (const std::string& p : paths)
         if (p != Newest && merged.size() < Editor::MostRecent) merged.push_back(p);
+    std::vector<std::string_view> want(comments.begin(), comments.end());
     want.insert(want.end(), merged.begin(), merged.end());
-    if (Lines(after) != want || (!after.empty() && after.back() != '\n'))
+    if (fuzz::Lines(after) != want || (!after.empty() && after.back() != '\n'))
         fuzz::Fail("the saved list is not the comments, the new file and the old paths");
     if (list != merged || Editor::ReadRecent(File) != merged) fuzz::Fail("the list saved does not read back");
     if (!Editor::SaveRecent(File, Newest, list) || fuzz::ReadBack(File) != after)

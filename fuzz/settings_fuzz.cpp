@@ -26,19 +26,7 @@ std::string_view Trimmed(std::string_view s)
     return s;
 }
 
-// A plain reading: the lines, a last one without its line end included; and whether a line
-// names `name` (what stands before its '=', trimmed; comments and blank lines name nothing).
-std::vector<std::string_view> Lines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        lines.push_back(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    }
-    return lines;
-}
-
+// Whether a line names `name` (what stands before its '=', trimmed; comments and blank lines name nothing).
 bool Names(std::string_view line, std::string_view name)
 {
     const std::string_view t = Trimmed(line);
@@ -48,7 +36,7 @@ bool Names(std::string_view line, std::string_view name)
 std::vector<std::string_view> Others(std::string_view text, std::string_view name)
 {
     std::vector<std::string_view> others;
-    for (const std::string_view line : Lines(text)) {
+    for (const std::string_view line : fuzz::Lines(text)) {
         if (!Names(line, name)) others.push_back(line);
     }
     return others;
@@ -72,7 +60,7 @@ void CheckSave(const char* name, const char* value)
     if (!saved) fuzz::Fail("%s: a settings file of %zu bytes was not saved", name, before.size());
     if (Others(after, name) != others) fuzz::Fail("%s: a line the setting does not own changed", name);
     std::size_t own = 0;
-    for (const std::string_view l : Lines(after)) {
+    for (const std::string_view l : fuzz::Lines(after)) {
         if (!Names(l, name)) continue;
         ++own;
         if (l != line) fuzz::Fail("%s: its line reads \"%.*s\"", name, static_cast<int>(l.size()), l.data());
