@@ -170,7 +170,12 @@ std::string Arguments(std::string_view format)
         const char conversion = at(i);
         i = std::min(i + 1, format.size());
         written.append(format.substr(start, i - start)).push_back('\0');
-        if (conversion == 'm' && length.empty()) continue;  // strerror(errno): no argument
+        if (conversion == 'm' && length.empty()) {
+            // strerror(errno) takes no argument, yet "%2$m" still makes printf expect two
+            // numbered arguments of which it knows no type: glibc then fails the whole call.
+            if (position > 0) sound = false;
+            continue;
+        }
         const std::string kind = ArgumentKind(length, conversion);
         if (kind.empty()) sound = false;
         take(position, kind);
