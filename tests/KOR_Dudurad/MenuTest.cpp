@@ -678,6 +678,7 @@ TEST(Catalogs, TranslationsThatMakePrintfReadOtherArgumentsAreLeftOut)
         {"Vanaf level %u", "From level %u %", false},  // a lone % at the end
         {"%u van %s", "%2$s of %u", false},            // numbered mixed with unnumbered
         {"Level %u", "Level %2$u", false},             // a gap: argument 1's type unknown
+        {"Geen argumenten", "No %2$m", false},         // numbered strerror: two unknown types
         {"100%", "100%", true},                        // no format: only the same signs match
         {"%1$s %s", "%s %1$s", false},
     };
