@@ -38,10 +38,8 @@ if(KOR_QUICK_TESTS AND NOT CMAKE_BUILD_TYPE STREQUAL Debug)
   # Fortified functions warn without optimisation.
   set(kor_test_flags -O0 -U_FORTIFY_SOURCE)
 endif()
-# They are used only where the macros they see are the same: the libraries' pkg-config flags
-# define these for some tests, so every test defines them (g++ defines _GNU_SOURCE, which
-# outranks them all).
-set(kor_test_macros _REENTRANT _DEFAULT_SOURCE _XOPEN_SOURCE=600)
+# They are used only where the macros they see are the same (KOR_PCH_MACROS).
+set(kor_test_macros ${KOR_PCH_MACROS})
 add_library(kor_test_headers OBJECT ${PROJECT_SOURCE_DIR}/tests/support/Headers.cpp)
 target_link_libraries(kor_test_headers PRIVATE GTest::gtest)
 target_compile_options(kor_test_headers PRIVATE ${kor_test_flags})

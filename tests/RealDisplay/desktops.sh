@@ -17,10 +17,11 @@
 #   desktops.sh DESKTOP PROGRAM BUILD_DIR OUT_DIR [DISPLAY_NUMBER [SCREEN [ROUNDS [SCALE [BUSY]]]]]
 # SCREEN: the screen in its own pixels, 1366x768 unless given; ROUNDS: fullscreen switches
 # per game (1); SCALE: the compositor's output scale (1; sway takes 1.5 too); BUSY: busy
-# loops beside the game (0). A desktop that is not
+# loops beside the game (0; see tests/support/load.sh). A desktop that is not
 # installed ends the run with status 77 (skipped). sway and cage refuse to run as root: as
 # root they run as the user kor-desktop (made when missing).
 set -uo pipefail
+. "$(cd "$(dirname "$0")/../support" && pwd)/load.sh"
 desktop=$1
 prog=$(realpath "$2")
 build=$(realpath "$3")
@@ -64,12 +65,14 @@ mkdir -p "$out"
 work=$(mktemp -d /tmp/kor-desktop.XXXXXX)
 chmod 755 "$work"
 pids=()
+others=()  # busy loops
 pid=
 cleanup() {
   local p
   [ -n "$pid" ] && kill "$pid" 2> /dev/null
   # Each compositor leads a process group of its own (with its D-Bus and its Xwayland).
   for p in "${pids[@]}"; do kill -- -"$p" "$p" 2> /dev/null; done
+  for p in "${others[@]}"; do kill "$p" 2> /dev/null; done
   wait 2> /dev/null
   rm -rf "$work"
 }
@@ -88,10 +91,7 @@ fail() {
 }
 alive() { kill -0 "$pid" 2> /dev/null; }
 xdotool() { timeout 10 env xdotool "$@"; }
-for _ in $(seq "$busy"); do
-  (while :; do :; done) &
-  pids+=($!)
-done
+kor_busy_loops "$busy"
 
 # Who runs the compositor and the game: sway and cage refuse root.
 as=()

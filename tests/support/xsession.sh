@@ -8,7 +8,7 @@
 #                 (the first free one), with openbox too ("wm"), or resetting when its last
 #                 client leaves as a player's lone X session does ("reset"); sets DISPLAY
 #   kor_stop_x    ends the X servers kor_start_x started (the display goes under the program)
-#   kor_busy_loops N               N busy loops for CPU load, ended with the script
+#   kor_busy_loops N               N busy loops for CPU load, ended with the script (load.sh)
 #   kor_cases LIMIT FUNCTION       runs FUNCTION once for each line of standard input (its
 #                 words the arguments; empty and # lines skipped), up to LIMIT at once, each in
 #                 a subshell with a work folder of its own; a case that needs a display starts
@@ -22,6 +22,7 @@
 # "others", and removes the work folder, whatever way the script or case ends.
 # shellcheck shell=bash
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/xdrive.sh"
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/load.sh"
 
 pid=
 others=()
@@ -109,38 +110,34 @@ kor_stop_x() {
   kor_x=()
 }
 
-kor_busy_loops() {
-  local i
-  for ((i = 0; i < $1; i++)); do
-    (while :; do :; done) &
-    others+=($!)
-  done
-}
 
 kor_cases() {
   local limit=$1 fn=$2 line i
   local kor_logs
   kor_logs=$(mktemp -d)
-  local -a lines=() active=() names=()
+  local -a lines=() active=() names=() casepid=()
   mapfile -t lines
   local failed=0 ran=0
   # Prints and forgets the cases that have ended.
   reap() {
     local still=() j status state
+    # Read without a process of its own: this runs five times a second for each case.
     for j in "${active[@]}"; do
       status=
       if [ -e "$kor_logs/$j.status" ]; then
-        status=$(cat "$kor_logs/$j.status")
+        read -r status < "$kor_logs/$j.status"
       else
         # Ended without its clean-up (killed): gone, or a zombie.
-        state=$(ps -o stat= -p "$(cat "$kor_logs/$j.pid")" 2> /dev/null)
+        state=
+        read -r state 2> /dev/null < "/proc/${casepid[j]}/stat"
+        state=${state##*) }
         if [[ -z "$state" || $state == Z* ]]; then
           status=killed
-          [ -e "$kor_logs/$j.status" ] && status=$(cat "$kor_logs/$j.status")
+          [ -e "$kor_logs/$j.status" ] && read -r status < "$kor_logs/$j.status"
         fi
       fi
       if [ -n "$status" ]; then
-        wait "$(cat "$kor_logs/$j.pid")" 2> /dev/null
+        wait "${casepid[j]}" 2> /dev/null
         if [ "$status" = 0 ]; then
           step "ok   ${names[$j]}"
         else
@@ -174,7 +171,7 @@ kor_cases() {
       # shellcheck disable=SC2086
       "$fn" $line
     ) > "$kor_logs/$i.log" 2>&1 &
-    echo $! > "$kor_logs/$i.pid"
+    casepid[i]=$!
     kor_running_cases+=($!)
     active+=("$i")
   done
