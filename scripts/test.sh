@@ -41,8 +41,9 @@ took
 #   is built, the AddressSanitizer build's (after the others, as they take the same displays);
 # - the sanitizer and fuzz builds, one after the other at the lowest priority, in the
 #   background, each stage below waiting for its own;
-# - the tests, in the foreground: one test a core in each ctest; the whole-program scripts
-#   run their own cases side by side, and the longest tests start first (COST,
+# - the tests, in the foreground (the thread tests in the background beside the
+#   AddressSanitizer tests): one test a core in each ctest; the whole-program scripts run
+#   their own cases side by side, and the longest tests start first (COST,
 #   cmake/KorTesting.cmake).
 # The tests that bring busy loops of their own to hold on a loaded machine get none here:
 # the stages beside them keep both cores busy already (tests/support/load.sh).
@@ -73,7 +74,20 @@ setsid nice -n 19 bash -c '
   fi
   build "$1" build-fuzz "$2"' - "$built" "$jobs" > "$blog" 2>&1 &
 builds=$!
-trap 'kill -TERM -- -"$xtests" -"$builds" 2> /dev/null || true; rm -rf "$built"' EXIT
+# The thread tests, beside the AddressSanitizer tests once their build is there: both wait
+# for windows and clocks much of the time, so side by side they keep the cores busy.
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+tlog=build/thread-tests.log
+setsid bash -c '
+  until [ -e "$1/build-tsan" ]; do
+    [ -e "$1/build-tsan.failed" ] || ! kill -0 "$3" 2> /dev/null && exit 1
+    sleep 1
+  done
+  cd build-tsan
+  [ -n "$(ctest -N -L thread | grep "Test *#")" ] || exit 0
+  exec ctest --output-on-failure -j"$2" -L thread' - "$built" "$jobs" "$builds" > "$tlog" 2>&1 &
+tsan=$!
+trap 'kill -TERM -- -"$xtests" -"$builds" -"$tsan" 2> /dev/null || true; rm -rf "$built"' EXIT
 # Waits until the background has built $1; a failed build's log is printed.
 wait_build() {
   until [ -e "$built/$1" ] || [ -e "$built/$1.failed" ]; do
@@ -98,13 +112,13 @@ wait_build build-asan
 (cd build-asan && ctest --output-on-failure -j"$jobs" -LE 'nosan|xserver')
 took
 
-echo "== ThreadSanitizer tests"
+echo "== ThreadSanitizer tests (run beside the above, into $tlog)"
 wait_build build-tsan
-if [ -n "$(cd build-tsan && ctest -N -L thread | grep 'Test *#')" ]; then
-  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-  (cd build-tsan && ctest --output-on-failure -j"$jobs" -L thread)
-fi
+tstatus=0
+wait "$tsan" || tstatus=$?
+cat "$tlog"
 took
+[ "$tstatus" -eq 0 ] || { echo "== the thread tests failed (above)"; exit "$tstatus"; }
 echo "== libFuzzer on the loaders and readers"
 wait_build build-fuzz
 nice -n 19 bash scripts/fuzz.sh "${KOR_FUZZ_SECONDS:-15}"

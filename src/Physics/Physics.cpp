@@ -29,15 +29,6 @@ namespace detail {
 World& Face() { return gFace; }
 std::uint32_t& FaceLastTime() { return gLastTime; }
 
-VECTOR NewVect() { return VECTOR{0.0f, 0.0f}; }
-VECTOR VectorNew(float x, float y) { return VECTOR{x, y}; }
-VECTOR VectorSum(VECTOR a, VECTOR b) { return VECTOR{a.x + b.x, a.y + b.y}; }
-VECTOR VectorDifference(VECTOR a, VECTOR b) { return VECTOR{a.x - b.x, a.y - b.y}; }
-VECTOR VectorScale(float b, VECTOR a) { return VECTOR{a.x * b, a.y * b}; }
-// Clearing the sign bit turns -0 into +0 as well.
-VECTOR VectorAbs(VECTOR a) { return VECTOR{std::fabs(a.x), std::fabs(a.y)}; }
-float VectorNorm(VECTOR a) { return std::sqrt(a.x * a.x + a.y * a.y); }
-
 namespace {
 
 // Milliseconds since the face's last reading.
@@ -58,7 +49,7 @@ void Movement(const World& w, OBJECT& A) { A.Position = VectorSum(A.Position, Ve
 // Coincident positions (or positions so close that the cube of their distance
 // underflows) would divide by zero here. Such a pair exerts no field in that step:
 // A's speed is left as it was whenever the field step would not give a finite speed.
-void ApplyField(const World& w, OBJECT& A, OBJECT B)
+void ApplyField(const World& w, OBJECT& A, const OBJECT& B)
 {
     if (A.Mass == 0.0f || B.Field == 0.0f) {
         return;

@@ -361,12 +361,13 @@ TEST(AssetFiles, SoundsAre16BitPcmNormalisedAndClickFree)
     }
 }
 
+// The build tree's files are one run of the generator: a second run, in another folder,
+// gives the same bytes.
 TEST(AssetGenerator, SameBytesEveryRunAndAsInTheBuildTree)
 {
-    fs::path a = TempDir("a"), b = TempDir("b");
+    fs::path a = TempDir("a");
     const std::string locale = " \"" + (kBuild / "locale").string() + "\"";
     ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + a.string() + "\"" + locale), 0);
-    ASSERT_EQ(RunCommand(std::string("\"") + KOR_ASSETGEN + "\" \"" + b.string() + "\"" + locale), 0);
     std::set<std::string> expected, made;
     for (const auto& [name, size] : kFixedSize) expected.insert("graphics/" + name);
     for (const auto& n : kBalls) expected.insert("graphics/" + n);
@@ -381,14 +382,12 @@ TEST(AssetGenerator, SameBytesEveryRunAndAsInTheBuildTree)
             std::string name = fs::relative(e.path(), a).string();
             made.insert(name);
             auto bytes = FileFormats::ReadAll(e.path().string());
-            EXPECT_EQ(bytes, FileFormats::ReadAll((b / name).string())) << name << " differs between runs";
             EXPECT_EQ(bytes, FileFormats::ReadAll((kBuild / name).string())) << name << " differs from the build tree";
         }
     EXPECT_EQ(made, kManifest) << "made, not listed in tools/assetgen/assets.txt:" << Missing(made, kManifest)
                                << "; listed, not made:" << Missing(kManifest, made);
     EXPECT_EQ(expected, kManifest) << "the checks of this file cover every picture and sound of the list";
     fs::remove_all(a);
-    fs::remove_all(b);
 }
 
 TEST(AssetGenerator, CommandLine)
