@@ -1,8 +1,19 @@
 # A misspelt or renamed library in target_link_libraries would otherwise pass as a system
 # library (-lname) and fail only at link time, or not at all: every plain name a target
 # links must be a target of this build. Names with "::" are checked by CMake itself.
-function(kor_check_links dir)
+# Every target this build defines, in every folder: into the variable named `out`.
+function(kor_all_targets out dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub ${subdirs})
+    kor_all_targets(below ${sub})
+    list(APPEND targets ${below})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+function(kor_check_links)
+  kor_all_targets(targets ${PROJECT_SOURCE_DIR})
   foreach(target ${targets})
     get_target_property(type ${target} TYPE)
     set(links)
@@ -19,9 +30,5 @@ function(kor_check_links dir)
       endif()
     endforeach()
   endforeach()
-  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-  foreach(sub ${subdirs})
-    kor_check_links(${sub})
-  endforeach()
 endfunction()
-kor_check_links(${PROJECT_SOURCE_DIR})
+kor_check_links()

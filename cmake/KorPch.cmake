@@ -13,8 +13,8 @@ target_precompile_headers(kor_std_headers PRIVATE <algorithm> <array> <atomic> <
                           <cstring> <filesystem> <functional> <memory> <mutex> <optional> <string>
                           <string_view> <thread> <vector>)
 
-function(kor_share_std_headers dir)
-  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+function(kor_share_std_headers)
+  kor_all_targets(targets ${PROJECT_SOURCE_DIR})  # cmake/KorCheckLinks.cmake
   foreach(target ${targets})
     get_target_property(type ${target} TYPE)
     if(NOT type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$"
@@ -33,9 +33,5 @@ function(kor_share_std_headers dir)
     target_precompile_headers(${target} REUSE_FROM kor_std_headers)
     target_compile_definitions(${target} PRIVATE ${KOR_PCH_MACROS})
   endforeach()
-  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-  foreach(sub ${subdirs})
-    kor_share_std_headers(${sub})
-  endforeach()
 endfunction()
-kor_share_std_headers(${PROJECT_SOURCE_DIR})
+kor_share_std_headers()
